@@ -1,0 +1,42 @@
+#pragma once
+
+// Every message box, file dialog, modal window and the end of the program go through here, so
+// that tests can answer them without blocking or exiting.
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace dialogs {
+
+// The application's title, used as the title of most message boxes.
+QString appTitle();
+
+int message(const QString& text, const QString& title = appTitle(),
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// The chosen existing file, or the empty text when the dialog was cancelled.
+QString openFileName(QWidget* parent, const QString& startPath, const QString& filter);
+int execModal(QDialog* dialog);
+// Ends the program at once. Returns only when a test has replaced it.
+void endProgram(int exitCode = 0);
+
+struct Message {
+    QString text;
+    QString title;
+    QMessageBox::StandardButtons buttons;
+};
+using MessageHandler = std::function<int(const Message&)>;
+using OpenFileHandler = std::function<QString(const QString& startPath, const QString& filter)>;
+using ModalHandler = std::function<int(QDialog*)>;
+using EndHandler = std::function<void(int)>;
+
+// An empty handler restores the real behaviour.
+void setMessageHandler(MessageHandler handler);
+void setOpenFileHandler(OpenFileHandler handler);
+void setModalHandler(ModalHandler handler);
+void setEndHandler(EndHandler handler);
+
+} // namespace dialogs

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "db/database.h"
+#include "db/db_error.h"
+
+#include <QWidget>
+#include <array>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// The main window: start-up, the three mode frames with their wheel buttons and position frames,
+// and closing. Start-up decisions and the database work live outside in startup.h and db/.
+class FilterControlForm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int WheelCount = 18;
+    static constexpr int FrameCount = 24;
+    static constexpr int ModeCount = 3;
+
+    explicit FilterControlForm(QWidget* parent = nullptr);
+    ~FilterControlForm() override;
+
+    // The whole start-up for the given command line (the single-instance check is main()'s).
+    void load(const QString& commandLine);
+
+    void LoadSystem();
+    void LoadFCSSystem();
+    void User();
+    void InitAllFilters();
+    void InitFCSFilters();
+
+    void switchMode(int mode);
+    void closeProgram();
+    void bringToFront();
+
+    Database& configDb() { return m_configDb; }
+    const QString& commandLine() const { return m_commandLine; }
+    bool databaseValid() const { return m_databaseValid; }
+    bool marlinScanUnit() const { return m_marlinScanUnit; }
+    int currentMode() const { return m_currentMode; }
+    int selectedWheel(int mode) const { return m_selectedWheel.at(mode); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    QGroupBox* buildModeFrame(int mode);
+    QWidget* buildPositionFrame(int frame);
+    void browseClicked();
+
+    enum class Loader { All, Fcs };
+    // The trapped part of LoadSystem / LoadFCSSystem; *context names what was being read.
+    bool runServiceLoad(Loader loader, QString* context, DbError* error);
+    void reportLoadError(const DbError& error, const QString& context);
+    bool runUserLoad(DbError* error);
+    bool checkVersion(const QString& boxTitle, bool* accepted, DbError* error);
+    void reportStartFailure(bool serviceMode, const DbError& error);
+    void applyFw1Rule();
+    void setDesignSize();
+
+    Database m_configDb;
+    QString m_commandLine;
+    std::array<int, 4> m_selectedWheel{{0, 5, 9, 0}};
+    int m_currentMode = 0;
+    bool m_databaseValid = false;
+    bool m_marlinScanUnit = false;
+
+    QLabel* m_database = nullptr;
+    QLabel* m_stativ = nullptr;
+    std::array<QLabel*, 2> m_config{};
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_cmdFile = nullptr;
+    QPushButton* m_cmdClose = nullptr;
+    std::array<QRadioButton*, ModeCount> m_rbMode{};
+    std::array<QGroupBox*, ModeCount> m_modeFrame{};
+    std::array<QPushButton*, ModeCount> m_cmdStore{};
+    std::array<QPushButton*, ModeCount> m_cmdEdit{};
+    std::array<QPushButton*, WheelCount> m_cmdNr{};
+    std::array<QFrame*, FrameCount> m_frmObjective{};
+    std::array<QLabel*, FrameCount> m_lbPosition{};
+    std::array<QComboBox*, FrameCount> m_cmbFilter{};
+    std::array<QComboBox*, FrameCount> m_cmbIdPotential{};
+};

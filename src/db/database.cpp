@@ -1,0 +1,271 @@
+#include "database.h"
+
+#include "cursor.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+enum class FileKind { Empty, Sqlite, Access, Other, Unreadable };
+
+FileKind sniffFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileKind::Unreadable;
+    const QByteArray head = file.read(32);
+    if (head.isEmpty())
+        return FileKind::Empty;
+    if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return FileKind::Sqlite;
+    const QByteArray jetTag = head.mid(4, 15);
+    if (head.startsWith(QByteArray("\0\1\0\0", 4)) &&
+        (jetTag == "Standard Jet DB" || jetTag == "Standard ACE DB"))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+DbError notADatabase(const QString& path) {
+    return DbError::make(dberr::NotADatabase,
+                         QStringLiteral("'%1' is not a database file (unrecognized database format).")
+                             .arg(QDir::toNativeSeparators(path)));
+}
+
+DbError accessFile(const QString& path) {
+    return DbError::make(
+        dberr::NotADatabase,
+        QStringLiteral("'%1' is a Microsoft Access database file; Filter Control reads SQLite databases. "
+                       "Convert it first, for example with mdb-tools: run \"mdb-schema FILE sqlite | sqlite3 "
+                       "NEW.sqlite\", then \"mdb-export -I sqlite FILE TABLE | sqlite3 NEW.sqlite\" for each "
+                       "table, and choose the .sqlite file.")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
+// Checks what can be told before the engine sees the file.
+bool checkFile(const QString& path, DbError* error) {
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path.trimmed().isEmpty())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("No database file is named (the path is empty)."));
+    const QFileInfo info(path);
+    if (!info.dir().exists())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("'%1' is not a valid path: the folder '%2' does not exist.")
+                        .arg(shown, QDir::toNativeSeparators(info.absolutePath())));
+    if (!info.exists())
+        return fail(error, dberr::EngineFileNotFound,
+                    QStringLiteral("Could not find the database file '%1'.").arg(shown));
+    if (info.isDir())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("'%1' is a folder, not a database file.").arg(shown));
+    switch (sniffFile(path)) {
+    case FileKind::Sqlite:
+        return true;
+    case FileKind::Access:
+        if (error)
+            *error = accessFile(path);
+        return false;
+    case FileKind::Unreadable:
+        return fail(error, dberr::CannotOpen,
+                    QStringLiteral("The database file '%1' cannot be read (permission denied?).").arg(shown));
+    case FileKind::Empty:
+    case FileKind::Other:
+        break;
+    }
+    if (error)
+        *error = notADatabase(path);
+    return false;
+}
+
+QString typeName(Database::FieldType type) {
+    switch (type) {
+    case Database::FieldType::YesNo:
+        return QStringLiteral("BOOLEAN");
+    case Database::FieldType::Number:
+        return QStringLiteral("NUMERIC");
+    case Database::FieldType::Text:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+} // namespace
+
+QString sqlName(const QString& name) {
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+Database::Database()
+    : m_connection(QStringLiteral("filter-control-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+
+Database::~Database() {
+    close();
+}
+
+QSqlDatabase Database::connection() const {
+    return QSqlDatabase::database(m_connection, false);
+}
+
+QString Database::fileName() const {
+    return QDir::toNativeSeparators(m_path);
+}
+
+bool Database::open(const QString& path, DbError* error) {
+    close();
+    if (!checkFile(path, error))
+        return false;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        // mode=rw: the engine must never create a missing file.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(absolute).toEncoded()) +
+                           QStringLiteral("?mode=rw"));
+        if (!db.open()) {
+            const QString reason = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connection);
+            return fail(error, dberr::CannotOpen,
+                        QStringLiteral("The database file '%1' cannot be opened: %2")
+                            .arg(QDir::toNativeSeparators(absolute), reason));
+        }
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            check = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connection);
+            if (error)
+                *error = notADatabase(absolute);
+            return false;
+        }
+    }
+    m_path = absolute;
+    return true;
+}
+
+void Database::close() {
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_path.clear();
+}
+
+DbError Database::engineError(const QString& what, const QString& driverText) const {
+    return DbError::make(dberr::QueryFailed,
+                         QStringLiteral("Database '%1', %2: %3").arg(fileName(), what, driverText));
+}
+
+bool Database::hasTable(const QString& table) const {
+    if (!isOpen())
+        return false;
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral(
+        "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE"));
+    query.addBindValue(table);
+    return query.exec() && query.next();
+}
+
+QStringList Database::fieldNames(const QString& table) const {
+    QStringList names;
+    if (!hasTable(table))
+        return names;
+    QSqlQuery query(connection());
+    if (query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(sqlName(table))))
+        while (query.next())
+            names << query.value(1).toString();
+    return names;
+}
+
+std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error) const {
+    if (!hasTable(table)) {
+        fail(error, dberr::TableNotFound,
+             QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+        return nullptr;
+    }
+    const QString sql = QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(sqlName(table));
+    std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), table, sql, {}));
+    if (!cursor->run()) {
+        if (error)
+            *error = cursor->error();
+        return nullptr;
+    }
+    return cursor;
+}
+
+std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantList& values,
+                                            DbError* error) const {
+    std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), QString(), sql, values));
+    if (!cursor->run()) {
+        if (error)
+            *error = cursor->error();
+        return nullptr;
+    }
+    return cursor;
+}
+
+bool Database::exec(const QString& sql, const QVariantList& values, DbError* error) const {
+    if (!isOpen())
+        return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
+    QSqlQuery query(connection());
+    if (!query.prepare(sql))
+        return fail(error, dberr::QueryFailed, engineError(sql, query.lastError().text()).description);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return fail(error, dberr::QueryFailed, engineError(sql, query.lastError().text()).description);
+    return true;
+}
+
+bool Database::createTable(const QString& table, const QStringList& textFields, DbError* error) {
+    QStringList columns;
+    for (const QString& field : textFields)
+        columns << sqlName(field) + QStringLiteral(" TEXT");
+    return exec(
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlName(table), columns.join(QStringLiteral(", "))), {},
+        error);
+}
+
+bool Database::addField(const QString& table, const QString& field, FieldType type, DbError* error) {
+    if (!hasTable(table))
+        return fail(error, dberr::TableNotFound,
+                    QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+    return exec(
+        QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(sqlName(table), sqlName(field), typeName(type)),
+        {}, error);
+}
+
+bool Database::beginTransaction(DbError* error) {
+    QSqlDatabase db = connection();
+    if (!db.isOpen())
+        return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
+    if (!db.transaction())
+        return fail(error, dberr::QueryFailed,
+                    engineError(QStringLiteral("begin"), db.lastError().text()).description);
+    return true;
+}
+
+bool Database::commit(DbError* error) {
+    QSqlDatabase db = connection();
+    if (!db.commit()) {
+        const QString reason = db.lastError().text();
+        db.rollback();
+        return fail(error, dberr::QueryFailed, engineError(QStringLiteral("commit"), reason).description);
+    }
+    return true;
+}
+
+void Database::rollback() {
+    connection().rollback();
+}

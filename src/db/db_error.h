@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// Error numbers the program tells apart; the engine's are kept so that messages and handling
+// stay recognisable to people who know the installation's tools.
+namespace dberr {
+constexpr int None = 0;
+constexpr int FileNotFound = 53; // the existence check before a load
+constexpr int PermissionDenied = 70;
+constexpr int PathNotFound = 76;
+constexpr int EngineFileNotFound = 3024;
+constexpr int InvalidPath = 3044;
+constexpr int CannotOpen = 3051;
+constexpr int TableNotFound = 3078;
+constexpr int FieldNotFound = 3265;
+constexpr int NotADatabase = 3343;
+constexpr int QueryFailed = 3000; // any other engine failure
+} // namespace dberr
+
+struct DbError {
+    int code = dberr::None;
+    QString description;
+
+    bool isError() const { return code != dberr::None; }
+    static DbError make(int code, const QString& description) { return DbError{code, description}; }
+};
+
+// Sets *out when the caller asked for the error; returns false so that callers can `return fail(...)`.
+inline bool fail(DbError* out, int code, const QString& description) {
+    if (out)
+        *out = DbError::make(code, description);
+    return false;
+}

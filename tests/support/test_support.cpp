@@ -1,0 +1,127 @@
+#include "test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace testing {
+
+void createDatabase(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("test-create");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        for (const QString& statement : statements)
+            QVERIFY2(query.exec(statement),
+                     qPrintable(statement + QStringLiteral(": ") + query.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+QStringList demoStatements() {
+    QFile file(qEnvironmentVariable("FC_DEMO_SQL"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("FC_DEMO_SQL does not name the demo SQL");
+    QStringList statements;
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const QString& part : text.split(QRegularExpression(QStringLiteral(";\\s*\\n")))) {
+        QStringList lines = part.split(QLatin1Char('\n'));
+        lines.erase(
+            std::remove_if(lines.begin(), lines.end(), [](const QString& l) { return l.startsWith("--"); }),
+            lines.end());
+        const QString statement = lines.join(QLatin1Char('\n')).trimmed();
+        if (!statement.isEmpty())
+            statements << statement;
+    }
+    return statements;
+}
+
+QStringList smallInstallation(const QString& version, const QString& scanUnit, const QString& fcsUnit) {
+    return {
+        QStringLiteral("CREATE TABLE [System Versions] ([Version Name] TEXT)"),
+        QStringLiteral("INSERT INTO [System Versions] VALUES ('%1')").arg(version),
+        QStringLiteral("CREATE TABLE [Available Systems] ([ID Configuration] TEXT, [ID Stand] TEXT, "
+                       "[ID Scan Unit] TEXT, [ID FCS Unit] TEXT)"),
+        QStringLiteral("INSERT INTO [Available Systems] VALUES ('Small & Co', 'Stand S', '%1', '%2')")
+            .arg(scanUnit, fcsUnit),
+        QStringLiteral("CREATE TABLE [Available FilterSets] ([ID Available] TEXT, [Status] TEXT)"),
+        QStringLiteral(
+            "INSERT INTO [Available FilterSets] VALUES ('EF1', NULL), ('FW1', NULL), ('HT', NULL)"),
+        QStringLiteral("CREATE TABLE [Available FilterPlacement] ([ID Available] TEXT, [Position] INTEGER, "
+                       "[ID Potential] TEXT)"),
+        QStringLiteral(
+            "INSERT INTO [Available FilterPlacement] VALUES ('EF1', 1, 'None'), ('EF1', 2, 'BP 1'), "
+            "('FW1', 1, 'Cube 1'), ('HT', 1, 'HFT 1')"),
+        QStringLiteral(
+            "CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT, [Summary] TEXT, "
+            "[Veltrano Code No] TEXT, [Lower Wavelength] REAL, [Center Wavelength] REAL, "
+            "[Upper Wavelength] REAL, [Opaque for] REAL, [Customer Added] BOOLEAN, [Producer] TEXT)"),
+        QStringLiteral(
+            "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], [Veltrano Code No]) "
+            "VALUES ('None', NULL, ' ', NULL), ('BP 1', 'BP', 'Band 1', 'C-1'), "
+            "('Cube 1', 'FW1', 'Cube one', 'C-2'), ('HFT 1', 'HFT', 'Splitter', 'C-3')"),
+        QStringLiteral("CREATE TABLE [Favourite Filters] ([ID Potential] TEXT, [Type] TEXT)"),
+        QStringLiteral("INSERT INTO [Favourite Filters] VALUES ('None', ' ')"),
+    };
+}
+
+Sandbox::Sandbox() : m_previous(qgetenv("FILTER_REGISTRY_DIR")) {
+    qputenv("FILTER_REGISTRY_DIR", m_dir.path().toUtf8());
+}
+
+Sandbox::~Sandbox() {
+    if (m_previous.isEmpty())
+        qunsetenv("FILTER_REGISTRY_DIR");
+    else
+        qputenv("FILTER_REGISTRY_DIR", m_previous);
+}
+
+void Sandbox::setDatabasePath(const QString& databasePath) {
+    QSettings machine(m_dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+    machine.setValue(QStringLiteral("software/veltrano/cp/database/Path"), databasePath);
+}
+
+QString Sandbox::install(const QStringList& statements, const QString& name) {
+    const QString file = path(name);
+    createDatabase(file, statements);
+    setDatabasePath(file);
+    return file;
+}
+
+DialogRecorder::DialogRecorder() {
+    dialogs::setMessageHandler([this](const dialogs::Message& message) {
+        messages << message;
+        return int(QMessageBox::Ok);
+    });
+    dialogs::setEndHandler([this](int code) { ends << code; });
+    dialogs::setOpenFileHandler([this](const QString&, const QString&) {
+        if (nextFiles.empty())
+            return QString();
+        const QString file = nextFiles.front();
+        nextFiles.pop_front();
+        return file;
+    });
+}
+
+DialogRecorder::~DialogRecorder() {
+    dialogs::setMessageHandler({});
+    dialogs::setEndHandler({});
+    dialogs::setOpenFileHandler({});
+}
+
+QStringList DialogRecorder::texts() const {
+    QStringList result;
+    for (const dialogs::Message& message : messages)
+        result << message.text;
+    return result;
+}
+
+} // namespace testing
