@@ -2,9 +2,11 @@
 
 #include "db/database.h"
 #include "db/db_error.h"
+#include "placement/placement_state.h"
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QComboBox;
 class QFrame;
@@ -12,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QStringListModel;
 
 // The main window: start-up, the three mode frames with their wheel buttons and position frames,
 // and closing. Start-up decisions and the database work live outside in startup.h and db/.
@@ -34,6 +37,12 @@ public:
     void InitAllFilters();
     void InitFCSFilters();
 
+    // Shows wheel button w's positions in its mode's row (also used to redisplay a mode's wheel).
+    void showWheel(int wheel);
+    void storeClicked(int mode);
+    void editClicked(int mode);
+    // Brings the candidate lists up to date after a catalogue window; runs once after start-up too.
+    void windowActivated();
     void switchMode(int mode);
     void closeProgram();
     void bringToFront();
@@ -44,6 +53,13 @@ public:
     bool marlinScanUnit() const { return m_marlinScanUnit; }
     int currentMode() const { return m_currentMode; }
     int selectedWheel(int mode) const { return m_selectedWheel.at(mode); }
+    const PlacementState& placement() const { return m_placement; }
+    Candidates& candidates() { return m_candidates; }
+    int catalogueMode() const { return m_catalogueMode; }
+    QStringList& removedFilters() { return m_removedFilters; }
+
+    // Opens the favourite list for the catalogue mode; replaced by tests and until the window exists.
+    std::function<void(FilterControlForm&)> openFavouriteWindow;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +79,12 @@ private:
     void reportStartFailure(bool serviceMode, const DbError& error);
     void applyFw1Rule();
     void setDesignSize();
+    WheelBoard readBoard() const;
+    void applyBoard(const WheelBoard& board);
+    void endOnFatalData(const QString& message);
+    QStringList wheelFiltersOf(int wheel) const;
+    void showGroupInRow(int mode, wheels::Group group);
+    void mirrorSelection(QComboBox* from, QComboBox* to);
 
     Database m_configDb;
     QString m_commandLine;
@@ -70,6 +92,12 @@ private:
     int m_currentMode = 0;
     bool m_databaseValid = false;
     bool m_marlinScanUnit = false;
+    int m_catalogueMode = 0;
+    QStringList m_removedFilters;
+    PlacementState m_placement;
+    Candidates m_candidates;
+    std::array<QStringListModel*, wheels::GroupCount> m_idModels{};
+    std::array<QStringListModel*, wheels::GroupCount> m_codeModels{};
 
     QLabel* m_database = nullptr;
     QLabel* m_stativ = nullptr;

@@ -25,5 +25,6 @@ int main(int argc, char* argv[]) {
                      &FilterControlForm::bringToFront);
     form.load(commandLine);
     form.show();
+    form.windowActivated();
     return QApplication::exec();
 }

@@ -1,0 +1,155 @@
+#include "filter_control_form.h"
+
+#include "dialogs.h"
+#include "exchange/store.h"
+#include "placement/loader.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringListModel>
+
+// The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
+// the mode switch and the main window's reaction to the catalogue windows.
+
+WheelBoard FilterControlForm::readBoard() const {
+    WheelBoard board;
+    for (int wheel = 0; wheel < WheelCount; ++wheel)
+        board.buttons[wheel] = {m_cmdNr[wheel]->isEnabled(), !m_cmdNr[wheel]->isHidden(),
+                                m_cmdNr[wheel]->text()};
+    for (int mode = 0; mode < ModeCount; ++mode)
+        board.modeEnabled[mode] = m_rbMode[mode]->isEnabled();
+    return board;
+}
+
+void FilterControlForm::applyBoard(const WheelBoard& board) {
+    for (int wheel = 0; wheel < WheelCount; ++wheel) {
+        m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
+        m_cmdNr[wheel]->setVisible(board.buttons[wheel].visible);
+        m_cmdNr[wheel]->setText(board.buttons[wheel].caption);
+    }
+    for (int mode = 0; mode < ModeCount; ++mode)
+        m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
+}
+
+void FilterControlForm::endOnFatalData(const QString& message) {
+    dialogs::message(message);
+    m_configDb.close();
+    dialogs::endProgram(1);
+}
+
+void FilterControlForm::InitAllFilters() {
+    WheelBoard board = readBoard();
+    const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
+    const LoadResult result = loadAllWheels(m_configDb, options, board, m_placement, m_candidates);
+    applyBoard(board);
+    if (result.outcome == LoadResult::Outcome::Fatal)
+        endOnFatalData(result.message);
+    else if (result.outcome == LoadResult::Outcome::Complete)
+        showWheel(m_selectedWheel[0]);
+}
+
+void FilterControlForm::InitFCSFilters() {}
+
+QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
+    if (wheel < 0 || wheel >= int(m_placement.wheelFilters.size()) || !m_placement.wheelFilters[wheel])
+        return {};
+    return *m_placement.wheelFilters[wheel];
+}
+
+void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
+    const CandidateList& candidates = candidatesOf(m_candidates, group);
+    const int index = static_cast<int>(group);
+    m_idModels[index]->setStringList(candidates.ids);
+    QStringList codes = candidates.codes;
+    // Lists appended to during a run, or codes whose lookup stopped early, may be shorter.
+    while (codes.size() < candidates.ids.size())
+        codes << QString();
+    m_codeModels[index]->setStringList(codes);
+    for (int frame = 8 * mode; frame < 8 * mode + 8; ++frame) {
+        m_frmObjective[frame]->setVisible(false);
+        if (m_cmbFilter[frame]->model() != m_idModels[index])
+            m_cmbFilter[frame]->setModel(m_idModels[index]);
+        if (m_cmbIdPotential[frame]->model() != m_codeModels[index])
+            m_cmbIdPotential[frame]->setModel(m_codeModels[index]);
+    }
+}
+
+void FilterControlForm::showWheel(int wheel) {
+    if (wheel < 0 || wheel >= WheelCount)
+        return;
+    const int mode = wheels::modeOfWheel(wheel);
+    const wheels::Group group = wheels::groupOfWheel(wheel);
+    showGroupInRow(mode, group);
+    const QStringList& candidates = candidatesOf(m_candidates, group).ids;
+    const QStringList placed = wheelFiltersOf(wheel);
+    for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
+        const int frame = 8 * mode + p;
+        // The first entry stands in for a placed filter that is not a candidate.
+        const int index = candidates.isEmpty() ? -1 : qMax(0, candidates.indexOf(placed[p]));
+        m_cmbFilter[frame]->setCurrentIndex(index);
+        m_cmbIdPotential[frame]->setCurrentIndex(index);
+        m_frmObjective[frame]->setVisible(true);
+        m_cmbFilter[frame]->setEnabled(true);
+        m_cmbIdPotential[frame]->setEnabled(true);
+        m_selectedWheel[mode] = wheel;
+    }
+    // The shown wheel is the one Store writes, also when the display was not started by a click.
+    if (!placed.isEmpty())
+        m_cmdNr[wheel]->setChecked(true);
+}
+
+void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
+    to->setCurrentIndex(from->currentIndex());
+}
+
+void FilterControlForm::storeClicked(int mode) {
+    for (int wheel : wheels::wheelsOfMode(mode)) {
+        if (!m_cmdNr[wheel]->isChecked() || !m_placement.wheelFilters.at(wheel))
+            continue;
+        QStringList texts = *m_placement.wheelFilters[wheel];
+        for (int p = 0; p < texts.size(); ++p)
+            texts[p] = m_cmbFilter[8 * mode + p]->currentText();
+        const QString& set = m_placement.wheelAvailableIds.at(wheel);
+        const StoreResult result = storeWheelPositions(m_configDb, set, texts);
+        if (result.outcome == StoreResult::Outcome::NoRows)
+            dialogs::message(noRowsMessage(set));
+        else if (result.outcome == StoreResult::Outcome::Failed)
+            dialogs::message(result.error.description);
+        else
+            m_placement.wheelFilters[wheel] = texts;
+    }
+}
+
+void FilterControlForm::editClicked(int mode) {
+    m_catalogueMode = mode;
+    if (openFavouriteWindow)
+        openFavouriteWindow(*this);
+    windowActivated();
+}
+
+void FilterControlForm::windowActivated() {
+    const int mode = m_catalogueMode;
+    const auto group =
+        mode >= 0 && mode < ModeCount ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
+    if (group)
+        for (const QString& removed : std::as_const(m_removedFilters))
+            candidatesOf(m_candidates, *group).removeFirst(removed);
+    m_removedFilters.clear();
+    if (m_databaseValid && mode >= 0 && mode < ModeCount)
+        showWheel(m_selectedWheel[mode]);
+}
+
+void FilterControlForm::switchMode(int mode) {
+    if (mode != m_currentMode) {
+        m_currentMode = mode;
+        for (int i = 0; i < ModeCount; ++i)
+            m_modeFrame[i]->setVisible(i == mode);
+        showWheel(m_selectedWheel[mode]);
+    }
+    // The new-filter window is unloaded here once it exists.
+    update();
+}

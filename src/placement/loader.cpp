@@ -1,0 +1,339 @@
+#include "loader.h"
+
+#include "db/cursor.h"
+#include "db/database.h"
+#include "db/schema.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+using wheels::Group;
+
+struct CatalogueRow {
+    QString id;
+    QString type; // null QString for a Null type
+    QString code; // Null reads as empty
+};
+
+struct Catalogue {
+    std::vector<CatalogueRow> rows;
+    QHash<QString, int> firstRow; // name -> index of its first row
+};
+
+struct FavouriteRow {
+    QString id;
+    QString type;
+};
+
+// The sets of "Available FilterSets" sorted into the wheel buttons they stand for.
+struct InstalledSets {
+    std::array<QString, wheels::ButtonCount> setOfButton; // the first set that names each button
+    bool emission = false;
+    bool cubes = false;
+    bool splitters = false; // "HT" or "NT" sets; MBS and DBS alone do not count
+};
+
+DbError emptyTable(const Database& db, const QString& table) {
+    return DbError::make(dberr::QueryFailed,
+                         QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, db.fileName()));
+}
+
+QString typeText(const QVariant& value) {
+    return value.isNull() ? QString() : value.toString();
+}
+
+class AllWheelsLoader {
+public:
+    AllWheelsLoader(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                    Candidates& candidates)
+        : m_db(db), m_options(options), m_board(board), m_state(state), m_candidates(candidates) {}
+
+    LoadResult run();
+
+private:
+    bool readSets(InstalledSets* sets);
+    void assign(InstalledSets* sets, int button, const QString& set);
+    bool enableByWheelNumber(InstalledSets* sets, LoadResult* result);
+    bool readPlacements(const InstalledSets& sets);
+    bool readCatalogue();
+    bool findTypes(LoadResult* result);
+    bool completeFavourites();
+    bool buildCandidates();
+    bool lookUpCodes();
+
+    Database& m_db;
+    const LoadOptions& m_options;
+    WheelBoard& m_board;
+    PlacementState& m_state;
+    Candidates& m_candidates;
+    Catalogue m_catalogue;
+    std::vector<FavouriteRow> m_favourites;
+    DbError m_error;
+};
+
+LoadResult AllWheelsLoader::run() {
+    InstalledSets sets;
+    LoadResult result;
+    if (!readSets(&sets) || !enableByWheelNumber(&sets, &result))
+        return result.outcome == LoadResult::Outcome::Fatal ? result : LoadResult::stopped(m_error);
+    if (!readPlacements(sets) || !readCatalogue())
+        return LoadResult::stopped(m_error);
+    if (!findTypes(&result))
+        return result;
+    if (!completeFavourites() || !buildCandidates())
+        return LoadResult::stopped(m_error);
+    if (!m_options.serviceMode && !lookUpCodes())
+        return LoadResult::stopped(m_error);
+    return result;
+}
+
+void AllWheelsLoader::assign(InstalledSets* sets, int button, const QString& set) {
+    if (sets->setOfButton[button].isEmpty())
+        sets->setOfButton[button] = set;
+}
+
+bool AllWheelsLoader::readSets(InstalledSets* sets) {
+    auto cursor = m_db.openTable(schema::table::FilterSets, &m_error);
+    if (!cursor)
+        return false;
+    if (cursor->atEnd()) {
+        m_error = emptyTable(m_db, schema::table::FilterSets);
+        return false;
+    }
+    for (WheelButton& button : m_board.buttons)
+        button.enabled = false;
+    using namespace schema::wheel;
+    for (; !cursor->atEnd(); cursor->next()) {
+        if (!schema::isUsableStatus(cursor->value(schema::field::Status)))
+            continue;
+        const QString s = cursor->text(schema::field::IdAvailable);
+        const auto number = wheels::wheelNumber(s);
+        // A set without a wheel number in its button range names no button and is left out.
+        const auto inRange = [&](int last) { return number && *number <= last; };
+        if (s.contains(Emission) && !s.contains(Fcs) && inRange(5)) {
+            sets->emission = true;
+            assign(sets, *number - 1, s);
+        }
+        if (s.contains(Fcs) && s.contains(Emission) && inRange(3))
+            assign(sets, *number + 14, s);
+        if (s.contains(FilterWheel) && inRange(4)) {
+            sets->cubes = true;
+            assign(sets, *number + 4, s);
+        }
+        if (s.contains(Mbs)) {
+            sets->setOfButton[13] = s; // a later MBS set replaces an earlier one
+            m_board.buttons[13].visible = m_board.buttons[13].enabled = true;
+        }
+        if (s.contains(Dbs)) {
+            sets->setOfButton[14] = s;
+            m_board.buttons[14].visible = m_board.buttons[14].enabled = true;
+        }
+        if (s == MainSplitter) {
+            sets->splitters = true;
+            assign(sets, 9, s);
+            m_board.buttons[9].enabled = true;
+            m_board.buttons[9].caption = QStringLiteral("HFT");
+            m_board.buttons[10].caption = QStringLiteral("NT1");
+        }
+        if (s.contains(SecondarySplitter) && inRange(3)) {
+            sets->splitters = true;
+            assign(sets, *number + 9, s);
+        }
+    }
+    m_error = cursor->error();
+    return !m_error.isError();
+}
+
+bool AllWheelsLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
+    m_board.modeEnabled[0] = sets->emission;
+    for (int button = 0; button <= 4; ++button)
+        m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
+    m_board.modeEnabled[1] = sets->cubes;
+    if (!sets->cubes && !m_options.serviceMode && !m_options.marlin) {
+        *result = LoadResult::fatal(NoFilterWheelsMessage);
+        return false;
+    }
+    for (int button = 5; button <= 8; ++button)
+        m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
+    m_board.modeEnabled[2] = sets->splitters;
+    for (int button = 10; button <= 12; ++button)
+        if (!sets->setOfButton[button].isEmpty())
+            m_board.buttons[button].visible = m_board.buttons[button].enabled = true;
+    for (int button = 15; button <= 17; ++button)
+        if (!sets->setOfButton[button].isEmpty())
+            m_board.buttons[button].visible = m_board.buttons[button].enabled = true;
+    return true;
+}
+
+bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
+    m_state.clear();
+    const bool anyInstalled = std::any_of(m_board.buttons.begin(), m_board.buttons.end(),
+                                          [](const WheelButton& b) { return b.enabled; });
+    QHash<QString, QStringList> rowsOfSet; // set ID -> its first eight filters
+    if (anyInstalled) {
+        auto cursor = m_db.openTable(schema::table::FilterPlacement, &m_error);
+        if (!cursor)
+            return false;
+        if (cursor->atEnd()) {
+            m_error = emptyTable(m_db, schema::table::FilterPlacement);
+            return false;
+        }
+        for (; !cursor->atEnd(); cursor->next()) {
+            QStringList& wheel = rowsOfSet[cursor->text(schema::field::IdAvailable)];
+            if (wheel.size() < wheels::PositionsPerWheel)
+                wheel << cursor->text(schema::field::IdPotential);
+        }
+        if ((m_error = cursor->error()).isError())
+            return false;
+    }
+    for (int button = 0; button < wheels::ButtonCount; ++button) {
+        if (!m_board.buttons[button].enabled) {
+            m_state.wheelFilters.emplace_back(std::nullopt);
+            m_state.wheelAvailableIds << QString();
+            continue;
+        }
+        const QString& set = sets.setOfButton[button];
+        m_state.wheelFilters.emplace_back(rowsOfSet.value(set));
+        m_state.wheelAvailableIds << set;
+    }
+    return true;
+}
+
+bool AllWheelsLoader::readCatalogue() {
+    auto cursor = m_db.openTable(schema::table::PotentialFilters, &m_error);
+    if (!cursor)
+        return false;
+    for (; !cursor->atEnd(); cursor->next()) {
+        CatalogueRow row{cursor->text(schema::field::IdPotential),
+                         typeText(cursor->value(schema::field::Type)), cursor->text(schema::field::CodeNo)};
+        if (!m_catalogue.firstRow.contains(row.id))
+            m_catalogue.firstRow.insert(row.id, int(m_catalogue.rows.size()));
+        m_catalogue.rows.push_back(std::move(row));
+    }
+    m_error = cursor->error();
+    return !m_error.isError();
+}
+
+bool AllWheelsLoader::findTypes(LoadResult* result) {
+    for (const auto& filters : m_state.wheelFilters) {
+        if (!filters) {
+            m_state.wheelTypes.emplace_back(std::nullopt);
+            continue;
+        }
+        QStringList types;
+        for (const QString& name : *filters) {
+            const auto row = m_catalogue.firstRow.constFind(name);
+            if (row == m_catalogue.firstRow.constEnd()) {
+                *result = LoadResult::fatal(missingFilterMessage(name));
+                return false;
+            }
+            types << m_catalogue.rows[*row].type;
+        }
+        m_state.wheelTypes.emplace_back(types);
+    }
+    return true;
+}
+
+bool AllWheelsLoader::completeFavourites() {
+    if (!m_db.hasTable(schema::table::FavouriteFilters)) {
+        Transaction create(m_db, &m_error);
+        if (!m_db.createTable(schema::table::FavouriteFilters,
+                              {schema::field::IdPotential, schema::field::Type}, &m_error) ||
+            !m_db.exec(
+                QStringLiteral("INSERT INTO %1 VALUES (?, ?)").arg(sqlName(schema::table::FavouriteFilters)),
+                {schema::NoFilter, QStringLiteral(" ")}, &m_error) ||
+            !create.commit(&m_error))
+            return false;
+    }
+    auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
+    if (!cursor)
+        return false;
+    QSet<QString> names;
+    for (; !cursor->atEnd(); cursor->next()) {
+        m_favourites.push_back(
+            {cursor->text(schema::field::IdPotential), typeText(cursor->value(schema::field::Type))});
+        names.insert(m_favourites.back().id);
+    }
+    if ((m_error = cursor->error()).isError())
+        return false;
+
+    Transaction transaction(m_db, &m_error);
+    for (size_t wheel = 0; wheel < m_state.wheelFilters.size(); ++wheel) {
+        if (!m_state.wheelFilters[wheel])
+            continue;
+        const QStringList& filters = *m_state.wheelFilters[wheel];
+        for (int slot = 0; slot < filters.size(); ++slot) {
+            if (m_favourites.empty()) { // a search of an empty table fails
+                m_error = emptyTable(m_db, schema::table::FavouriteFilters);
+                return false;
+            }
+            if (names.contains(filters[slot]))
+                continue;
+            const QString& type = m_state.wheelTypes[wheel]->at(slot);
+            if (!cursor->addRow({{schema::field::IdPotential, filters[slot]},
+                                 {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
+                                &m_error))
+                return false;
+            m_favourites.push_back({filters[slot], type});
+            names.insert(filters[slot]);
+        }
+    }
+    cursor.reset();
+    return transaction.commit(&m_error);
+}
+
+bool AllWheelsLoader::buildCandidates() {
+    for (CandidateList& group : m_candidates) {
+        group = CandidateList();
+        group.append(schema::NoFilter, QString());
+    }
+    const QString sourceTable =
+        m_options.serviceMode ? schema::table::PotentialFilters : schema::table::FavouriteFilters;
+    if (m_options.serviceMode ? m_catalogue.rows.empty() : m_favourites.empty()) {
+        m_error = emptyTable(m_db, sourceTable);
+        return false;
+    }
+    if (m_options.serviceMode) {
+        for (const CatalogueRow& row : m_catalogue.rows)
+            if (const auto group = wheels::groupOfType(row.type))
+                candidatesOf(m_candidates, *group).append(row.id, row.code);
+    } else {
+        for (const FavouriteRow& row : m_favourites)
+            if (const auto group = wheels::groupOfType(row.type))
+                candidatesOf(m_candidates, *group).ids << row.id;
+    }
+    return true;
+}
+
+bool AllWheelsLoader::lookUpCodes() {
+    // The favourite list has no code numbers: each group takes them from the first catalogue row of
+    // each name, in the order of its names, and stops at the first name the catalogue lacks.
+    for (CandidateList& group : m_candidates)
+        group.codes.clear();
+    if (m_catalogue.rows.empty()) {
+        m_error = emptyTable(m_db, schema::table::PotentialFilters);
+        return false;
+    }
+    for (CandidateList& group : m_candidates) {
+        for (const QString& id : group.ids) {
+            const auto row = m_catalogue.firstRow.constFind(id);
+            if (row == m_catalogue.firstRow.constEnd())
+                break;
+            group.codes << m_catalogue.rows[*row].code;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString missingFilterMessage(const QString& name) {
+    return QStringLiteral("Error in table 'Potential Filters' ! No ") + name + QStringLiteral(" - Filter !");
+}
+
+LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                         Candidates& candidates) {
+    return AllWheelsLoader(db, options, board, state, candidates).run();
+}
