@@ -158,11 +158,12 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     auto* buttons = new QHBoxLayout;
     m_cmdStore[mode] = new QPushButton(QStringLiteral("Store"), frame);
     m_cmdStore[mode]->setObjectName(indexed("CmdStore", mode));
-    m_cmdStore[mode]->setEnabled(false);
+    // Mode 0's buttons wait for a load; the others are usable from the start.
+    m_cmdStore[mode]->setEnabled(mode != 0);
     connect(m_cmdStore[mode], &QPushButton::clicked, this, [this, mode] { storeClicked(mode); });
     m_cmdEdit[mode] = new QPushButton(QStringLiteral("Edit Filter List"), frame);
     m_cmdEdit[mode]->setObjectName(indexed("CmdEdit", mode));
-    m_cmdEdit[mode]->setEnabled(false);
+    m_cmdEdit[mode]->setEnabled(mode != 0);
     connect(m_cmdEdit[mode], &QPushButton::clicked, this, [this, mode] { editClicked(mode); });
     buttons->addWidget(m_cmdStore[mode]);
     buttons->addStretch();

@@ -73,13 +73,16 @@ int Cursor::fieldIndex(const QString& field) {
 }
 
 QVariant Cursor::value(const QString& field) {
-    const int index = fieldIndex(field);
-    if (index < 0 || m_atEnd)
+    return valueAt(fieldIndex(field));
+}
+
+QVariant Cursor::valueAt(int column) const {
+    if (column < 0 || m_atEnd)
         return QVariant();
-    auto edited = m_edited.constFind(index);
+    auto edited = m_edited.constFind(column);
     if (edited != m_edited.constEnd())
         return *edited;
-    return m_query.value(index);
+    return m_query.value(column);
 }
 
 bool Cursor::failed(DbError* error, const DbError& what) {

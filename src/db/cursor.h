@@ -14,6 +14,10 @@ public:
     bool atEnd() const { return m_atEnd; }
 
     QVariant value(const QString& field);
+    // For walks over many rows: resolve a field once, then read it by its column.
+    int column(const QString& field) { return fieldIndex(field); }
+    QVariant valueAt(int column) const;
+    QString textAt(int column) const { return valueAt(column).toString(); }
     // Null reads as the empty text.
     QString text(const QString& field) { return value(field).toString(); }
     bool isNull(const QString& field) { return value(field).isNull(); }

@@ -11,15 +11,10 @@ namespace {
 
 using wheels::Group;
 
-struct CatalogueRow {
-    QString id;
+// The first catalogue row of a name the load needs.
+struct NamedRow {
     QString type; // null QString for a Null type
     QString code; // Null reads as empty
-};
-
-struct Catalogue {
-    std::vector<CatalogueRow> rows;
-    QHash<QString, int> firstRow; // name -> index of its first row
 };
 
 struct FavouriteRow {
@@ -57,6 +52,7 @@ private:
     void assign(InstalledSets* sets, int button, const QString& set);
     bool enableByWheelNumber(InstalledSets* sets, LoadResult* result);
     bool readPlacements(const InstalledSets& sets);
+    bool readFavourites();
     bool readCatalogue();
     bool findTypes(LoadResult* result);
     bool completeFavourites();
@@ -68,7 +64,12 @@ private:
     WheelBoard& m_board;
     PlacementState& m_state;
     Candidates& m_candidates;
-    Catalogue m_catalogue;
+    // Only the names the load needs are looked up, so a large catalogue is walked once and not
+    // kept: the placed filters, and in user mode the favourites.
+    QHash<QString, std::optional<NamedRow>> m_named;
+    bool m_catalogueEmpty = true;
+    Candidates m_catalogueCandidates; // service mode: built during the walk
+    bool m_hasFavouriteTable = false;
     std::vector<FavouriteRow> m_favourites;
     DbError m_error;
 };
@@ -78,7 +79,7 @@ LoadResult AllWheelsLoader::run() {
     LoadResult result;
     if (!readSets(&sets) || !enableByWheelNumber(&sets, &result))
         return result.outcome == LoadResult::Outcome::Fatal ? result : LoadResult::stopped(m_error);
-    if (!readPlacements(sets) || !readCatalogue())
+    if (!readPlacements(sets) || !readFavourites() || !readCatalogue())
         return LoadResult::stopped(m_error);
     if (!findTypes(&result))
         return result;
@@ -201,16 +202,51 @@ bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
     return true;
 }
 
+bool AllWheelsLoader::readFavourites() {
+    m_hasFavouriteTable = m_db.hasTable(schema::table::FavouriteFilters);
+    if (!m_hasFavouriteTable)
+        return true;
+    auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
+    if (!cursor)
+        return false;
+    const int id = cursor->column(schema::field::IdPotential);
+    const int type = cursor->column(schema::field::Type);
+    for (; !cursor->atEnd() && !cursor->error().isError(); cursor->next())
+        m_favourites.push_back({cursor->textAt(id), typeText(cursor->valueAt(type))});
+    m_error = cursor->error();
+    return !m_error.isError();
+}
+
 bool AllWheelsLoader::readCatalogue() {
+    m_named.insert(schema::NoFilter, std::nullopt);
+    for (const auto& filters : m_state.wheelFilters)
+        for (const QString& name : filters.value_or(QStringList()))
+            m_named.insert(name, std::nullopt);
+    if (!m_options.serviceMode)
+        for (const FavouriteRow& favourite : m_favourites)
+            m_named.insert(favourite.id, std::nullopt);
+    for (CandidateList& group : m_catalogueCandidates)
+        group.append(schema::NoFilter, QString());
+
     auto cursor = m_db.openTable(schema::table::PotentialFilters, &m_error);
     if (!cursor)
         return false;
+    const int id = cursor->column(schema::field::IdPotential);
+    const int type = cursor->column(schema::field::Type);
+    const int code = cursor->column(schema::field::CodeNo);
+    if ((m_error = cursor->error()).isError())
+        return false;
     for (; !cursor->atEnd(); cursor->next()) {
-        CatalogueRow row{cursor->text(schema::field::IdPotential),
-                         typeText(cursor->value(schema::field::Type)), cursor->text(schema::field::CodeNo)};
-        if (!m_catalogue.firstRow.contains(row.id))
-            m_catalogue.firstRow.insert(row.id, int(m_catalogue.rows.size()));
-        m_catalogue.rows.push_back(std::move(row));
+        m_catalogueEmpty = false;
+        const QString name = cursor->textAt(id);
+        const QString rowType = typeText(cursor->valueAt(type));
+        const QString rowCode = cursor->textAt(code);
+        if (m_options.serviceMode)
+            if (const auto group = wheels::groupOfType(rowType))
+                candidatesOf(m_catalogueCandidates, *group).append(name, rowCode);
+        const auto named = m_named.find(name);
+        if (named != m_named.end() && !*named)
+            *named = NamedRow{rowType, rowCode};
     }
     m_error = cursor->error();
     return !m_error.isError();
@@ -224,12 +260,12 @@ bool AllWheelsLoader::findTypes(LoadResult* result) {
         }
         QStringList types;
         for (const QString& name : *filters) {
-            const auto row = m_catalogue.firstRow.constFind(name);
-            if (row == m_catalogue.firstRow.constEnd()) {
+            const std::optional<NamedRow>& row = m_named.value(name);
+            if (!row) {
                 *result = LoadResult::fatal(missingFilterMessage(name));
                 return false;
             }
-            types << m_catalogue.rows[*row].type;
+            types << row->type;
         }
         m_state.wheelTypes.emplace_back(types);
     }
@@ -237,7 +273,7 @@ bool AllWheelsLoader::findTypes(LoadResult* result) {
 }
 
 bool AllWheelsLoader::completeFavourites() {
-    if (!m_db.hasTable(schema::table::FavouriteFilters)) {
+    if (!m_hasFavouriteTable) {
         Transaction create(m_db, &m_error);
         if (!m_db.createTable(schema::table::FavouriteFilters,
                               {schema::field::IdPotential, schema::field::Type}, &m_error) ||
@@ -246,18 +282,14 @@ bool AllWheelsLoader::completeFavourites() {
                 {schema::NoFilter, QStringLiteral(" ")}, &m_error) ||
             !create.commit(&m_error))
             return false;
+        m_favourites.push_back({schema::NoFilter, QStringLiteral(" ")});
     }
     auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
     if (!cursor)
         return false;
     QSet<QString> names;
-    for (; !cursor->atEnd(); cursor->next()) {
-        m_favourites.push_back(
-            {cursor->text(schema::field::IdPotential), typeText(cursor->value(schema::field::Type))});
-        names.insert(m_favourites.back().id);
-    }
-    if ((m_error = cursor->error()).isError())
-        return false;
+    for (const FavouriteRow& favourite : m_favourites)
+        names.insert(favourite.id);
 
     Transaction transaction(m_db, &m_error);
     for (size_t wheel = 0; wheel < m_state.wheelFilters.size(); ++wheel) {
@@ -289,21 +321,18 @@ bool AllWheelsLoader::buildCandidates() {
         group = CandidateList();
         group.append(schema::NoFilter, QString());
     }
-    const QString sourceTable =
-        m_options.serviceMode ? schema::table::PotentialFilters : schema::table::FavouriteFilters;
-    if (m_options.serviceMode ? m_catalogue.rows.empty() : m_favourites.empty()) {
-        m_error = emptyTable(m_db, sourceTable);
+    if (m_options.serviceMode ? m_catalogueEmpty : m_favourites.empty()) {
+        m_error = emptyTable(m_db, m_options.serviceMode ? schema::table::PotentialFilters
+                                                         : schema::table::FavouriteFilters);
         return false;
     }
     if (m_options.serviceMode) {
-        for (const CatalogueRow& row : m_catalogue.rows)
-            if (const auto group = wheels::groupOfType(row.type))
-                candidatesOf(m_candidates, *group).append(row.id, row.code);
-    } else {
-        for (const FavouriteRow& row : m_favourites)
-            if (const auto group = wheels::groupOfType(row.type))
-                candidatesOf(m_candidates, *group).ids << row.id;
+        m_candidates = std::move(m_catalogueCandidates);
+        return true;
     }
+    for (const FavouriteRow& row : m_favourites)
+        if (const auto group = wheels::groupOfType(row.type))
+            candidatesOf(m_candidates, *group).ids << row.id;
     return true;
 }
 
@@ -312,16 +341,16 @@ bool AllWheelsLoader::lookUpCodes() {
     // each name, in the order of its names, and stops at the first name the catalogue lacks.
     for (CandidateList& group : m_candidates)
         group.codes.clear();
-    if (m_catalogue.rows.empty()) {
+    if (m_catalogueEmpty) {
         m_error = emptyTable(m_db, schema::table::PotentialFilters);
         return false;
     }
     for (CandidateList& group : m_candidates) {
         for (const QString& id : group.ids) {
-            const auto row = m_catalogue.firstRow.constFind(id);
-            if (row == m_catalogue.firstRow.constEnd())
+            const std::optional<NamedRow>& row = m_named.value(id);
+            if (!row)
                 break;
-            group.codes << m_catalogue.rows[*row].code;
+            group.codes << row->code;
         }
     }
     return true;

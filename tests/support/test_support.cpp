@@ -73,6 +73,47 @@ QStringList smallInstallation(const QString& version, const QString& scanUnit, c
     };
 }
 
+namespace {
+QString literal(const QVariant& value) {
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    if (value.typeId() == QMetaType::Int)
+        return QString::number(value.toInt());
+    return QLatin1Char('\'') + value.toString().replace(QLatin1Char('\''), QStringLiteral("''")) +
+           QLatin1Char('\'');
+}
+} // namespace
+
+QStringList Installation::statements() const {
+    QStringList sql = smallInstallation(version, scanUnit, fcsUnit).mid(0, 4);
+    sql << "CREATE TABLE [Available FilterSets] ([ID Available] TEXT, [Status] TEXT)"
+        << "CREATE TABLE [Available FilterPlacement] ([ID Available] TEXT, [Position] INTEGER, [ID "
+           "Potential] TEXT)"
+        << "CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT, [Summary] TEXT, "
+           "[Veltrano Code No] TEXT, [Lower Wavelength] REAL, [Center Wavelength] REAL, [Upper Wavelength] "
+           "REAL, "
+           "[Opaque for] REAL, [Customer Added] BOOLEAN, [Producer] TEXT)";
+    for (const auto& [id, status] : sets)
+        sql << QStringLiteral("INSERT INTO [Available FilterSets] VALUES (%1, %2)")
+                   .arg(literal(id), literal(status));
+    for (const auto& [id, position, filter] : placements)
+        sql << QStringLiteral("INSERT INTO [Available FilterPlacement] VALUES (%1, %2, %3)")
+                   .arg(literal(id), literal(position), literal(filter));
+    for (const auto& [name, type, code] : catalogue)
+        sql << QStringLiteral(
+                   "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], [Veltrano Code No]) "
+                   "VALUES (%1, %2, %3, %4)")
+                   .arg(literal(name), type.isEmpty() ? QStringLiteral("NULL") : literal(type),
+                        literal(QStringLiteral("About ") + name), literal(code));
+    if (withFavouriteTable) {
+        sql << "CREATE TABLE [Favourite Filters] ([ID Potential] TEXT, [Type] TEXT)";
+        for (const auto& [name, type] : favourites)
+            sql << QStringLiteral("INSERT INTO [Favourite Filters] VALUES (%1, %2)")
+                       .arg(literal(name), literal(type));
+    }
+    return sql;
+}
+
 Sandbox::Sandbox() : m_previous(qgetenv("FILTER_REGISTRY_DIR")) {
     qputenv("FILTER_REGISTRY_DIR", m_dir.path().toUtf8());
 }

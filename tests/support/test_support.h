@@ -4,7 +4,9 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 #include <deque>
+#include <tuple>
 
 namespace testing {
 
@@ -17,6 +19,20 @@ QStringList demoStatements();
 QStringList smallInstallation(const QString& version = QStringLiteral("2.05"),
                               const QString& scanUnit = QStringLiteral("LSM 5"),
                               const QString& fcsUnit = QStringLiteral("NONE"));
+
+// An installation described row by row; statements() gives the SQL that builds it.
+struct Installation {
+    QString version = QStringLiteral("2.05");
+    QString scanUnit = QStringLiteral("LSM 5");
+    QString fcsUnit = QStringLiteral("NONE");
+    QList<std::pair<QString, QVariant>> sets;                 // "ID Available", "Status"
+    QList<std::tuple<QString, QVariant, QString>> placements; // "ID Available", "Position", "ID Potential"
+    QList<std::tuple<QString, QString, QVariant>> catalogue;  // "ID Potential", "Type", "Veltrano Code No"
+    QList<std::pair<QString, QVariant>> favourites;           // "ID Potential", "Type"
+    bool withFavouriteTable = true;
+
+    QStringList statements() const;
+};
 
 // A temporary folder that holds the settings hives (FILTER_REGISTRY_DIR) and databases.
 class Sandbox {

@@ -1,0 +1,186 @@
+// Times the placement loader, the wheel display and a store on generated installations with
+// 1,000, 10,000 and 100,000 catalogue rows, beside a bare read of the same tables.
+// Run: build/bench/bench_placement [rows...]
+
+#include "app/dialogs.h"
+#include "app/filter_control_form.h"
+#include "db/cursor.h"
+#include "db/database.h"
+#include "placement/loader.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+const QStringList OtherTypes{"NF", "FW1", "FW2", "FW3", "HFT", "NT", "NFT"};
+const QStringList EmissionTypes{"BP", "LP", "KP"};
+
+// All 18 wheels, each with eight positions; a tenth of the catalogue are favourites.
+void generate(const QString& path, int rows) {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "generate");
+    db.setDatabaseName(path);
+    db.open();
+    QSqlQuery q(db);
+    q.exec("CREATE TABLE [System Versions] ([Version Name] TEXT)");
+    q.exec("INSERT INTO [System Versions] VALUES ('2.10')");
+    q.exec("CREATE TABLE [Available Systems] ([ID Configuration] TEXT, [ID Stand] TEXT, [ID Scan Unit] TEXT, "
+           "[ID FCS Unit] TEXT)");
+    q.exec("INSERT INTO [Available Systems] VALUES ('Bench', 'Stand', 'LSM', 'NONE')");
+    q.exec("CREATE TABLE [Available FilterSets] ([ID Available] TEXT, [Status] TEXT)");
+    q.exec("CREATE TABLE [Available FilterPlacement] ([ID Available] TEXT, [Position] INTEGER, [ID "
+           "Potential] TEXT)");
+    q.exec("CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT, [Summary] TEXT, "
+           "[Veltrano Code No] TEXT, [Customer Added] BOOLEAN, [Producer] TEXT)");
+    q.exec("CREATE TABLE [Favourite Filters] ([ID Potential] TEXT, [Type] TEXT)");
+    db.transaction();
+    // Emission filters make up the catalogue's rows; each other group gets a hundredth on top.
+    QStringList names, types;
+    for (int i = 0; i < rows; ++i) {
+        names << QString("Filter %1").arg(i, 6, 10, QChar('0'));
+        types << EmissionTypes[i % 3];
+    }
+    for (const QString& type : OtherTypes)
+        for (int i = 0; i < std::max(8, rows / 100); ++i) {
+            names << QString("%1 %2").arg(type).arg(i);
+            types << type;
+        }
+    QSqlQuery insert(db);
+    insert.prepare("INSERT INTO [Potential Filters] VALUES (?, ?, ?, ?, 0, 'Veltrano')");
+    insert.addBindValue(QVariantList{"None"} + QVariantList(names.begin(), names.end()));
+    insert.addBindValue(QVariantList{QVariant()} + QVariantList(types.begin(), types.end()));
+    QVariantList summaries, codes;
+    for (const QString& name : names) {
+        summaries << "About " + name;
+        codes << "C-" + name;
+    }
+    insert.addBindValue(QVariantList{" "} + summaries);
+    insert.addBindValue(QVariantList{QVariant()} + codes);
+    insert.execBatch();
+    QSqlQuery favourite(db);
+    favourite.prepare("INSERT INTO [Favourite Filters] VALUES (?, ?)");
+    favourite.addBindValue(QVariantList{"None"});
+    favourite.addBindValue(QVariantList{" "});
+    favourite.execBatch();
+    for (int i = 0; i < names.size(); i += 10) {
+        favourite.addBindValue(QVariantList{names[i]});
+        favourite.addBindValue(QVariantList{types[i]});
+        favourite.execBatch();
+    }
+    const QList<std::pair<QString, QString>> sets{
+        {"EF1", "BP"},     {"EF2", "BP"},     {"EF3", "BP"},    {"EF4", "BP"},   {"EF5", "NF"},
+        {"FW-1", "FW1"},   {"FW-2", "FW2"},   {"FW-3", "FW3"},  {"FW-4", "FW3"}, {"HT", "HFT"},
+        {"NT1", "NFT"},    {"NT2", "NFT"},    {"NT3", "NFT"},   {"MBS", "HFT"},  {"DBS", "NFT"},
+        {"FCS EF1", "BP"}, {"FCS EF2", "BP"}, {"FCS EF3", "BP"}};
+    for (const auto& [set, type] : sets) {
+        q.exec(QString("INSERT INTO [Available FilterSets] VALUES ('%1', NULL)").arg(set));
+        QStringList ofType;
+        for (int i = 0; i < names.size() && ofType.size() < 8; ++i)
+            if (types[i] == type)
+                ofType << names[i];
+        for (int p = 1; p <= 8; ++p)
+            q.exec(QString("INSERT INTO [Available FilterPlacement] VALUES ('%1', %2, '%3')")
+                       .arg(set)
+                       .arg(p)
+                       .arg(ofType[p - 1]));
+    }
+    db.commit();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("generate");
+}
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void bareRead(const Database& db) {
+    for (const char* table :
+         {"Available FilterSets", "Available FilterPlacement", "Potential Filters", "Favourite Filters"}) {
+        auto cursor = db.openTable(table);
+        const bool catalogue = QString(table) == "Potential Filters";
+        const int id = cursor->column("ID Potential");
+        const int type = catalogue ? cursor->column("Type") : -1;
+        const int code = catalogue ? cursor->column("Veltrano Code No") : -1;
+        for (; !cursor->atEnd(); cursor->next()) {
+            cursor->textAt(id);
+            if (catalogue) {
+                cursor->textAt(type);
+                cursor->textAt(code);
+            }
+        }
+    }
+}
+
+void run(int rows) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("System_Configurations.sqlite");
+    generate(path, rows);
+    Database db;
+    db.open(path);
+    const int runs = rows >= 100000 ? 5 : 9;
+
+    const double bare = medianMs(runs, [&] { bareRead(db); });
+    PlacementState state;
+    Candidates candidates;
+    const auto load = [&](bool service) {
+        WheelBoard board;
+        loadAllWheels(db, {service, false}, board, state, candidates);
+    };
+    const double user = medianMs(runs, [&] { load(false); });
+    const double service = medianMs(runs, [&] { load(true); });
+    db.close();
+
+    qputenv("FILTER_REGISTRY_DIR", dir.path().toUtf8());
+    QSettings(dir.filePath("machine.ini"), QSettings::IniFormat)
+        .setValue("software/veltrano/cp/database/Path", path);
+    FilterControlForm form;
+    form.load("/S");
+    form.show();
+    const int largest = candidatesOf(form.candidates(), wheels::Group::Emission).ids.size();
+    const double display = medianMs(runs, [&] { form.showWheel(0); });
+    const double store = medianMs(runs, [&] { form.storeClicked(0); });
+
+    std::printf(
+        "%8d rows | bare read %8.1f ms | load user %8.1f ms (%4.2fx) | load service %8.1f ms (%4.2fx) | "
+        "display of %6d candidates %6.1f ms | store %5.1f ms\n",
+        rows, bare, user, user / bare, service, service / bare, largest, display, store);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    dialogs::setMessageHandler([](const dialogs::Message& message) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
+        return int(QMessageBox::Ok);
+    });
+    dialogs::setEndHandler([](int code) { std::fprintf(stderr, "the program would end (%d)\n", code); });
+    QList<int> sizes{1000, 10000, 100000};
+    if (argc > 1) {
+        sizes.clear();
+        for (int i = 1; i < argc; ++i)
+            sizes << QString(argv[i]).toInt();
+    }
+    for (int rows : sizes)
+        run(rows);
+    return 0;
+}
