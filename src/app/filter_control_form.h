@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/db_error.h"
 #include "placement/placement_state.h"
+#include "startup.h"
 
 #include <QWidget>
 #include <array>
@@ -71,9 +72,12 @@ private:
     void browseClicked();
 
     enum class Loader { All, Fcs };
-    // The trapped part of LoadSystem / LoadFCSSystem; *context names what was being read.
-    bool runServiceLoad(Loader loader, QString* context, DbError* error);
-    void reportLoadError(const DbError& error, const QString& context);
+    // Opens the file the Database label names, checks its version and reads the system record.
+    bool openSystem(const QString& versionBoxTitle, startup::SystemRecord* system, bool* accepted,
+                    DbError* error);
+    // The trapped part of LoadSystem / LoadFCSSystem.
+    bool runServiceLoad(Loader loader, DbError* error);
+    void reportLoadError(const DbError& error);
     bool runUserLoad(DbError* error);
     bool checkVersion(const QString& boxTitle, bool* accepted, DbError* error);
     void reportStartFailure(bool serviceMode, const DbError& error);

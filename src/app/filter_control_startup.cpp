@@ -103,10 +103,9 @@ void FilterControlForm::LoadSystem() {
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
-    QString context;
     DbError error;
-    if (!runServiceLoad(Loader::All, &context, &error)) {
-        reportLoadError(error, context);
+    if (!runServiceLoad(Loader::All, &error)) {
+        reportLoadError(error);
         if (error.code == dberr::NotADatabase) {
             m_browse->setEnabled(true);
             return;
@@ -120,33 +119,30 @@ void FilterControlForm::LoadFCSSystem() {
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
-    QString context;
     DbError error;
-    if (!runServiceLoad(Loader::Fcs, &context, &error))
-        reportLoadError(error, context);
+    if (!runServiceLoad(Loader::Fcs, &error))
+        reportLoadError(error);
     m_cmdClose->setEnabled(true);
     m_browse->setEnabled(true);
 }
 
-bool FilterControlForm::runServiceLoad(Loader loader, QString* context, DbError* error) {
+bool FilterControlForm::openSystem(const QString& versionBoxTitle, startup::SystemRecord* system,
+                                   bool* accepted, DbError* error) {
     const QString path = m_database->text();
-    *context = path;
-    if (!startup::checkFileExists(path, error))
+    if (!startup::checkFileExists(path, error) || !m_configDb.open(path, error))
         return false;
-    if (loader == Loader::Fcs)
-        m_configDb.close();
-    if (!m_configDb.open(path, error))
+    if (!checkVersion(versionBoxTitle, accepted, error))
         return false;
-    *context = path + QStringLiteral(" - System Versions ");
+    return !*accepted || startup::readSystem(m_configDb, system, error);
+}
+
+bool FilterControlForm::runServiceLoad(Loader loader, DbError* error) {
+    startup::SystemRecord system;
     bool accepted = false;
-    if (!checkVersion(VersionBoxTitle, &accepted, error))
+    if (!openSystem(VersionBoxTitle, &system, &accepted, error))
         return false;
     if (!accepted)
         return true;
-
-    startup::SystemRecord system;
-    if (!startup::readSystem(m_configDb, &system, error))
-        return false;
     m_config[0]->setVisible(true);
     for (QLabel* config : m_config)
         config->setText(tool::CaptionText(tool::DoubleAmpersand(system.configuration)));
@@ -169,9 +165,10 @@ bool FilterControlForm::runServiceLoad(Loader loader, QString* context, DbError*
     return true;
 }
 
-void FilterControlForm::reportLoadError(const DbError& error, const QString& context) {
+void FilterControlForm::reportLoadError(const DbError& error) {
+    // Only the existence check raises these, and it names what it was checking: the path.
     if (error.code == dberr::PermissionDenied || error.code == dberr::PathNotFound)
-        dialogs::message(context + QStringLiteral(": ") + error.description);
+        dialogs::message(m_database->text() + QStringLiteral(": ") + error.description);
     else
         dialogs::message(error.description);
 }
@@ -189,20 +186,12 @@ void FilterControlForm::User() {
 }
 
 bool FilterControlForm::runUserLoad(DbError* error) {
-    const QString path = m_database->text();
-    if (!startup::checkFileExists(path, error))
-        return false;
-    m_configDb.close();
-    if (!m_configDb.open(path, error))
-        return false;
+    startup::SystemRecord system;
     bool accepted = false;
-    if (!checkVersion(dialogs::appTitle(), &accepted, error))
+    if (!openSystem(dialogs::appTitle(), &system, &accepted, error))
         return false;
     if (!accepted)
         return true;
-    startup::SystemRecord system;
-    if (!startup::readSystem(m_configDb, &system, error))
-        return false;
     m_stativ->setText(system.stand);
     m_rbMode[0]->setVisible(false);
     m_rbMode[2]->setVisible(false);
