@@ -74,9 +74,14 @@ void TestDatabase::walksRowsInStoredOrderWithNull() {
     QTemporaryDir dir;
     const QString path = dir.filePath("db.sqlite");
     testing::createDatabase(path, {"CREATE TABLE [Set] ([ID Available] TEXT, [Status] TEXT)",
-                                   "INSERT INTO [Set] VALUES ('B', NULL), ('A', ''), ('C', 'Do not use')"});
+                                   "INSERT INTO [Set] VALUES ('B', NULL), ('A', ''), ('C', 'Do not use')",
+                                   "CREATE TABLE Empty (a TEXT)"});
     Database db;
     QVERIFY(db.open(path));
+    DbError error;
+    auto empty = db.openTable("Empty", &error);
+    QVERIFY2(empty && empty->atEnd() && !error.isError(), "an empty table is a table, not an error");
+    QVERIFY(!empty->first());
     auto cursor = db.openTable("Set");
     QVERIFY(cursor);
     QStringList ids;

@@ -194,12 +194,14 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
     // the first occurrence only; the HFT group keeps its entries.
     const CandidateList hftBefore = candidatesOf(form->candidates(), wheels::Group::HftNt);
     candidatesOf(form->candidates(), wheels::Group::Nft).append("NFT 545", "dup");
-    form->openFavouriteWindow = [](FilterControlForm& main) {
-        main.removedFilters() << "NFT 545"
-                              << "Mirror"
-                              << "Not there";
-    };
+    dialogs::setModalHandler([&form](QDialog*) {
+        form->removedFilters() << "NFT 545"
+                               << "Mirror"
+                               << "Not there";
+        return 0;
+    });
     click(*form, "CmdEdit_2");
+    dialogs::setModalHandler({});
     QCOMPARE(form->catalogueMode(), 2);
     QVERIFY(form->removedFilters().isEmpty());
     const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::Nft);

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "catalogue/catalogue_context.h"
 #include "db/database.h"
 #include "db/db_error.h"
 #include "placement/placement_state.h"
 #include "startup.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
-#include <functional>
 
 class QComboBox;
 class QFrame;
@@ -58,9 +59,10 @@ public:
     Candidates& candidates() { return m_candidates; }
     int catalogueMode() const { return m_catalogueMode; }
     QStringList& removedFilters() { return m_removedFilters; }
-
-    // Opens the favourite list for the catalogue mode; replaced by tests and until the window exists.
-    std::function<void(FilterControlForm&)> openFavouriteWindow;
+    // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
+    CatalogueContext catalogueContext();
+    // The program's one new-filter window, loaded on first use and unloaded by a mode switch.
+    NewFilters* newFiltersWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,6 +104,7 @@ private:
     Candidates m_candidates;
     std::array<QStringListModel*, wheels::GroupCount> m_idModels{};
     std::array<QStringListModel*, wheels::GroupCount> m_codeModels{};
+    QPointer<NewFilters> m_newFilters;
 
     QLabel* m_database = nullptr;
     QLabel* m_stativ = nullptr;

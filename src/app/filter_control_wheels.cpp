@@ -1,5 +1,7 @@
 #include "filter_control_form.h"
 
+#include "catalogue/new_filters.h"
+#include "catalogue/sales_filters.h"
 #include "dialogs.h"
 #include "exchange/store.h"
 #include "placement/loader.h"
@@ -8,6 +10,7 @@
 #include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringListModel>
@@ -124,10 +127,30 @@ void FilterControlForm::storeClicked(int mode) {
     }
 }
 
+CatalogueContext FilterControlForm::catalogueContext() {
+    CatalogueContext context;
+    context.databasePath = m_database->text();
+    context.mode = m_catalogueMode;
+    context.selectedWheel = m_selectedWheel;
+    context.serviceMode = !m_commandLine.isEmpty();
+    context.removedFilters = &m_removedFilters;
+    context.candidates = &m_candidates;
+    context.newFiltersWindow = [this] { return newFiltersWindow(); };
+    return context;
+}
+
+NewFilters* FilterControlForm::newFiltersWindow() {
+    if (!m_newFilters)
+        m_newFilters = new NewFilters(catalogueContext(), this);
+    return m_newFilters;
+}
+
 void FilterControlForm::editClicked(int mode) {
     m_catalogueMode = mode;
-    if (openFavouriteWindow)
-        openFavouriteWindow(*this);
+    {
+        SalesFilters favourites(catalogueContext(), this);
+        dialogs::execModal(&favourites);
+    }
     windowActivated();
 }
 
@@ -150,6 +173,6 @@ void FilterControlForm::switchMode(int mode) {
             m_modeFrame[i]->setVisible(i == mode);
         showWheel(m_selectedWheel[mode]);
     }
-    // The new-filter window is unloaded here once it exists.
+    delete m_newFilters; // the next opening loads it afresh, for the new mode
     update();
 }

@@ -27,7 +27,8 @@ bool Cursor::run() {
         for (int i = 0; i < record.count(); ++i)
             m_fieldIndex.insert(record.fieldName(i).toLower(), i);
     }
-    return fetch(m_query.next());
+    fetch(m_query.next());
+    return !m_error.isError();
 }
 
 bool Cursor::fetch(bool ok) {
@@ -42,7 +43,7 @@ bool Cursor::fetch(bool ok) {
 
 bool Cursor::first() {
     m_query.finish();
-    return run();
+    return run() && !m_atEnd;
 }
 
 bool Cursor::next() {
