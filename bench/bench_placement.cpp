@@ -152,7 +152,8 @@ void run(int rows) {
     FilterControlForm form;
     form.load("/S");
     form.show();
-    const int largest = candidatesOf(form.candidates(), wheels::Group::Emission).ids.size();
+    const int largest =
+        candidatesOf(form.candidates(), wheels::Group::EmissionCandidates).CandidateIds.size();
     const double display = medianMs(runs, [&] { form.showWheel(0); });
     const double store = medianMs(runs, [&] { form.storeClicked(0); });
 

@@ -84,10 +84,10 @@ struct Demo {
     CatalogueContext context(int mode, int wheel, bool service) {
         CatalogueContext context;
         context.databasePath = path;
-        context.mode = mode;
-        context.selectedWheel[mode] = wheel;
+        context.CatalogueMode = mode;
+        context.SelectedWheel[mode] = wheel;
         context.serviceMode = service;
-        context.removedFilters = &removed;
+        context.RemovedFilters = &removed;
         context.candidates = &candidates;
         return context;
     }
@@ -119,7 +119,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     QCOMPARE(names, QStringList({"None", "FSet 10 FITC", "FSet 15 Rhodamine", "FSet 38 GFP HE",
                                  "FSet 43 DsRed", "FSet 99 Test"}));
     QCOMPARE(texts(child<QComboBox>(cubes, "ObName")).last(), QString("Test cube"));
-    QCOMPARE(cubes.typeList(), QStringList({" ", "FW2", "FW2", "FW2", "FW2", "FW2"}));
+    QCOMPARE(cubes.TypeList(), QStringList({" ", "FW2", "FW2", "FW2", "FW2", "FW2"}));
     QVERIFY(child(cubes, "CmdApply")->isEnabled());
     QVERIFY(!child(cubes, "CmdRemove")->isEnabled());
 
@@ -153,8 +153,10 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
     QCOMPARE(
         rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ? AND [Type] = 'FW2'", {"FSet 99 Test"}),
         1);
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2).ids, QStringList({"FSet 99 Test"}));
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2).codes, QStringList({"Test cube"}));
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateIds,
+             QStringList({"FSet 99 Test"}));
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateCodes,
+             QStringList({"Test cube"}));
     QVERIFY(!child(window, "CmdApply")->isEnabled());
 
     choose(potential, "FSet 10 FITC");
@@ -198,7 +200,7 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     enter("KP 550 own", "KP", "550");
     enter("LP 550 own", "LP", "560");
     QCOMPARE(recorder.texts(), QStringList({"No new Filter Name !"}));
-    QCOMPARE(int(window.pendingFilters().size()), 2);
+    QCOMPARE(int(window.PendingFilters().size()), 2);
     child<QCheckBox>(window, "Check1")->setChecked(true);
     QVERIFY(child(window, "Producer")->isEnabled());
     QCOMPARE(child<QLineEdit>(window, "Producer")->text(), QString());
@@ -213,7 +215,7 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
                   "[Potential Filters] WHERE [ID Potential] = 'KP 550 own' AND [Lower Wavelength] = 200 "
                   "AND [Upper Wavelength] = 550"),
              1);
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Emission).ids,
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::EmissionCandidates).CandidateIds,
              QStringList({"LP 550 own", "KP 550 own"}));
     QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString()); // the unapplied entry was cleared
 
@@ -245,7 +247,8 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     QCOMPARE(
         rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'NFT 600 own' AND [Opaque for] = 600"),
         1);
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Nft).ids.last(), QString("NFT 600 own"));
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::NftCandidates).CandidateIds.last(),
+             QString("NFT 600 own"));
 }
 
 void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
@@ -296,7 +299,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         auto* list = child<QTreeWidget>(window, "LVObj");
         select(list, "Temp BP");
         click(window, "CmdDel");
-        QVERIFY(window.pendingFilters().empty());
+        QVERIFY(window.PendingFilters().empty());
         QCOMPARE(demo.removed.last(), QString("Temp BP"));
         click(window, "CmdApply");
         QVERIFY(!demo.removed.contains("Temp BP"));
@@ -327,10 +330,10 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
             click(window, "CmdClose");
         };
         click(user, "CmdEdit_1");
-        const CandidateList& fw2 = candidatesOf(user.candidates(), wheels::Group::Fw2);
-        QVERIFY(fw2.ids.contains("FSet 99 Test"));
-        QVERIFY(!fw2.ids.contains("FSet 43 DsRed"));
-        QCOMPARE(child<QComboBox>(user, "CmbFilter_8")->count(), fw2.ids.size());
+        const CandidateList& fw2 = candidatesOf(user.candidates(), wheels::Group::Fw2Candidates);
+        QVERIFY(fw2.CandidateIds.contains("FSet 99 Test"));
+        QVERIFY(!fw2.CandidateIds.contains("FSet 43 DsRed"));
+        QCOMPARE(child<QComboBox>(user, "CmbFilter_8")->count(), fw2.CandidateIds.size());
         QVERIFY(texts(child<QComboBox>(user, "CmbFilter_8")).contains("FSet 99 Test"));
     }
     FilterControlForm service;
@@ -347,8 +350,9 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
         click(window, "CmdClose");
     };
     click(service, "CmdEdit_1");
-    for (wheels::Group group : {wheels::Group::Fw1, wheels::Group::Fw2, wheels::Group::Fw3})
-        QCOMPARE(candidatesOf(service.candidates(), group).ids.last(), QString("Cube new"));
+    for (wheels::Group group :
+         {wheels::Group::Fw1Candidates, wheels::Group::Fw2Candidates, wheels::Group::Fw3Candidates})
+        QCOMPARE(candidatesOf(service.candidates(), group).CandidateIds.last(), QString("Cube new"));
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Cube new' AND [Type] = 'FW1'"), 1);
     QVERIFY(texts(child<QComboBox>(service, "CmbFilter_8")).contains("Cube new"));
     QVERIFY(recorder.messages.isEmpty());

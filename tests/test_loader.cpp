@@ -71,19 +71,19 @@ void TestLoader::enablesTheButtonsOfInstalledSets() {
     auto ef2 = load(withSets({"EF2"}));
     QCOMPARE(ef2->result.outcome, LoadResult::Outcome::Complete);
     QCOMPARE(ef2->enabled(), std::vector<int>({1}));
-    QCOMPARE(ef2->state.wheelAvailableIds.at(1), QString("EF2"));
+    QCOMPARE(ef2->state.WheelAvailableIds.at(1), QString("EF2"));
     QVERIFY(ef2->board.modeEnabled[0] && !ef2->board.modeEnabled[1] && !ef2->board.modeEnabled[2]);
 
     auto splitters = load(withSets({"HT", "NT1", "NT 2", "MBS", "FCS EF1", "FW1"}));
     QCOMPARE(splitters->enabled(), std::vector<int>({5, 9, 10, 11, 13, 15}));
-    QCOMPARE(splitters->state.wheelAvailableIds.at(11), QString("NT 2"));
-    QCOMPARE(splitters->state.wheelAvailableIds.at(13), QString("MBS"));
-    QCOMPARE(splitters->state.wheelAvailableIds.at(15), QString("FCS EF1"));
+    QCOMPARE(splitters->state.WheelAvailableIds.at(11), QString("NT 2"));
+    QCOMPARE(splitters->state.WheelAvailableIds.at(13), QString("MBS"));
+    QCOMPARE(splitters->state.WheelAvailableIds.at(15), QString("FCS EF1"));
     QCOMPARE(splitters->board.buttons[9].caption, QString("HFT"));
     QCOMPARE(splitters->board.buttons[10].caption, QString("NT1"));
     QVERIFY(splitters->board.buttons[13].visible && splitters->board.modeEnabled[2]);
-    QVERIFY(!splitters->state.wheelFilters.at(12)); // absent: a null marker
-    QCOMPARE(splitters->state.wheelAvailableIds.at(12), QString());
+    QVERIFY(!splitters->state.WheelFilters.at(12)); // absent: a null marker
+    QCOMPARE(splitters->state.WheelAvailableIds.at(12), QString());
 
     auto onlyMbsDbs = load(withSets({"MBS", "DBS"}));
     QCOMPARE(onlyMbsDbs->enabled(), std::vector<int>({13, 14}));
@@ -137,13 +137,13 @@ void TestLoader::readsPlacementsTypesAndCompletesFavourites() {
     installation.placements.insert(3, {"EF1", 4, "Untyped"}); // Position is not looked at, the row order is
     auto loaded = load(installation);
     QCOMPARE(loaded->result.outcome, LoadResult::Outcome::Complete);
-    const QStringList ef1 = *loaded->state.wheelFilters.at(0);
+    const QStringList ef1 = *loaded->state.WheelFilters.at(0);
     QCOMPARE(ef1, QStringList({"BP 1", "BP 2", "BP 3", "Untyped", "BP 4", "BP 5", "BP 6", "BP 7"}));
-    QCOMPARE(loaded->state.wheelTypes.at(0)->at(3), QString());
-    QVERIFY(loaded->state.wheelTypes.at(0)->at(3).isNull());
-    QCOMPARE(loaded->state.wheelTypes.at(0)->at(0), QString("BP"));
-    QCOMPARE(*loaded->state.wheelFilters.at(6), QStringList()); // installed without rows
-    QCOMPARE(*loaded->state.wheelTypes.at(6), QStringList());
+    QCOMPARE(loaded->state.WheelTypes.at(0)->at(3), QString());
+    QVERIFY(loaded->state.WheelTypes.at(0)->at(3).isNull());
+    QCOMPARE(loaded->state.WheelTypes.at(0)->at(0), QString("BP"));
+    QCOMPARE(*loaded->state.WheelFilters.at(6), QStringList()); // installed without rows
+    QCOMPARE(*loaded->state.WheelTypes.at(6), QStringList());
 
     // The table was created with "None" and gained every placed filter once, with its type.
     const QStringList favourites = loaded->favourites();
@@ -165,22 +165,25 @@ void TestLoader::buildsParallelCandidateLists() {
     using wheels::Group;
 
     auto service = load(installation, {true, false});
-    QCOMPARE(service->group(Group::Emission).ids, QStringList({"None", "LP 2", "BP 1", "BP 1", "KP 3"}));
-    QCOMPARE(service->group(Group::Emission).codes, QStringList({"", "c-lp2", "", "second", "c-kp3"}));
-    QCOMPARE(service->group(Group::Fw2).ids, QStringList({"None", "Cube"}));
-    QCOMPARE(service->group(Group::Nft).ids, QStringList({"None"}));
+    QCOMPARE(service->group(Group::EmissionCandidates).CandidateIds,
+             QStringList({"None", "LP 2", "BP 1", "BP 1", "KP 3"}));
+    QCOMPARE(service->group(Group::EmissionCandidates).CandidateCodes,
+             QStringList({"", "c-lp2", "", "second", "c-kp3"}));
+    QCOMPARE(service->group(Group::Fw2Candidates).CandidateIds, QStringList({"None", "Cube"}));
+    QCOMPARE(service->group(Group::NftCandidates).CandidateIds, QStringList({"None"}));
 
     // User mode offers the favourites; codes come from each name's first catalogue row in the
     // order of the names, and a name missing from the catalogue ends its group's codes.
     auto user = load(installation, {false, false});
-    QCOMPARE(user->group(Group::Emission).ids, QStringList({"None", "KP 3", "Gone", "BP 1"}));
-    QCOMPARE(user->group(Group::Emission).codes, QStringList({"c-none", "c-kp3"}));
-    QCOMPARE(user->group(Group::Fw2).codes, QStringList({"c-none", "c-cube"}));
+    QCOMPARE(user->group(Group::EmissionCandidates).CandidateIds,
+             QStringList({"None", "KP 3", "Gone", "BP 1"}));
+    QCOMPARE(user->group(Group::EmissionCandidates).CandidateCodes, QStringList({"c-none", "c-kp3"}));
+    QCOMPARE(user->group(Group::Fw2Candidates).CandidateCodes, QStringList({"c-none", "c-cube"}));
 
     installation.catalogue.removeAt(4); // no "None" row: no group finds any code
     auto noNone = load(installation, {false, false});
     for (const CandidateList& group : noNone->candidates)
-        QVERIFY(group.codes.isEmpty());
+        QVERIFY(group.CandidateCodes.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLoader)

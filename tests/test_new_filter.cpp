@@ -104,7 +104,7 @@ void TestNewFilter::validatesInOrder() {
     Entry pending;
     pending[Entry::Code] = "P-1";
     const auto verdict =
-        validateNewFilter(catalogue.db, form, {{"Listed", "Listed summary"}}, {pending}, nullptr);
+        ValidateNewFilter(catalogue.db, form, {{"Listed", "Listed summary"}}, {pending}, nullptr);
     QCOMPARE(verdict.value_or(QString()), message);
 }
 
@@ -142,7 +142,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     QCOMPARE(buildPendingEntry(cube, 8)[Entry::Type], QString("FW3"));
 
     Catalogue catalogue;
-    QVERIFY(storePendingFilters(
+    QVERIFY(StorePendingFilters(
         catalogue.db, {lp, kp, buildPendingEntry(splitter, 5), buildPendingEntry(cube, 7)}, nullptr));
     const auto stored = catalogue::catalogueEntry(catalogue.db, "LP 550 new", nullptr);
     QVERIFY(stored);
@@ -165,7 +165,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
         "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     Entry refused = lp;
     refused.values[Entry::Name] = "Refused";
-    QVERIFY(!storePendingFilters(catalogue.db, {broken, refused}, nullptr));
+    QVERIFY(!StorePendingFilters(catalogue.db, {broken, refused}, nullptr));
     QVERIFY(!catalogue::catalogueEntry(catalogue.db, "Another", nullptr));
 }
 

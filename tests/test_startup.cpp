@@ -90,7 +90,7 @@ void TestStartup::checksTheDatabaseVersion() {
         auto form = start(commandLine);
         QCOMPARE(recorder.texts(), QStringList({refused}));
         QCOMPARE(recorder.messages.first().title, title);
-        QVERIFY(!form->databaseValid());
+        QVERIFY(!form->DatabaseValid());
         QVERIFY(recorder.ends.isEmpty());
         QVERIFY(child(*form, "CmdClose")->isEnabled());
         QCOMPARE(child<QLabel>(*form, "Stativ")->text(), QString()); // nothing loaded
@@ -101,7 +101,7 @@ void TestStartup::checksTheDatabaseVersion() {
         testing::DialogRecorder recorder;
         auto form = start("/S");
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(version));
-        QVERIFY(form->databaseValid());
+        QVERIFY(form->DatabaseValid());
         QCOMPARE(child<QLabel>(*form, "Stativ")->text(), QString("Stand S"));
     }
 }
@@ -122,7 +122,7 @@ void TestStartup::showsTheDemoInstallationInServiceMode() {
     QVERIFY(child(*form, "CmdEdit_0")->isEnabled());
     QVERIFY(!child(*form, "ModeFrame_0")->isHidden());
     QVERIFY(child(*form, "ModeFrame_1")->isHidden());
-    QVERIFY(!form->marlinScanUnit());
+    QVERIFY(!form->MarlinScanUnit());
     // Every control the other windows and tests address exists under its name.
     for (int i = 0; i < FilterControlForm::WheelCount; ++i)
         child<QPushButton>(*form, QString("CmdNr_%1").arg(i));
@@ -148,7 +148,7 @@ void TestStartup::startsUserAndMarlinVariants() {
         QVERIFY(child(*form, "RbMode_0")->isHidden());
         QVERIFY(child(*form, "RbMode_2")->isHidden());
         QVERIFY(child<QRadioButton>(*form, "RbMode_1")->isChecked());
-        QCOMPARE(form->currentMode(), 1);
+        QCOMPARE(form->CurrentMode(), 1);
         QVERIFY(!child(*form, "ModeFrame_1")->isHidden());
         QVERIFY(child(*form, "ModeFrame_0")->isHidden());
         QCOMPARE(child<QLabel>(*form, "Config_1")->text(), QString()); // the user load leaves it empty
@@ -165,14 +165,14 @@ void TestStartup::startsUserAndMarlinVariants() {
         sandbox.install(statements);
         testing::DialogRecorder recorder;
         auto marlin = start("");
-        QVERIFY(marlin->marlinScanUnit());
-        QVERIFY(marlin->databaseValid());
+        QVERIFY(marlin->MarlinScanUnit());
+        QVERIFY(marlin->DatabaseValid());
         QVERIFY(marlin->findChild<QWidget*>("Browse")->isHidden());
         QVERIFY(!marlin->findChild<QWidget*>("RbMode_0")->isHidden());
         QCOMPARE(marlin->findChild<QPushButton*>("CmdNr_5")->text(),
                  QString("1")); // "Do not use": no FW1 rule
         auto service = start("/S");
-        QVERIFY(!service->marlinScanUnit());
+        QVERIFY(!service->MarlinScanUnit());
         QVERIFY(recorder.messages.isEmpty());
     }
 }

@@ -69,8 +69,8 @@ void TestWheelEditor::showsAndEditsAWheel() {
     QVERIFY(recorder.messages.isEmpty());
 
     click(*form, "CmdNr_1"); // EF2
-    QCOMPARE(form->selectedWheel(0), 1);
-    const QStringList ef2 = *form->placement().wheelFilters.at(1);
+    QCOMPARE(form->SelectedWheel(0), 1);
+    const QStringList ef2 = *form->placement().WheelFilters.at(1);
     for (int p = 0; p < 8; ++p) {
         QVERIFY(control(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
         QCOMPARE(combo(*form, "CmbFilter", p)->currentText(), ef2[p]);
@@ -95,7 +95,7 @@ void TestWheelEditor::showsAndEditsAWheel() {
 
     // A wheel of another mode leaves this row alone.
     form->showWheel(6);
-    QCOMPARE(form->selectedWheel(1), 6);
+    QCOMPARE(form->SelectedWheel(1), 6);
     QCOMPARE(combo(*form, "CmbFilter", 1)->currentText(), QString("NF 488"));
     QCOMPARE(combo(*form, "CmbFilter", 9)->currentText(), QString("FSet 10 FITC"));
 }
@@ -113,7 +113,7 @@ void TestWheelEditor::storesExactlyTheWheelsRowsAndKeepsThem() {
         QVERIFY(lp650 > 0);
         choose(combo(*form, "CmbIDPotential", 2), lp650);
         click(*form, "CmdStore_0");
-        QCOMPARE(form->placement().wheelFilters.at(2)->at(2), QString("LP 650"));
+        QCOMPARE(form->placement().WheelFilters.at(2)->at(2), QString("LP 650"));
     }
     const QStringList after = placementRows(path);
     QCOMPARE(after.size(), before.size());
@@ -152,7 +152,7 @@ void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
     for (int frame = 8; frame < 11; ++frame)
         choose(combo(*form, "CmbFilter", frame), combo(*form, "CmbFilter", frame)->findText("Cube B"));
     click(*form, "CmdStore_1");
-    QCOMPARE(*form->placement().wheelFilters.at(5), QStringList({"Cube B", "Cube B", "Cube B"}));
+    QCOMPARE(*form->placement().WheelFilters.at(5), QStringList({"Cube B", "Cube B", "Cube B"}));
     // Rows out of order are found by their position; a quote in a name is stored as it is.
     click(*form, "CmdNr_6");
     QCOMPARE(combo(*form, "CmbFilter", 8)->currentText(), QString("Sam's Cube"));
@@ -182,34 +182,35 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
     auto form = start();
     click(*form, "CmdNr_3");
     QTest::mouseClick(control(*form, "RbMode_2"), Qt::LeftButton, {}, QPoint(8, 8));
-    QCOMPARE(form->currentMode(), 2);
+    QCOMPARE(form->CurrentMode(), 2);
     QVERIFY(control(*form, "ModeFrame_0")->isHidden());
     QVERIFY(static_cast<QPushButton*>(control(*form, "CmdNr_9"))->isChecked()); // first visit: wheel 9
     click(*form, "CmdNr_10");
     QTest::mouseClick(control(*form, "RbMode_0"), Qt::LeftButton, {}, QPoint(8, 8));
-    QCOMPARE(form->selectedWheel(0), 3);
-    QCOMPARE(combo(*form, "CmbFilter", 0)->currentText(), form->placement().wheelFilters.at(3)->at(0));
+    QCOMPARE(form->SelectedWheel(0), 3);
+    QCOMPARE(combo(*form, "CmbFilter", 0)->currentText(), form->placement().WheelFilters.at(3)->at(0));
 
     // Two splitters withdrawn while the beam-splitter list was open: wheel 10's group loses them,
     // the first occurrence only; the HFT group keeps its entries.
-    const CandidateList hftBefore = candidatesOf(form->candidates(), wheels::Group::HftNt);
-    candidatesOf(form->candidates(), wheels::Group::Nft).append("NFT 545", "dup");
+    const CandidateList hftBefore = candidatesOf(form->candidates(), wheels::Group::HftNtCandidates);
+    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 545", "dup");
     dialogs::setModalHandler([&form](QDialog*) {
-        form->removedFilters() << "NFT 545"
+        form->RemovedFilters() << "NFT 545"
                                << "Mirror"
                                << "Not there";
         return 0;
     });
     click(*form, "CmdEdit_2");
     dialogs::setModalHandler({});
-    QCOMPARE(form->catalogueMode(), 2);
-    QVERIFY(form->removedFilters().isEmpty());
-    const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::Nft);
-    QCOMPARE(nft.ids.count("NFT 545"), 1);
-    QVERIFY(!nft.ids.contains("Mirror"));
-    QCOMPARE(nft.ids.size(), nft.codes.size());
-    QCOMPARE(candidatesOf(form->candidates(), wheels::Group::HftNt).ids, hftBefore.ids);
-    QCOMPARE(combo(*form, "CmbFilter", 16)->count(), nft.ids.size()); // wheel 10 redisplayed
+    QCOMPARE(form->CatalogueMode(), 2);
+    QVERIFY(form->RemovedFilters().isEmpty());
+    const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::NftCandidates);
+    QCOMPARE(nft.CandidateIds.count("NFT 545"), 1);
+    QVERIFY(!nft.CandidateIds.contains("Mirror"));
+    QCOMPARE(nft.CandidateIds.size(), nft.CandidateCodes.size());
+    QCOMPARE(candidatesOf(form->candidates(), wheels::Group::HftNtCandidates).CandidateIds,
+             hftBefore.CandidateIds);
+    QCOMPARE(combo(*form, "CmbFilter", 16)->count(), nft.CandidateIds.size()); // wheel 10 redisplayed
 }
 
 void TestWheelEditor::endsOnAPlacedFilterMissingFromTheCatalogue() {

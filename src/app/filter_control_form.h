@@ -50,15 +50,15 @@ public:
     void bringToFront();
 
     Database& configDb() { return m_configDb; }
-    const QString& commandLine() const { return m_commandLine; }
-    bool databaseValid() const { return m_databaseValid; }
-    bool marlinScanUnit() const { return m_marlinScanUnit; }
-    int currentMode() const { return m_currentMode; }
-    int selectedWheel(int mode) const { return m_selectedWheel.at(mode); }
+    const QString& CommandLine() const { return m_commandLine; }
+    bool DatabaseValid() const { return m_databaseValid; }
+    bool MarlinScanUnit() const { return m_marlinScanUnit; }
+    int CurrentMode() const { return m_currentMode; }
+    int SelectedWheel(int mode) const { return m_selectedWheel.at(mode); }
     const PlacementState& placement() const { return m_placement; }
     Candidates& candidates() { return m_candidates; }
-    int catalogueMode() const { return m_catalogueMode; }
-    QStringList& removedFilters() { return m_removedFilters; }
+    int CatalogueMode() const { return m_catalogueMode; }
+    QStringList& RemovedFilters() { return m_removedFilters; }
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
     CatalogueContext catalogueContext();
     // The program's one new-filter window, loaded on first use and unloaded by a mode switch.

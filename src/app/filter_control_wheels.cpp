@@ -58,18 +58,18 @@ void FilterControlForm::InitAllFilters() {
 void FilterControlForm::InitFCSFilters() {}
 
 QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
-    if (wheel < 0 || wheel >= int(m_placement.wheelFilters.size()) || !m_placement.wheelFilters[wheel])
+    if (wheel < 0 || wheel >= int(m_placement.WheelFilters.size()) || !m_placement.WheelFilters[wheel])
         return {};
-    return *m_placement.wheelFilters[wheel];
+    return *m_placement.WheelFilters[wheel];
 }
 
 void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     const CandidateList& candidates = candidatesOf(m_candidates, group);
     const int index = static_cast<int>(group);
-    m_idModels[index]->setStringList(candidates.ids);
-    QStringList codes = candidates.codes;
+    m_idModels[index]->setStringList(candidates.CandidateIds);
+    QStringList codes = candidates.CandidateCodes;
     // Lists appended to during a run, or codes whose lookup stopped early, may be shorter.
-    while (codes.size() < candidates.ids.size())
+    while (codes.size() < candidates.CandidateIds.size())
         codes << QString();
     m_codeModels[index]->setStringList(codes);
     for (int frame = 8 * mode; frame < 8 * mode + 8; ++frame) {
@@ -87,7 +87,7 @@ void FilterControlForm::showWheel(int wheel) {
     const int mode = wheels::modeOfWheel(wheel);
     const wheels::Group group = wheels::groupOfWheel(wheel);
     showGroupInRow(mode, group);
-    const QStringList& candidates = candidatesOf(m_candidates, group).ids;
+    const QStringList& candidates = candidatesOf(m_candidates, group).CandidateIds;
     const QStringList placed = wheelFiltersOf(wheel);
     for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
         const int frame = 8 * mode + p;
@@ -111,29 +111,29 @@ void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
 
 void FilterControlForm::storeClicked(int mode) {
     for (int wheel : wheels::wheelsOfMode(mode)) {
-        if (!m_cmdNr[wheel]->isChecked() || !m_placement.wheelFilters.at(wheel))
+        if (!m_cmdNr[wheel]->isChecked() || !m_placement.WheelFilters.at(wheel))
             continue;
-        QStringList texts = *m_placement.wheelFilters[wheel];
+        QStringList texts = *m_placement.WheelFilters[wheel];
         for (int p = 0; p < texts.size(); ++p)
             texts[p] = m_cmbFilter[8 * mode + p]->currentText();
-        const QString& set = m_placement.wheelAvailableIds.at(wheel);
+        const QString& set = m_placement.WheelAvailableIds.at(wheel);
         const StoreResult result = storeWheelPositions(m_configDb, set, texts);
         if (result.outcome == StoreResult::Outcome::NoRows)
             dialogs::message(noRowsMessage(set));
         else if (result.outcome == StoreResult::Outcome::Failed)
             dialogs::message(result.error.description);
         else
-            m_placement.wheelFilters[wheel] = texts;
+            m_placement.WheelFilters[wheel] = texts;
     }
 }
 
 CatalogueContext FilterControlForm::catalogueContext() {
     CatalogueContext context;
     context.databasePath = m_database->text();
-    context.mode = m_catalogueMode;
-    context.selectedWheel = m_selectedWheel;
+    context.CatalogueMode = m_catalogueMode;
+    context.SelectedWheel = m_selectedWheel;
     context.serviceMode = !m_commandLine.isEmpty();
-    context.removedFilters = &m_removedFilters;
+    context.RemovedFilters = &m_removedFilters;
     context.candidates = &m_candidates;
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
     return context;

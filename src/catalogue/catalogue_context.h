@@ -12,15 +12,15 @@ class QWidget;
 // What the catalogue windows share with the main window while they are open.
 struct CatalogueContext {
     QString databasePath;
-    int mode = 0; // CatalogueMode
-    std::array<int, 4> selectedWheel{{0, 5, 9, 0}};
+    int CatalogueMode = 0;
+    std::array<int, 4> SelectedWheel{{0, 5, 9, 0}};
     bool serviceMode = false;
-    QStringList* removedFilters = nullptr; // RemovedFilters
-    Candidates* candidates = nullptr;      // the main window's candidate lists
+    QStringList* RemovedFilters = nullptr;
+    Candidates* candidates = nullptr; // the main window's candidate lists
     // The program's one new-filter window, loaded on first use.
     std::function<NewFilters*()> newFiltersWindow;
     // Shows the filter sheet import over the new-filter window.
     std::function<void(NewFilters&)> openImportWindow;
 
-    int wheel() const { return mode >= 0 && mode < 3 ? selectedWheel[mode] : -1; }
+    int wheel() const { return CatalogueMode >= 0 && CatalogueMode < 3 ? SelectedWheel[CatalogueMode] : -1; }
 };

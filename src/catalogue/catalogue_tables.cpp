@@ -14,19 +14,19 @@ QStringList acceptedTypes(int mode, int wheel) {
     if (!group)
         return {};
     switch (*group) {
-    case Group::Emission:
+    case Group::EmissionCandidates:
         return {BandPass, LongPass, ShortPass};
-    case Group::Nf:
+    case Group::NfCandidates:
         return {Notch};
-    case Group::Fw1:
+    case Group::Fw1Candidates:
         return {schema::type::Fw1};
-    case Group::Fw2:
+    case Group::Fw2Candidates:
         return {schema::type::Fw2};
-    case Group::Fw3:
+    case Group::Fw3Candidates:
         return {schema::type::Fw3};
-    case Group::HftNt:
+    case Group::HftNtCandidates:
         return {MainSplitter, SecondarySplitter};
-    case Group::Nft:
+    case Group::NftCandidates:
         return {NotchSplitter};
     }
     return {};
@@ -36,14 +36,14 @@ std::vector<Group> newFilterGroups(int mode, int wheel) {
     switch (mode) {
     case 0:
         if (wheel == 4)
-            return {Group::Nf};
-        return wheel < 4 ? std::vector<Group>{Group::Emission} : std::vector<Group>{};
+            return {Group::NfCandidates};
+        return wheel < 4 ? std::vector<Group>{Group::EmissionCandidates} : std::vector<Group>{};
     case 1:
-        return {Group::Fw1, Group::Fw2, Group::Fw3};
+        return {Group::Fw1Candidates, Group::Fw2Candidates, Group::Fw3Candidates};
     case 2:
         if (wheel == 9)
-            return {Group::HftNt};
-        return wheel == 10 ? std::vector<Group>{Group::Nft} : std::vector<Group>{};
+            return {Group::HftNtCandidates};
+        return wheel == 10 ? std::vector<Group>{Group::NftCandidates} : std::vector<Group>{};
     default:
         return {};
     }

@@ -152,7 +152,7 @@ std::optional<qint32> parseWavelength(const QString& text, QString* failure) {
     return static_cast<qint32>(value);
 }
 
-std::optional<QString> validateNewFilter(const Database& db, const FilterForm& form,
+std::optional<QString> ValidateNewFilter(const Database& db, const FilterForm& form,
                                          const std::vector<ListItem>& list,
                                          const std::vector<PendingFilterEntry>& pending, DbError* error) {
     if (form.name.isEmpty())
@@ -199,7 +199,7 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
     return entry;
 }
 
-bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error) {
+bool StorePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error) {
     Transaction transaction(db, error);
     auto cursor = db.openTable(schema::table::PotentialFilters, error);
     if (!cursor)

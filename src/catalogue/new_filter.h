@@ -53,7 +53,7 @@ FieldSet fieldSetOf(int mode, const QString& type);
 std::optional<qint32> parseWavelength(const QString& text, QString* failure);
 
 // The first failing check's message, or none when the entry may be applied. Reads the catalogue.
-std::optional<QString> validateNewFilter(const Database& db, const FilterForm& form,
+std::optional<QString> ValidateNewFilter(const Database& db, const FilterForm& form,
                                          const std::vector<ListItem>& list,
                                          const std::vector<PendingFilterEntry>& pending, DbError* error);
 
@@ -61,7 +61,7 @@ std::optional<QString> validateNewFilter(const Database& db, const FilterForm& f
 PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWheel);
 
 // Adds a catalogue row per entry, all in one transaction.
-bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error);
+bool StorePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error);
 
 // Adds "Customer Added" and "Producer" to a catalogue of an older layout.
 bool ensureCustomerAddedField(Database& db, DbError* error);

@@ -163,12 +163,12 @@ void NewFilters::load() {
         return;
     for (const catalogue::ListItem& item : *items)
         new QTreeWidgetItem(m_lvObj, {item.name, item.summary});
-    m_pending.clear();
+    m_pendingFilters.clear();
     m_cmbType->clear();
-    const int mode = qBound(0, m_context.mode, 2);
+    const int mode = qBound(0, m_context.CatalogueMode, 2);
     m_frame1->setTitle(QString::fromLatin1(Captions[mode].description));
     m_frame2->setTitle(QString::fromLatin1(Captions[mode].list));
-    m_cmbType->addItems(catalogue::offeredTypes(m_context.mode, m_context.wheel()));
+    m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));
     m_label14->setEnabled(m_cmbType->count() > 0);
     m_cmbType->setEnabled(m_cmbType->count() > 0);
     if (m_cmbType->count() > 0) {
@@ -192,7 +192,7 @@ void NewFilters::setValueFields(FieldState state, const std::vector<QLineEdit*>&
 }
 
 void NewFilters::CmbType_Click() {
-    const catalogue::FieldSet set = catalogue::fieldSetOf(m_context.mode, m_cmbType->currentText());
+    const catalogue::FieldSet set = catalogue::fieldSetOf(m_context.CatalogueMode, m_cmbType->currentText());
     setValueFields(set.band, {m_lower, m_center, m_upper}, {m_label3, m_label4, m_label5});
     setValueFields(set.cutOff, {m_cutOff}, {m_label7});
     setValueFields(set.opaque, {m_opaque}, {m_label6});
@@ -219,15 +219,16 @@ void NewFilters::applyClicked() {
     m_cmdReset->setEnabled(true);
     m_applyPressed = true;
     const catalogue::FilterForm entered = form();
-    if (const auto message = catalogue::validateNewFilter(m_db, entered, listItems(), m_pending, nullptr)) {
+    if (const auto message =
+            catalogue::ValidateNewFilter(m_db, entered, listItems(), m_pendingFilters, nullptr)) {
         dialogs::message(*message);
         return;
     }
     new QTreeWidgetItem(m_lvObj, {entered.name, entered.summary});
     // A filter removed and entered again in the same run is no longer reported as removed.
-    if (m_context.removedFilters)
-        m_context.removedFilters->removeOne(entered.name);
-    m_pending.push_back(catalogue::buildPendingEntry(entered, m_context.selectedWheel[1]));
+    if (m_context.RemovedFilters)
+        m_context.RemovedFilters->removeOne(entered.name);
+    m_pendingFilters.push_back(catalogue::buildPendingEntry(entered, m_context.SelectedWheel[1]));
 }
 
 void NewFilters::clearForm() {
@@ -255,10 +256,10 @@ void NewFilters::listClicked() {
         return;
     m_currentItem = item->text(0);
     m_cmdDel->setEnabled(true);
-    const auto pending = std::find_if(m_pending.begin(), m_pending.end(), [this](const Entry& entry) {
-        return entry[Entry::Name] == m_currentItem;
-    });
-    if (pending != m_pending.end()) {
+    const auto pending =
+        std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
+                     [this](const Entry& entry) { return entry[Entry::Name] == m_currentItem; });
+    if (pending != m_pendingFilters.end()) {
         loadIntoForm(*pending, true);
     } else if (const auto row = catalogue::catalogueEntry(m_db, m_currentItem, nullptr)) {
         loadIntoForm(*row, false);
@@ -313,10 +314,10 @@ void NewFilters::removeClicked() {
         dialogs::message(name + QStringLiteral(" is in 'Available FilterPlacement' !"));
         return;
     }
-    const auto pending = std::find_if(m_pending.begin(), m_pending.end(),
+    const auto pending = std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
                                       [&name](const Entry& entry) { return entry[Entry::Name] == name; });
-    if (pending != m_pending.end()) {
-        m_pending.erase(pending); // never stored: no rows to delete
+    if (pending != m_pendingFilters.end()) {
+        m_pendingFilters.erase(pending); // never stored: no rows to delete
     } else {
         Transaction transaction(m_db, &error);
         bool found = false;
@@ -332,8 +333,8 @@ void NewFilters::removeClicked() {
         if (m_favourites)
             m_favourites->removeFavourite(name);
     }
-    if (m_context.removedFilters)
-        *m_context.removedFilters << name;
+    if (m_context.RemovedFilters)
+        *m_context.RemovedFilters << name;
     delete item;
     m_currentItem.clear();
     if (m_lvObj->topLevelItemCount() > 0) {
@@ -351,18 +352,18 @@ void NewFilters::importClicked() {
     activate();
 }
 
-void NewFilters::storePendingFilters() {
+void NewFilters::StorePendingFilters() {
     DbError error;
-    if (!catalogue::storePendingFilters(m_db, m_pending, &error)) {
+    if (!catalogue::StorePendingFilters(m_db, m_pendingFilters, &error)) {
         dialogs::message(error.description);
         return;
     }
-    for (const Entry& entry : m_pending) {
+    for (const Entry& entry : m_pendingFilters) {
         if (m_favourites)
             m_favourites->appendCatalogueFilter(entry[Entry::Name], entry[Entry::Summary],
                                                 entry[Entry::Type]);
         if (m_context.serviceMode && m_context.candidates)
-            for (wheels::Group group : catalogue::newFilterGroups(m_context.mode, m_context.wheel()))
+            for (wheels::Group group : catalogue::newFilterGroups(m_context.CatalogueMode, m_context.wheel()))
                 candidatesOf(*m_context.candidates, group).append(entry[Entry::Name], entry[Entry::Summary]);
     }
     tool::SaveWindowPosition(this);
@@ -370,7 +371,7 @@ void NewFilters::storePendingFilters() {
 
 void NewFilters::closeClicked() {
     if (m_applyPressed)
-        storePendingFilters();
+        StorePendingFilters();
     const QString typed = m_filterName->text();
     if (m_lvObj->findItems(typed, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
         clearForm(); // typed but never applied

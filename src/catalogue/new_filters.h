@@ -29,12 +29,12 @@ public:
     // Applies the field set of the selected type.
     void CmbType_Click();
     // Each time the window becomes active the pending entries are dropped.
-    void activate() { m_pending.clear(); }
+    void activate() { m_pendingFilters.clear(); }
     QString enteredName() const;
     // Resets the entry form as the Clear button does.
     void clearForm();
 
-    const std::vector<catalogue::PendingFilterEntry>& pendingFilters() const { return m_pending; }
+    const std::vector<catalogue::PendingFilterEntry>& PendingFilters() const { return m_pendingFilters; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,13 +57,13 @@ private:
     void removeClicked();
     void importClicked();
     void closeClicked();
-    void storePendingFilters();
+    void StorePendingFilters();
     void enterPressed(QLineEdit* field);
 
     CatalogueContext m_context;
     Database m_db;
     SalesFilters* m_favourites = nullptr;
-    std::vector<catalogue::PendingFilterEntry> m_pending;
+    std::vector<catalogue::PendingFilterEntry> m_pendingFilters;
     bool m_applyPressed = false;
     QString m_currentItem;
 

@@ -79,7 +79,7 @@ void SalesFilters::load() {
         return;
     catalogue::FavouriteWindowLists lists;
     const bool read = catalogue::readFavouriteWindowLists(
-        m_db, catalogue::acceptedTypes(m_context.mode, m_context.wheel()), &lists, &error);
+        m_db, catalogue::acceptedTypes(m_context.CatalogueMode, m_context.wheel()), &lists, &error);
     m_salesList->addItems(lists.salesList);
     if (!read)
         return;
@@ -132,7 +132,7 @@ void SalesFilters::applyClicked() {
             return;
         }
         m_salesList->addItem(name);
-        const auto group = wheels::editedGroup(m_context.mode, m_context.wheel());
+        const auto group = wheels::editedGroup(m_context.CatalogueMode, m_context.wheel());
         if (!m_context.serviceMode && group && m_context.candidates)
             candidatesOf(*m_context.candidates, *group).append(name, m_obName->currentText());
     }
@@ -152,8 +152,8 @@ void SalesFilters::removeClicked() {
         dialogs::message(error.description);
         return;
     }
-    if (!m_context.serviceMode && m_context.removedFilters)
-        *m_context.removedFilters << name;
+    if (!m_context.serviceMode && m_context.RemovedFilters)
+        *m_context.RemovedFilters << name;
     delete m_salesList->takeItem(m_salesList->currentRow());
     m_cmdRemove->setEnabled(false);
     if (m_potential->currentText() == name)
@@ -178,9 +178,9 @@ void SalesFilters::addNewClicked() {
 }
 
 void SalesFilters::dropRemovedFromCatalogueLists() {
-    if (!m_context.removedFilters)
+    if (!m_context.RemovedFilters)
         return;
-    for (const QString& name : std::as_const(*m_context.removedFilters)) {
+    for (const QString& name : std::as_const(*m_context.RemovedFilters)) {
         for (int position = 1; position < m_potential->count(); ++position) {
             if (m_potential->itemText(position) != name)
                 continue;

@@ -22,7 +22,7 @@ public:
     void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
     // Drops every favourite of that name, never the "None" placeholder at the head.
     void removeFavourite(const QString& name);
-    const QStringList& typeList() const { return m_typeList; }
+    const QStringList& TypeList() const { return m_typeList; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

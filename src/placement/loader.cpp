@@ -191,13 +191,13 @@ bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
     }
     for (int button = 0; button < wheels::ButtonCount; ++button) {
         if (!m_board.buttons[button].enabled) {
-            m_state.wheelFilters.emplace_back(std::nullopt);
-            m_state.wheelAvailableIds << QString();
+            m_state.WheelFilters.emplace_back(std::nullopt);
+            m_state.WheelAvailableIds << QString();
             continue;
         }
         const QString& set = sets.setOfButton[button];
-        m_state.wheelFilters.emplace_back(rowsOfSet.value(set));
-        m_state.wheelAvailableIds << set;
+        m_state.WheelFilters.emplace_back(rowsOfSet.value(set));
+        m_state.WheelAvailableIds << set;
     }
     return true;
 }
@@ -219,7 +219,7 @@ bool AllWheelsLoader::readFavourites() {
 
 bool AllWheelsLoader::readCatalogue() {
     m_named.insert(schema::NoFilter, std::nullopt);
-    for (const auto& filters : m_state.wheelFilters)
+    for (const auto& filters : m_state.WheelFilters)
         for (const QString& name : filters.value_or(QStringList()))
             m_named.insert(name, std::nullopt);
     if (!m_options.serviceMode)
@@ -253,9 +253,9 @@ bool AllWheelsLoader::readCatalogue() {
 }
 
 bool AllWheelsLoader::findTypes(LoadResult* result) {
-    for (const auto& filters : m_state.wheelFilters) {
+    for (const auto& filters : m_state.WheelFilters) {
         if (!filters) {
-            m_state.wheelTypes.emplace_back(std::nullopt);
+            m_state.WheelTypes.emplace_back(std::nullopt);
             continue;
         }
         QStringList types;
@@ -267,7 +267,7 @@ bool AllWheelsLoader::findTypes(LoadResult* result) {
             }
             types << row->type;
         }
-        m_state.wheelTypes.emplace_back(types);
+        m_state.WheelTypes.emplace_back(types);
     }
     return true;
 }
@@ -292,10 +292,10 @@ bool AllWheelsLoader::completeFavourites() {
         names.insert(favourite.id);
 
     Transaction transaction(m_db, &m_error);
-    for (size_t wheel = 0; wheel < m_state.wheelFilters.size(); ++wheel) {
-        if (!m_state.wheelFilters[wheel])
+    for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel) {
+        if (!m_state.WheelFilters[wheel])
             continue;
-        const QStringList& filters = *m_state.wheelFilters[wheel];
+        const QStringList& filters = *m_state.WheelFilters[wheel];
         for (int slot = 0; slot < filters.size(); ++slot) {
             if (m_favourites.empty()) { // a search of an empty table fails
                 m_error = emptyTable(m_db, schema::table::FavouriteFilters);
@@ -303,7 +303,7 @@ bool AllWheelsLoader::completeFavourites() {
             }
             if (names.contains(filters[slot]))
                 continue;
-            const QString& type = m_state.wheelTypes[wheel]->at(slot);
+            const QString& type = m_state.WheelTypes[wheel]->at(slot);
             if (!cursor->addRow({{schema::field::IdPotential, filters[slot]},
                                  {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
                                 &m_error))
@@ -332,7 +332,7 @@ bool AllWheelsLoader::buildCandidates() {
     }
     for (const FavouriteRow& row : m_favourites)
         if (const auto group = wheels::groupOfType(row.type))
-            candidatesOf(m_candidates, *group).ids << row.id;
+            candidatesOf(m_candidates, *group).CandidateIds << row.id;
     return true;
 }
 
@@ -340,17 +340,17 @@ bool AllWheelsLoader::lookUpCodes() {
     // The favourite list has no code numbers: each group takes them from the first catalogue row of
     // each name, in the order of its names, and stops at the first name the catalogue lacks.
     for (CandidateList& group : m_candidates)
-        group.codes.clear();
+        group.CandidateCodes.clear();
     if (m_catalogueEmpty) {
         m_error = emptyTable(m_db, schema::table::PotentialFilters);
         return false;
     }
     for (CandidateList& group : m_candidates) {
-        for (const QString& id : group.ids) {
+        for (const QString& id : group.CandidateIds) {
             const std::optional<NamedRow>& row = m_named.value(id);
             if (!row)
                 break;
-            group.codes << row->code;
+            group.CandidateCodes << row->code;
         }
     }
     return true;

@@ -1,11 +1,11 @@
 #include "placement_state.h"
 
 bool CandidateList::removeFirst(const QString& id) {
-    const int at = ids.indexOf(id);
+    const int at = CandidateIds.indexOf(id);
     if (at < 0)
         return false;
-    ids.removeAt(at);
-    if (at < codes.size())
-        codes.removeAt(at);
+    CandidateIds.removeAt(at);
+    if (at < CandidateCodes.size())
+        CandidateCodes.removeAt(at);
     return true;
 }

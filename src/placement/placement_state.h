@@ -10,12 +10,12 @@
 // One candidate group's two parallel lists: filter names and the companion text shown beside
 // them (the code number after a load, a summary for entries the catalogue windows append).
 struct CandidateList {
-    QStringList ids;
-    QStringList codes;
+    QStringList CandidateIds;
+    QStringList CandidateCodes;
 
     void append(const QString& id, const QString& code) {
-        ids << id;
-        codes << code;
+        CandidateIds << id;
+        CandidateCodes << code;
     }
     // Removes the first entry equal to the name from both lists; false when there is none.
     bool removeFirst(const QString& id);
@@ -32,14 +32,14 @@ inline const CandidateList& candidatesOf(const Candidates& all, wheels::Group gr
 
 // What each wheel button holds after a load; index = button. An absent wheel has no list.
 struct PlacementState {
-    std::vector<std::optional<QStringList>> wheelFilters; // WheelFilters
-    std::vector<std::optional<QStringList>> wheelTypes;   // WheelTypes; a null QString is a Null type
-    QStringList wheelAvailableIds;                        // WheelAvailableIds; empty for an absent wheel
+    std::vector<std::optional<QStringList>> WheelFilters; // WheelFilters
+    std::vector<std::optional<QStringList>> WheelTypes;   // WheelTypes; a null QString is a Null type
+    QStringList WheelAvailableIds;                        // WheelAvailableIds; empty for an absent wheel
 
     void clear() {
-        wheelFilters.clear();
-        wheelTypes.clear();
-        wheelAvailableIds.clear();
+        WheelFilters.clear();
+        WheelTypes.clear();
+        WheelAvailableIds.clear();
     }
 };
 

@@ -7,43 +7,43 @@ namespace wheels {
 Group groupOfWheel(int button) {
     switch (button) {
     case 4:
-        return Group::Nf;
+        return Group::NfCandidates;
     case 5:
-        return Group::Fw1;
+        return Group::Fw1Candidates;
     case 6:
-        return Group::Fw2;
+        return Group::Fw2Candidates;
     case 7:
     case 8:
-        return Group::Fw3;
+        return Group::Fw3Candidates;
     case 9:
     case 13:
-        return Group::HftNt;
+        return Group::HftNtCandidates;
     case 10:
     case 11:
     case 12:
     case 14:
-        return Group::Nft;
+        return Group::NftCandidates;
     default:
-        return Group::Emission;
+        return Group::EmissionCandidates;
     }
 }
 
 std::optional<Group> groupOfType(const QString& type) {
     using namespace schema::type;
     if (type == BandPass || type == LongPass || type == ShortPass)
-        return Group::Emission;
+        return Group::EmissionCandidates;
     if (type == Notch)
-        return Group::Nf;
+        return Group::NfCandidates;
     if (type == schema::type::Fw1)
-        return Group::Fw1;
+        return Group::Fw1Candidates;
     if (type == schema::type::Fw2)
-        return Group::Fw2;
+        return Group::Fw2Candidates;
     if (type == schema::type::Fw3)
-        return Group::Fw3;
+        return Group::Fw3Candidates;
     if (type == MainSplitter || type == SecondarySplitter)
-        return Group::HftNt;
+        return Group::HftNtCandidates;
     if (type == NotchSplitter)
-        return Group::Nft;
+        return Group::NftCandidates;
     return std::nullopt;
 }
 

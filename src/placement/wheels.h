@@ -14,7 +14,15 @@ constexpr int ButtonCount = 18;
 constexpr int FcsButtonCount = 13;
 constexpr int PositionsPerWheel = 8;
 
-enum class Group { Emission, Nf, Fw1, Fw2, Fw3, HftNt, Nft };
+enum class Group {
+    EmissionCandidates,
+    NfCandidates,
+    Fw1Candidates,
+    Fw2Candidates,
+    Fw3Candidates,
+    HftNtCandidates,
+    NftCandidates
+};
 constexpr int GroupCount = 7;
 
 // The group whose candidates a wheel button offers.
