@@ -100,6 +100,7 @@ void FilterControlForm::buildUi() {
     m_cmdFile->setObjectName(QStringLiteral("CmdFile"));
     m_cmdFile->setVisible(false);
     m_cmdFile->setEnabled(false);
+    connect(m_cmdFile, &QPushButton::clicked, this, &FilterControlForm::excelFileClicked);
     m_cmdClose = new QPushButton(QStringLiteral("Close"), this);
     m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
     connect(m_cmdClose, &QPushButton::clicked, this, &FilterControlForm::closeProgram);

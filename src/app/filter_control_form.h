@@ -43,6 +43,8 @@ public:
     void showWheel(int wheel);
     void storeClicked(int mode);
     void editClicked(int mode);
+    // Applies packages from a configuration workbook, then reloads every wheel.
+    void excelFileClicked();
     // Brings the candidate lists up to date after a catalogue window; runs once after start-up too.
     void windowActivated();
     void switchMode(int mode);

@@ -3,6 +3,8 @@
 #include "catalogue/new_filters.h"
 #include "catalogue/sales_filters.h"
 #include "dialogs.h"
+#include "exchange/form_excel.h"
+#include "exchange/import_filter.h"
 #include "exchange/store.h"
 #include "placement/loader.h"
 
@@ -136,6 +138,10 @@ CatalogueContext FilterControlForm::catalogueContext() {
     context.RemovedFilters = &m_removedFilters;
     context.candidates = &m_candidates;
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
+    context.openImportWindow = [](NewFilters& form) {
+        ImportFilter import(form, &form);
+        dialogs::execModal(&import);
+    };
     return context;
 }
 
@@ -152,6 +158,19 @@ void FilterControlForm::editClicked(int mode) {
         dialogs::execModal(&favourites);
     }
     windowActivated();
+}
+
+void FilterControlForm::excelFileClicked() {
+    {
+        FormExcel configurations(m_configDb, this);
+        dialogs::execModal(&configurations);
+    }
+    InitAllFilters();
+    for (int mode = 0; mode < ModeCount; ++mode)
+        if (m_rbMode[mode]->isChecked()) {
+            showWheel(m_selectedWheel[mode]);
+            break;
+        }
 }
 
 void FilterControlForm::windowActivated() {

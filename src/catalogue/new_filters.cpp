@@ -388,6 +388,35 @@ void NewFilters::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void NewFilters::setText(Field field, const QString& text) {
+    const std::array<QLineEdit*, 9> fields{m_producer, m_filterName, m_code,   m_summary, m_lower,
+                                           m_center,   m_upper,      m_cutOff, m_opaque};
+    fields[static_cast<int>(field)]->setText(text);
+}
+
+void NewFilters::checkProducerBox() {
+    m_check1->setChecked(true);
+}
+
+QString NewFilters::selectType(const QString& type) {
+    tool::SelectComboText(m_cmbType, type);
+    return m_cmbType->currentText();
+}
+
+void NewFilters::resetEntryFields() {
+    m_producer->setText(schema::DefaultProducer);
+    m_producer->setEnabled(false);
+    {
+        const QSignalBlocker blocker(m_check1);
+        m_check1->setChecked(false);
+    }
+    for (QLineEdit* edit : {m_code, m_filterName, m_summary, m_lower, m_center, m_upper, m_cutOff, m_opaque})
+        edit->clear();
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque,
+                                                           m_label3, m_label4, m_label5, m_label6, m_label7})
+        widget->setEnabled(false);
+}
+
 void NewFilters::showFor(SalesFilters* favourites) {
     m_favourites = favourites;
     activate();

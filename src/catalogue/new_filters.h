@@ -4,6 +4,7 @@
 #include "new_filter.h"
 
 #include "db/database.h"
+#include "exchange/filter_sheet.h"
 
 #include <QDialog>
 
@@ -18,7 +19,7 @@ class SalesFilters;
 
 // Entry of new filters and beam splitters, and the list of customer-added filters. Hidden, not
 // destroyed, when closed, so that its state lasts for the run; the main window unloads it.
-class NewFilters : public QDialog {
+class NewFilters : public QDialog, public FilterSheetTarget {
     Q_OBJECT
 public:
     explicit NewFilters(CatalogueContext context, QWidget* parent = nullptr);
@@ -35,6 +36,13 @@ public:
     void clearForm();
 
     const std::vector<catalogue::PendingFilterEntry>& PendingFilters() const { return m_pendingFilters; }
+
+    // What the filter sheet import fills.
+    void setText(Field field, const QString& text) override;
+    void checkProducerBox() override;
+    QString selectType(const QString& type) override;
+    void typeClick() override { CmbType_Click(); }
+    void resetEntryFields() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
