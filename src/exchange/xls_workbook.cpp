@@ -1,127 +1,78 @@
-// .xls workbooks through FreeXL.
+// .xls workbooks, read by the filter-xls-reader process (FreeXL) and kept in memory here.
 
 #include "workbook.h"
+#include "xls_dump.h"
 
-#include <QFile>
-#include <freexl.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
 
 namespace {
 
-QString freexlReason(int code) {
-    switch (code) {
-    case FREEXL_INSUFFICIENT_MEMORY:
-        return QStringLiteral("there is not enough memory to read it.");
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-        return QStringLiteral(
-            "it holds no workbook; it may be encrypted with a password or be another Office document.");
-    case FREEXL_CRAFTED_FILE:
-        return QStringLiteral("the file is severely damaged.");
-    case FREEXL_UNSUPPORTED_CHARSET:
-    case FREEXL_INVALID_CHARACTER:
-        return QStringLiteral("its character set is not supported.");
-    default:
-        return QStringLiteral("the file is damaged or truncated (FreeXL error %1).").arg(code);
-    }
-}
-
-QString numberText(double value) {
-    return QString::number(value, 'g', 15);
-}
+constexpr int ReaderTimeoutMs = 15000;
 
 class XlsWorkbook : public Workbook {
 public:
-    explicit XlsWorkbook(const void* handle) : m_handle(handle) {}
-    ~XlsWorkbook() override { freexl_close(m_handle); }
-
-    bool readSheetNames(QString* reason) {
-        unsigned int count = 0;
-        int result = freexl_get_info(m_handle, FREEXL_BIFF_SHEET_COUNT, &count);
-        if (result != FREEXL_OK || count == 0) {
-            *reason = QStringLiteral("it has no sheets; the file is damaged.");
-            return false;
+    explicit XlsWorkbook(XlsDump dump) {
+        for (XlsDump::Sheet& sheet : dump.sheets) {
+            m_names << sheet.name;
+            QHash<quint64, QString> cells;
+            for (XlsDump::Cell& cell : sheet.cells)
+                cells.insert(key(cell.row, cell.column), std::move(cell.text));
+            m_cells.push_back(std::move(cells));
         }
-        for (unsigned short i = 0; i < count; ++i) {
-            const char* name = nullptr;
-            if ((result = freexl_get_worksheet_name(m_handle, i, &name)) != FREEXL_OK) {
-                *reason = freexlReason(result);
-                return false;
-            }
-            m_names << QString::fromUtf8(name ? name : "");
-        }
-        return true;
     }
-
     int sheetCount() const override { return m_names.size(); }
     QString sheetName(int sheet) const override { return m_names.value(sheet - 1); }
-
-    bool hasCells(int sheet) override {
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        return select(sheet, &rows, &columns) && rows > 0 && columns > 0;
-    }
-
+    bool hasCells(int sheet) override { return valid(sheet) && !m_cells[sheet - 1].isEmpty(); }
     QString cellText(int sheet, int row, int column) override {
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (row < 1 || column < 1 || !select(sheet, &rows, &columns) || unsigned(row) > rows ||
-            unsigned(column) > columns)
-            return QString();
-        FreeXL_CellValue cell;
-        if (freexl_get_cell_value(m_handle, row - 1, static_cast<unsigned short>(column - 1), &cell) !=
-            FREEXL_OK)
-            return QString();
-        switch (cell.type) {
-        case FREEXL_CELL_INT:
-            return QString::number(cell.value.int_value);
-        case FREEXL_CELL_DOUBLE:
-            return numberText(cell.value.double_value);
-        case FREEXL_CELL_TEXT:
-        case FREEXL_CELL_SST_TEXT:
-        case FREEXL_CELL_DATE:
-        case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME:
-            return QString::fromUtf8(cell.value.text_value);
-        default: // empty, and formulas, whose value FreeXL does not keep
-            return QString();
-        }
+        return valid(sheet) ? m_cells[sheet - 1].value(key(row, column)) : QString();
     }
 
 private:
-    bool select(int sheet, unsigned int* rows, unsigned short* columns) {
-        if (sheet < 1 || sheet > m_names.size())
-            return false;
-        if (m_selected != sheet) {
-            if (freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(sheet - 1)) != FREEXL_OK)
-                return false;
-            m_selected = sheet;
-        }
-        return freexl_worksheet_dimensions(m_handle, rows, columns) == FREEXL_OK;
-    }
+    static quint64 key(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
+    bool valid(int sheet) const { return sheet >= 1 && sheet <= m_names.size(); }
 
-    const void* m_handle;
     QStringList m_names;
-    int m_selected = 0;
+    std::vector<QHash<quint64, QString>> m_cells;
 };
+
+// The reader stands beside the program; a build tree also knows where it built it.
+QString readerProgram() {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(FC_XLS_READER);
+}
 
 } // namespace
 
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
-    const void* handle = nullptr;
-    const int result = freexl_open(QFile::encodeName(path).constData(), &handle);
-    if (result != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        *reason = freexlReason(result);
+    QProcess reader;
+    reader.start(readerProgram(), {QFileInfo(path).absoluteFilePath()});
+    if (!reader.waitForStarted()) {
+        *reason = QStringLiteral("the .xls reader (filter-xls-reader) cannot be started.");
         return nullptr;
     }
-    auto workbook = std::make_unique<XlsWorkbook>(handle);
-    unsigned int protection = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &protection) == FREEXL_OK &&
-        protection == FREEXL_BIFF_OBFUSCATED) {
-        *reason = QStringLiteral("it is protected with a password.");
+    if (!reader.waitForFinished(ReaderTimeoutMs)) {
+        reader.kill();
+        reader.waitForFinished();
+        *reason = QStringLiteral("reading it did not finish; the file is damaged.");
         return nullptr;
     }
-    if (!workbook->readSheetNames(reason))
+    XlsDump dump;
+    QByteArray output = reader.readAllStandardOutput();
+    QDataStream stream(&output, QIODevice::ReadOnly);
+    stream >> dump;
+    if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 || stream.status() != QDataStream::Ok) {
+        *reason = QStringLiteral("the file is damaged (the .xls reader failed on it).");
         return nullptr;
-    return workbook;
+    }
+    if (!dump.ok) {
+        *reason = dump.reason;
+        return nullptr;
+    }
+    return std::make_unique<XlsWorkbook>(std::move(dump));
 }
