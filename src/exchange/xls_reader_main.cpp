@@ -15,7 +15,8 @@ QString freexlReason(int code) {
     case FREEXL_INSUFFICIENT_MEMORY:
         return QStringLiteral("there is not enough memory to read it.");
     case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-        return QStringLiteral("it holds no workbook; it may be encrypted with a password or be another Office document.");
+        return QStringLiteral(
+            "it holds no workbook; it may be encrypted with a password or be another Office document.");
     case FREEXL_CRAFTED_FILE:
         return QStringLiteral("the file is severely damaged.");
     case FREEXL_UNSUPPORTED_CHARSET:
@@ -58,7 +59,8 @@ bool readSheet(const void* handle, unsigned short index, XlsDump::Sheet* sheet, 
     }
     sheet->name = QString::fromUtf8(name ? name : "");
     for (unsigned int row = 0; row < qMin(rows, unsigned(XlsDump::MaxRows)); ++row)
-        for (unsigned short column = 0; column < qMin(columns, (unsigned short)XlsDump::MaxColumns); ++column) {
+        for (unsigned short column = 0; column < qMin(columns, (unsigned short)XlsDump::MaxColumns);
+             ++column) {
             FreeXL_CellValue cell;
             if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK)
                 continue;

@@ -41,7 +41,8 @@ private:
 
 // The reader stands beside the program; a build tree also knows where it built it.
 QString readerProgram() {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QStringLiteral(FC_XLS_READER);
@@ -66,7 +67,8 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) 
     QByteArray output = reader.readAllStandardOutput();
     QDataStream stream(&output, QIODevice::ReadOnly);
     stream >> dump;
-    if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 || stream.status() != QDataStream::Ok) {
+    if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 ||
+        stream.status() != QDataStream::Ok) {
         *reason = QStringLiteral("the file is damaged (the .xls reader failed on it).");
         return nullptr;
     }
