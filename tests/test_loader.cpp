@@ -14,6 +14,7 @@ private slots:
     void endsOnBrokenData();
     void readsPlacementsTypesAndCompletesFavourites();
     void buildsParallelCandidateLists();
+    void loadsTheFcsUnit();
 };
 
 namespace {
@@ -44,13 +45,16 @@ struct Loaded {
     const CandidateList& group(wheels::Group g) const { return candidatesOf(candidates, g); }
 };
 
-std::unique_ptr<Loaded> load(const Installation& installation, LoadOptions options = {true, false}) {
+using Loader = LoadResult (*)(Database&, const LoadOptions&, WheelBoard&, PlacementState&, Candidates&);
+
+std::unique_ptr<Loaded> load(const Installation& installation, LoadOptions options = {true, false},
+                             Loader loader = loadAllWheels) {
     auto loaded = std::make_unique<Loaded>();
     const QString path = loaded->dir.filePath("db.sqlite");
     testing::createDatabase(path, installation.statements());
     if (!loaded->db.open(path))
         qFatal("cannot open the test database");
-    loaded->result = loadAllWheels(loaded->db, options, loaded->board, loaded->state, loaded->candidates);
+    loaded->result = loader(loaded->db, options, loaded->board, loaded->state, loaded->candidates);
     return loaded;
 }
 
@@ -184,6 +188,39 @@ void TestLoader::buildsParallelCandidateLists() {
     auto noNone = load(installation, {false, false});
     for (const CandidateList& group : noNone->candidates)
         QVERIFY(group.CandidateCodes.isEmpty());
+}
+
+void TestLoader::loadsTheFcsUnit() {
+    const auto fcs = [](const QStringList& sets, LoadOptions options = {true, false}) {
+        return load(withSets(sets), options, loadFcsWheels);
+    };
+    for (const QStringList& order : {QStringList{"MBS", "DBS"}, QStringList{"DBS", "MBS"}}) {
+        auto loaded = fcs(order + QStringList{"FCS EF1", "FW1", "EF2"});
+        QCOMPARE(loaded->result.outcome, LoadResult::Outcome::Complete);
+        QCOMPARE(loaded->enabled(), std::vector<int>({0, 5, 9, 10})); // "EF2" is no emission wheel here
+        QCOMPARE(loaded->state.WheelAvailableIds.at(9), QString("MBS"));
+        QCOMPARE(loaded->state.WheelAvailableIds.at(10), QString("DBS"));
+        QCOMPARE(loaded->board.buttons[9].caption, QString("MBS"));
+        QCOMPARE(loaded->board.buttons[10].caption, QString("DBS"));
+        for (int hidden = 11; hidden <= 14; ++hidden)
+            QVERIFY(!loaded->board.buttons[hidden].visible);
+        QCOMPARE(int(loaded->state.WheelFilters.size()), 13);
+        QVERIFY(loaded->board.modeEnabled[2]);
+    }
+    auto dbsOnly = fcs({"DBS", "FW1"});
+    QVERIFY(dbsOnly->board.modeEnabled[2]);
+    QCOMPARE(dbsOnly->enabled(), std::vector<int>({5}));
+    QVERIFY(dbsOnly->board.buttons[11].visible);
+
+    auto noCubes = fcs({"FCS EF1"}, {false, true}); // even the MARLIN scan unit does not help
+    QCOMPARE(noCubes->result.outcome, LoadResult::Outcome::Fatal);
+    QCOMPARE(noCubes->result.message, QString("FS Stativ - no motorized filter revolvers !"));
+
+    Installation unknown = withSets({"FCS EF1", "FW1"});
+    unknown.placements << std::tuple<QString, QVariant, QString>{"FW1", 2, "Ghost"};
+    auto missing = load(unknown, {true, false}, loadFcsWheels);
+    QCOMPARE(missing->result.outcome, LoadResult::Outcome::Stopped); // silently, without a message
+    QVERIFY(missing->result.message.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLoader)

@@ -16,6 +16,7 @@ private slots:
     void checksTheDatabaseVersion();
     void showsTheDemoInstallationInServiceMode();
     void startsUserAndMarlinVariants();
+    void choosesTheFcsLoaderInServiceModeOnly();
     void reportsAMissingOrBrokenDatabase();
     void browseRefusesFilesThatAreNotDatabases();
     void closesThroughTheCloseButton();
@@ -175,6 +176,28 @@ void TestStartup::startsUserAndMarlinVariants() {
         QVERIFY(!service->MarlinScanUnit());
         QVERIFY(recorder.messages.isEmpty());
     }
+}
+
+void TestStartup::choosesTheFcsLoaderInServiceModeOnly() {
+    testing::Sandbox sandbox;
+    QStringList statements = testing::smallInstallation("2.05", "None", "FCS 3");
+    statements
+        << "DELETE FROM [Available FilterSets]"
+        << "INSERT INTO [Available FilterSets] VALUES ('FCS EF1', NULL), ('FW2', NULL), ('MBS', NULL)"
+        << "INSERT INTO [Available FilterPlacement] VALUES ('FCS EF1', 1, 'None'), ('MBS', 1, 'HFT 1')";
+    sandbox.install(statements);
+    testing::DialogRecorder recorder;
+    auto service = start("/S");
+    QCOMPARE(child<QPushButton>(*service, "CmdNr_9")->text(), QString("MBS"));
+    QVERIFY(child(*service, "CmdNr_0")->isEnabled());
+    QVERIFY(child(*service, "CmdNr_11")->isHidden());
+    QVERIFY(!child(*service, "CmdFile")->isHidden());
+    auto user = start("");
+    QCOMPARE(user->CurrentMode(), 1);
+    QCOMPARE(child<QPushButton>(*user, "CmdNr_9")->text(), QString("HFT")); // the user load, not the FCS one
+    QVERIFY(child(*user, "CmdNr_6")->isEnabled());
+    QVERIFY(!child(*user, "CmdNr_0")->isEnabled());
+    QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
 }
 
 void TestStartup::reportsAMissingOrBrokenDatabase() {

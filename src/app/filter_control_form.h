@@ -3,6 +3,7 @@
 #include "catalogue/catalogue_context.h"
 #include "db/database.h"
 #include "db/db_error.h"
+#include "placement/loader.h"
 #include "placement/placement_state.h"
 #include "startup.h"
 
@@ -87,6 +88,9 @@ private:
     void reportStartFailure(bool serviceMode, const DbError& error);
     void applyFw1Rule();
     void setDesignSize();
+    using LoadFunction = LoadResult (*)(Database&, const LoadOptions&, WheelBoard&, PlacementState&,
+                                        Candidates&);
+    void runLoader(LoadFunction load);
     WheelBoard readBoard() const;
     void applyBoard(const WheelBoard& board);
     void endOnFatalData(const QString& message);

@@ -46,10 +46,10 @@ void FilterControlForm::endOnFatalData(const QString& message) {
     dialogs::endProgram(1);
 }
 
-void FilterControlForm::InitAllFilters() {
+void FilterControlForm::runLoader(LoadFunction load) {
     WheelBoard board = readBoard();
     const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
-    const LoadResult result = loadAllWheels(m_configDb, options, board, m_placement, m_candidates);
+    const LoadResult result = load(m_configDb, options, board, m_placement, m_candidates);
     applyBoard(board);
     if (result.outcome == LoadResult::Outcome::Fatal)
         endOnFatalData(result.message);
@@ -57,7 +57,13 @@ void FilterControlForm::InitAllFilters() {
         showWheel(m_selectedWheel[0]);
 }
 
-void FilterControlForm::InitFCSFilters() {}
+void FilterControlForm::InitAllFilters() {
+    runLoader(loadAllWheels);
+}
+
+void FilterControlForm::InitFCSFilters() {
+    runLoader(loadFcsWheels);
+}
 
 QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
     if (wheel < 0 || wheel >= int(m_placement.WheelFilters.size()) || !m_placement.WheelFilters[wheel])
@@ -113,7 +119,8 @@ void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
 
 void FilterControlForm::storeClicked(int mode) {
     for (int wheel : wheels::wheelsOfMode(mode)) {
-        if (!m_cmdNr[wheel]->isChecked() || !m_placement.WheelFilters.at(wheel))
+        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_placement.WheelFilters.size()) ||
+            !m_placement.WheelFilters[wheel])
             continue;
         QStringList texts = *m_placement.WheelFilters[wheel];
         for (int p = 0; p < texts.size(); ++p)

@@ -27,7 +27,8 @@ struct InstalledSets {
     std::array<QString, wheels::ButtonCount> setOfButton; // the first set that names each button
     bool emission = false;
     bool cubes = false;
-    bool splitters = false; // "HT" or "NT" sets; MBS and DBS alone do not count
+    bool splitters = false;   // "HT" or "NT" sets; MBS and DBS alone do not count
+    QStringList fcsSplitters; // the FCS unit's MBS and DBS sets, MBS first
 };
 
 DbError emptyTable(const Database& db, const QString& table) {
@@ -39,16 +40,24 @@ QString typeText(const QVariant& value) {
     return value.isNull() ? QString() : value.toString();
 }
 
-class AllWheelsLoader {
+// The steps both loaders share; the FCS unit's loader differs in which sets stand for which
+// buttons, in its 13 wheels, and in ending silently on a placed filter missing from the catalogue.
+class WheelLoader {
 public:
-    AllWheelsLoader(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                    Candidates& candidates)
-        : m_db(db), m_options(options), m_board(board), m_state(state), m_candidates(candidates) {}
+    enum class Kind { AllWheels, FcsUnit };
+
+    WheelLoader(Kind kind, Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                Candidates& candidates)
+        : m_kind(kind), m_db(db), m_options(options), m_board(board), m_state(state),
+          m_candidates(candidates) {}
 
     LoadResult run();
 
 private:
+    int buttonCount() const { return m_kind == Kind::FcsUnit ? wheels::FcsButtonCount : wheels::ButtonCount; }
     bool readSets(InstalledSets* sets);
+    void classifyForAllWheels(const QString& s, InstalledSets* sets);
+    void classifyForFcsUnit(const QString& s, InstalledSets* sets);
     void assign(InstalledSets* sets, int button, const QString& set);
     bool enableByWheelNumber(InstalledSets* sets, LoadResult* result);
     bool readPlacements(const InstalledSets& sets);
@@ -59,6 +68,7 @@ private:
     bool buildCandidates();
     bool lookUpCodes();
 
+    Kind m_kind;
     Database& m_db;
     const LoadOptions& m_options;
     WheelBoard& m_board;
@@ -74,7 +84,7 @@ private:
     DbError m_error;
 };
 
-LoadResult AllWheelsLoader::run() {
+LoadResult WheelLoader::run() {
     InstalledSets sets;
     LoadResult result;
     if (!readSets(&sets) || !enableByWheelNumber(&sets, &result))
@@ -90,12 +100,12 @@ LoadResult AllWheelsLoader::run() {
     return result;
 }
 
-void AllWheelsLoader::assign(InstalledSets* sets, int button, const QString& set) {
+void WheelLoader::assign(InstalledSets* sets, int button, const QString& set) {
     if (sets->setOfButton[button].isEmpty())
         sets->setOfButton[button] = set;
 }
 
-bool AllWheelsLoader::readSets(InstalledSets* sets) {
+bool WheelLoader::readSets(InstalledSets* sets) {
     auto cursor = m_db.openTable(schema::table::FilterSets, &m_error);
     if (!cursor)
         return false;
@@ -103,61 +113,113 @@ bool AllWheelsLoader::readSets(InstalledSets* sets) {
         m_error = emptyTable(m_db, schema::table::FilterSets);
         return false;
     }
-    for (WheelButton& button : m_board.buttons)
-        button.enabled = false;
-    using namespace schema::wheel;
+    for (int button = 0; button < buttonCount(); ++button)
+        m_board.buttons[button].enabled = false;
     for (; !cursor->atEnd(); cursor->next()) {
         if (!schema::isUsableStatus(cursor->value(schema::field::Status)))
             continue;
         const QString s = cursor->text(schema::field::IdAvailable);
-        const auto number = wheels::wheelNumber(s);
-        // A set without a wheel number in its button range names no button and is left out.
-        const auto inRange = [&](int last) { return number && *number <= last; };
-        if (s.contains(Emission) && !s.contains(Fcs) && inRange(5)) {
-            sets->emission = true;
-            assign(sets, *number - 1, s);
-        }
-        if (s.contains(Fcs) && s.contains(Emission) && inRange(3))
-            assign(sets, *number + 14, s);
-        if (s.contains(FilterWheel) && inRange(4)) {
-            sets->cubes = true;
-            assign(sets, *number + 4, s);
-        }
-        if (s.contains(Mbs)) {
-            sets->setOfButton[13] = s; // a later MBS set replaces an earlier one
-            m_board.buttons[13].visible = m_board.buttons[13].enabled = true;
-        }
-        if (s.contains(Dbs)) {
-            sets->setOfButton[14] = s;
-            m_board.buttons[14].visible = m_board.buttons[14].enabled = true;
-        }
-        if (s == MainSplitter) {
-            sets->splitters = true;
-            assign(sets, 9, s);
-            m_board.buttons[9].enabled = true;
-            m_board.buttons[9].caption = QStringLiteral("HFT");
-            m_board.buttons[10].caption = QStringLiteral("NT1");
-        }
-        if (s.contains(SecondarySplitter) && inRange(3)) {
-            sets->splitters = true;
-            assign(sets, *number + 9, s);
-        }
+        if (m_kind == Kind::FcsUnit)
+            classifyForFcsUnit(s, sets);
+        else
+            classifyForAllWheels(s, sets);
+    }
+    if (m_kind == Kind::FcsUnit) {
+        sets->setOfButton[9] = sets->fcsSplitters.value(0);
+        sets->setOfButton[10] = sets->fcsSplitters.value(1);
     }
     m_error = cursor->error();
     return !m_error.isError();
 }
 
-bool AllWheelsLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
+// A set without a wheel number in its button range names no button and is left out.
+std::optional<int> numberUpTo(const QString& s, int last) {
+    const auto number = wheels::wheelNumber(s);
+    return number && *number <= last ? number : std::nullopt;
+}
+
+void WheelLoader::classifyForAllWheels(const QString& s, InstalledSets* sets) {
+    using namespace schema::wheel;
+    if (s.contains(Emission) && !s.contains(Fcs))
+        if (const auto number = numberUpTo(s, 5)) {
+            sets->emission = true;
+            assign(sets, *number - 1, s);
+        }
+    if (s.contains(Fcs) && s.contains(Emission))
+        if (const auto number = numberUpTo(s, 3))
+            assign(sets, *number + 14, s);
+    if (s.contains(FilterWheel))
+        if (const auto number = numberUpTo(s, 4)) {
+            sets->cubes = true;
+            assign(sets, *number + 4, s);
+        }
+    if (s.contains(Mbs)) {
+        sets->setOfButton[13] = s; // a later MBS set replaces an earlier one
+        m_board.buttons[13].visible = m_board.buttons[13].enabled = true;
+    }
+    if (s.contains(Dbs)) {
+        sets->setOfButton[14] = s;
+        m_board.buttons[14].visible = m_board.buttons[14].enabled = true;
+    }
+    if (s == MainSplitter) {
+        sets->splitters = true;
+        assign(sets, 9, s);
+        m_board.buttons[9].enabled = true;
+        m_board.buttons[9].caption = QStringLiteral("HFT");
+        m_board.buttons[10].caption = QStringLiteral("NT1");
+    }
+    if (s.contains(SecondarySplitter))
+        if (const auto number = numberUpTo(s, 3)) {
+            sets->splitters = true;
+            assign(sets, *number + 9, s);
+        }
+}
+
+void WheelLoader::classifyForFcsUnit(const QString& s, InstalledSets* sets) {
+    using namespace schema::wheel;
+    if (s.contains(Fcs) && s.contains(Emission))
+        if (const auto number = numberUpTo(s, 5)) {
+            sets->emission = true;
+            assign(sets, *number - 1, s);
+        }
+    if (s.contains(FilterWheel))
+        if (const auto number = numberUpTo(s, 4)) {
+            sets->cubes = true;
+            assign(sets, *number + 4, s);
+        }
+    if (s.contains(Mbs)) {
+        // Moving the first member to the end puts the MBS set first after a DBS set.
+        sets->fcsSplitters << s;
+        sets->fcsSplitters.move(0, sets->fcsSplitters.size() - 1);
+        m_board.buttons[9].enabled = true;
+        m_board.buttons[9].caption = QStringLiteral("MBS");
+        m_board.buttons[10].caption = QStringLiteral("DBS");
+        for (int button = 11; button <= 14; ++button)
+            m_board.buttons[button].visible = false;
+    }
+    if (s.contains(Dbs))
+        sets->fcsSplitters << s;
+}
+
+bool WheelLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
     m_board.modeEnabled[0] = sets->emission;
     for (int button = 0; button <= 4; ++button)
         m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
     m_board.modeEnabled[1] = sets->cubes;
-    if (!sets->cubes && !m_options.serviceMode && !m_options.marlin) {
+    // The FCS unit's loader refuses a stand without turrets whatever the scan unit.
+    const bool marlin = m_kind == Kind::AllWheels && m_options.marlin;
+    if (!sets->cubes && !m_options.serviceMode && !marlin) {
         *result = LoadResult::fatal(NoFilterWheelsMessage);
         return false;
     }
     for (int button = 5; button <= 8; ++button)
         m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
+    if (m_kind == Kind::FcsUnit) {
+        m_board.modeEnabled[2] = !sets->fcsSplitters.isEmpty();
+        if (sets->fcsSplitters.size() == 2)
+            m_board.buttons[10].enabled = true;
+        return true;
+    }
     m_board.modeEnabled[2] = sets->splitters;
     for (int button = 10; button <= 12; ++button)
         if (!sets->setOfButton[button].isEmpty())
@@ -168,7 +230,7 @@ bool AllWheelsLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* resul
     return true;
 }
 
-bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
+bool WheelLoader::readPlacements(const InstalledSets& sets) {
     m_state.clear();
     const bool anyInstalled = std::any_of(m_board.buttons.begin(), m_board.buttons.end(),
                                           [](const WheelButton& b) { return b.enabled; });
@@ -189,7 +251,7 @@ bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
         if ((m_error = cursor->error()).isError())
             return false;
     }
-    for (int button = 0; button < wheels::ButtonCount; ++button) {
+    for (int button = 0; button < buttonCount(); ++button) {
         if (!m_board.buttons[button].enabled) {
             m_state.WheelFilters.emplace_back(std::nullopt);
             m_state.WheelAvailableIds << QString();
@@ -202,7 +264,7 @@ bool AllWheelsLoader::readPlacements(const InstalledSets& sets) {
     return true;
 }
 
-bool AllWheelsLoader::readFavourites() {
+bool WheelLoader::readFavourites() {
     m_hasFavouriteTable = m_db.hasTable(schema::table::FavouriteFilters);
     if (!m_hasFavouriteTable)
         return true;
@@ -217,7 +279,7 @@ bool AllWheelsLoader::readFavourites() {
     return !m_error.isError();
 }
 
-bool AllWheelsLoader::readCatalogue() {
+bool WheelLoader::readCatalogue() {
     m_named.insert(schema::NoFilter, std::nullopt);
     for (const auto& filters : m_state.WheelFilters)
         for (const QString& name : filters.value_or(QStringList()))
@@ -252,7 +314,7 @@ bool AllWheelsLoader::readCatalogue() {
     return !m_error.isError();
 }
 
-bool AllWheelsLoader::findTypes(LoadResult* result) {
+bool WheelLoader::findTypes(LoadResult* result) {
     for (const auto& filters : m_state.WheelFilters) {
         if (!filters) {
             m_state.WheelTypes.emplace_back(std::nullopt);
@@ -262,7 +324,11 @@ bool AllWheelsLoader::findTypes(LoadResult* result) {
         for (const QString& name : *filters) {
             const std::optional<NamedRow>& row = m_named.value(name);
             if (!row) {
-                *result = LoadResult::fatal(missingFilterMessage(name));
+                // The FCS unit's loader walks past the catalogue's end and stops without a word.
+                *result =
+                    m_kind == Kind::FcsUnit
+                        ? LoadResult::stopped(DbError::make(dberr::QueryFailed, missingFilterMessage(name)))
+                        : LoadResult::fatal(missingFilterMessage(name));
                 return false;
             }
             types << row->type;
@@ -272,7 +338,7 @@ bool AllWheelsLoader::findTypes(LoadResult* result) {
     return true;
 }
 
-bool AllWheelsLoader::completeFavourites() {
+bool WheelLoader::completeFavourites() {
     if (!m_hasFavouriteTable) {
         Transaction create(m_db, &m_error);
         if (!m_db.createTable(schema::table::FavouriteFilters,
@@ -316,7 +382,7 @@ bool AllWheelsLoader::completeFavourites() {
     return transaction.commit(&m_error);
 }
 
-bool AllWheelsLoader::buildCandidates() {
+bool WheelLoader::buildCandidates() {
     for (CandidateList& group : m_candidates) {
         group = CandidateList();
         group.append(schema::NoFilter, QString());
@@ -336,7 +402,7 @@ bool AllWheelsLoader::buildCandidates() {
     return true;
 }
 
-bool AllWheelsLoader::lookUpCodes() {
+bool WheelLoader::lookUpCodes() {
     // The favourite list has no code numbers: each group takes them from the first catalogue row of
     // each name, in the order of its names, and stops at the first name the catalogue lacks.
     for (CandidateList& group : m_candidates)
@@ -364,5 +430,10 @@ QString missingFilterMessage(const QString& name) {
 
 LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
                          Candidates& candidates) {
-    return AllWheelsLoader(db, options, board, state, candidates).run();
+    return WheelLoader(WheelLoader::Kind::AllWheels, db, options, board, state, candidates).run();
+}
+
+LoadResult loadFcsWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                         Candidates& candidates) {
+    return WheelLoader(WheelLoader::Kind::FcsUnit, db, options, board, state, candidates).run();
 }

@@ -33,5 +33,10 @@ struct LoadResult {
 LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
                          Candidates& candidates);
 
+// The same for an installation whose wheels are the FCS unit's: 13 wheel buttons, the FCS
+// emission wheels on buttons 0 to 4 and the MBS and DBS changers on 9 and 10.
+LoadResult loadFcsWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                         Candidates& candidates);
+
 inline const QString NoFilterWheelsMessage = QStringLiteral("FS Stativ - no motorized filter revolvers !");
 QString missingFilterMessage(const QString& name);
