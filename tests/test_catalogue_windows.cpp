@@ -3,6 +3,7 @@
 #include "catalogue/sales_filters.h"
 #include "db/cursor.h"
 #include "support/test_support.h"
+#include "support/widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,17 +23,10 @@ private slots:
     void mainWindowFollowsTheCatalogueWindows();
 };
 
+using namespace testing;
+
 namespace {
 
-template <typename T = QWidget> T* child(QWidget& window, const QString& name) {
-    T* widget = window.findChild<T*>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
-void click(QWidget& window, const QString& name) {
-    child<QPushButton>(window, name)->click();
-}
 void type(QWidget& window, const QString& field, const QString& text) {
     child<QLineEdit>(window, field)->setText(text);
 }
@@ -40,12 +34,6 @@ QStringList texts(QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
-    return items;
-}
-QStringList texts(QComboBox* combo) {
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
     return items;
 }
 int rows(const QString& path, const QString& sql, const QVariantList& values = {}) {
@@ -63,10 +51,6 @@ void select(QTreeWidget* list, const QString& name) {
 void select(QListWidget* list, const QString& name) {
     list->setCurrentRow(texts(list).indexOf(name));
     emit list->itemClicked(list->currentItem());
-}
-void choose(QComboBox* combo, const QString& text) {
-    combo->setCurrentIndex(combo->findText(text));
-    emit combo->activated(combo->currentIndex());
 }
 
 // A demo installation with one more filter cube that is nobody's favourite yet.

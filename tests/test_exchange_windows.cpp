@@ -5,6 +5,7 @@
 #include "exchange/form_excel.h"
 #include "exchange/import_filter.h"
 #include "support/test_support.h"
+#include "support/widgets.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -21,23 +22,15 @@ private slots:
     void mainWindowReloadsAfterTheConfigurations();
 };
 
+using namespace testing;
+
 namespace {
 
 QString workbook(const QString& name) {
     return qEnvironmentVariable("FC_WORKBOOKS") + "/" + name;
 }
-template <typename T = QWidget> T* child(QWidget& window, const QString& name) {
-    T* widget = window.findChild<T*>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
 QString text(QWidget& window, const QString& field) {
     return child<QLineEdit>(window, field)->text();
-}
-void choose(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
 }
 void remember(const QString& value, const QString& path) {
     tool::EnsureUserKey(tool::FilesSubKey);

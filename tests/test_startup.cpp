@@ -1,6 +1,7 @@
 #include "app/filter_control_form.h"
 #include "app/startup.h"
 #include "support/test_support.h"
+#include "support/widgets.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -22,14 +23,10 @@ private slots:
     void closesThroughTheCloseButton();
 };
 
+using testing::child;
+
 namespace {
 
-template <typename T = QWidget> T* child(QWidget& form, const QString& name) {
-    T* widget = form.findChild<T*>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
 
 std::unique_ptr<FilterControlForm> start(const QString& commandLine) {
     auto form = std::make_unique<FilterControlForm>();

@@ -1,6 +1,7 @@
 #include "app/filter_control_form.h"
 #include "db/cursor.h"
 #include "support/test_support.h"
+#include "support/widgets.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -19,24 +20,15 @@ private slots:
     void endsOnAPlacedFilterMissingFromTheCatalogue();
 };
 
+using namespace testing;
+
 namespace {
 
 QComboBox* combo(QWidget& form, const char* kind, int frame) {
     return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
 }
-QWidget* control(QWidget& form, const QString& name) {
-    return form.findChild<QWidget*>(name);
-}
 
-void click(QWidget& form, const QString& name) {
-    QTest::mouseClick(control(form, name), Qt::LeftButton);
-}
 
-// Picks an entry the way a user does, so that the partner list follows.
-void choose(QComboBox* box, int index) {
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-}
 
 QStringList placementRows(const QString& path) {
     Database db;
@@ -72,7 +64,7 @@ void TestWheelEditor::showsAndEditsAWheel() {
     QCOMPARE(form->SelectedWheel(0), 1);
     const QStringList ef2 = *form->placement().WheelFilters.at(1);
     for (int p = 0; p < 8; ++p) {
-        QVERIFY(control(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
+        QVERIFY(child(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
         QCOMPARE(combo(*form, "CmbFilter", p)->currentText(), ef2[p]);
         QCOMPARE(combo(*form, "CmbIDPotential", p)->currentIndex(),
                  combo(*form, "CmbFilter", p)->currentIndex());
@@ -89,9 +81,9 @@ void TestWheelEditor::showsAndEditsAWheel() {
 
     click(*form, "CmdNr_4"); // the notch wheel: 4 positions
     QCOMPARE(combo(*form, "CmbFilter", 1)->currentText(), QString("NF 488"));
-    QVERIFY(control(*form, "FrmObjective_3")->isVisibleTo(form.get()));
+    QVERIFY(child(*form, "FrmObjective_3")->isVisibleTo(form.get()));
     for (int p = 4; p < 8; ++p)
-        QVERIFY(!control(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
+        QVERIFY(!child(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
 
     // A wheel of another mode leaves this row alone.
     form->showWheel(6);
@@ -147,7 +139,7 @@ void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
     QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join("|")));
 
     // Rows at positions 1, 2 and 4: three positions shown, the first two stored.
-    QTest::mouseClick(control(*form, "RbMode_1"), Qt::LeftButton, {}, QPoint(8, 8));
+    click(*form, "RbMode_1");
     click(*form, "CmdNr_5");
     for (int frame = 8; frame < 11; ++frame)
         choose(combo(*form, "CmbFilter", frame), combo(*form, "CmbFilter", frame)->findText("Cube B"));
@@ -181,12 +173,12 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
     testing::DialogRecorder recorder;
     auto form = start();
     click(*form, "CmdNr_3");
-    QTest::mouseClick(control(*form, "RbMode_2"), Qt::LeftButton, {}, QPoint(8, 8));
+    click(*form, "RbMode_2");
     QCOMPARE(form->CurrentMode(), 2);
-    QVERIFY(control(*form, "ModeFrame_0")->isHidden());
-    QVERIFY(static_cast<QPushButton*>(control(*form, "CmdNr_9"))->isChecked()); // first visit: wheel 9
+    QVERIFY(child(*form, "ModeFrame_0")->isHidden());
+    QVERIFY(static_cast<QPushButton*>(child(*form, "CmdNr_9"))->isChecked()); // first visit: wheel 9
     click(*form, "CmdNr_10");
-    QTest::mouseClick(control(*form, "RbMode_0"), Qt::LeftButton, {}, QPoint(8, 8));
+    click(*form, "RbMode_0");
     QCOMPARE(form->SelectedWheel(0), 3);
     QCOMPARE(combo(*form, "CmbFilter", 0)->currentText(), form->placement().WheelFilters.at(3)->at(0));
 

@@ -1,8 +1,8 @@
 #include "form_excel.h"
 
 #include "app/dialogs.h"
-#include "app/tool.h"
 #include "app/tool_window.h"
+#include "workbook_choice.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -94,7 +94,7 @@ void FormExcel::buildUi() {
 
 void FormExcel::load() {
     tool::RestoreWindowPosition(this);
-    const QString remembered = tool::ReadUserString(tool::FilesKeyPath, BrowseValue);
+    const QString remembered = rememberedWorkbook(BrowseValue);
     if (remembered.isEmpty())
         return;
     m_excelFile->setText(remembered);
@@ -102,13 +102,10 @@ void FormExcel::load() {
 }
 
 void FormExcel::browseClicked() {
-    const QString chosen =
-        dialogs::openFileName(this, m_excelFile->text(), QStringLiteral("Workbooks (*.xls *.xlsx)"));
+    const QString chosen = chooseWorkbook(this, m_excelFile->text(), BrowseValue);
     if (chosen.isEmpty())
         return;
     m_excelFile->setText(chosen);
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, BrowseValue, chosen);
     openPackages();
 }
 

@@ -1,8 +1,8 @@
 #include "import_filter.h"
 
 #include "app/dialogs.h"
-#include "app/tool.h"
 #include "app/tool_window.h"
+#include "workbook_choice.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -48,7 +48,7 @@ ImportFilter::~ImportFilter() = default;
 
 void ImportFilter::load() {
     tool::RestoreWindowPosition(this);
-    const QString remembered = tool::ReadUserString(tool::FilesKeyPath, BrowseImportValue);
+    const QString remembered = rememberedWorkbook(BrowseImportValue);
     if (remembered.isEmpty())
         return;
     m_importFile->setText(remembered);
@@ -56,13 +56,10 @@ void ImportFilter::load() {
 }
 
 void ImportFilter::browseClicked() {
-    const QString chosen =
-        dialogs::openFileName(this, m_importFile->text(), QStringLiteral("Workbooks (*.xls *.xlsx)"));
+    const QString chosen = chooseWorkbook(this, m_importFile->text(), BrowseImportValue);
     if (chosen.isEmpty())
         return;
     m_importFile->setText(chosen);
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, BrowseImportValue, chosen);
     listSheets();
 }
 

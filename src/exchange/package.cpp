@@ -73,44 +73,25 @@ QStringList codeNumbers(const Database& db, const QStringList& names) {
 
 StoreResult storePackageWheel(Database& db, const QString& availableId, const QStringList& filters) {
     StoreResult result;
-    struct Row {
-        qint64 rowid;
-        QString id;
-        QVariant position;
-    };
-    std::vector<Row> rows;
-    auto cursor = db.openTable(schema::table::FilterPlacement, &result.error);
-    if (!cursor) {
+    std::vector<PlacementRow> rows;
+    if (!readPlacementRows(db, &rows, &result.error)) {
         result.outcome = StoreResult::Outcome::Failed;
         return result;
     }
-    for (; !cursor->atEnd(); cursor->next())
-        rows.push_back({cursor->value(QStringLiteral("rowid")).toLongLong(),
-                        cursor->text(schema::field::IdAvailable), cursor->value(schema::field::Position)});
-    cursor.reset();
-    auto current =
-        std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.id == availableId; });
+    auto current = std::find_if(rows.begin(), rows.end(),
+                                [&](const PlacementRow& row) { return row.availableId == availableId; });
     if (current == rows.end()) {
         result.outcome = StoreResult::Outcome::NoRows;
         return result;
     }
-    Transaction transaction(db, &result.error);
-    const QString update =
-        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
-            .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
+    std::vector<std::pair<qint64, QString>> writes;
     for (int q = 0; q < filters.size(); ++q) {
-        const bool linesUp = current != rows.end() && current->id == availableId &&
-                             !current->position.isNull() && current->position.toDouble() == q + 1;
+        const bool linesUp =
+            current != rows.end() && current->availableId == availableId && current->isPosition(q + 1);
         if (filters[q].isEmpty() || !linesUp)
             continue;
-        if (!db.exec(update, {filters[q], current->rowid}, &result.error)) {
-            result.outcome = StoreResult::Outcome::Failed;
-            return result;
-        }
-        ++result.written;
+        writes.emplace_back(current->rowid, filters[q]);
         ++current;
     }
-    if (!transaction.commit(&result.error))
-        result.outcome = StoreResult::Outcome::Failed;
-    return result;
+    return writePlacements(db, writes);
 }

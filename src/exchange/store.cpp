@@ -6,30 +6,19 @@
 
 #include <QHash>
 
-namespace {
+bool PlacementRow::isPosition(int wanted) const {
+    bool ok = false;
+    const double number = position.toDouble(&ok);
+    return !position.isNull() && ok && number == wanted;
+}
 
-// The first row of each position of the wheel, by its "Position" number.
-struct WheelRows {
-    bool any = false;
-    QHash<int, qint64> rowOfPosition; // position -> rowid
-};
-
-bool findWheelRows(Database& db, const QString& availableId, WheelRows* rows, DbError* error) {
+bool readPlacementRows(const Database& db, std::vector<PlacementRow>* rows, DbError* error) {
     auto cursor = db.openTable(schema::table::FilterPlacement, error);
     if (!cursor)
         return false;
-    for (; !cursor->atEnd(); cursor->next()) {
-        if (cursor->text(schema::field::IdAvailable) != availableId)
-            continue;
-        rows->any = true;
-        const QVariant position = cursor->value(schema::field::Position);
-        bool ok = false;
-        const double number = position.toDouble(&ok);
-        if (position.isNull() || !ok || number != int(number))
-            continue;
-        if (!rows->rowOfPosition.contains(int(number)))
-            rows->rowOfPosition.insert(int(number), cursor->value(QStringLiteral("rowid")).toLongLong());
-    }
+    for (; !cursor->atEnd(); cursor->next())
+        rows->push_back({cursor->value(QStringLiteral("rowid")).toLongLong(),
+                         cursor->text(schema::field::IdAvailable), cursor->value(schema::field::Position)});
     if (cursor->error().isError()) {
         if (error)
             *error = cursor->error();
@@ -38,33 +27,14 @@ bool findWheelRows(Database& db, const QString& availableId, WheelRows* rows, Db
     return true;
 }
 
-} // namespace
-
-QString noRowsMessage(const QString& availableId) {
-    return QStringLiteral("The wheel '%1' has no rows in 'Available FilterPlacement': nothing was stored.")
-        .arg(availableId);
-}
-
-StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts) {
+StoreResult writePlacements(Database& db, const std::vector<std::pair<qint64, QString>>& writes) {
     StoreResult result;
-    WheelRows rows;
-    if (!findWheelRows(db, availableId, &rows, &result.error)) {
-        result.outcome = StoreResult::Outcome::Failed;
-        return result;
-    }
-    if (!rows.any) {
-        result.outcome = StoreResult::Outcome::NoRows;
-        return result;
-    }
     Transaction transaction(db, &result.error);
     const QString update =
         QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
             .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
-    for (int p = 0; p < texts.size(); ++p) {
-        const auto row = rows.rowOfPosition.constFind(p + 1);
-        if (row == rows.rowOfPosition.constEnd())
-            continue;
-        if (!db.exec(update, {texts[p], *row}, &result.error)) {
+    for (const auto& [rowid, text] : writes) {
+        if (!db.exec(update, {text, rowid}, &result.error)) {
             result.outcome = StoreResult::Outcome::Failed;
             return result;
         }
@@ -73,4 +43,37 @@ StoreResult storeWheelPositions(Database& db, const QString& availableId, const 
     if (!transaction.commit(&result.error))
         result.outcome = StoreResult::Outcome::Failed;
     return result;
+}
+
+QString noRowsMessage(const QString& availableId) {
+    return QStringLiteral("The wheel '%1' has no rows in 'Available FilterPlacement': nothing was stored.")
+        .arg(availableId);
+}
+
+StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts) {
+    StoreResult result;
+    std::vector<PlacementRow> rows;
+    if (!readPlacementRows(db, &rows, &result.error)) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    bool any = false;
+    QHash<int, qint64> rowOfPosition; // the wheel's first row of each position
+    for (const PlacementRow& row : rows) {
+        if (row.availableId != availableId)
+            continue;
+        any = true;
+        for (int p = 1; p <= texts.size(); ++p)
+            if (row.isPosition(p) && !rowOfPosition.contains(p))
+                rowOfPosition.insert(p, row.rowid);
+    }
+    if (!any) {
+        result.outcome = StoreResult::Outcome::NoRows;
+        return result;
+    }
+    std::vector<std::pair<qint64, QString>> writes;
+    for (int p = 0; p < texts.size(); ++p)
+        if (rowOfPosition.contains(p + 1))
+            writes.emplace_back(rowOfPosition.value(p + 1), texts[p]);
+    return writePlacements(db, writes);
 }
