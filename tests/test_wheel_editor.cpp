@@ -28,8 +28,6 @@ QComboBox* combo(QWidget& form, const char* kind, int frame) {
     return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
 }
 
-
-
 QStringList placementRows(const QString& path) {
     Database db;
     db.open(path);

@@ -137,6 +137,7 @@ void NewFilters::buildUi() {
     m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
     m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);
+    m_lvObj->installEventFilter(this);
     listColumn->addWidget(m_lvObj);
     m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilters::removeClicked);
     m_cmdDel->setEnabled(false);
@@ -254,14 +255,13 @@ void NewFilters::listClicked() {
     QTreeWidgetItem* item = m_lvObj->currentItem();
     if (!item)
         return;
-    m_currentItem = item->text(0);
+    const QString name = item->text(0);
     m_cmdDel->setEnabled(true);
-    const auto pending =
-        std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
-                     [this](const Entry& entry) { return entry[Entry::Name] == m_currentItem; });
+    const auto pending = std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
+                                      [&name](const Entry& entry) { return entry[Entry::Name] == name; });
     if (pending != m_pendingFilters.end()) {
         loadIntoForm(*pending, true);
-    } else if (const auto row = catalogue::catalogueEntry(m_db, m_currentItem, nullptr)) {
+    } else if (const auto row = catalogue::catalogueEntry(m_db, name, nullptr)) {
         loadIntoForm(*row, false);
     }
 }
@@ -336,10 +336,8 @@ void NewFilters::removeClicked() {
     if (m_context.RemovedFilters)
         *m_context.RemovedFilters << name;
     delete item;
-    m_currentItem.clear();
     if (m_lvObj->topLevelItemCount() > 0) {
         m_lvObj->setCurrentItem(m_lvObj->topLevelItem(0));
-        m_currentItem = m_lvObj->topLevelItem(0)->text(0);
         m_lvObj->setFocus();
     } else {
         m_cmdDel->setEnabled(false);
@@ -425,6 +423,12 @@ void NewFilters::showFor(SalesFilters* favourites) {
 }
 
 bool NewFilters::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_lvObj) {
+        // Focus on the list makes its selected item the one to remove, without loading it.
+        if (event->type() == QEvent::FocusIn && m_lvObj->topLevelItemCount() > 0)
+            m_cmdDel->setEnabled(true);
+        return QDialog::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::KeyPress && watched != m_opaque) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -73,7 +73,6 @@ private:
     SalesFilters* m_favourites = nullptr;
     std::vector<catalogue::PendingFilterEntry> m_pendingFilters;
     bool m_applyPressed = false;
-    QString m_currentItem;
 
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;

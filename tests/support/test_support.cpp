@@ -45,32 +45,16 @@ QStringList demoStatements() {
 }
 
 QStringList smallInstallation(const QString& version, const QString& scanUnit, const QString& fcsUnit) {
-    return {
-        QStringLiteral("CREATE TABLE [System Versions] ([Version Name] TEXT)"),
-        QStringLiteral("INSERT INTO [System Versions] VALUES ('%1')").arg(version),
-        QStringLiteral("CREATE TABLE [Available Systems] ([ID Configuration] TEXT, [ID Stand] TEXT, "
-                       "[ID Scan Unit] TEXT, [ID FCS Unit] TEXT)"),
-        QStringLiteral("INSERT INTO [Available Systems] VALUES ('Small & Co', 'Stand S', '%1', '%2')")
-            .arg(scanUnit, fcsUnit),
-        QStringLiteral("CREATE TABLE [Available FilterSets] ([ID Available] TEXT, [Status] TEXT)"),
-        QStringLiteral(
-            "INSERT INTO [Available FilterSets] VALUES ('EF1', NULL), ('FW1', NULL), ('HT', NULL)"),
-        QStringLiteral("CREATE TABLE [Available FilterPlacement] ([ID Available] TEXT, [Position] INTEGER, "
-                       "[ID Potential] TEXT)"),
-        QStringLiteral(
-            "INSERT INTO [Available FilterPlacement] VALUES ('EF1', 1, 'None'), ('EF1', 2, 'BP 1'), "
-            "('FW1', 1, 'Cube 1'), ('HT', 1, 'HFT 1')"),
-        QStringLiteral(
-            "CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT, [Summary] TEXT, "
-            "[Veltrano Code No] TEXT, [Lower Wavelength] REAL, [Center Wavelength] REAL, "
-            "[Upper Wavelength] REAL, [Opaque for] REAL, [Customer Added] BOOLEAN, [Producer] TEXT)"),
-        QStringLiteral(
-            "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], [Veltrano Code No]) "
-            "VALUES ('None', NULL, ' ', NULL), ('BP 1', 'BP', 'Band 1', 'C-1'), "
-            "('Cube 1', 'FW1', 'Cube one', 'C-2'), ('HFT 1', 'HFT', 'Splitter', 'C-3')"),
-        QStringLiteral("CREATE TABLE [Favourite Filters] ([ID Potential] TEXT, [Type] TEXT)"),
-        QStringLiteral("INSERT INTO [Favourite Filters] VALUES ('None', ' ')"),
-    };
+    Installation small;
+    small.version = version;
+    small.scanUnit = scanUnit;
+    small.fcsUnit = fcsUnit;
+    small.sets = {{"EF1", QVariant()}, {"FW1", QVariant()}, {"HT", QVariant()}};
+    small.placements = {{"EF1", 1, "None"}, {"EF1", 2, "BP 1"}, {"FW1", 1, "Cube 1"}, {"HT", 1, "HFT 1"}};
+    small.catalogue = {
+        {"None", "", QVariant()}, {"BP 1", "BP", "C-1"}, {"Cube 1", "FW1", "C-2"}, {"HFT 1", "HFT", "C-3"}};
+    small.favourites = {{"None", " "}};
+    return small.statements();
 }
 
 namespace {
@@ -85,7 +69,13 @@ QString literal(const QVariant& value) {
 } // namespace
 
 QStringList Installation::statements() const {
-    QStringList sql = smallInstallation(version, scanUnit, fcsUnit).mid(0, 4);
+    QStringList sql{
+        "CREATE TABLE [System Versions] ([Version Name] TEXT)",
+        QStringLiteral("INSERT INTO [System Versions] VALUES (%1)").arg(literal(version)),
+        "CREATE TABLE [Available Systems] ([ID Configuration] TEXT, [ID Stand] TEXT, [ID Scan Unit] TEXT, "
+        "[ID FCS Unit] TEXT)",
+        QStringLiteral("INSERT INTO [Available Systems] VALUES ('Small & Co', 'Stand S', %1, %2)")
+            .arg(literal(scanUnit), literal(fcsUnit))};
     sql << "CREATE TABLE [Available FilterSets] ([ID Available] TEXT, [Status] TEXT)"
         << "CREATE TABLE [Available FilterPlacement] ([ID Available] TEXT, [Position] INTEGER, [ID "
            "Potential] TEXT)"

@@ -14,8 +14,8 @@ namespace testing {
 void createDatabase(const QString& path, const QStringList& statements);
 // The statements of samples/demo.sql.
 QStringList demoStatements();
-// A small installation: version, system, sets and placement rows as given, a catalogue of the
-// placed filters and a favourite list with "None".
+// A small installation: emission wheel EF1, turret FW1 and changer HT with a filter each, a
+// catalogue of the placed filters and a favourite list with "None".
 QStringList smallInstallation(const QString& version = QStringLiteral("2.05"),
                               const QString& scanUnit = QStringLiteral("LSM 5"),
                               const QString& fcsUnit = QStringLiteral("NONE"));

@@ -17,14 +17,18 @@ template <typename T = QWidget> T* child(QWidget& window, const QString& name) {
 }
 
 // Does nothing on a disabled button, as a click does not.
-inline void click(QWidget& window, const QString& name) { child<QAbstractButton>(window, name)->click(); }
+inline void click(QWidget& window, const QString& name) {
+    child<QAbstractButton>(window, name)->click();
+}
 
 // Picks an entry the way a user does, so that the list's reaction runs.
 inline void choose(QComboBox* combo, int index) {
     combo->setCurrentIndex(index);
     emit combo->activated(index);
 }
-inline void choose(QComboBox* combo, const QString& text) { choose(combo, combo->findText(text)); }
+inline void choose(QComboBox* combo, const QString& text) {
+    choose(combo, combo->findText(text));
+}
 
 inline QStringList texts(const QComboBox* combo) {
     QStringList items;
