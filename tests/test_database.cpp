@@ -75,13 +75,20 @@ void TestDatabase::walksRowsInStoredOrderWithNull() {
     const QString path = dir.filePath("db.sqlite");
     testing::createDatabase(path, {"CREATE TABLE [Set] ([ID Available] TEXT, [Status] TEXT)",
                                    "INSERT INTO [Set] VALUES ('B', NULL), ('A', ''), ('C', 'Do not use')",
-                                   "CREATE TABLE Empty (a TEXT)"});
+                                   "CREATE TABLE Empty (a TEXT)",
+                                   "CREATE TABLE Keyed ([ID] INTEGER PRIMARY KEY, [Name] TEXT)",
+                                   "INSERT INTO Keyed VALUES (7, 'seven')"});
     Database db;
     QVERIFY(db.open(path));
     DbError error;
     auto empty = db.openTable("Empty", &error);
     QVERIFY2(empty && empty->atEnd() && !error.isError(), "an empty table is a table, not an error");
     QVERIFY(!empty->first());
+    // A table's own key column keeps its name beside the row identity.
+    auto keyed = db.openTable("Keyed");
+    QCOMPARE(keyed->text("ID"), QString("7"));
+    QCOMPARE(keyed->rowid(), 7);
+    QVERIFY(keyed->edit("Name", "sieben"));
     auto cursor = db.openTable("Set");
     QVERIFY(cursor);
     QStringList ids;

@@ -26,6 +26,8 @@ public:
     bool deleteRow(DbError* error = nullptr);
     bool addRow(const FieldValues& values, DbError* error = nullptr);
 
+    // The current row's identity in its table; -1 for a query snapshot.
+    qint64 rowid() const { return m_rowid; }
     const DbError& error() const { return m_error; }
     bool hasField(const QString& field) const;
 

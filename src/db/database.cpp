@@ -194,7 +194,9 @@ std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error
              QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
         return nullptr;
     }
-    const QString sql = QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(sqlName(table));
+    // Named apart so that a table's own key column (which SQLite may report for rowid) keeps its name.
+    const QString sql =
+        QStringLiteral("SELECT rowid AS [fc rowid], * FROM %1 ORDER BY rowid").arg(sqlName(table));
     std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), table, sql, {}));
     if (!cursor->run()) {
         if (error)

@@ -17,8 +17,8 @@ bool readPlacementRows(const Database& db, std::vector<PlacementRow>* rows, DbEr
     if (!cursor)
         return false;
     for (; !cursor->atEnd(); cursor->next())
-        rows->push_back({cursor->value(QStringLiteral("rowid")).toLongLong(),
-                         cursor->text(schema::field::IdAvailable), cursor->value(schema::field::Position)});
+        rows->push_back({cursor->rowid(), cursor->text(schema::field::IdAvailable),
+                         cursor->value(schema::field::Position)});
     if (cursor->error().isError()) {
         if (error)
             *error = cursor->error();
