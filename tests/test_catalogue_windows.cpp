@@ -262,7 +262,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(list->currentItem()->text(0), QString("LP 590 Lab"));
         click(window, "CmdClose");
     };
-    window.showFor(&favourites);
+    window.showFor(&favourites, {0, 5, 9, 0});
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
@@ -294,7 +294,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(list->topLevelItemCount(), 1);
         click(window, "CmdClose");
     };
-    window.showFor(&favourites);
+    window.showFor(&favourites, {0, 5, 9, 0});
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Temp BP'"), 0);
 }
 
@@ -339,6 +339,19 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
         QCOMPARE(candidatesOf(service.candidates(), group).CandidateIds.last(), QString("Cube new"));
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Cube new' AND [Type] = 'FW1'"), 1);
     QVERIFY(texts(child<QComboBox>(service, "CmbFilter_8")).contains("Cube new"));
+
+    // The window stays loaded within the mode, but a cube takes the type of the wheel chosen now.
+    click(service, "CmdNr_7");
+    script.newFilters = [](QDialog& window) {
+        type(window, "FilterName", "Cube later");
+        type(window, "Code", "CN-2");
+        type(window, "Summary", "A later cube");
+        click(window, "CmdApply");
+        click(window, "CmdClose");
+    };
+    click(service, "CmdEdit_1");
+    QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Cube later' AND [Type] = 'FW3'"),
+             1);
     QVERIFY(recorder.messages.isEmpty());
 }
 

@@ -415,8 +415,9 @@ void NewFilters::resetEntryFields() {
         widget->setEnabled(false);
 }
 
-void NewFilters::showFor(SalesFilters* favourites) {
+void NewFilters::showFor(SalesFilters* favourites, const std::array<int, 4>& selectedWheel) {
     m_favourites = favourites;
+    m_context.SelectedWheel = selectedWheel;
     activate();
     dialogs::execModal(this);
     m_favourites = nullptr;

@@ -164,7 +164,7 @@ void SalesFilters::addNewClicked() {
     NewFilters* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
     if (!window)
         return;
-    window->showFor(this);
+    window->showFor(this, m_context.SelectedWheel);
     dropRemovedFromCatalogueLists();
     const QString entered = window->enteredName();
     const auto favourites = m_salesList->findItems(entered, Qt::MatchExactly | Qt::MatchCaseSensitive);
