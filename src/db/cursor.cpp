@@ -52,10 +52,6 @@ bool Cursor::next() {
     return fetch(m_query.next());
 }
 
-bool Cursor::hasField(const QString& field) const {
-    return m_fieldIndex.contains(field.toLower());
-}
-
 int Cursor::fieldIndex(const QString& field) {
     // Hot loops ask for the same few names; look them up as given before folding the case.
     auto it = m_fieldIndex.constFind(field);

@@ -29,7 +29,6 @@ public:
     // The current row's identity in its table; -1 for a query snapshot.
     qint64 rowid() const { return m_rowid; }
     const DbError& error() const { return m_error; }
-    bool hasField(const QString& field) const;
 
 private:
     friend class Database;
