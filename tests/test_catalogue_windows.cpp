@@ -220,6 +220,22 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     QCOMPARE(child<QLineEdit>(again, "Producer")->text(), QString("Semrock Optics"));
     QCOMPARE(child<QLineEdit>(again, "Center")->text(), QString("525"));
 
+    // Enter moves on through the form: name, series number, summary, then the type's value.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    choose(child<QComboBox>(window, "CmbType"), "BP");
+    for (const auto& [from, to] : {std::pair<QString, QString>{"FilterName", "Code"},
+                                   {"Code", "Summary"},
+                                   {"Summary", "Lower"},
+                                   {"Lower", "Center"},
+                                   {"Center", "Upper"}}) {
+        type(window, from, "x");
+        child(window, from)->setFocus();
+        QTest::keyClick(child(window, from), Qt::Key_Return);
+        QVERIFY2(child(window, to)->hasFocus(), qPrintable(from));
+    }
+    window.hide();
+
     NewFilters splitters(demo.context(2, 10, true));
     QCOMPARE(texts(child<QComboBox>(splitters, "CmbType")), QStringList({"NFT"}));
     type(splitters, "FilterName", "NFT 600 own");
