@@ -30,6 +30,19 @@ namespace {
 void type(QWidget& window, const QString& field, const QString& text) {
     child<QLineEdit>(window, field)->setText(text);
 }
+using Fields = QList<std::pair<QString, QString>>;
+void fill(QWidget& window, const Fields& fields) {
+    for (const auto& [field, text] : fields)
+        type(window, field, text);
+}
+// A step for the new-filter window: enter one filter, apply it and close.
+std::function<void(QDialog&)> applyAndClose(const Fields& fields) {
+    return [fields](QDialog& window) {
+        fill(window, fields);
+        click(window, "CmdApply");
+        click(window, "CmdClose");
+    };
+}
 QStringList texts(QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
@@ -174,10 +187,10 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
         choose(child<QComboBox>(window, "CmbType"), kind);
         QVERIFY(child(window, "Cut_Off")->isEnabled());
         QVERIFY(!child(window, "Lower")->isEnabled());
-        type(window, "FilterName", name);
-        type(window, "Code", "code " + name);
-        type(window, "Summary", "summary " + name);
-        type(window, "Cut_Off", cutOff);
+        fill(window, {{"FilterName", name},
+                      {"Code", "code " + name},
+                      {"Summary", "summary " + name},
+                      {"Cut_Off", cutOff}});
         click(window, "CmdApply");
     };
     enter("LP 550 own", "LP", "550");
@@ -238,12 +251,10 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
 
     NewFilters splitters(demo.context(2, 10, true));
     QCOMPARE(texts(child<QComboBox>(splitters, "CmbType")), QStringList({"NFT"}));
-    type(splitters, "FilterName", "NFT 600 own");
-    type(splitters, "Code", "N-600");
-    type(splitters, "Summary", "Own splitter 600");
-    type(splitters, "Cut_Off", "600");
-    click(splitters, "CmdApply");
-    click(splitters, "CmdClose");
+    applyAndClose({{"FilterName", "NFT 600 own"},
+                   {"Code", "N-600"},
+                   {"Summary", "Own splitter 600"},
+                   {"Cut_Off", "600"}})(splitters);
     QCOMPARE(
         rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'NFT 600 own' AND [Opaque for] = 600"),
         1);
@@ -291,10 +302,12 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
 
     // An entry applied but not stored leaves no rows; entered again it is no longer "removed".
     script.newFilters = [&](QDialog&) {
-        type(window, "FilterName", "Temp BP");
-        type(window, "Code", "T-1");
-        type(window, "Summary", "Temporary");
-        type(window, "Lower", "500"), type(window, "Center", "510"), type(window, "Upper", "520");
+        fill(window, {{"FilterName", "Temp BP"},
+                      {"Code", "T-1"},
+                      {"Summary", "Temporary"},
+                      {"Lower", "500"},
+                      {"Center", "510"},
+                      {"Upper", "520"}});
         click(window, "CmdApply");
         auto* list = child<QTreeWidget>(window, "LVObj");
         select(list, "Temp BP");
@@ -342,13 +355,8 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
     service.switchMode(1);
     ModalScript script;
     script.favourites = [](QDialog& window) { click(window, "CmdAddNew"); };
-    script.newFilters = [](QDialog& window) {
-        type(window, "FilterName", "Cube new");
-        type(window, "Code", "CN-1");
-        type(window, "Summary", "A new cube");
-        click(window, "CmdApply");
-        click(window, "CmdClose");
-    };
+    script.newFilters =
+        applyAndClose({{"FilterName", "Cube new"}, {"Code", "CN-1"}, {"Summary", "A new cube"}});
     click(service, "CmdEdit_1");
     for (wheels::Group group :
          {wheels::Group::Fw1Candidates, wheels::Group::Fw2Candidates, wheels::Group::Fw3Candidates})
@@ -358,13 +366,8 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
 
     // The window stays loaded within the mode, but a cube takes the type of the wheel chosen now.
     click(service, "CmdNr_7");
-    script.newFilters = [](QDialog& window) {
-        type(window, "FilterName", "Cube later");
-        type(window, "Code", "CN-2");
-        type(window, "Summary", "A later cube");
-        click(window, "CmdApply");
-        click(window, "CmdClose");
-    };
+    script.newFilters =
+        applyAndClose({{"FilterName", "Cube later"}, {"Code", "CN-2"}, {"Summary", "A later cube"}});
     click(service, "CmdEdit_1");
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Cube later' AND [Type] = 'FW3'"),
              1);

@@ -40,19 +40,6 @@ QString versionMessage(const QString& text) {
 
 namespace {
 
-// Opens a table on its first row; an empty table is an error, as positioning on a missing row is.
-std::unique_ptr<Cursor> firstRow(const Database& db, const QString& table, DbError* error) {
-    auto cursor = db.openTable(table, error);
-    if (!cursor)
-        return nullptr;
-    if (cursor->atEnd()) {
-        fail(error, dberr::QueryFailed,
-             QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, db.fileName()));
-        return nullptr;
-    }
-    return cursor;
-}
-
 bool fieldError(const Cursor& cursor, DbError* error) {
     if (!cursor.error().isError())
         return false;
@@ -64,7 +51,7 @@ bool fieldError(const Cursor& cursor, DbError* error) {
 } // namespace
 
 bool readVersionText(const Database& db, QString* text, DbError* error) {
-    auto cursor = firstRow(db, schema::table::SystemVersions, error);
+    auto cursor = db.openFirstRow(schema::table::SystemVersions, error);
     if (!cursor)
         return false;
     *text = cursor->text(schema::field::VersionName);
@@ -72,7 +59,7 @@ bool readVersionText(const Database& db, QString* text, DbError* error) {
 }
 
 bool readSystem(const Database& db, SystemRecord* system, DbError* error) {
-    auto cursor = firstRow(db, schema::table::AvailableSystems, error);
+    auto cursor = db.openFirstRow(schema::table::AvailableSystems, error);
     if (!cursor)
         return false;
     system->configuration = cursor->text(schema::field::IdConfiguration);

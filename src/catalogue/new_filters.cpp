@@ -3,7 +3,6 @@
 // The entry form: its fields per type, Apply, Clear, the producer box, the Enter key, and what
 // the filter sheet import fills.
 
-
 #include "app/dialogs.h"
 #include "app/tool_window.h"
 #include "db/schema.h"

@@ -88,8 +88,6 @@ QString typeName(Database::FieldType type) {
     switch (type) {
     case Database::FieldType::YesNo:
         return QStringLiteral("BOOLEAN");
-    case Database::FieldType::Number:
-        return QStringLiteral("NUMERIC");
     case Database::FieldType::Text:
         break;
     }
@@ -201,6 +199,21 @@ std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error
     if (!cursor->run()) {
         if (error)
             *error = cursor->error();
+        return nullptr;
+    }
+    return cursor;
+}
+
+DbError Database::emptyTableError(const QString& table) const {
+    return DbError::make(dberr::QueryFailed,
+                         QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, fileName()));
+}
+
+std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, DbError* error) const {
+    auto cursor = openTable(table, error);
+    if (cursor && cursor->atEnd()) {
+        if (error)
+            *error = emptyTableError(table);
         return nullptr;
     }
     return cursor;

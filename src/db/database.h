@@ -16,7 +16,7 @@ using FieldValues = QList<std::pair<QString, QVariant>>;
 // db_error.h with a description that names the file, table or field.
 class Database {
 public:
-    enum class FieldType { Text, YesNo, Number };
+    enum class FieldType { Text, YesNo };
 
     Database();
     ~Database();
@@ -33,6 +33,9 @@ public:
 
     // Walks the table in stored row order; rows can be edited, deleted and added through it.
     std::unique_ptr<Cursor> openTable(const QString& table, DbError* error = nullptr) const;
+    // The same on its first row; an empty table is an error, as positioning on a missing row is.
+    std::unique_ptr<Cursor> openFirstRow(const QString& table, DbError* error = nullptr) const;
+    DbError emptyTableError(const QString& table) const;
     // A read-only snapshot of one SELECT whose values are all bound.
     std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values,
                                       DbError* error = nullptr) const;

@@ -38,7 +38,6 @@ StoreResult writePlacements(Database& db, const std::vector<std::pair<qint64, QS
             result.outcome = StoreResult::Outcome::Failed;
             return result;
         }
-        ++result.written;
     }
     if (!transaction.commit(&result.error))
         result.outcome = StoreResult::Outcome::Failed;

@@ -13,7 +13,6 @@ class Database;
 struct StoreResult {
     enum class Outcome { Stored, NoRows, Failed };
     Outcome outcome = Outcome::Stored;
-    int written = 0;
     DbError error;
 };
 

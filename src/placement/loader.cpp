@@ -31,11 +31,6 @@ struct InstalledSets {
     QStringList fcsSplitters; // the FCS unit's MBS and DBS sets, MBS first
 };
 
-DbError emptyTable(const Database& db, const QString& table) {
-    return DbError::make(dberr::QueryFailed,
-                         QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, db.fileName()));
-}
-
 QString typeText(const QVariant& value) {
     return value.isNull() ? QString() : value.toString();
 }
@@ -106,13 +101,9 @@ void WheelLoader::assign(InstalledSets* sets, int button, const QString& set) {
 }
 
 bool WheelLoader::readSets(InstalledSets* sets) {
-    auto cursor = m_db.openTable(schema::table::FilterSets, &m_error);
+    auto cursor = m_db.openFirstRow(schema::table::FilterSets, &m_error);
     if (!cursor)
         return false;
-    if (cursor->atEnd()) {
-        m_error = emptyTable(m_db, schema::table::FilterSets);
-        return false;
-    }
     for (int button = 0; button < buttonCount(); ++button)
         m_board.buttons[button].enabled = false;
     for (; !cursor->atEnd(); cursor->next()) {
@@ -236,13 +227,9 @@ bool WheelLoader::readPlacements(const InstalledSets& sets) {
                                           [](const WheelButton& b) { return b.enabled; });
     QHash<QString, QStringList> rowsOfSet; // set ID -> its first eight filters
     if (anyInstalled) {
-        auto cursor = m_db.openTable(schema::table::FilterPlacement, &m_error);
+        auto cursor = m_db.openFirstRow(schema::table::FilterPlacement, &m_error);
         if (!cursor)
             return false;
-        if (cursor->atEnd()) {
-            m_error = emptyTable(m_db, schema::table::FilterPlacement);
-            return false;
-        }
         for (; !cursor->atEnd(); cursor->next()) {
             QStringList& wheel = rowsOfSet[cursor->text(schema::field::IdAvailable)];
             if (wheel.size() < wheels::PositionsPerWheel)
@@ -364,7 +351,7 @@ bool WheelLoader::completeFavourites() {
         const QStringList& filters = *m_state.WheelFilters[wheel];
         for (int slot = 0; slot < filters.size(); ++slot) {
             if (m_favourites.empty()) { // a search of an empty table fails
-                m_error = emptyTable(m_db, schema::table::FavouriteFilters);
+                m_error = m_db.emptyTableError(schema::table::FavouriteFilters);
                 return false;
             }
             if (names.contains(filters[slot]))
@@ -388,8 +375,8 @@ bool WheelLoader::buildCandidates() {
         group.append(schema::NoFilter, QString());
     }
     if (m_options.serviceMode ? m_catalogueEmpty : m_favourites.empty()) {
-        m_error = emptyTable(m_db, m_options.serviceMode ? schema::table::PotentialFilters
-                                                         : schema::table::FavouriteFilters);
+        m_error = m_db.emptyTableError(m_options.serviceMode ? schema::table::PotentialFilters
+                                                             : schema::table::FavouriteFilters);
         return false;
     }
     if (m_options.serviceMode) {
@@ -408,7 +395,7 @@ bool WheelLoader::lookUpCodes() {
     for (CandidateList& group : m_candidates)
         group.CandidateCodes.clear();
     if (m_catalogueEmpty) {
-        m_error = emptyTable(m_db, schema::table::PotentialFilters);
+        m_error = m_db.emptyTableError(schema::table::PotentialFilters);
         return false;
     }
     for (CandidateList& group : m_candidates) {
