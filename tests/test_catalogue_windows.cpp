@@ -162,11 +162,12 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = 'FSet 10 FITC'"), 1);
 
     choose(potential, "FSet 99 Test");
-    salesList->setCurrentRow(0);
-    emit salesList->itemClicked(salesList->item(0));
+    select(salesList, "FSet 99 Test");
+    QVERIFY(child(window, "CmdRemove")->isEnabled());
+    // The keys choose a favourite as a click does.
+    QTest::keyClick(salesList, Qt::Key_Home);
     QVERIFY2(!child(window, "CmdRemove")->isEnabled(), "the placeholder cannot be removed");
-    salesList->setCurrentRow(salesList->count() - 1);
-    emit salesList->itemClicked(salesList->currentItem());
+    QTest::keyClick(salesList, Qt::Key_End);
     QVERIFY(child(window, "CmdRemove")->isEnabled());
     click(window, "CmdRemove");
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"FSet 99 Test"}), 0);
@@ -232,6 +233,9 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     QVERIFY(child<QCheckBox>(again, "Check1")->isChecked()); // "Semrock Optics"
     QCOMPARE(child<QLineEdit>(again, "Producer")->text(), QString("Semrock Optics"));
     QCOMPARE(child<QLineEdit>(again, "Center")->text(), QString("525"));
+    QTest::keyClick(stored, Qt::Key_End); // the keys load an item as a click does
+    QCOMPARE(child<QLineEdit>(again, "FilterName")->text(), stored->currentItem()->text(0));
+    QCOMPARE(stored->currentItem()->text(0), QString("KP 550 own"));
 
     // Enter moves on through the form: name, series number, summary, then the type's value.
     window.show();
@@ -241,12 +245,15 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
                                    {"Code", "Summary"},
                                    {"Summary", "Lower"},
                                    {"Lower", "Center"},
-                                   {"Center", "Upper"}}) {
+                                   {"Center", "Upper"},
+                                   {"Upper", "CmdApply"}}) {
         type(window, from, "x");
         child(window, from)->setFocus();
         QTest::keyClick(child(window, from), Qt::Key_Return);
         QVERIFY2(child(window, to)->hasFocus(), qPrintable(from));
     }
+    QTest::keyClick(child(window, "CmdApply"), Qt::Key_Return); // and Enter there applies
+    QCOMPARE(recorder.texts().last(), QString("Wavelength or Opaque value:   Type mismatch"));
     window.hide();
 
     NewFilters splitters(demo.context(2, 10, true));
@@ -287,6 +294,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         click(window, "CmdDel");
         QCOMPARE(list->topLevelItemCount(), 1);
         QCOMPARE(list->currentItem()->text(0), QString("LP 590 Lab"));
+        QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString("BP 525/50 Customer's"));
         click(window, "CmdClose");
     };
     window.showFor(&favourites, {0, 5, 9, 0});

@@ -77,8 +77,14 @@ void TestExchangeWindows::importFillsTheNewFilterForm() {
         QCOMPARE(text(form, "Cut_Off"), QString("550"));
         QVERIFY(text(form, "Lower").isEmpty() && !child(form, "Lower")->isEnabled());
 
-        choose(sheets, 2); // another producer, and a type this form does not offer
+        // Another producer, and a type this form does not offer: the form is emptied only after
+        // the message, so the user sees what was refused.
+        QString nameDuringMessage;
+        recorder.onMessage = [&] { nameDuringMessage = text(form, "FilterName"); };
+        choose(sheets, 2);
+        recorder.onMessage = nullptr;
         QCOMPARE(recorder.texts().last(), QString("No correct filter type!"));
+        QVERIFY(!nameDuringMessage.isEmpty());
         QCOMPARE(text(form, "Producer"), QString("Veltrano"));
         QVERIFY(!child(form, "Producer")->isEnabled());
         QVERIFY(text(form, "FilterName").isEmpty() && text(form, "Cut_Off").isEmpty());
@@ -158,6 +164,14 @@ void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
     remember("Browse", workbook("Filter_Configurations.xls"));
     FilterControlForm form;
     form.load("/S");
+    // An unstored choice in the row of the mode last edited in the catalogue windows is redrawn
+    // by the activation that follows every modal window.
+    dialogs::setModalHandler([](QDialog*) { return 0; });
+    form.editClicked(1);
+    form.switchMode(1);
+    auto* cube = child<QComboBox>(form, "CmbFilter_8");
+    const QString placed = cube->currentText();
+    choose(cube, placed == "None" ? 1 : 0);
     form.switchMode(2);
     dialogs::setModalHandler([](QDialog* window) {
         choose(child<QComboBox>(*window, "IDAvailable"), 1); // NT1
@@ -169,6 +183,7 @@ void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
     QCOMPARE(*form.placement().WheelFilters.at(10), QStringList({"None", "NFT 545", "NFT 490", "Mirror"}));
     form.showWheel(10);
     QCOMPARE(child<QComboBox>(form, "CmbFilter_17")->currentText(), QString("NFT 545"));
+    QCOMPARE(cube->currentText(), placed);
     QVERIFY(recorder.messages.isEmpty());
 }
 

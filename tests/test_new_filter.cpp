@@ -94,6 +94,9 @@ void TestNewFilter::validatesInOrder_data() {
     QTest::newRow("NF needs nothing")
         << with([](FilterForm& f) { f.type = "NF", f.lower = f.center = f.upper = ""; }) << "";
     QTest::newRow("cube has no type") << with([](FilterForm& f) { f.type.clear(), f.lower.clear(); }) << "";
+    QTest::newRow("NF band is not checked")
+        << with([](FilterForm& f) { f.type = "NF", f.lower = "4OO", f.center = "1e99999", f.upper = ""; })
+        << "";
 }
 
 void TestNewFilter::validatesInOrder() {
@@ -155,6 +158,13 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     QCOMPARE(cursor->text("Type"), QString("FW3"));
     QVERIFY(cursor->isNull("Center Wavelength"));
     QCOMPARE(customerAddedItems(catalogue.db, nullptr)->size(), size_t(4));
+
+    // An unchecked band value that is no number is kept as Null, a number as a number.
+    FilterForm notch{"NF new", "N-9", "Notch", "4OO", " 532.5 ", "inf", "", "", "Veltrano", "NF"};
+    QVERIFY(StorePendingFilters(catalogue.db, {buildPendingEntry(notch, 5)}, nullptr));
+    cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'", {});
+    QVERIFY(cursor->isNull("Lower Wavelength") && cursor->isNull("Upper Wavelength"));
+    QCOMPARE(cursor->value("Center Wavelength").toDouble(), 532.5);
 
     // One failing row stores none of the others.
     Entry broken = lp;

@@ -110,9 +110,12 @@ void TestStartup::showsTheDemoInstallationInServiceMode() {
     QVERIFY(!child(*form, "ModeFrame_0")->isHidden());
     QVERIFY(child(*form, "ModeFrame_1")->isHidden());
     QVERIFY(!form->MarlinScanUnit());
-    // Every control the other windows and tests address exists under its name.
-    for (int i = 0; i < FilterControlForm::WheelCount; ++i)
-        child<QPushButton>(*form, QString("CmdNr_%1").arg(i));
+    // Every control the other windows and tests address exists under its name, and every wheel
+    // the load found can be reached.
+    for (int i = 0; i < FilterControlForm::WheelCount; ++i) {
+        auto* wheel = child<QPushButton>(*form, QString("CmdNr_%1").arg(i));
+        QVERIFY2(!wheel->isEnabled() || !wheel->isHidden(), qPrintable(wheel->objectName()));
+    }
     for (int i = 0; i < FilterControlForm::FrameCount; ++i) {
         child(*form, QString("FrmObjective_%1").arg(i));
         child<QComboBox>(*form, QString("CmbFilter_%1").arg(i));
@@ -125,7 +128,10 @@ void TestStartup::startsUserAndMarlinVariants() {
     {
         testing::Sandbox sandbox;
         QStringList statements = testing::smallInstallation();
-        statements << "INSERT INTO [Available FilterSets] VALUES ('FW1', 'Do not use')";
+        // The user start-up reads only the scan unit and the stand.
+        statements << "INSERT INTO [Available FilterSets] VALUES ('FW1', 'Do not use')"
+                   << "ALTER TABLE [Available Systems] DROP COLUMN [ID FCS Unit]"
+                   << "ALTER TABLE [Available Systems] DROP COLUMN [ID Configuration]";
         sandbox.install(statements);
         testing::DialogRecorder recorder;
         auto form = start("");
@@ -149,18 +155,21 @@ void TestStartup::startsUserAndMarlinVariants() {
         testing::Sandbox sandbox;
         QStringList statements = testing::smallInstallation("2.05", "LSM 710 marlin");
         statements.replaceInStrings("('FW1', NULL)", "('FW1', 'Do not use')");
+        statements << "ALTER TABLE [Available Systems] DROP COLUMN [ID FCS Unit]";
         sandbox.install(statements);
         testing::DialogRecorder recorder;
         auto marlin = start("");
+        QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
         QVERIFY(marlin->MarlinScanUnit());
         QVERIFY(marlin->DatabaseValid());
         QVERIFY(marlin->findChild<QWidget*>("Browse")->isHidden());
         QVERIFY(!marlin->findChild<QWidget*>("RbMode_0")->isHidden());
         QCOMPARE(marlin->findChild<QPushButton*>("CmdNr_5")->text(),
-                 QString("1")); // "Do not use": no FW1 rule
-        auto service = start("/S");
+                 QString("1"));     // "Do not use": no FW1 rule
+        auto service = start("/S"); // the service start-up needs the FCS unit
         QVERIFY(!service->MarlinScanUnit());
-        QVERIFY(recorder.messages.isEmpty());
+        QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY2(recorder.texts().first().contains("'ID FCS Unit'"), qPrintable(recorder.texts().first()));
     }
 }
 
@@ -169,12 +178,22 @@ void TestStartup::choosesTheFcsLoaderInServiceModeOnly() {
     QStringList statements = testing::smallInstallation("2.05", "None", "FCS 3");
     statements
         << "DELETE FROM [Available FilterSets]"
-        << "INSERT INTO [Available FilterSets] VALUES ('FCS EF1', NULL), ('FW2', NULL), ('MBS', NULL)"
-        << "INSERT INTO [Available FilterPlacement] VALUES ('FCS EF1', 1, 'None'), ('MBS', 1, 'HFT 1')";
+        << "INSERT INTO [Available FilterSets] VALUES ('FCS EF1', NULL), ('FW2', NULL), ('DBS', NULL), "
+           "('MBS', NULL)"
+        << "INSERT INTO [Available FilterPlacement] VALUES ('FCS EF1', 1, 'None'), ('MBS', 1, 'HFT 1'), "
+           "('DBS', 1, 'None')";
     sandbox.install(statements);
     testing::DialogRecorder recorder;
     auto service = start("/S");
-    QCOMPARE(child<QPushButton>(*service, "CmdNr_9")->text(), QString("MBS"));
+    // Both changers can be reached: MBS on button 9, DBS on button 10.
+    for (const auto& [button, caption] :
+         {std::pair<QString, QString>{"CmdNr_9", "MBS"}, {"CmdNr_10", "DBS"}}) {
+        auto* changer = child<QPushButton>(*service, button);
+        QCOMPARE(changer->text(), caption);
+        QVERIFY(changer->isEnabled() && !changer->isHidden());
+    }
+    service->showWheel(10);
+    QVERIFY(!child(*service, "FrmObjective_16")->isHidden());
     QVERIFY(child(*service, "CmdNr_0")->isEnabled());
     QVERIFY(child(*service, "CmdNr_11")->isHidden());
     QVERIFY(!child(*service, "CmdFile")->isHidden());

@@ -78,8 +78,8 @@ private:
 
     enum class Loader { All, Fcs };
     // Opens the file the Database label names, checks its version and reads the system record.
-    bool openSystem(const QString& versionBoxTitle, startup::SystemRecord* system, bool* accepted,
-                    DbError* error);
+    bool openSystem(const QString& versionBoxTitle, const std::vector<startup::SystemField>& fields,
+                    startup::SystemRecord* system, bool* accepted, DbError* error);
     // The trapped part of LoadSystem / LoadFCSSystem.
     bool runServiceLoad(Loader loader, DbError* error);
     void reportLoadError(const DbError& error);

@@ -34,11 +34,15 @@ void FilterControlForm::load(const QString& commandLine) {
     m_selectedWheel = {{0, 5, 9, 0}};
     m_marlinScanUnit = false;
 
-    startup::SystemRecord system;
-    if (!startError.isError())
-        startup::readSystem(m_configDb, &system, &startError);
-
     const startup::Variant variant = startup::variantOf(commandLine);
+    startup::SystemRecord system;
+    // Every variant reads the scan unit; only the service start-up reads the FCS unit.
+    std::vector<startup::SystemField> fields{startup::SystemField::ScanUnit};
+    if (variant == startup::Variant::Service)
+        fields.push_back(startup::SystemField::FcsUnit);
+    if (!startError.isError())
+        startup::readSystem(m_configDb, fields, &system, &startError);
+
     if (variant == startup::Variant::Invalid) {
         dialogs::message(QStringLiteral("Invalid command line argument"));
         closeProgram();
@@ -126,20 +130,28 @@ void FilterControlForm::LoadFCSSystem() {
     m_browse->setEnabled(true);
 }
 
-bool FilterControlForm::openSystem(const QString& versionBoxTitle, startup::SystemRecord* system,
-                                   bool* accepted, DbError* error) {
+bool FilterControlForm::openSystem(const QString& versionBoxTitle,
+                                   const std::vector<startup::SystemField>& fields,
+                                   startup::SystemRecord* system, bool* accepted, DbError* error) {
     const QString path = m_database->text();
     if (!startup::checkFileExists(path, error) || !m_configDb.open(path, error))
         return false;
     if (!checkVersion(versionBoxTitle, accepted, error))
         return false;
-    return !*accepted || startup::readSystem(m_configDb, system, error);
+    return !*accepted || startup::readSystem(m_configDb, fields, system, error);
 }
 
 bool FilterControlForm::runServiceLoad(Loader loader, DbError* error) {
     startup::SystemRecord system;
     bool accepted = false;
-    if (!openSystem(VersionBoxTitle, &system, &accepted, error))
+    using startup::SystemField;
+    // The FCS unit's load reads no scan unit; the service load of all wheels reads the FCS unit again.
+    std::vector<SystemField> fields{SystemField::Configuration, SystemField::Stand};
+    if (loader == Loader::All)
+        fields.push_back(SystemField::ScanUnit);
+    if (loader == Loader::All && !m_commandLine.isEmpty())
+        fields.push_back(SystemField::FcsUnit);
+    if (!openSystem(VersionBoxTitle, fields, &system, &accepted, error))
         return false;
     if (!accepted)
         return true;
@@ -188,7 +200,7 @@ void FilterControlForm::User() {
 bool FilterControlForm::runUserLoad(DbError* error) {
     startup::SystemRecord system;
     bool accepted = false;
-    if (!openSystem(dialogs::appTitle(), &system, &accepted, error))
+    if (!openSystem(dialogs::appTitle(), {startup::SystemField::Stand}, &system, &accepted, error))
         return false;
     if (!accepted)
         return true;

@@ -178,6 +178,8 @@ void FilterControlForm::excelFileClicked() {
             showWheel(m_selectedWheel[mode]);
             break;
         }
+    // The main window is active again; after the reload, so that it redraws from the new lists.
+    windowActivated();
 }
 
 void FilterControlForm::windowActivated() {

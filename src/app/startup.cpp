@@ -58,15 +58,30 @@ bool readVersionText(const Database& db, QString* text, DbError* error) {
     return !fieldError(*cursor, error);
 }
 
-bool readSystem(const Database& db, SystemRecord* system, DbError* error) {
+bool readSystem(const Database& db, const std::vector<SystemField>& fields, SystemRecord* system,
+                DbError* error) {
     auto cursor = db.openFirstRow(schema::table::AvailableSystems, error);
     if (!cursor)
         return false;
-    system->configuration = cursor->text(schema::field::IdConfiguration);
-    system->stand = cursor->text(schema::field::IdStand);
-    system->scanUnit = cursor->text(schema::field::IdScanUnit).toUpper();
-    system->fcsUnit = cursor->text(schema::field::IdFcsUnit).toUpper();
-    return !fieldError(*cursor, error);
+    for (SystemField field : fields) {
+        switch (field) {
+        case SystemField::Configuration:
+            system->configuration = cursor->text(schema::field::IdConfiguration);
+            break;
+        case SystemField::Stand:
+            system->stand = cursor->text(schema::field::IdStand);
+            break;
+        case SystemField::ScanUnit:
+            system->scanUnit = cursor->text(schema::field::IdScanUnit).toUpper();
+            break;
+        case SystemField::FcsUnit:
+            system->fcsUnit = cursor->text(schema::field::IdFcsUnit).toUpper();
+            break;
+        }
+        if (fieldError(*cursor, error))
+            return false;
+    }
+    return true;
 }
 
 bool isMarlin(const SystemRecord& system) {

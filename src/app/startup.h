@@ -6,6 +6,7 @@
 #include "db/db_error.h"
 
 #include <QString>
+#include <vector>
 
 class Database;
 
@@ -33,8 +34,12 @@ struct SystemRecord {
     QString scanUnit; // upper case
     QString fcsUnit;  // upper case, Null read as empty
 };
-// The first row of "Available Systems".
-bool readSystem(const Database& db, SystemRecord* system, DbError* error);
+// Each start-up step reads only the fields it needs, so a field that no step of a variant reads
+// may be missing from the table.
+enum class SystemField { Configuration, Stand, ScanUnit, FcsUnit };
+// Those fields of the first row of "Available Systems".
+bool readSystem(const Database& db, const std::vector<SystemField>& fields, SystemRecord* system,
+                DbError* error);
 bool isMarlin(const SystemRecord& system);
 // A system with an FCS unit and no scan unit has a loader of its own in service mode.
 bool needsFcsLoader(const SystemRecord& system);

@@ -62,12 +62,7 @@ std::optional<QString> checkValues(const FilterForm& form) {
     if (form.type == MainSplitter || form.type == SecondarySplitter)
         return checkPositive(form.opaque, QStringLiteral("No value for Opaque for !"),
                              QStringLiteral("No correct value for Opaque !"));
-    // The optional values of other types are stored as numbers: they must be numbers when given.
-    for (const QString* text : {&form.lower, &form.center, &form.upper}) {
-        QString failure;
-        if (!text->isEmpty() && !parseWavelength(*text, &failure))
-            return QStringLiteral("Wavelength or Opaque value:   ") + failure;
-    }
+    // Other types ("NF", the cubes' empty type) check nothing further.
     return std::nullopt;
 }
 
@@ -96,12 +91,12 @@ std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form
     return std::nullopt;
 }
 
+// The catalogue keeps wavelengths as numbers; a text that is none (an "NF" band is not checked)
+// is stored as Null rather than as text in a number field.
 QVariant numberOrNull(const QString& text) {
-    if (text.isEmpty())
-        return QVariant();
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    return ok ? QVariant(value) : QVariant(text);
+    return ok && std::isfinite(value) ? QVariant(value) : QVariant();
 }
 
 QString numberText(const QVariant& value) {

@@ -4,6 +4,7 @@
 // the filter sheet import fills.
 
 #include "app/dialogs.h"
+#include "app/focus_button.h"
 #include "app/tool_window.h"
 #include "db/schema.h"
 
@@ -59,7 +60,7 @@ QLineEdit* NewFilters::field(const QString& name) {
 QPushButton* NewFilters::button(const QString& name, const QString& caption, void (NewFilters::*handler)()) {
     auto* cmd = new QPushButton(caption, this);
     cmd->setObjectName(name);
-    cmd->setAutoDefault(false); // Enter moves between the fields instead
+    dialogs::pressOnlyWhenFocused(cmd);
     connect(cmd, &QPushButton::clicked, this, handler);
     return cmd;
 }
@@ -136,6 +137,11 @@ void NewFilters::buildUi() {
     m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
     m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);
+    // Choosing an item with the keys loads it as a click does; focus alone selects nothing.
+    connect(m_lvObj, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (m_lvObj->currentItem() && m_lvObj->currentItem()->isSelected())
+            listClicked();
+    });
     m_lvObj->installEventFilter(this);
     listColumn->addWidget(m_lvObj);
     m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilters::removeClicked);

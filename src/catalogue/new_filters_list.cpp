@@ -104,6 +104,8 @@ void NewFilters::removeClicked() {
     }
     if (m_context.RemovedFilters)
         *m_context.RemovedFilters << name;
+    // The selection moves without the user choosing an item: the form stays as it is.
+    const QSignalBlocker quiet(m_lvObj);
     delete item;
     if (m_lvObj->topLevelItemCount() > 0) {
         m_lvObj->setCurrentItem(m_lvObj->topLevelItem(0));

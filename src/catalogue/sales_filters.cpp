@@ -4,6 +4,7 @@
 #include "new_filters.h"
 
 #include "app/dialogs.h"
+#include "app/focus_button.h"
 #include "app/tool_window.h"
 #include "db/schema.h"
 
@@ -30,7 +31,7 @@ QPushButton* SalesFilters::button(const QString& name, const QString& caption,
                                   void (SalesFilters::*handler)()) {
     auto* cmd = new QPushButton(caption, this);
     cmd->setObjectName(name);
-    cmd->setAutoDefault(false);
+    dialogs::pressOnlyWhenFocused(cmd);
     connect(cmd, &QPushButton::clicked, this, handler);
     return cmd;
 }
@@ -40,7 +41,9 @@ void SalesFilters::buildUi() {
     m_salesList = new QListWidget(this);
     m_salesList->setObjectName(QStringLiteral("SalesList"));
     m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
+    // The arrow keys choose a favourite as a click does.
     connect(m_salesList, &QListWidget::itemClicked, this, &SalesFilters::salesListClicked);
+    connect(m_salesList, &QListWidget::itemSelectionChanged, this, &SalesFilters::salesListClicked);
     top->addWidget(m_salesList, 1);
 
     auto* form = new QFormLayout;
@@ -115,8 +118,14 @@ void SalesFilters::obNameClicked() {
     m_potential->setCurrentIndex(m_obName->currentIndex());
 }
 
-void SalesFilters::salesListClicked() {
+const QListWidgetItem* SalesFilters::selectedFavourite() const {
     const QListWidgetItem* item = m_salesList->currentItem();
+    // Focus alone makes an entry current without selecting it: that one is not chosen.
+    return item && item->isSelected() ? item : nullptr;
+}
+
+void SalesFilters::salesListClicked() {
+    const QListWidgetItem* item = selectedFavourite();
     m_cmdRemove->setEnabled(item && item->text() != schema::NoFilter);
 }
 
@@ -142,8 +151,8 @@ void SalesFilters::applyClicked() {
 }
 
 void SalesFilters::removeClicked() {
-    const QListWidgetItem* item = m_salesList->currentItem();
-    if (!item)
+    const QListWidgetItem* item = selectedFavourite();
+    if (!item || item->text() == schema::NoFilter)
         return;
     const QString name = item->text();
     bool found = false;

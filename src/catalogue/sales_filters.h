@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The favourite list of the filter group of the wheel last chosen in the catalogue mode: the
@@ -34,6 +35,7 @@ private:
     QPushButton* button(const QString& name, const QString& caption, void (SalesFilters::*handler)());
     void potentialClicked();
     void obNameClicked();
+    const QListWidgetItem* selectedFavourite() const;
     void salesListClicked();
     void applyClicked();
     void removeClicked();

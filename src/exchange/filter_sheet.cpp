@@ -48,9 +48,8 @@ QString copyRows(Workbook& workbook, int sheet, int firstRow, const std::vector<
     return QString();
 }
 
-} // namespace
-
-QString importFilterSheet(Workbook& workbook, int sheet, FilterSheetTarget& target) {
+// The import up to its first refusal; *wrongType marks the refusal that empties the form.
+QString importRows(Workbook& workbook, int sheet, FilterSheetTarget& target, bool* wrongType) {
     if (workbook.cellText(sheet, 1, 1) != QLatin1String("Producer"))
         return QStringLiteral("No correct filter sheet!");
     const QString producer = workbook.cellText(sheet, 1, 2);
@@ -64,9 +63,23 @@ QString importFilterSheet(Workbook& workbook, int sheet, FilterSheetTarget& targ
         return QStringLiteral("No correct filter sheet - no filter type!");
     const QString type = workbook.cellText(sheet, 5, 2);
     if (target.selectType(type) != type) {
-        target.resetEntryFields();
+        *wrongType = true;
         return QStringLiteral("No correct filter type!");
     }
     target.typeClick();
     return copyRows(workbook, sheet, 6, rowsOfType(type), target);
+}
+
+} // namespace
+
+void importFilterSheet(Workbook& workbook, int sheet, FilterSheetTarget& target,
+                       const std::function<void(const QString&)>& showMessage) {
+    bool wrongType = false;
+    const QString message = importRows(workbook, sheet, target, &wrongType);
+    if (message.isEmpty())
+        return;
+    showMessage(message);
+    // The form is emptied only once the user has read why.
+    if (wrongType)
+        target.resetEntryFields();
 }

@@ -3,6 +3,7 @@
 // Reads a filter data sheet (label/value pairs in columns A and B) into the new-filter form.
 
 #include <QString>
+#include <functional>
 
 class Workbook;
 
@@ -20,6 +21,7 @@ public:
     virtual void resetEntryFields() = 0;
 };
 
-// Fills the target from the sheet; returns the message for a sheet of the wrong layout, or the
-// empty text when every row the type needs was read. Fields filled before a failing row stay.
-QString importFilterSheet(Workbook& workbook, int sheet, FilterSheetTarget& target);
+// Fills the target from the sheet. A sheet of the wrong layout stops the import with one message
+// through showMessage; fields filled before the failing row stay.
+void importFilterSheet(Workbook& workbook, int sheet, FilterSheetTarget& target,
+                       const std::function<void(const QString&)>& showMessage);

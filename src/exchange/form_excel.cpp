@@ -1,6 +1,7 @@
 #include "form_excel.h"
 
 #include "app/dialogs.h"
+#include "app/focus_button.h"
 #include "app/tool_window.h"
 #include "workbook_choice.h"
 
@@ -86,7 +87,7 @@ void FormExcel::buildUi() {
     close->setObjectName(QStringLiteral("CmdClose"));
     connect(close, &QPushButton::clicked, this, &FormExcel::closeClicked);
     for (QPushButton* button : {browse, m_cmdStore, close})
-        button->setAutoDefault(false);
+        dialogs::pressOnlyWhenFocused(button);
     top->addWidget(m_lStore, 4, 0);
     top->addWidget(m_cmdStore, 4, 1);
     top->addWidget(close, 4, 2);

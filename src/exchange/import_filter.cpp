@@ -1,6 +1,7 @@
 #include "import_filter.h"
 
 #include "app/dialogs.h"
+#include "app/focus_button.h"
 #include "app/tool_window.h"
 #include "workbook_choice.h"
 
@@ -34,7 +35,7 @@ ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog
     close->setObjectName(QStringLiteral("CmdClose"));
     connect(close, &QPushButton::clicked, this, &ImportFilter::closeClicked);
     for (QPushButton* button : {browse, close})
-        button->setAutoDefault(false);
+        dialogs::pressOnlyWhenFocused(button);
     grid->addWidget(new QLabel(QStringLiteral("Filter data sheet workbook"), this), 0, 0, 1, 2);
     grid->addWidget(m_importFile, 1, 0);
     grid->addWidget(browse, 1, 1);
@@ -97,9 +98,8 @@ void ImportFilter::sheetChosen(int index) {
         dialogs::message(message);
         return;
     }
-    const QString message = importFilterSheet(*m_workbook, index + 1, m_target);
-    if (!message.isEmpty())
-        dialogs::message(message);
+    importFilterSheet(*m_workbook, index + 1, m_target,
+                      [](const QString& message) { dialogs::message(message); });
 }
 
 void ImportFilter::closeClicked() {

@@ -207,8 +207,9 @@ bool WheelLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
         m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
     if (m_kind == Kind::FcsUnit) {
         m_board.modeEnabled[2] = !sets->fcsSplitters.isEmpty();
+        // The DBS changer has button 10, which the design hides until a loader finds its wheel.
         if (sets->fcsSplitters.size() == 2)
-            m_board.buttons[10].enabled = true;
+            m_board.buttons[10].visible = m_board.buttons[10].enabled = true;
         return true;
     }
     m_board.modeEnabled[2] = sets->splitters;

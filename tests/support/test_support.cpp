@@ -130,6 +130,8 @@ QString Sandbox::install(const QStringList& statements, const QString& name) {
 DialogRecorder::DialogRecorder() {
     dialogs::setMessageHandler([this](const dialogs::Message& message) {
         messages << message;
+        if (onMessage)
+            onMessage();
         return int(QMessageBox::Ok);
     });
     dialogs::setEndHandler([this](int code) { ends << code; });

@@ -58,7 +58,8 @@ public:
     ~DialogRecorder();
     QList<dialogs::Message> messages;
     QList<int> ends;
-    std::deque<QString> nextFiles; // answers for file dialogs; empty means cancelled
+    std::deque<QString> nextFiles;   // answers for file dialogs; empty means cancelled
+    std::function<void()> onMessage; // runs while each message is open
 
     QStringList texts() const;
 };
