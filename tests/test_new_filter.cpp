@@ -191,6 +191,12 @@ void TestNewFilter::repairsAnOlderCatalogue() {
     QVERIFY(db.fieldNames("Potential Filters").contains("Producer"));
     QVERIFY(customerAddedItems(db, nullptr)->empty());
     QVERIFY(ensureCustomerAddedField(db, nullptr)); // a second time changes nothing
+
+    // A catalogue that cannot be read may hold the name: the entry is refused with the reason.
+    QVERIFY(db.exec("DROP TABLE [Potential Filters]"));
+    const auto verdict =
+        ValidateNewFilter(db, {"Any", "A-1", "Any", "", "", "", "", "", "Veltrano", "NF"}, {}, {}, nullptr);
+    QVERIFY(verdict && verdict->contains("'Potential Filters'"));
 }
 
 QTEST_GUILESS_MAIN(TestNewFilter)

@@ -28,17 +28,6 @@ QComboBox* combo(QWidget& form, const char* kind, int frame) {
     return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
 }
 
-QStringList placementRows(const QString& path) {
-    Database db;
-    db.open(path);
-    QStringList rows;
-    auto cursor = db.openTable("Available FilterPlacement");
-    for (; !cursor->atEnd(); cursor->next())
-        rows << cursor->text("ID Available") + "|" + cursor->text("Position") + "|" +
-                    cursor->text("ID Potential");
-    return rows;
-}
-
 std::unique_ptr<FilterControlForm> start(const QString& commandLine = "/S") {
     auto form = std::make_unique<FilterControlForm>();
     form->load(commandLine);

@@ -22,7 +22,20 @@ int message(const QString& text, const QString& title, QMessageBox::StandardButt
     if (messageHandler)
         return messageHandler(Message{text, title, buttons});
     QMessageBox box(QMessageBox::NoIcon, title, text, buttons, QApplication::activeWindow());
+    // A question that may lose something is answered No by Enter.
+    if (buttons & QMessageBox::No)
+        box.setDefaultButton(QMessageBox::No);
     return box.exec();
+}
+
+BusyCursor::BusyCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
 }
 
 QString openFileName(QWidget* parent, const QString& startPath, const QString& filter) {

@@ -23,6 +23,15 @@ int execModal(QDialog* dialog);
 // Ends the program at once. Returns only when a test has replaced it.
 void endProgram(int exitCode = 0);
 
+// Shows the busy cursor while a database or workbook is waited for.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 struct Message {
     QString text;
     QString title;

@@ -79,6 +79,15 @@ void FilterControlForm::buildUi() {
     m_stativ->setAccessibleName(QStringLiteral("Microscope stand"));
     top->addWidget(m_stativ);
 
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setFrameShape(QFrame::StyledPanel);
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusLine->setAccessibleDescription(QStringLiteral("Database status"));
+    m_statusLine->setVisible(false);
+    top->addWidget(m_statusLine);
+
     auto* modeRow = new QHBoxLayout;
     for (int mode = 0; mode < ModeCount; ++mode) {
         m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), this);

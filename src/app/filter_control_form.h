@@ -55,6 +55,7 @@ public:
     Database& configDb() { return m_configDb; }
     const QString& CommandLine() const { return m_commandLine; }
     bool DatabaseValid() const { return m_databaseValid; }
+    bool loadComplete() const { return m_loadComplete; }
     bool MarlinScanUnit() const { return m_marlinScanUnit; }
     int CurrentMode() const { return m_currentMode; }
     int SelectedWheel(int mode) const { return m_selectedWheel.at(mode); }
@@ -97,6 +98,10 @@ private:
     QStringList wheelFiltersOf(int wheel) const;
     void showGroupInRow(int mode, wheels::Group group);
     void mirrorSelection(QComboBox* from, QComboBox* to);
+    void storeWheel(int wheel, const QStringList& texts);
+    // The line above the wheels: why the load is incomplete or nothing can be stored, and what the
+    // last store left out. Hidden when there is nothing to say.
+    void updateStatusLine();
 
     Database m_configDb;
     QString m_commandLine;
@@ -106,6 +111,9 @@ private:
     bool m_marlinScanUnit = false;
     int m_catalogueMode = 0;
     QStringList m_removedFilters;
+    bool m_loadComplete = false; // Store writes only a wheel whose load completed
+    QString m_loadProblem;
+    QString m_storeNote;
     PlacementState m_placement;
     Candidates m_candidates;
     std::array<QStringListModel*, wheels::GroupCount> m_idModels{};
@@ -114,6 +122,7 @@ private:
 
     QLabel* m_database = nullptr;
     QLabel* m_stativ = nullptr;
+    QLabel* m_statusLine = nullptr;
     std::array<QLabel*, 2> m_config{};
     QPushButton* m_browse = nullptr;
     QPushButton* m_cmdFile = nullptr;

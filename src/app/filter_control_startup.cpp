@@ -72,7 +72,14 @@ void FilterControlForm::load(const QString& commandLine) {
 
 void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& error) {
     QString text = QStringLiteral("The configuration database cannot be used.\n\n");
-    if (m_database->text().isEmpty())
+    if (tool::IsTextTooLong(tool::Hive::Machine, tool::DatabaseKey, tool::DatabaseValue))
+        text +=
+            QStringLiteral("The configured database path (the value \"%1\" under \"%2\", settings file %3) "
+                           "is longer than the %4 characters the settings store accepts. Move the database "
+                           "to a shorter path and set it again.")
+                .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine))
+                .arg(tool::MaxTextLength);
+    else if (m_database->text().isEmpty())
         text += QStringLiteral("No database path is configured: the value \"%1\" under \"%2\" is missing or "
                                "empty (settings file %3).")
                     .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine));
@@ -104,6 +111,7 @@ bool FilterControlForm::checkVersion(const QString& boxTitle, bool* accepted, Db
 }
 
 void FilterControlForm::LoadSystem() {
+    m_loadComplete = false;
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
@@ -120,6 +128,7 @@ void FilterControlForm::LoadSystem() {
 }
 
 void FilterControlForm::LoadFCSSystem() {
+    m_loadComplete = false;
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
@@ -186,6 +195,7 @@ void FilterControlForm::reportLoadError(const DbError& error) {
 }
 
 void FilterControlForm::User() {
+    m_loadComplete = false;
     m_cmdClose->setEnabled(false);
     m_databaseValid = true;
     DbError error;

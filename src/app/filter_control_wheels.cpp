@@ -2,6 +2,7 @@
 
 #include "catalogue/new_filters.h"
 #include "catalogue/sales_filters.h"
+#include "db/schema.h"
 #include "dialogs.h"
 #include "exchange/form_excel.h"
 #include "exchange/import_filter.h"
@@ -49,8 +50,24 @@ void FilterControlForm::endOnFatalData(const QString& message) {
 void FilterControlForm::runLoader(LoadFunction load) {
     WheelBoard board = readBoard();
     const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
-    const LoadResult result = load(m_configDb, options, board, m_placement, m_candidates);
+    LoadResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = load(m_configDb, options, board, m_placement, m_candidates);
+    }
     applyBoard(board);
+    m_loadComplete = result.outcome == LoadResult::Outcome::Complete;
+    m_loadProblem.clear();
+    m_storeNote.clear();
+    if (result.outcome == LoadResult::Outcome::Stopped)
+        m_loadProblem =
+            QStringLiteral("The installation was not loaded completely, so nothing can be stored: ") +
+            result.error.description;
+    DbError writable;
+    if (m_loadComplete && !m_configDb.checkWritable(schema::table::FilterPlacement, &writable) &&
+        writable.code == dberr::ReadOnly)
+        m_loadProblem = writable.description;
+    updateStatusLine();
     if (result.outcome == LoadResult::Outcome::Fatal)
         endOnFatalData(result.message);
     else if (result.outcome == LoadResult::Outcome::Complete)
@@ -122,18 +139,67 @@ void FilterControlForm::storeClicked(int mode) {
         if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_placement.WheelFilters.size()) ||
             !m_placement.WheelFilters[wheel])
             continue;
+        if (!m_loadComplete) {
+            dialogs::message(
+                QStringLiteral("Nothing was stored: the installation was not loaded completely.\n\n") +
+                m_loadProblem);
+            continue;
+        }
         QStringList texts = *m_placement.WheelFilters[wheel];
         for (int p = 0; p < texts.size(); ++p)
             texts[p] = m_cmbFilter[8 * mode + p]->currentText();
-        const QString& set = m_placement.WheelAvailableIds.at(wheel);
-        const StoreResult result = storeWheelPositions(m_configDb, set, texts);
-        if (result.outcome == StoreResult::Outcome::NoRows)
-            dialogs::message(noRowsMessage(set));
-        else if (result.outcome == StoreResult::Outcome::Failed)
-            dialogs::message(result.error.description);
-        else
-            m_placement.WheelFilters[wheel] = texts;
+        storeWheel(wheel, texts);
     }
+}
+
+void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
+    const QString& set = m_placement.WheelAvailableIds.at(wheel);
+    WheelStorePlan plan;
+    DbError error;
+    bool planned = false;
+    {
+        dialogs::BusyCursor busy;
+        planned = planWheelStore(m_configDb, set, texts, &m_placement.knownRows[wheel], &plan, &error);
+    }
+    if (!planned) {
+        dialogs::message(error.description);
+        return;
+    }
+    const QString question = plan.changedQuestion();
+    if (!question.isEmpty() && dialogs::message(question, dialogs::appTitle(),
+                                                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    StoreResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = executeStorePlan(m_configDb, plan);
+    }
+    switch (result.outcome) {
+    case StoreResult::Outcome::NoRows:
+        dialogs::message(noRowsMessage(set));
+        return;
+    case StoreResult::Outcome::Failed:
+        dialogs::message(result.error.description);
+        return;
+    case StoreResult::Outcome::Changed:
+        dialogs::message(changedMeanwhileMessage(set));
+        return;
+    case StoreResult::Outcome::Stored:
+        break;
+    }
+    m_placement.WheelFilters[wheel] = texts;
+    m_placement.knownRows[wheel] = plan.rowsAfter;
+    m_storeNote = plan.notWrittenNote();
+    updateStatusLine();
+}
+
+void FilterControlForm::updateStatusLine() {
+    QStringList lines;
+    for (const QString& line : {m_loadProblem, m_storeNote})
+        if (!line.isEmpty())
+            lines << line;
+    m_statusLine->setText(lines.join(QLatin1Char('\n')));
+    m_statusLine->setVisible(!lines.isEmpty());
 }
 
 CatalogueContext FilterControlForm::catalogueContext() {

@@ -13,7 +13,6 @@ const QString UserRoot = QStringLiteral("Software\\Veltrano");
 // An empty key keeps this value so that it exists in a file format that has no empty groups;
 // the registry's own name for a key's unnamed value.
 const QString KeyMarker = QStringLiteral("(default)");
-constexpr int MaxTextLength = 248;
 
 bool usesNativeRegistry() {
 #ifdef Q_OS_WIN
@@ -91,13 +90,24 @@ QString HiveFile(Hive hive) {
            QStringLiteral("/filter-control/") + fileName;
 }
 
-QString ReadRegString(Hive hive, const QString& keyPath, const QString& valueName) {
-    const QVariant value = readValue(hive, keyPath, valueName);
-    QString text = value.toString();
+namespace {
+// The stored text up to its first NUL, as the registry read returns it.
+QString storedText(Hive hive, const QString& keyPath, const QString& valueName) {
+    QString text = readValue(hive, keyPath, valueName).toString();
     const int nul = text.indexOf(QChar(0));
     if (nul >= 0)
         text.truncate(nul);
+    return text;
+}
+} // namespace
+
+QString ReadRegString(Hive hive, const QString& keyPath, const QString& valueName) {
+    const QString text = storedText(hive, keyPath, valueName);
     return text.size() > MaxTextLength ? QString() : text;
+}
+
+bool IsTextTooLong(Hive hive, const QString& keyPath, const QString& valueName) {
+    return storedText(hive, keyPath, valueName).size() > MaxTextLength;
 }
 
 qint32 ReadRegLong(Hive hive, const QString& subKey, const QString& valueName) {

@@ -21,6 +21,10 @@ void EnsureRegKey(Hive hive, const QString& subKey);
 void WriteRegLong(Hive hive, const QString& subKey, const QString& valueName, qint32 value);
 void WriteRegString(Hive hive, const QString& subKey, const QString& valueName, const QString& text);
 
+// Whether the value exists but is longer than a text may be (so it reads as empty).
+bool IsTextTooLong(Hive hive, const QString& keyPath, const QString& valueName);
+constexpr int MaxTextLength = 248;
+
 // Whole key paths.
 QString ReadMachineString(const QString& keyPath, const QString& valueName);
 QString ReadUserString(const QString& keyPath, const QString& valueName);

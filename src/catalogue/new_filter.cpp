@@ -66,10 +66,15 @@ std::optional<QString> checkValues(const FilterForm& form) {
     return std::nullopt;
 }
 
+// A catalogue that cannot be read refuses the entry with the reason: it may hold the name.
 std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form, DbError* error) {
-    auto cursor = db.openTable(schema::table::PotentialFilters, error);
-    if (!cursor)
-        return std::nullopt;
+    DbError failure;
+    auto cursor = db.openTable(schema::table::PotentialFilters, &failure);
+    if (!cursor) {
+        if (error)
+            *error = failure;
+        return failure.description;
+    }
     const int id = cursor->column(schema::field::IdPotential);
     const int code = cursor->column(schema::field::CodeNo);
     const int summary = cursor->column(schema::field::Summary);
@@ -86,8 +91,11 @@ std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form
         if (equals(summary, form.summary))
             return QStringLiteral("No new Summary !");
     }
-    if (cursor->error().isError() && error)
-        *error = cursor->error();
+    if (cursor->error().isError()) {
+        if (error)
+            *error = cursor->error();
+        return cursor->error().description;
+    }
     return std::nullopt;
 }
 

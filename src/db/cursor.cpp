@@ -13,13 +13,13 @@ bool Cursor::run() {
     m_atEnd = true;
     m_error = DbError();
     if (!m_query.prepare(m_sql)) {
-        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError().text());
+        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError());
         return false;
     }
     for (const QVariant& value : m_values)
         m_query.addBindValue(value);
     if (!m_query.exec()) {
-        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError().text());
+        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError());
         return false;
     }
     if (m_fieldIndex.isEmpty()) {
@@ -36,7 +36,7 @@ bool Cursor::fetch(bool ok) {
     m_deleted = false;
     m_atEnd = !ok;
     if (!ok && m_query.lastError().isValid())
-        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError().text());
+        m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError());
     m_rowid = ok && !m_table.isEmpty() ? m_query.value(0).toLongLong() : -1;
     return ok;
 }

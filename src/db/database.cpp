@@ -9,10 +9,25 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <array>
 
 namespace {
 
 QAtomicInt connectionCounter;
+
+// How long a statement waits for another program's lock before it fails.
+constexpr int BusyTimeoutMs = 750;
+// The engine's primary result codes the program tells apart.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
+constexpr int SqliteReadOnly = 8;
+constexpr int SqliteCorrupt = 11;
+constexpr int SqliteNotADatabase = 26;
+
+void bindAll(QSqlQuery& query, const QVariantList& values) {
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+}
 
 enum class FileKind { Empty, Sqlite, Access, Other, Unreadable };
 
@@ -36,6 +51,13 @@ DbError notADatabase(const QString& path) {
     return DbError::make(dberr::NotADatabase,
                          QStringLiteral("'%1' is not a database file (unrecognized database format).")
                              .arg(QDir::toNativeSeparators(path)));
+}
+
+DbError lockedError(const QString& shownPath) {
+    return DbError::make(dberr::Locked,
+                         QStringLiteral("The configuration database is in use by another program.\n'%1' is "
+                                        "locked; try again once the other program has finished with it.")
+                             .arg(shownPath));
 }
 
 DbError accessFile(const QString& path) {
@@ -84,6 +106,49 @@ bool checkFile(const QString& path, DbError* error) {
     return false;
 }
 
+// The engine's primary result code; the driver leaves it out for a failed commit, whose text is
+// the engine's own message for the code.
+int primaryResultCode(const QSqlError& failure) {
+    bool numeric = false;
+    const int code = failure.nativeErrorCode().toInt(&numeric);
+    if (numeric)
+        return code & 0xff;
+    static const std::array<std::pair<const char*, int>, 5> messages{
+        {{"database is locked", SqliteBusy},
+         {"database table is locked", SqliteLocked},
+         {"readonly database", SqliteReadOnly},
+         {"malformed", SqliteCorrupt},
+         {"file is not a database", SqliteNotADatabase}}};
+    for (const auto& [text, known] : messages)
+        if (failure.databaseText().contains(QLatin1String(text)))
+            return known;
+    return -1;
+}
+
+// The engine's failure as the program tells it apart.
+DbError describeFailure(const QString& path, const QString& what, const QSqlError& failure) {
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (primaryResultCode(failure)) {
+    case SqliteBusy:
+    case SqliteLocked:
+        return lockedError(shown);
+    case SqliteReadOnly:
+        return DbError::make(dberr::ReadOnly,
+                             QStringLiteral("The configuration database '%1' is read-only: the file or its "
+                                            "folder cannot be written, so nothing can be stored in it.")
+                                 .arg(shown));
+    case SqliteCorrupt:
+        return DbError::make(
+            dberr::Damaged,
+            QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, failure.text()));
+    case SqliteNotADatabase:
+        return notADatabase(path);
+    default:
+        return DbError::make(dberr::QueryFailed,
+                             QStringLiteral("Database '%1', %2: %3").arg(shown, what, failure.text()));
+    }
+}
+
 QString typeName(Database::FieldType type) {
     switch (type) {
     case Database::FieldType::YesNo:
@@ -115,17 +180,19 @@ QString Database::fileName() const {
     return QDir::toNativeSeparators(m_path);
 }
 
-bool Database::open(const QString& path, DbError* error) {
+bool Database::open(const QString& path, DbError* error, Access access) {
     close();
     if (!checkFile(path, error))
         return false;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        // mode=rw: the engine must never create a missing file.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(absolute).toEncoded()) +
-                           QStringLiteral("?mode=rw"));
+        // mode=rw: the engine must never create a missing file. Another program's lock is waited
+        // for briefly, then reported, so that the window does not seem to hang.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+        db.setDatabaseName(
+            QString::fromLatin1(QUrl::fromLocalFile(absolute).toEncoded()) +
+            (access == Access::ReadOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
         if (!db.open()) {
             const QString reason = db.lastError().text();
             db = QSqlDatabase();
@@ -136,12 +203,16 @@ bool Database::open(const QString& path, DbError* error) {
         }
         QSqlQuery check(db);
         if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const QSqlError failure = check.lastError();
             check = QSqlQuery();
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
-            if (error)
-                *error = notADatabase(absolute);
+            if (error) {
+                *error = describeFailure(absolute, QString(), failure);
+                if (error->code == dberr::QueryFailed)
+                    *error = notADatabase(absolute);
+            }
             return false;
         }
     }
@@ -160,9 +231,20 @@ void Database::close() {
     m_path.clear();
 }
 
-DbError Database::engineError(const QString& what, const QString& driverText) const {
-    return DbError::make(dberr::QueryFailed,
-                         QStringLiteral("Database '%1', %2: %3").arg(fileName(), what, driverText));
+DbError Database::engineError(const QString& what, const QSqlError& failure) const {
+    return describeFailure(m_path, what, failure);
+}
+
+bool Database::checkWritable(const QString& table, DbError* error) const {
+    // A journal is created beside the file, so a folder that cannot be written stops every store.
+    const QFileInfo file(m_path);
+    if (isOpen() && !QFileInfo(file.absolutePath()).isWritable())
+        return fail(error, dberr::ReadOnly,
+                    QStringLiteral("The configuration database '%1' is read-only: its folder '%2' cannot be "
+                                   "written, so nothing can be stored in it.")
+                        .arg(fileName(), QDir::toNativeSeparators(file.absolutePath())));
+    // An update that matches no row asks for the write lock and writes nothing.
+    return exec(QStringLiteral("UPDATE %1 SET rowid = rowid WHERE 0").arg(sqlName(table)), {}, error);
 }
 
 bool Database::hasTable(const QString& table) const {
@@ -234,12 +316,11 @@ bool Database::exec(const QString& sql, const QVariantList& values, DbError* err
     if (!isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
     QSqlQuery query(connection());
-    if (!query.prepare(sql))
-        return fail(error, dberr::QueryFailed, engineError(sql, query.lastError().text()).description);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return fail(error, dberr::QueryFailed, engineError(sql, query.lastError().text()).description);
+    if (!query.prepare(sql) || (bindAll(query, values), !query.exec())) {
+        if (error)
+            *error = engineError(sql, query.lastError());
+        return false;
+    }
     return true;
 }
 
@@ -265,18 +346,22 @@ bool Database::beginTransaction(DbError* error) {
     QSqlDatabase db = connection();
     if (!db.isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
-    if (!db.transaction())
-        return fail(error, dberr::QueryFailed,
-                    engineError(QStringLiteral("begin"), db.lastError().text()).description);
+    if (!db.transaction()) {
+        if (error)
+            *error = engineError(QStringLiteral("begin"), db.lastError());
+        return false;
+    }
     return true;
 }
 
 bool Database::commit(DbError* error) {
     QSqlDatabase db = connection();
     if (!db.commit()) {
-        const QString reason = db.lastError().text();
+        const DbError failure = engineError(QStringLiteral("commit"), db.lastError());
         db.rollback();
-        return fail(error, dberr::QueryFailed, engineError(QStringLiteral("commit"), reason).description);
+        if (error)
+            *error = failure;
+        return false;
     }
     return true;
 }

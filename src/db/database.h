@@ -9,6 +9,7 @@
 #include <utility>
 
 class Cursor;
+class QSqlError;
 
 using FieldValues = QList<std::pair<QString, QVariant>>;
 
@@ -23,7 +24,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    bool open(const QString& path, DbError* error = nullptr);
+    enum class Access { ReadWrite, ReadOnly };
+    bool open(const QString& path, DbError* error = nullptr, Access access = Access::ReadWrite);
     void close();
     bool isOpen() const { return !m_path.isEmpty(); }
     QString path() const { return m_path; }
@@ -48,8 +50,14 @@ public:
     bool commit(DbError* error = nullptr);
     void rollback();
 
+    // Whether rows of the table can be changed now: ReadOnly for a file, folder or connection that
+    // cannot be written, Locked while another program holds the file. Writes nothing.
+    bool checkWritable(const QString& table, DbError* error) const;
+
     QString fileName() const;
-    DbError engineError(const QString& what, const QString& driverText) const;
+    // The engine's failure as the program tells it apart: a lock, a read-only or damaged file, or
+    // any other failure of `what`.
+    DbError engineError(const QString& what, const QSqlError& failure) const;
 
 private:
     QSqlDatabase connection() const;

@@ -15,6 +15,9 @@ constexpr int CannotOpen = 3051;
 constexpr int TableNotFound = 3078;
 constexpr int FieldNotFound = 3265;
 constexpr int NotADatabase = 3343;
+constexpr int ReadOnly = 3027; // the file, its folder or the connection cannot be written
+constexpr int Damaged = 3049;
+constexpr int Locked = 3260;      // another program holds the file
 constexpr int QueryFailed = 3000; // any other engine failure
 } // namespace dberr
 

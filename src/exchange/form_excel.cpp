@@ -115,7 +115,10 @@ void FormExcel::openPackages() {
     if (!QFileInfo::exists(m_excelFile->text()))
         return;
     QString error;
-    m_workbook = openWorkbook(m_excelFile->text(), &error);
+    {
+        dialogs::BusyCursor busy; // an .xls is read by a helper process
+        m_workbook = openWorkbook(m_excelFile->text(), &error);
+    }
     if (!m_workbook) {
         dialogs::message(error);
         dialogs::endProgram(1);
@@ -175,7 +178,11 @@ void FormExcel::storeClicked() {
     if (package < 0 || wheel < 0)
         return;
     const QString set = m_idAvailable->currentText();
-    const StoreResult result = storePackageWheel(m_configDb, set, m_wheel.filters);
+    StoreResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = storePackageWheel(m_configDb, set, m_wheel.filters);
+    }
     if (result.outcome == StoreResult::Outcome::NoRows) {
         dialogs::message(noRowsMessage(set));
         return;

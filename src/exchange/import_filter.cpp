@@ -72,7 +72,11 @@ void ImportFilter::dropWorkbook() {
 
 void ImportFilter::listSheets() {
     QString error;
-    auto workbook = openWorkbook(m_importFile->text(), &error);
+    std::unique_ptr<Workbook> workbook;
+    {
+        dialogs::BusyCursor busy; // an .xls is read by a helper process
+        workbook = openWorkbook(m_importFile->text(), &error);
+    }
     if (!workbook) {
         dropWorkbook();
         dialogs::message(error);

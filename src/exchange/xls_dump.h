@@ -25,6 +25,9 @@ struct XlsDump {
     std::vector<Sheet> sheets;
 };
 
+// Reads the workbook with FreeXL; only the reader process (and its fuzz target) calls this.
+XlsDump readXlsWithFreeXL(const QString& path);
+
 inline QDataStream& operator<<(QDataStream& out, const XlsDump& dump) {
     out << dump.ok << dump.reason << qint32(dump.sheets.size());
     for (const XlsDump::Sheet& sheet : dump.sheets) {

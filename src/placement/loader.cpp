@@ -243,11 +243,13 @@ bool WheelLoader::readPlacements(const InstalledSets& sets) {
         if (!m_board.buttons[button].enabled) {
             m_state.WheelFilters.emplace_back(std::nullopt);
             m_state.WheelAvailableIds << QString();
+            m_state.knownRows.emplace_back();
             continue;
         }
         const QString& set = sets.setOfButton[button];
         m_state.WheelFilters.emplace_back(rowsOfSet.value(set));
         m_state.WheelAvailableIds << set;
+        m_state.knownRows.push_back(rowsOfSet.value(set));
     }
     return true;
 }

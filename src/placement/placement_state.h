@@ -35,11 +35,15 @@ struct PlacementState {
     std::vector<std::optional<QStringList>> WheelFilters; // WheelFilters
     std::vector<std::optional<QStringList>> WheelTypes;   // WheelTypes; a null QString is a Null type
     QStringList WheelAvailableIds;                        // WheelAvailableIds; empty for an absent wheel
+    // What the program last read or wrote in each wheel's first eight rows, in stored order, so
+    // that a store can tell another program's change from its own.
+    std::vector<QStringList> knownRows;
 
     void clear() {
         WheelFilters.clear();
         WheelTypes.clear();
         WheelAvailableIds.clear();
+        knownRows.clear();
     }
 };
 

@@ -1,5 +1,8 @@
 #include "test_support.h"
 
+#include "db/cursor.h"
+#include "db/database.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -104,6 +107,18 @@ QStringList Installation::statements() const {
     return sql;
 }
 
+QStringList placementRows(const QString& path) {
+    Database db;
+    db.open(path);
+    QStringList rows;
+    auto cursor = db.openTable(QStringLiteral("Available FilterPlacement"));
+    for (; cursor && !cursor->atEnd(); cursor->next())
+        rows << cursor->text(QStringLiteral("ID Available")) + QLatin1Char('|') +
+                    cursor->text(QStringLiteral("Position")) + QLatin1Char('|') +
+                    cursor->text(QStringLiteral("ID Potential"));
+    return rows;
+}
+
 Sandbox::Sandbox() : m_previous(qgetenv("FILTER_REGISTRY_DIR")) {
     qputenv("FILTER_REGISTRY_DIR", m_dir.path().toUtf8());
 }
@@ -132,7 +147,11 @@ DialogRecorder::DialogRecorder() {
         messages << message;
         if (onMessage)
             onMessage();
-        return int(QMessageBox::Ok);
+        if (answers.empty())
+            return int(QMessageBox::Ok);
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
     });
     dialogs::setEndHandler([this](int code) { ends << code; });
     dialogs::setOpenFileHandler([this](const QString&, const QString&) {

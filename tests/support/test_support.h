@@ -34,6 +34,9 @@ struct Installation {
     QStringList statements() const;
 };
 
+// Every row of "Available FilterPlacement" as "ID Available|Position|ID Potential", in stored order.
+QStringList placementRows(const QString& path);
+
 // A temporary folder that holds the settings hives (FILTER_REGISTRY_DIR) and databases.
 class Sandbox {
 public:
@@ -60,6 +63,7 @@ public:
     QList<int> ends;
     std::deque<QString> nextFiles;   // answers for file dialogs; empty means cancelled
     std::function<void()> onMessage; // runs while each message is open
+    std::deque<int> answers;         // buttons pressed in the next message boxes; Ok after them
 
     QStringList texts() const;
 };
