@@ -2,11 +2,11 @@
 // 1,000, 10,000 and 100,000 catalogue rows, beside a bare read of the same tables.
 // Run: build/bench/bench_placement [rows...]
 
-#include "app/dialogs.h"
-#include "app/filter_control_form.h"
-#include "db/cursor.h"
-#include "db/database.h"
-#include "placement/loader.h"
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/placement/loader.h"
+#include "gui/dialogs.h"
+#include "gui/filter_control_form.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

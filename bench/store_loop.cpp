@@ -2,8 +2,8 @@
 // then all FILTER_B, and so on until it is killed. scripts/kill-during-store kills it at random
 // moments and checks that the wheel is always wholly one or the other.
 
-#include "db/database.h"
-#include "exchange/store.h"
+#include "core/db/database.h"
+#include "core/exchange/store.h"
 
 #include <QCoreApplication>
 #include <cstdio>

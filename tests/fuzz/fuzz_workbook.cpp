@@ -3,9 +3,9 @@
 // FUZZ_XLSX) runs the FreeXL reading of the .xls helper in process.
 
 #ifdef FUZZ_XLSX
-#include "exchange/workbook.h"
+#include "core/exchange/workbook.h"
 #else
-#include "exchange/xls_dump.h"
+#include "core/exchange/xls_dump.h"
 #endif
 
 #include <QFile>

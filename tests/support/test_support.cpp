@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "db/cursor.h"
-#include "db/database.h"
+#include "core/db/cursor.h"
+#include "core/db/database.h"
 
 #include <QDir>
 #include <QFile>

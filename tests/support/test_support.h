@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "gui/dialogs.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

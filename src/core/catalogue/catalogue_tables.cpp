@@ -1,0 +1,136 @@
+#include "core/catalogue/catalogue_tables.h"
+
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+
+namespace catalogue {
+
+using wheels::Group;
+
+QStringList acceptedTypes(int mode, int wheel) {
+    using namespace schema::type;
+    const auto group = wheels::editedGroup(mode, wheel);
+    if (!group)
+        return {};
+    switch (*group) {
+    case Group::EmissionCandidates:
+        return {BandPass, LongPass, ShortPass};
+    case Group::NfCandidates:
+        return {Notch};
+    case Group::Fw1Candidates:
+        return {schema::type::Fw1};
+    case Group::Fw2Candidates:
+        return {schema::type::Fw2};
+    case Group::Fw3Candidates:
+        return {schema::type::Fw3};
+    case Group::HftNtCandidates:
+        return {MainSplitter, SecondarySplitter};
+    case Group::NftCandidates:
+        return {NotchSplitter};
+    }
+    return {};
+}
+
+std::vector<Group> newFilterGroups(int mode, int wheel) {
+    switch (mode) {
+    case 0:
+        if (wheel == 4)
+            return {Group::NfCandidates};
+        return wheel < 4 ? std::vector<Group>{Group::EmissionCandidates} : std::vector<Group>{};
+    case 1:
+        return {Group::Fw1Candidates, Group::Fw2Candidates, Group::Fw3Candidates};
+    case 2:
+        if (wheel == 9)
+            return {Group::HftNtCandidates};
+        return wheel == 10 ? std::vector<Group>{Group::NftCandidates} : std::vector<Group>{};
+    default:
+        return {};
+    }
+}
+
+bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
+                              DbError* error) {
+    auto favourites = db.openTable(schema::table::FavouriteFilters, error);
+    if (!favourites)
+        return false;
+    for (; !favourites->atEnd(); favourites->next()) {
+        const QString id = favourites->text(schema::field::IdPotential);
+        if (id == schema::NoFilter || accepted.contains(favourites->text(schema::field::Type)))
+            lists->salesList << id;
+    }
+    auto catalogue = db.openTable(schema::table::PotentialFilters, error);
+    if (!catalogue)
+        return false;
+    lists->catalogueEmpty = catalogue->atEnd();
+    const QString blank = QStringLiteral(" ");
+    for (; !catalogue->atEnd(); catalogue->next()) {
+        const QString id = catalogue->text(schema::field::IdPotential);
+        const QString type = catalogue->text(schema::field::Type);
+        if (id == schema::NoFilter) {
+            lists->names << id;
+            lists->summaries << blank;
+            lists->types << blank;
+        } else if (accepted.contains(type)) {
+            const QVariant summary = catalogue->value(schema::field::Summary);
+            lists->names << id;
+            lists->summaries << (summary.isNull() ? blank : summary.toString());
+            lists->types << type;
+        }
+    }
+    for (const Cursor* cursor : {favourites.get(), catalogue.get()})
+        if (cursor->error().isError()) {
+            if (error)
+                *error = cursor->error();
+            return false;
+        }
+    return true;
+}
+
+bool ensureFavouriteTable(Database& db, DbError* error) {
+    if (db.hasTable(schema::table::FavouriteFilters))
+        return true;
+    Transaction transaction(db, error);
+    return db.createTable(schema::table::FavouriteFilters, {schema::field::IdPotential, schema::field::Type},
+                          error) &&
+           db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)")
+                       .arg(sqlName(schema::table::FavouriteFilters), sqlName(schema::field::IdPotential)),
+                   {schema::NoFilter}, error) &&
+           transaction.commit(error);
+}
+
+bool addFavourite(Database& db, const QString& name, const QString& type, DbError* error) {
+    return db.exec(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
+                       .arg(sqlName(schema::table::FavouriteFilters), sqlName(schema::field::IdPotential),
+                            sqlName(schema::field::Type)),
+                   {name, type}, error);
+}
+
+bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, DbError* error) {
+    *found = false;
+    auto cursor = db.openTable(table, error);
+    if (!cursor)
+        return false;
+    for (; !cursor->atEnd(); cursor->next())
+        if (cursor->text(schema::field::IdPotential) == name) {
+            *found = true;
+            return cursor->deleteRow(error);
+        }
+    if (cursor->error().isError() && error)
+        *error = cursor->error();
+    return !cursor->error().isError();
+}
+
+bool isPlaced(const Database& db, const QString& name, bool* placed, DbError* error) {
+    *placed = false;
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+                         .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential)),
+                     {name}, error);
+    if (!cursor)
+        return false;
+    *placed = !cursor->atEnd();
+    return true;
+}
+
+} // namespace catalogue

@@ -1,0 +1,371 @@
+#include "core/db/database.h"
+
+#include "core/db/cursor.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <array>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+// How long a statement waits for another program's lock before it fails.
+constexpr int BusyTimeoutMs = 750;
+// The engine's primary result codes the program tells apart.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
+constexpr int SqliteReadOnly = 8;
+constexpr int SqliteCorrupt = 11;
+constexpr int SqliteNotADatabase = 26;
+
+void bindAll(QSqlQuery& query, const QVariantList& values) {
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+}
+
+enum class FileKind { Empty, Sqlite, Access, Other, Unreadable };
+
+FileKind sniffFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileKind::Unreadable;
+    const QByteArray head = file.read(32);
+    if (head.isEmpty())
+        return FileKind::Empty;
+    if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return FileKind::Sqlite;
+    const QByteArray jetTag = head.mid(4, 15);
+    if (head.startsWith(QByteArray("\0\1\0\0", 4)) &&
+        (jetTag == "Standard Jet DB" || jetTag == "Standard ACE DB"))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+DbError notADatabase(const QString& path) {
+    return DbError::make(dberr::NotADatabase,
+                         QStringLiteral("'%1' is not a database file (unrecognized database format).")
+                             .arg(QDir::toNativeSeparators(path)));
+}
+
+DbError lockedError(const QString& shownPath) {
+    return DbError::make(dberr::Locked,
+                         QStringLiteral("The configuration database is in use by another program.\n'%1' is "
+                                        "locked; try again once the other program has finished with it.")
+                             .arg(shownPath));
+}
+
+DbError accessFile(const QString& path) {
+    return DbError::make(
+        dberr::NotADatabase,
+        QStringLiteral("'%1' is a Microsoft Access database file; Filter Control reads SQLite databases. "
+                       "Convert it first, for example with mdb-tools: run \"mdb-schema FILE sqlite | sqlite3 "
+                       "NEW.sqlite\", then \"mdb-export -I sqlite FILE TABLE | sqlite3 NEW.sqlite\" for each "
+                       "table, and choose the .sqlite file.")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
+// Checks what can be told before the engine sees the file.
+bool checkFile(const QString& path, DbError* error) {
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path.trimmed().isEmpty())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("No database file is named (the path is empty)."));
+    const QFileInfo info(path);
+    if (!info.dir().exists())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("'%1' is not a valid path: the folder '%2' does not exist.")
+                        .arg(shown, QDir::toNativeSeparators(info.absolutePath())));
+    if (!info.exists())
+        return fail(error, dberr::EngineFileNotFound,
+                    QStringLiteral("Could not find the database file '%1'.").arg(shown));
+    if (info.isDir())
+        return fail(error, dberr::InvalidPath,
+                    QStringLiteral("'%1' is a folder, not a database file.").arg(shown));
+    switch (sniffFile(path)) {
+    case FileKind::Sqlite:
+        return true;
+    case FileKind::Access:
+        if (error)
+            *error = accessFile(path);
+        return false;
+    case FileKind::Unreadable:
+        return fail(error, dberr::CannotOpen,
+                    QStringLiteral("The database file '%1' cannot be read (permission denied?).").arg(shown));
+    case FileKind::Empty:
+    case FileKind::Other:
+        break;
+    }
+    if (error)
+        *error = notADatabase(path);
+    return false;
+}
+
+// The engine's primary result code; the driver leaves it out for a failed commit, whose text is
+// the engine's own message for the code.
+int primaryResultCode(const QSqlError& failure) {
+    bool numeric = false;
+    const int code = failure.nativeErrorCode().toInt(&numeric);
+    if (numeric)
+        return code & 0xff;
+    static const std::array<std::pair<const char*, int>, 5> messages{
+        {{"database is locked", SqliteBusy},
+         {"database table is locked", SqliteLocked},
+         {"readonly database", SqliteReadOnly},
+         {"malformed", SqliteCorrupt},
+         {"file is not a database", SqliteNotADatabase}}};
+    for (const auto& [text, known] : messages)
+        if (failure.databaseText().contains(QLatin1String(text)))
+            return known;
+    return -1;
+}
+
+// The engine's failure as the program tells it apart.
+DbError describeFailure(const QString& path, const QString& what, const QSqlError& failure) {
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (primaryResultCode(failure)) {
+    case SqliteBusy:
+    case SqliteLocked:
+        return lockedError(shown);
+    case SqliteReadOnly:
+        return DbError::make(dberr::ReadOnly,
+                             QStringLiteral("The configuration database '%1' is read-only: the file or its "
+                                            "folder cannot be written, so nothing can be stored in it.")
+                                 .arg(shown));
+    case SqliteCorrupt:
+        return DbError::make(
+            dberr::Damaged,
+            QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, failure.text()));
+    case SqliteNotADatabase:
+        return notADatabase(path);
+    default:
+        return DbError::make(dberr::QueryFailed,
+                             QStringLiteral("Database '%1', %2: %3").arg(shown, what, failure.text()));
+    }
+}
+
+QString typeName(Database::FieldType type) {
+    switch (type) {
+    case Database::FieldType::YesNo:
+        return QStringLiteral("BOOLEAN");
+    case Database::FieldType::Text:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+} // namespace
+
+QString sqlName(const QString& name) {
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+Database::Database()
+    : m_connection(QStringLiteral("filter-control-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+
+Database::~Database() {
+    close();
+}
+
+QSqlDatabase Database::connection() const {
+    return QSqlDatabase::database(m_connection, false);
+}
+
+QString Database::fileName() const {
+    return QDir::toNativeSeparators(m_path);
+}
+
+bool Database::open(const QString& path, DbError* error, Access access) {
+    close();
+    if (!checkFile(path, error))
+        return false;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        // mode=rw: the engine must never create a missing file. Another program's lock is waited
+        // for briefly, then reported, so that the window does not seem to hang.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+        db.setDatabaseName(
+            QString::fromLatin1(QUrl::fromLocalFile(absolute).toEncoded()) +
+            (access == Access::ReadOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
+        if (!db.open()) {
+            const QString reason = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connection);
+            return fail(error, dberr::CannotOpen,
+                        QStringLiteral("The database file '%1' cannot be opened: %2")
+                            .arg(QDir::toNativeSeparators(absolute), reason));
+        }
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const QSqlError failure = check.lastError();
+            check = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connection);
+            if (error) {
+                *error = describeFailure(absolute, QString(), failure);
+                if (error->code == dberr::QueryFailed)
+                    *error = notADatabase(absolute);
+            }
+            return false;
+        }
+    }
+    m_path = absolute;
+    return true;
+}
+
+void Database::close() {
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_path.clear();
+}
+
+DbError Database::engineError(const QString& what, const QSqlError& failure) const {
+    return describeFailure(m_path, what, failure);
+}
+
+bool Database::checkWritable(const QString& table, DbError* error) const {
+    // A journal is created beside the file, so a folder that cannot be written stops every store.
+    const QFileInfo file(m_path);
+    if (isOpen() && !QFileInfo(file.absolutePath()).isWritable())
+        return fail(error, dberr::ReadOnly,
+                    QStringLiteral("The configuration database '%1' is read-only: its folder '%2' cannot be "
+                                   "written, so nothing can be stored in it.")
+                        .arg(fileName(), QDir::toNativeSeparators(file.absolutePath())));
+    // An update that matches no row asks for the write lock and writes nothing.
+    return exec(QStringLiteral("UPDATE %1 SET rowid = rowid WHERE 0").arg(sqlName(table)), {}, error);
+}
+
+bool Database::hasTable(const QString& table) const {
+    if (!isOpen())
+        return false;
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral(
+        "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE"));
+    query.addBindValue(table);
+    return query.exec() && query.next();
+}
+
+QStringList Database::fieldNames(const QString& table) const {
+    QStringList names;
+    if (!hasTable(table))
+        return names;
+    QSqlQuery query(connection());
+    if (query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(sqlName(table))))
+        while (query.next())
+            names << query.value(1).toString();
+    return names;
+}
+
+std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error) const {
+    if (!hasTable(table)) {
+        fail(error, dberr::TableNotFound,
+             QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+        return nullptr;
+    }
+    // Named apart so that a table's own key column (which SQLite may report for rowid) keeps its name.
+    const QString sql =
+        QStringLiteral("SELECT rowid AS [fc rowid], * FROM %1 ORDER BY rowid").arg(sqlName(table));
+    std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), table, sql, {}));
+    if (!cursor->run()) {
+        if (error)
+            *error = cursor->error();
+        return nullptr;
+    }
+    return cursor;
+}
+
+DbError Database::emptyTableError(const QString& table) const {
+    return DbError::make(dberr::QueryFailed,
+                         QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, fileName()));
+}
+
+std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, DbError* error) const {
+    auto cursor = openTable(table, error);
+    if (cursor && cursor->atEnd()) {
+        if (error)
+            *error = emptyTableError(table);
+        return nullptr;
+    }
+    return cursor;
+}
+
+std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantList& values,
+                                            DbError* error) const {
+    std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), QString(), sql, values));
+    if (!cursor->run()) {
+        if (error)
+            *error = cursor->error();
+        return nullptr;
+    }
+    return cursor;
+}
+
+bool Database::exec(const QString& sql, const QVariantList& values, DbError* error) const {
+    if (!isOpen())
+        return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
+    QSqlQuery query(connection());
+    if (!query.prepare(sql) || (bindAll(query, values), !query.exec())) {
+        if (error)
+            *error = engineError(sql, query.lastError());
+        return false;
+    }
+    return true;
+}
+
+bool Database::createTable(const QString& table, const QStringList& textFields, DbError* error) {
+    QStringList columns;
+    for (const QString& field : textFields)
+        columns << sqlName(field) + QStringLiteral(" TEXT");
+    return exec(
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlName(table), columns.join(QStringLiteral(", "))), {},
+        error);
+}
+
+bool Database::addField(const QString& table, const QString& field, FieldType type, DbError* error) {
+    if (!hasTable(table))
+        return fail(error, dberr::TableNotFound,
+                    QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+    return exec(
+        QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(sqlName(table), sqlName(field), typeName(type)),
+        {}, error);
+}
+
+bool Database::beginTransaction(DbError* error) {
+    QSqlDatabase db = connection();
+    if (!db.isOpen())
+        return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
+    if (!db.transaction()) {
+        if (error)
+            *error = engineError(QStringLiteral("begin"), db.lastError());
+        return false;
+    }
+    return true;
+}
+
+bool Database::commit(DbError* error) {
+    QSqlDatabase db = connection();
+    if (!db.commit()) {
+        const DbError failure = engineError(QStringLiteral("commit"), db.lastError());
+        db.rollback();
+        if (error)
+            *error = failure;
+        return false;
+    }
+    return true;
+}
+
+void Database::rollback() {
+    connection().rollback();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/db/db_error.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <utility>
+
+class Cursor;
+class QSqlError;
+
+using FieldValues = QList<std::pair<QString, QVariant>>;
+
+// One open configuration database file. Never creates a file; failures carry the error numbers of
+// db_error.h with a description that names the file, table or field.
+class Database {
+public:
+    enum class FieldType { Text, YesNo };
+
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    enum class Access { ReadWrite, ReadOnly };
+    bool open(const QString& path, DbError* error = nullptr, Access access = Access::ReadWrite);
+    void close();
+    bool isOpen() const { return !m_path.isEmpty(); }
+    QString path() const { return m_path; }
+
+    bool hasTable(const QString& table) const;
+    QStringList fieldNames(const QString& table) const;
+
+    // Walks the table in stored row order; rows can be edited, deleted and added through it.
+    std::unique_ptr<Cursor> openTable(const QString& table, DbError* error = nullptr) const;
+    // The same on its first row; an empty table is an error, as positioning on a missing row is.
+    std::unique_ptr<Cursor> openFirstRow(const QString& table, DbError* error = nullptr) const;
+    DbError emptyTableError(const QString& table) const;
+    // A read-only snapshot of one SELECT whose values are all bound.
+    std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values,
+                                      DbError* error = nullptr) const;
+
+    bool exec(const QString& sql, const QVariantList& values = {}, DbError* error = nullptr) const;
+    bool createTable(const QString& table, const QStringList& textFields, DbError* error = nullptr);
+    bool addField(const QString& table, const QString& field, FieldType type, DbError* error = nullptr);
+
+    bool beginTransaction(DbError* error = nullptr);
+    bool commit(DbError* error = nullptr);
+    void rollback();
+
+    // Whether rows of the table can be changed now: ReadOnly for a file, folder or connection that
+    // cannot be written, Locked while another program holds the file. Writes nothing.
+    bool checkWritable(const QString& table, DbError* error) const;
+
+    QString fileName() const;
+    // The engine's failure as the program tells it apart: a lock, a read-only or damaged file, or
+    // any other failure of `what`.
+    DbError engineError(const QString& what, const QSqlError& failure) const;
+
+private:
+    QSqlDatabase connection() const;
+
+    QString m_connection;
+    QString m_path;
+};
+
+// Rolls back unless committed, so that writes that belong together all land or none does.
+class Transaction {
+public:
+    explicit Transaction(Database& db, DbError* error = nullptr)
+        : m_db(db), m_active(db.beginTransaction(error)) {}
+    ~Transaction() {
+        if (m_active)
+            m_db.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool isActive() const { return m_active; }
+    bool commit(DbError* error = nullptr) {
+        const bool ok = m_active && m_db.commit(error);
+        m_active = false;
+        return ok;
+    }
+
+private:
+    Database& m_db;
+    bool m_active;
+};
+
+// Quotes a table or field name for SQL text; user values are always bound instead.
+QString sqlName(const QString& name);

@@ -1,0 +1,97 @@
+#include "core/exchange/package.h"
+
+#include "core/exchange/workbook.h"
+
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+constexpr int UpperHeaderRow = 1;
+constexpr int LowerHeaderRow = 11;
+constexpr int PrefixLength = 3;
+} // namespace
+
+Package readPackage(Workbook& workbook, int sheet) {
+    Package package;
+    for (int column : {1, 3, 5, 7})
+        package.wheelIds << workbook.cellText(sheet, UpperHeaderRow, column);
+    for (int column : {9, 11}) {
+        const QString id = workbook.cellText(sheet, UpperHeaderRow, column);
+        if (!id.isEmpty()) {
+            package.wheelIds << id;
+            ++package.upperExtraWheels;
+        }
+    }
+    for (int column : {1, 3, 5, 7})
+        package.wheelIds << workbook.cellText(sheet, LowerHeaderRow, column);
+    for (int column : {9, 11, 13}) {
+        const QString id = workbook.cellText(sheet, LowerHeaderRow, column);
+        if (!id.isEmpty())
+            package.wheelIds << id;
+    }
+    return package;
+}
+
+PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& package, int k) {
+    PackageWheel wheel;
+    const int upperCount = 4 + package.upperExtraWheels;
+    wheel.upper = k < upperCount;
+    const int column = 2 * (wheel.upper ? k : k - upperCount) + 1;
+    const int firstRow = wheel.upper ? UpperHeaderRow + 1 : LowerHeaderRow + 1;
+    for (int p = 0; p < 8; ++p) {
+        const QString cell = workbook.cellText(sheet, firstRow + p, column);
+        // The prefix is a position mark that is not interpreted.
+        wheel.filters << (cell.size() <= PrefixLength ? QString() : cell.mid(PrefixLength));
+    }
+    return wheel;
+}
+
+QStringList codeNumbers(const Database& db, const QStringList& names) {
+    QHash<QString, QString> codes;
+    for (const QString& name : names)
+        if (!name.isEmpty())
+            codes.insert(name, QString());
+    QSet<QString> found;
+    if (auto cursor = db.openTable(schema::table::PotentialFilters)) {
+        for (; !cursor->atEnd(); cursor->next()) {
+            const QString id = cursor->text(schema::field::IdPotential);
+            if (codes.contains(id) && !found.contains(id)) {
+                found.insert(id);
+                codes[id] = cursor->text(schema::field::CodeNo);
+            }
+        }
+    }
+    QStringList result;
+    for (const QString& name : names)
+        result << codes.value(name);
+    return result;
+}
+
+StoreResult storePackageWheel(Database& db, const QString& availableId, const QStringList& filters) {
+    StoreResult result;
+    std::vector<PlacementRow> rows;
+    if (!readPlacementRows(db, &rows, &result.error)) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    auto current = std::find_if(rows.begin(), rows.end(),
+                                [&](const PlacementRow& row) { return row.availableId == availableId; });
+    if (current == rows.end()) {
+        result.outcome = StoreResult::Outcome::NoRows;
+        return result;
+    }
+    std::vector<std::pair<qint64, QString>> writes;
+    for (int q = 0; q < filters.size(); ++q) {
+        const bool linesUp =
+            current != rows.end() && current->availableId == availableId && current->isPosition(q + 1);
+        if (filters[q].isEmpty() || !linesUp)
+            continue;
+        writes.emplace_back(current->rowid, filters[q]);
+        ++current;
+    }
+    return writePlacements(db, writes);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// Configuration packages: one worksheet each, an upper block of beam-splitter wheels (row 1,
+// positions in rows 2 to 9) and a lower block of emission wheels (row 11, positions in rows 12
+// to 19), one wheel every other column from A.
+
+#include "core/exchange/store.h"
+
+#include <QStringList>
+
+class Database;
+class Workbook;
+
+struct Package {
+    QStringList wheelIds;     // the upper block's first, then the lower block's
+    int upperExtraWheels = 0; // filled optional upper cells (columns I and K)
+};
+Package readPackage(Workbook& workbook, int sheet);
+
+struct PackageWheel {
+    bool upper = false;
+    QStringList filters; // eight; empty where the cell has fewer than 4 characters
+};
+// Wheel k (from 0) of the package.
+PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& package, int k);
+
+// The code number of each name from its first catalogue row; empty when none or Null.
+QStringList codeNumbers(const Database& db, const QStringList& names);
+
+// Writes the non-empty filters into the wheel's rows, walking them in stored order from the
+// wheel's first row: position q is written only while the current row is the wheel's and its
+// "Position" is q + 1, so an empty position leaves the rest in place.
+StoreResult storePackageWheel(Database& db, const QString& availableId, const QStringList& filters);

@@ -1,0 +1,217 @@
+#include "core/exchange/store.h"
+
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+#include "core/placement/wheels.h"
+
+#include <QHash>
+#include <algorithm>
+
+bool matchesPosition(const QVariant& position, int wanted) {
+    bool ok = false;
+    const double number = position.toDouble(&ok);
+    return !position.isNull() && ok && number == wanted;
+}
+
+bool readPlacementRows(const Database& db, std::vector<PlacementRow>* rows, DbError* error) {
+    auto cursor = db.openTable(schema::table::FilterPlacement, error);
+    if (!cursor)
+        return false;
+    for (; !cursor->atEnd(); cursor->next())
+        rows->push_back({cursor->rowid(), cursor->text(schema::field::IdAvailable),
+                         cursor->value(schema::field::Position)});
+    if (cursor->error().isError()) {
+        if (error)
+            *error = cursor->error();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Inside the caller's transaction.
+bool updateRows(Database& db, const std::vector<std::pair<qint64, QString>>& writes, DbError* error) {
+    const QString update =
+        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+            .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
+    for (const auto& [rowid, text] : writes)
+        if (!db.exec(update, {text, rowid}, error))
+            return false;
+    return true;
+}
+
+} // namespace
+
+StoreResult writePlacements(Database& db, const std::vector<std::pair<qint64, QString>>& writes) {
+    StoreResult result;
+    Transaction transaction(db, &result.error);
+    if (!updateRows(db, writes, &result.error) || !transaction.commit(&result.error))
+        result.outcome = StoreResult::Outcome::Failed;
+    return result;
+}
+
+QString noRowsMessage(const QString& availableId) {
+    return QStringLiteral("The wheel '%1' has no rows in 'Available FilterPlacement': nothing was stored.")
+        .arg(availableId);
+}
+
+namespace {
+
+struct WheelRow {
+    qint64 rowid;
+    QVariant position;
+    QString filter;
+};
+
+// The wheel's rows in stored order.
+bool readWheelRows(const Database& db, const QString& availableId, std::vector<WheelRow>* rows, bool* any,
+                   DbError* error) {
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid], %1, %2, %3 FROM %4 ORDER BY rowid")
+                         .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
+                              sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
+                     {}, error);
+    if (!cursor)
+        return false;
+    *any = false;
+    for (; !cursor->atEnd(); cursor->next()) {
+        if (cursor->textAt(1) != availableId)
+            continue;
+        *any = true;
+        rows->push_back({cursor->valueAt(0).toLongLong(), cursor->valueAt(2), cursor->textAt(3)});
+    }
+    if (cursor->error().isError()) {
+        if (error)
+            *error = cursor->error();
+        return false;
+    }
+    return true;
+}
+
+QString positionList(const std::vector<int>& positions) {
+    QStringList numbers;
+    for (int position : positions)
+        numbers << QString::number(position);
+    return numbers.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+bool planWheelStore(const Database& db, const QString& availableId, const QStringList& chosen,
+                    const QStringList* known, WheelStorePlan* plan, DbError* error) {
+    *plan = WheelStorePlan();
+    plan->availableId = availableId;
+    std::vector<WheelRow> rows;
+    if (!readWheelRows(db, availableId, &rows, &plan->hasRows, error))
+        return false;
+    const bool oddPositions = std::any_of(rows.begin(), rows.end(), [](const WheelRow& row) {
+        bool number = false;
+        row.position.toDouble(&number);
+        return row.position.isNull() || !number;
+    });
+    for (int p = 1; p <= chosen.size(); ++p) {
+        const QString& filter = chosen[p - 1];
+        const auto row = std::find_if(rows.begin(), rows.end(), [p](const WheelRow& candidate) {
+            return matchesPosition(candidate.position, p);
+        });
+        if (filter.isEmpty()) {
+            plan->notWritten.emplace_back(p, QStringLiteral("no filter is chosen"));
+        } else if (row == rows.end()) {
+            plan->notWritten.emplace_back(p, oddPositions
+                                                 ? QStringLiteral("a row's \"Position\" is not a number")
+                                                 : QStringLiteral("no row has that \"Position\""));
+        } else {
+            plan->writes.push_back({p, row->rowid, row->filter, filter});
+            const int index = int(row - rows.begin());
+            if (known && index < known->size() && row->filter != known->at(index) && filter != row->filter)
+                plan->changedByOthers.push_back(p);
+        }
+    }
+    for (int index = 0; index < int(rows.size()) && index < wheels::PositionsPerWheel; ++index) {
+        const auto write =
+            std::find_if(plan->writes.begin(), plan->writes.end(),
+                         [&](const WheelStorePlan::Write& w) { return w.rowid == rows[index].rowid; });
+        plan->rowsAfter << (write != plan->writes.end() ? write->chosen : rows[index].filter);
+    }
+    return true;
+}
+
+StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
+    StoreResult result;
+    if (!plan.hasRows) {
+        result.outcome = StoreResult::Outcome::NoRows;
+        return result;
+    }
+    Transaction transaction(db, &result.error);
+    // Read again inside the transaction: what the user was shown must still be what is replaced.
+    WheelStorePlan now;
+    QStringList chosen;
+    for (int p = 1; p <= (plan.writes.empty() ? 0 : plan.writes.back().position); ++p)
+        chosen << QString();
+    for (const WheelStorePlan::Write& write : plan.writes)
+        chosen[write.position - 1] = write.chosen;
+    if (!planWheelStore(db, plan.availableId, chosen, nullptr, &now, &result.error)) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    std::vector<std::pair<qint64, QString>> writes;
+    for (const WheelStorePlan::Write& write : plan.writes) {
+        const auto same =
+            std::find_if(now.writes.begin(), now.writes.end(), [&](const WheelStorePlan::Write& w) {
+                return w.position == write.position && w.rowid == write.rowid && w.now == write.now;
+            });
+        if (same == now.writes.end()) {
+            result.outcome = StoreResult::Outcome::Changed;
+            return result;
+        }
+        writes.emplace_back(write.rowid, write.chosen);
+    }
+    if (!updateRows(db, writes, &result.error) || !transaction.commit(&result.error))
+        result.outcome = StoreResult::Outcome::Failed;
+    return result;
+}
+
+QString changedMeanwhileMessage(const QString& availableId) {
+    return QStringLiteral(
+               "Another program changed the wheel '%1' while it was being stored: nothing was stored. "
+               "Press Store again to see the change.")
+        .arg(availableId);
+}
+
+StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts) {
+    WheelStorePlan plan;
+    StoreResult result;
+    if (!planWheelStore(db, availableId, texts, nullptr, &plan, &result.error)) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    return executeStorePlan(db, plan);
+}
+
+QString WheelStorePlan::changedQuestion() const {
+    if (changedByOthers.empty())
+        return QString();
+    QStringList lines;
+    for (int position : changedByOthers)
+        for (const Write& write : writes)
+            if (write.position == position)
+                lines << QStringLiteral("Position %1 now holds '%2'; storing puts '%3' there.")
+                             .arg(position)
+                             .arg(write.now, write.chosen);
+    return QStringLiteral(
+               "Another program changed position %1 of the wheel '%2' after it was loaded.\n\n%3\n\n"
+               "Overwrite the other program's change?")
+        .arg(positionList(changedByOthers), availableId, lines.join(QLatin1Char('\n')));
+}
+
+QString WheelStorePlan::notWrittenNote() const {
+    QStringList parts;
+    for (const auto& [position, why] : notWritten)
+        parts << QStringLiteral("position %1 (%2)").arg(position).arg(why);
+    if (parts.isEmpty())
+        return QString();
+    return QStringLiteral("Stored the wheel '%1' except %2.")
+        .arg(availableId, parts.join(QStringLiteral(", ")));
+}

@@ -1,0 +1,80 @@
+// .xls workbooks, read by the filter-xls-reader process (FreeXL) and kept in memory here.
+
+#include "core/exchange/workbook.h"
+#include "core/exchange/xls_dump.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+
+namespace {
+
+constexpr int ReaderTimeoutMs = 15000;
+
+class XlsWorkbook : public Workbook {
+public:
+    explicit XlsWorkbook(XlsDump dump) {
+        for (XlsDump::Sheet& sheet : dump.sheets) {
+            m_names << sheet.name;
+            QHash<quint64, QString> cells;
+            for (XlsDump::Cell& cell : sheet.cells)
+                cells.insert(key(cell.row, cell.column), std::move(cell.text));
+            m_cells.push_back(std::move(cells));
+        }
+    }
+    int sheetCount() const override { return m_names.size(); }
+    QString sheetName(int sheet) const override { return m_names.value(sheet - 1); }
+    bool hasCells(int sheet) override { return valid(sheet) && !m_cells[sheet - 1].isEmpty(); }
+    QString cellText(int sheet, int row, int column) override {
+        return valid(sheet) ? m_cells[sheet - 1].value(key(row, column)) : QString();
+    }
+
+private:
+    static quint64 key(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
+    bool valid(int sheet) const { return sheet >= 1 && sheet <= m_names.size(); }
+
+    QStringList m_names;
+    std::vector<QHash<quint64, QString>> m_cells;
+};
+
+// The reader stands beside the program; a build tree also knows where it built it.
+QString readerProgram() {
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(FC_XLS_READER);
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
+    QProcess reader;
+    reader.start(readerProgram(), {QFileInfo(path).absoluteFilePath()});
+    if (!reader.waitForStarted()) {
+        *reason = QStringLiteral("the .xls reader (filter-xls-reader) cannot be started.");
+        return nullptr;
+    }
+    if (!reader.waitForFinished(ReaderTimeoutMs)) {
+        reader.kill();
+        reader.waitForFinished();
+        *reason = QStringLiteral("reading it did not finish; the file is damaged.");
+        return nullptr;
+    }
+    XlsDump dump;
+    QByteArray output = reader.readAllStandardOutput();
+    QDataStream stream(&output, QIODevice::ReadOnly);
+    stream >> dump;
+    if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 ||
+        stream.status() != QDataStream::Ok) {
+        *reason = QStringLiteral("the file is damaged (the .xls reader failed on it).");
+        return nullptr;
+    }
+    if (!dump.ok) {
+        *reason = dump.reason;
+        return nullptr;
+    }
+    return std::make_unique<XlsWorkbook>(std::move(dump));
+}

@@ -1,0 +1,264 @@
+// .xlsx workbooks: a zip of XML parts, read with QuaZip and QXmlStreamReader. Every part is
+// inflated with a bound, so a hostile file cannot take unbounded memory.
+
+#include "core/exchange/workbook.h"
+
+#include <QHash>
+#include <QXmlStreamReader>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+namespace {
+
+using workbook_limits::MaxInflatedSize;
+using workbook_limits::MaxPartSize;
+
+// "AB12" -> row 12, column 28; false for anything else.
+bool parseReference(QStringView reference, int* row, int* column) {
+    int letters = 0;
+    int col = 0;
+    while (letters < reference.size() && reference[letters].isLetter() && letters < 3) {
+        col = col * 26 + (reference[letters].toUpper().unicode() - 'A' + 1);
+        ++letters;
+    }
+    bool ok = false;
+    const int r = reference.mid(letters).toInt(&ok);
+    if (letters == 0 || !ok || r < 1 || col < 1)
+        return false;
+    *row = r;
+    *column = col;
+    return true;
+}
+
+quint64 cellKey(int row, int column) {
+    return (quint64(quint32(row)) << 32) | quint32(column);
+}
+
+// Joins the text of every <t> inside the current element, leaving out phonetic runs.
+QString elementText(QXmlStreamReader& xml) {
+    QString text;
+    const QStringView end = xml.name();
+    int phonetic = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("rPh"))
+            ++phonetic;
+        else if (xml.isEndElement() && xml.name() == QLatin1String("rPh"))
+            --phonetic;
+        else if (xml.isStartElement() && xml.name() == QLatin1String("t") && phonetic == 0)
+            text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        else if (xml.isEndElement() && xml.name() == end)
+            break;
+    }
+    return text;
+}
+
+class XlsxWorkbook : public Workbook {
+public:
+    explicit XlsxWorkbook(const QString& path) : m_zip(path) {}
+
+    bool load(QString* reason);
+    int sheetCount() const override { return m_sheets.size(); }
+    QString sheetName(int sheet) const override {
+        return sheet >= 1 && sheet <= m_sheets.size() ? m_sheets[sheet - 1].name : QString();
+    }
+    bool hasCells(int sheet) override { return parsed(sheet) && !m_sheets[sheet - 1].cells.isEmpty(); }
+    QString cellText(int sheet, int row, int column) override {
+        return parsed(sheet) ? m_sheets[sheet - 1].cells.value(cellKey(row, column)) : QString();
+    }
+
+private:
+    struct Sheet {
+        QString name;
+        QString part;
+        bool parsed = false;
+        QHash<quint64, QString> cells;
+    };
+
+    bool readPart(const QString& name, QByteArray* data, QString* reason);
+    bool readSharedStrings(QString* reason);
+    bool readSheetList(QString* reason);
+    bool parsed(int sheet);
+    void parseSheet(Sheet& sheet, const QByteArray& xml);
+    QString cellValue(QXmlStreamReader& xml, const QString& type);
+
+    QuaZip m_zip;
+    QList<Sheet> m_sheets;
+    QStringList m_sharedStrings;
+    qint64 m_inflated = 0;
+};
+
+bool XlsxWorkbook::readPart(const QString& name, QByteArray* data, QString* reason) {
+    if (!m_zip.setCurrentFile(name, QuaZip::csInsensitive)) {
+        *reason = QStringLiteral("the part '%1' is missing; the file is damaged.").arg(name);
+        return false;
+    }
+    QuaZipFile part(&m_zip);
+    if (!part.open(QIODevice::ReadOnly)) {
+        *reason =
+            QStringLiteral("the part '%1' cannot be opened; the file is damaged or encrypted.").arg(name);
+        return false;
+    }
+    data->clear();
+    char buffer[64 * 1024];
+    while (true) {
+        const qint64 read = part.read(buffer, sizeof buffer);
+        if (read < 0) {
+            *reason = QStringLiteral("the part '%1' is damaged or truncated.").arg(name);
+            return false;
+        }
+        if (read == 0)
+            break;
+        m_inflated += read;
+        if (data->size() + read > MaxPartSize || m_inflated > MaxInflatedSize) {
+            *reason = QStringLiteral("its contents are larger than %1 MiB.").arg(MaxPartSize >> 20);
+            return false;
+        }
+        data->append(buffer, int(read));
+    }
+    part.close();
+    if (part.getZipError() != UNZ_OK) {
+        *reason = QStringLiteral("the part '%1' is damaged or truncated.").arg(name);
+        return false;
+    }
+    return true;
+}
+
+bool XlsxWorkbook::load(QString* reason) {
+    if (!m_zip.open(QuaZip::mdUnzip)) {
+        *reason = QStringLiteral("the file is damaged or truncated (not a readable zip archive).");
+        return false;
+    }
+    return readSharedStrings(reason) && readSheetList(reason);
+}
+
+bool XlsxWorkbook::readSharedStrings(QString* reason) {
+    if (!m_zip.setCurrentFile(QStringLiteral("xl/sharedStrings.xml"), QuaZip::csInsensitive))
+        return true; // a workbook without texts has none
+    QByteArray data;
+    if (!readPart(QStringLiteral("xl/sharedStrings.xml"), &data, reason))
+        return false;
+    QXmlStreamReader xml(data);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("si"))
+            m_sharedStrings << elementText(xml);
+    return true;
+}
+
+bool XlsxWorkbook::readSheetList(QString* reason) {
+    QByteArray relations;
+    QHash<QString, QString> targets; // relation id -> part
+    if (readPart(QStringLiteral("xl/_rels/workbook.xml.rels"), &relations, reason)) {
+        QXmlStreamReader xml(relations);
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement &&
+                xml.name() == QLatin1String("Relationship")) {
+                QString target = xml.attributes().value(QLatin1String("Target")).toString();
+                // Targets are relative to xl/ unless absolute.
+                target = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
+                targets.insert(xml.attributes().value(QLatin1String("Id")).toString(), target);
+            }
+        }
+    }
+    QByteArray data;
+    if (!readPart(QStringLiteral("xl/workbook.xml"), &data, reason))
+        return false;
+    QXmlStreamReader xml(data);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("sheet"))
+            continue;
+        Sheet sheet;
+        sheet.name = xml.attributes().value(QLatin1String("name")).toString();
+        for (const QXmlStreamAttribute& attribute : xml.attributes())
+            if (attribute.name() == QLatin1String("id")) // r:id, whatever the prefix
+                sheet.part = targets.value(attribute.value().toString());
+        m_sheets << sheet;
+    }
+    if (xml.hasError() || m_sheets.isEmpty()) {
+        *reason = QStringLiteral("it lists no sheets; the file is damaged.");
+        return false;
+    }
+    return true;
+}
+
+bool XlsxWorkbook::parsed(int sheet) {
+    if (sheet < 1 || sheet > m_sheets.size())
+        return false;
+    Sheet& wanted = m_sheets[sheet - 1];
+    if (!wanted.parsed) {
+        wanted.parsed = true;
+        QByteArray data;
+        QString ignored;
+        // A sheet whose part is missing or unreadable shows no cells.
+        if (!wanted.part.isEmpty() && readPart(wanted.part, &data, &ignored))
+            parseSheet(wanted, data);
+    }
+    return true;
+}
+
+QString XlsxWorkbook::cellValue(QXmlStreamReader& xml, const QString& type) {
+    QString value;
+    bool inline_ = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("v")) {
+            value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("is")) {
+            value = elementText(xml);
+            inline_ = true;
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("c")) {
+            break;
+        }
+    }
+    if (inline_ || type == QLatin1String("str") || type == QLatin1String("e") ||
+        type == QLatin1String("inlineStr"))
+        return value;
+    if (type == QLatin1String("s")) {
+        bool ok = false;
+        const int index = value.toInt(&ok);
+        return ok ? m_sharedStrings.value(index) : QString();
+    }
+    if (type == QLatin1String("b"))
+        return value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok ? QString::number(number, 'g', 15) : value;
+}
+
+void XlsxWorkbook::parseSheet(Sheet& sheet, const QByteArray& data) {
+    QXmlStreamReader xml(data);
+    int row = 0;
+    int column = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("row")) {
+            // Row and cell references are optional: without them, the next row or cell is meant.
+            bool ok = false;
+            const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
+            row = ok && r > 0 ? r : row + 1;
+            column = 0;
+        } else if (xml.name() == QLatin1String("c")) {
+            int r = row;
+            int c = column + 1;
+            if (!parseReference(xml.attributes().value(QLatin1String("r")), &r, &c)) {
+                r = qMax(row, 1);
+                c = column + 1;
+            }
+            column = c;
+            const QString type = xml.attributes().value(QLatin1String("t")).toString();
+            const QString text = cellValue(xml, type);
+            if (!text.isEmpty())
+                sheet.cells.insert(cellKey(r, c), text);
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> openXlsxWorkbook(const QString& path, QString* reason) {
+    auto workbook = std::make_unique<XlsxWorkbook>(path);
+    if (!workbook->load(reason))
+        return nullptr;
+    return workbook;
+}

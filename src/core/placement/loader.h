@@ -1,0 +1,42 @@
+#pragma once
+
+// Reads which wheels the installation has, what sits in each position and which filters each
+// kind of wheel may take. Each table is read once and matched in memory, so a load grows
+// linearly with the catalogue.
+
+#include "core/placement/placement_state.h"
+
+#include "core/db/db_error.h"
+
+class Database;
+
+struct LoadOptions {
+    bool serviceMode = false; // started with a command line: the whole catalogue is offered
+    bool marlin = false;      // the MARLIN scan unit loads every wheel in user mode too
+};
+
+struct LoadResult {
+    enum class Outcome {
+        Complete, // show the first mode's wheel
+        Fatal,    // show the message, close the database, end the program
+        Stopped   // ended silently where the data ran out; what was built stays
+    };
+    Outcome outcome = Outcome::Complete;
+    QString message; // for Fatal
+    DbError error;   // for Stopped: what ended the load
+
+    static LoadResult fatal(const QString& message) { return {Outcome::Fatal, message, {}}; }
+    static LoadResult stopped(const DbError& error) { return {Outcome::Stopped, {}, error}; }
+};
+
+// Fills the board, the placement state and the candidate lists for all 18 wheel buttons.
+LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                         Candidates& candidates);
+
+// The same for an installation whose wheels are the FCS unit's: 13 wheel buttons, the FCS
+// emission wheels on buttons 0 to 4 and the MBS and DBS changers on 9 and 10.
+LoadResult loadFcsWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
+                         Candidates& candidates);
+
+inline const QString NoFilterWheelsMessage = QStringLiteral("FS Stativ - no motorized filter revolvers !");
+QString missingFilterMessage(const QString& name);

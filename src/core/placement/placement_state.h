@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/placement/wheels.h"
+
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <vector>
+
+// One candidate group's two parallel lists: filter names and the companion text shown beside
+// them (the code number after a load, a summary for entries the catalogue windows append).
+struct CandidateList {
+    QStringList CandidateIds;
+    QStringList CandidateCodes;
+
+    void append(const QString& id, const QString& code) {
+        CandidateIds << id;
+        CandidateCodes << code;
+    }
+    // Removes the first entry equal to the name from both lists; false when there is none.
+    bool removeFirst(const QString& id);
+};
+
+using Candidates = std::array<CandidateList, wheels::GroupCount>;
+
+inline CandidateList& candidatesOf(Candidates& all, wheels::Group group) {
+    return all[static_cast<int>(group)];
+}
+inline const CandidateList& candidatesOf(const Candidates& all, wheels::Group group) {
+    return all[static_cast<int>(group)];
+}
+
+// What each wheel button holds after a load; index = button. An absent wheel has no list.
+struct PlacementState {
+    std::vector<std::optional<QStringList>> WheelFilters; // WheelFilters
+    std::vector<std::optional<QStringList>> WheelTypes;   // WheelTypes; a null QString is a Null type
+    QStringList WheelAvailableIds;                        // WheelAvailableIds; empty for an absent wheel
+    // What the program last read or wrote in each wheel's first eight rows, in stored order, so
+    // that a store can tell another program's change from its own.
+    std::vector<QStringList> knownRows;
+
+    void clear() {
+        WheelFilters.clear();
+        WheelTypes.clear();
+        WheelAvailableIds.clear();
+        knownRows.clear();
+    }
+};
+
+// The wheel and mode buttons as the loaders see them: the window copies its buttons in before a
+// load and shows what the load left.
+struct WheelButton {
+    bool enabled = false;
+    bool visible = true;
+    QString caption;
+};
+
+struct WheelBoard {
+    std::array<WheelButton, wheels::ButtonCount> buttons;
+    std::array<bool, 3> modeEnabled{{false, false, false}};
+};

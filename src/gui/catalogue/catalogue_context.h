@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/placement/placement_state.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+
+class NewFilters;
+class QWidget;
+
+// What the catalogue windows share with the main window while they are open.
+struct CatalogueContext {
+    QString databasePath;
+    int CatalogueMode = 0;
+    std::array<int, 4> SelectedWheel{{0, 5, 9, 0}};
+    bool serviceMode = false;
+    QStringList* RemovedFilters = nullptr;
+    Candidates* candidates = nullptr; // the main window's candidate lists
+    // The program's one new-filter window, loaded on first use.
+    std::function<NewFilters*()> newFiltersWindow;
+    // Shows the filter sheet import over the new-filter window.
+    std::function<void(NewFilters&)> openImportWindow;
+
+    int wheel() const { return CatalogueMode >= 0 && CatalogueMode < 3 ? SelectedWheel[CatalogueMode] : -1; }
+};

@@ -1,0 +1,334 @@
+#include "gui/catalogue/new_filters.h"
+
+// The entry form: its fields per type, Apply, Clear, the producer box, the Enter key, and what
+// the filter sheet import fills.
+
+#include "core/db/schema.h"
+#include "gui/dialogs.h"
+#include "gui/focus_button.h"
+#include "gui/tool_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using catalogue::FieldState;
+using catalogue::PendingFilterEntry;
+using Entry = PendingFilterEntry;
+
+namespace {
+
+struct ModeCaptions {
+    const char* description;
+    const char* list;
+};
+const std::array<ModeCaptions, 3> Captions{
+    {{"Emission Filter Description", "New Emission Filters"},
+     {"Filter Cubes Stand Description", "New Filter Cubes Stand"},
+     {"Beam Splitters Corvid Description", "New Beam Splitters Corvid"}}};
+
+} // namespace
+
+NewFilters::NewFilters(CatalogueContext context, QWidget* parent)
+    : QDialog(parent), m_context(std::move(context)) {
+    setObjectName(QStringLiteral("NewFilters"));
+    setWindowTitle(QStringLiteral("Add New Filter/Beam Splitter"));
+    buildUi();
+    load();
+}
+
+NewFilters::~NewFilters() {
+    tool::SaveWindowPosition(this);
+}
+
+QLineEdit* NewFilters::field(const QString& name) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->installEventFilter(this);
+    return edit;
+}
+
+QPushButton* NewFilters::button(const QString& name, const QString& caption, void (NewFilters::*handler)()) {
+    auto* cmd = new QPushButton(caption, this);
+    cmd->setObjectName(name);
+    dialogs::pressOnlyWhenFocused(cmd);
+    connect(cmd, &QPushButton::clicked, this, handler);
+    return cmd;
+}
+
+void NewFilters::buildUi() {
+    auto* top = new QVBoxLayout(this);
+    m_frame1 = new QGroupBox(QStringLiteral("Filter Description"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* grid = new QGridLayout(m_frame1);
+    m_filterName = field(QStringLiteral("FilterName"));
+    m_code = field(QStringLiteral("Code"));
+    m_summary = field(QStringLiteral("Summary"));
+    m_cmbType = new QComboBox(this);
+    m_cmbType->setObjectName(QStringLiteral("CmbType"));
+    connect(m_cmbType, &QComboBox::activated, this, &NewFilters::CmbType_Click);
+    m_lower = field(QStringLiteral("Lower"));
+    m_center = field(QStringLiteral("Center"));
+    m_upper = field(QStringLiteral("Upper"));
+    m_opaque = field(QStringLiteral("Opaque"));
+    m_cutOff = field(QStringLiteral("Cut_Off"));
+    m_producer = field(QStringLiteral("Producer"));
+    m_check1 = new QCheckBox(QStringLiteral("Non Veltrano"), this);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    connect(m_check1, &QCheckBox::toggled, this, &NewFilters::producerToggled);
+
+    const auto label = [this](const char* text, const char* name) {
+        auto* caption = new QLabel(QString::fromLatin1(text), this);
+        if (name)
+            caption->setObjectName(QString::fromLatin1(name));
+        return caption;
+    };
+    m_label14 = label("Type", "Label14");
+    m_label3 = label("Lower Wavelength", "Label3");
+    m_label4 = label("Center Wavelength", "Label4");
+    m_label5 = label("Upper Wavelength", "Label5");
+    m_label6 = label("Opaque for", "Label6");
+    m_label7 = label("Cut Off Wavelength", "Label7");
+    const std::vector<std::tuple<QLabel*, QWidget*, bool>> rows{
+        {label("Name", nullptr), m_filterName, false},
+        {label("Series Number", nullptr), m_code, false},
+        {label("Summary", nullptr), m_summary, false},
+        {m_label14, m_cmbType, false},
+        {m_label3, m_lower, true},
+        {m_label4, m_center, true},
+        {m_label5, m_upper, true},
+        {m_label6, m_opaque, true},
+        {m_label7, m_cutOff, true},
+        {label("Producer", nullptr), m_producer, false}};
+    int row = 0;
+    for (const auto& [caption, widget, nm] : rows) {
+        caption->setBuddy(widget);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(widget, row, 1);
+        if (nm)
+            grid->addWidget(new QLabel(QStringLiteral("nm"), this), row, 2);
+        ++row;
+    }
+    grid->addWidget(m_check1, row - 1, 2);
+    auto* formButtons = new QHBoxLayout;
+    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &NewFilters::applyClicked);
+    m_cmdReset = button(QStringLiteral("CmdReset"), QStringLiteral("Clear"), &NewFilters::clearForm);
+    m_cmdImport = button(QStringLiteral("CmdImport"), QStringLiteral("Import"), &NewFilters::importClicked);
+    for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport})
+        formButtons->addWidget(cmd);
+    grid->addLayout(formButtons, row, 0, 1, 3);
+    top->addWidget(m_frame1);
+
+    m_frame2 = new QGroupBox(QStringLiteral("New Filters"), this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    auto* listColumn = new QVBoxLayout(m_frame2);
+    m_lvObj = new QTreeWidget(this);
+    m_lvObj->setObjectName(QStringLiteral("LVObj"));
+    m_lvObj->setRootIsDecorated(false);
+    m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
+    m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
+    connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);
+    // Choosing an item with the keys loads it as a click does; focus alone selects nothing.
+    connect(m_lvObj, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (m_lvObj->currentItem() && m_lvObj->currentItem()->isSelected())
+            listClicked();
+    });
+    m_lvObj->installEventFilter(this);
+    listColumn->addWidget(m_lvObj);
+    m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilters::removeClicked);
+    m_cmdDel->setEnabled(false);
+    listColumn->addWidget(m_cmdDel, 0, Qt::AlignLeft);
+    top->addWidget(m_frame2, 1);
+    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &NewFilters::closeClicked);
+    top->addWidget(m_cmdClose, 0, Qt::AlignRight);
+}
+
+void NewFilters::load() {
+    tool::RestoreWindowPosition(this);
+    m_producer->setText(schema::DefaultProducer);
+    m_producer->setEnabled(false);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_opaque, m_cutOff, m_label3, m_label4,
+                                         m_label5, m_label6, m_label7, m_cmdReset})
+        widget->setEnabled(false);
+    m_lvObj->clear();
+    DbError error;
+    if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureCustomerAddedField(m_db, &error))
+        return;
+    const auto items = catalogue::customerAddedItems(m_db, &error);
+    if (!items)
+        return;
+    for (const catalogue::ListItem& item : *items)
+        new QTreeWidgetItem(m_lvObj, {item.name, item.summary});
+    m_pendingFilters.clear();
+    m_cmbType->clear();
+    const int mode = qBound(0, m_context.CatalogueMode, 2);
+    m_frame1->setTitle(QString::fromLatin1(Captions[mode].description));
+    m_frame2->setTitle(QString::fromLatin1(Captions[mode].list));
+    m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));
+    m_label14->setEnabled(m_cmbType->count() > 0);
+    m_cmbType->setEnabled(m_cmbType->count() > 0);
+    if (m_cmbType->count() > 0) {
+        m_cmbType->setCurrentIndex(0);
+        CmbType_Click();
+    }
+}
+
+void NewFilters::setValueFields(FieldState state, const std::vector<QLineEdit*>& fields,
+                                const std::vector<QLabel*>& labels) {
+    if (state == FieldState::Keep)
+        return;
+    const bool enable = state == FieldState::Enable;
+    for (QLineEdit* edit : fields) {
+        edit->setEnabled(enable);
+        if (state == FieldState::Clear)
+            edit->clear();
+    }
+    for (QLabel* caption : labels)
+        caption->setEnabled(enable);
+}
+
+void NewFilters::CmbType_Click() {
+    const catalogue::FieldSet set = catalogue::fieldSetOf(m_context.CatalogueMode, m_cmbType->currentText());
+    setValueFields(set.band, {m_lower, m_center, m_upper}, {m_label3, m_label4, m_label5});
+    setValueFields(set.cutOff, {m_cutOff}, {m_label7});
+    setValueFields(set.opaque, {m_opaque}, {m_label6});
+}
+
+catalogue::FilterForm NewFilters::form() const {
+    return {m_filterName->text(), m_code->text(),          m_summary->text(), m_lower->text(),
+            m_center->text(),     m_upper->text(),         m_opaque->text(),  m_cutOff->text(),
+            m_producer->text(),   m_cmbType->currentText()};
+}
+
+std::vector<catalogue::ListItem> NewFilters::listItems() const {
+    std::vector<catalogue::ListItem> items;
+    for (int i = 0; i < m_lvObj->topLevelItemCount(); ++i)
+        items.push_back({m_lvObj->topLevelItem(i)->text(0), m_lvObj->topLevelItem(i)->text(1)});
+    return items;
+}
+
+QString NewFilters::enteredName() const {
+    return m_filterName->text();
+}
+
+void NewFilters::applyClicked() {
+    m_cmdReset->setEnabled(true);
+    m_applyPressed = true;
+    const catalogue::FilterForm entered = form();
+    if (const auto message =
+            catalogue::ValidateNewFilter(m_db, entered, listItems(), m_pendingFilters, nullptr)) {
+        dialogs::message(*message);
+        return;
+    }
+    new QTreeWidgetItem(m_lvObj, {entered.name, entered.summary});
+    // A filter removed and entered again in the same run is no longer reported as removed.
+    if (m_context.RemovedFilters)
+        m_context.RemovedFilters->removeOne(entered.name);
+    m_pendingFilters.push_back(catalogue::buildPendingEntry(entered, m_context.SelectedWheel[1]));
+}
+
+void NewFilters::clearForm() {
+    m_check1->setChecked(false);
+    m_producer->setText(schema::DefaultProducer);
+    m_producer->setEnabled(false);
+    for (QLineEdit* edit : {m_code, m_filterName, m_summary, m_lower, m_center, m_upper, m_cutOff, m_opaque})
+        edit->clear();
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque, m_label3, m_label4,
+                                         m_label5, m_label6, m_label7, m_cmdReset})
+        widget->setEnabled(false);
+    m_filterName->setFocus();
+    CmbType_Click();
+}
+
+void NewFilters::producerToggled(bool checked) {
+    m_producer->setEnabled(checked);
+    m_producer->setText(checked ? QString() : schema::DefaultProducer);
+}
+
+void NewFilters::setText(Field field, const QString& text) {
+    const std::array<QLineEdit*, 9> fields{m_producer, m_filterName, m_code,   m_summary, m_lower,
+                                           m_center,   m_upper,      m_cutOff, m_opaque};
+    fields[static_cast<int>(field)]->setText(text);
+}
+
+void NewFilters::checkProducerBox() {
+    m_check1->setChecked(true);
+}
+
+QString NewFilters::selectType(const QString& type) {
+    tool::SelectComboText(m_cmbType, type);
+    return m_cmbType->currentText();
+}
+
+void NewFilters::resetEntryFields() {
+    m_producer->setText(schema::DefaultProducer);
+    m_producer->setEnabled(false);
+    {
+        const QSignalBlocker blocker(m_check1);
+        m_check1->setChecked(false);
+    }
+    for (QLineEdit* edit : {m_code, m_filterName, m_summary, m_lower, m_center, m_upper, m_cutOff, m_opaque})
+        edit->clear();
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque,
+                                                           m_label3, m_label4, m_label5, m_label6, m_label7})
+        widget->setEnabled(false);
+}
+
+bool NewFilters::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_lvObj) {
+        // Focus on the list makes its selected item the one to remove, without loading it.
+        if (event->type() == QEvent::FocusIn && m_lvObj->topLevelItemCount() > 0)
+            m_cmdDel->setEnabled(true);
+        return QDialog::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress && watched != m_opaque) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            enterPressed(static_cast<QLineEdit*>(watched));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void NewFilters::enterPressed(QLineEdit* edit) {
+    if (edit == m_lower || edit == m_center) {
+        (edit == m_lower ? m_center : m_upper)->setFocus();
+        return;
+    }
+    if (edit == m_upper || edit == m_cutOff) {
+        m_cmdApply->setFocus();
+        return;
+    }
+    if (edit != m_filterName && edit != m_code && edit != m_summary)
+        return;
+    if (edit->text().isEmpty()) {
+        if (m_filterName->text().isEmpty() && m_code->text().isEmpty() && m_summary->text().isEmpty())
+            m_cmdReset->setEnabled(false);
+        return;
+    }
+    m_cmdReset->setEnabled(true);
+    if (edit != m_summary) {
+        (edit == m_filterName ? m_code : m_summary)->setFocus();
+        return;
+    }
+    const QString type = m_cmbType->currentText();
+    using namespace schema::type;
+    if (type == BandPass)
+        m_lower->setFocus();
+    else if (type == LongPass || type == ShortPass || type == NotchSplitter)
+        m_cutOff->setFocus();
+    else if (type == MainSplitter || type == SecondarySplitter)
+        m_opaque->setFocus();
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/catalogue/new_filter.h"
+#include "gui/catalogue/catalogue_context.h"
+
+#include "core/db/database.h"
+#include "core/exchange/filter_sheet.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class SalesFilters;
+
+// Entry of new filters and beam splitters, and the list of customer-added filters. Hidden, not
+// destroyed, when closed, so that its state lasts for the run; the main window unloads it.
+class NewFilters : public QDialog, public FilterSheetTarget {
+    Q_OBJECT
+public:
+    explicit NewFilters(CatalogueContext context, QWidget* parent = nullptr);
+    ~NewFilters() override;
+
+    // Shows the window modally over the favourite window, whose lists it keeps up to date. The
+    // wheels chosen in the main window are taken as they are now; the type list stays as loaded.
+    void showFor(SalesFilters* favourites, const std::array<int, 4>& selectedWheel);
+    // Applies the field set of the selected type.
+    void CmbType_Click();
+    // Each time the window becomes active the pending entries are dropped.
+    void activate() { m_pendingFilters.clear(); }
+    QString enteredName() const;
+    // Resets the entry form as the Clear button does.
+    void clearForm();
+
+    const std::vector<catalogue::PendingFilterEntry>& PendingFilters() const { return m_pendingFilters; }
+
+    // What the filter sheet import fills.
+    void setText(Field field, const QString& text) override;
+    void checkProducerBox() override;
+    QString selectType(const QString& type) override;
+    void typeClick() override { CmbType_Click(); }
+    void resetEntryFields() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void buildUi();
+    QLineEdit* field(const QString& name);
+    QPushButton* button(const QString& name, const QString& caption, void (NewFilters::*handler)());
+    void load();
+    catalogue::FilterForm form() const;
+    std::vector<catalogue::ListItem> listItems() const;
+    void setValueFields(catalogue::FieldState state, const std::vector<QLineEdit*>& fields,
+                        const std::vector<QLabel*>& labels);
+    void applyClicked();
+    void producerToggled(bool checked);
+    void listClicked();
+    void loadIntoForm(const catalogue::PendingFilterEntry& entry, bool fromPending);
+    void removeClicked();
+    void importClicked();
+    void closeClicked();
+    void StorePendingFilters();
+    void enterPressed(QLineEdit* field);
+
+    CatalogueContext m_context;
+    Database m_db;
+    SalesFilters* m_favourites = nullptr;
+    std::vector<catalogue::PendingFilterEntry> m_pendingFilters;
+    bool m_applyPressed = false;
+
+    QGroupBox* m_frame1 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QLineEdit *m_filterName = nullptr, *m_code = nullptr, *m_summary = nullptr;
+    QLineEdit *m_lower = nullptr, *m_center = nullptr, *m_upper = nullptr, *m_opaque = nullptr,
+              *m_cutOff = nullptr;
+    QLineEdit* m_producer = nullptr;
+    QCheckBox* m_check1 = nullptr;
+    QComboBox* m_cmbType = nullptr;
+    QLabel *m_label3 = nullptr, *m_label4 = nullptr, *m_label5 = nullptr, *m_label6 = nullptr,
+           *m_label7 = nullptr;
+    QLabel* m_label14 = nullptr;
+    QPushButton *m_cmdApply = nullptr, *m_cmdReset = nullptr, *m_cmdImport = nullptr, *m_cmdDel = nullptr,
+                *m_cmdClose = nullptr;
+    QTreeWidget* m_lvObj = nullptr;
+};

@@ -1,0 +1,233 @@
+#include "gui/catalogue/sales_filters.h"
+
+#include "core/catalogue/catalogue_tables.h"
+#include "gui/catalogue/new_filters.h"
+
+#include "core/db/schema.h"
+#include "gui/dialogs.h"
+#include "gui/focus_button.h"
+#include "gui/tool_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
+    : QDialog(parent), m_context(std::move(context)) {
+    setObjectName(QStringLiteral("SalesFilters"));
+    setWindowTitle(QStringLiteral("Edit Filter/Beam Splitter List"));
+    buildUi();
+    load();
+}
+
+SalesFilters::~SalesFilters() = default;
+
+QPushButton* SalesFilters::button(const QString& name, const QString& caption,
+                                  void (SalesFilters::*handler)()) {
+    auto* cmd = new QPushButton(caption, this);
+    cmd->setObjectName(name);
+    dialogs::pressOnlyWhenFocused(cmd);
+    connect(cmd, &QPushButton::clicked, this, handler);
+    return cmd;
+}
+
+void SalesFilters::buildUi() {
+    auto* top = new QVBoxLayout(this);
+    m_salesList = new QListWidget(this);
+    m_salesList->setObjectName(QStringLiteral("SalesList"));
+    m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
+    // The arrow keys choose a favourite as a click does.
+    connect(m_salesList, &QListWidget::itemClicked, this, &SalesFilters::salesListClicked);
+    connect(m_salesList, &QListWidget::itemSelectionChanged, this, &SalesFilters::salesListClicked);
+    top->addWidget(m_salesList, 1);
+
+    auto* form = new QFormLayout;
+    m_potential = new QComboBox(this);
+    m_potential->setObjectName(QStringLiteral("Potential"));
+    m_obName = new QComboBox(this);
+    m_obName->setObjectName(QStringLiteral("ObName"));
+    for (QComboBox* combo : {m_potential, m_obName}) {
+        combo->setEnabled(false);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(24);
+    }
+    connect(m_potential, &QComboBox::activated, this, &SalesFilters::potentialClicked);
+    connect(m_obName, &QComboBox::activated, this, &SalesFilters::obNameClicked);
+    form->addRow(QStringLiteral("Filtername"), m_potential);
+    form->addRow(QStringLiteral("Summary"), m_obName);
+    top->addLayout(form);
+
+    auto* buttons = new QHBoxLayout;
+    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &SalesFilters::applyClicked);
+    m_cmdRemove = button(QStringLiteral("CmdRemove"), QStringLiteral("Remove"), &SalesFilters::removeClicked);
+    m_cmdRemove->setEnabled(false);
+    m_cmdAddNew =
+        button(QStringLiteral("CmdAddNew"), QStringLiteral("Add New"), &SalesFilters::addNewClicked);
+    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &SalesFilters::closeClicked);
+    for (QPushButton* cmd : {m_cmdApply, m_cmdRemove, m_cmdAddNew, m_cmdClose})
+        buttons->addWidget(cmd);
+    top->addLayout(buttons);
+}
+
+void SalesFilters::load() {
+    tool::RestoreWindowPosition(this);
+    m_salesList->clear();
+    DbError error;
+    if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureFavouriteTable(m_db, &error))
+        return;
+    catalogue::FavouriteWindowLists lists;
+    const bool read = catalogue::readFavouriteWindowLists(
+        m_db, catalogue::acceptedTypes(m_context.CatalogueMode, m_context.wheel()), &lists, &error);
+    m_salesList->addItems(lists.salesList);
+    if (!read)
+        return;
+    if (lists.catalogueEmpty) {
+        dialogs::message(QStringLiteral("No data in table 'Potential Filters'"));
+        m_db.close();
+        return;
+    }
+    m_potential->addItems(lists.names);
+    m_obName->addItems(lists.summaries);
+    m_typeList = lists.types;
+    m_potential->setEnabled(true);
+    m_obName->setEnabled(true);
+    m_potential->setCurrentIndex(0);
+    m_obName->setCurrentIndex(0);
+    obNameClicked();
+}
+
+void SalesFilters::showCatalogueChoice() {
+    m_cmdApply->setEnabled(true);
+    m_cmdRemove->setEnabled(false);
+    m_salesList->setCurrentRow(-1);
+    m_salesList->clearSelection();
+}
+
+void SalesFilters::potentialClicked() {
+    showCatalogueChoice();
+    m_obName->setCurrentIndex(m_potential->currentIndex());
+}
+
+void SalesFilters::obNameClicked() {
+    showCatalogueChoice();
+    m_potential->setCurrentIndex(m_obName->currentIndex());
+}
+
+const QListWidgetItem* SalesFilters::selectedFavourite() const {
+    const QListWidgetItem* item = m_salesList->currentItem();
+    // Focus alone makes an entry current without selecting it: that one is not chosen.
+    return item && item->isSelected() ? item : nullptr;
+}
+
+void SalesFilters::salesListClicked() {
+    const QListWidgetItem* item = selectedFavourite();
+    m_cmdRemove->setEnabled(item && item->text() != schema::NoFilter);
+}
+
+void SalesFilters::applyClicked() {
+    const QString name = m_potential->currentText();
+    if (!m_salesList->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
+        dialogs::message(QStringLiteral("Filter is always in favourite list !"));
+    } else {
+        DbError error;
+        const int position = m_potential->currentIndex();
+        if (!catalogue::addFavourite(m_db, name, m_typeList.value(position), &error)) {
+            dialogs::message(error.description);
+            return;
+        }
+        m_salesList->addItem(name);
+        const auto group = wheels::editedGroup(m_context.CatalogueMode, m_context.wheel());
+        if (!m_context.serviceMode && group && m_context.candidates)
+            candidatesOf(*m_context.candidates, *group).append(name, m_obName->currentText());
+    }
+    m_cmdApply->setEnabled(false);
+    m_cmdRemove->setEnabled(false);
+    m_salesList->setCurrentRow(-1);
+}
+
+void SalesFilters::removeClicked() {
+    const QListWidgetItem* item = selectedFavourite();
+    if (!item || item->text() == schema::NoFilter)
+        return;
+    const QString name = item->text();
+    bool found = false;
+    DbError error;
+    if (!catalogue::deleteFirstNamed(m_db, schema::table::FavouriteFilters, name, &found, &error)) {
+        dialogs::message(error.description);
+        return;
+    }
+    if (!m_context.serviceMode && m_context.RemovedFilters)
+        *m_context.RemovedFilters << name;
+    delete m_salesList->takeItem(m_salesList->currentRow());
+    m_cmdRemove->setEnabled(false);
+    if (m_potential->currentText() == name)
+        obNameClicked();
+}
+
+void SalesFilters::addNewClicked() {
+    NewFilters* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
+    if (!window)
+        return;
+    window->showFor(this, m_context.SelectedWheel);
+    dropRemovedFromCatalogueLists();
+    const QString entered = window->enteredName();
+    const auto favourites = m_salesList->findItems(entered, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const bool isFavourite = std::any_of(favourites.begin(), favourites.end(), [this](QListWidgetItem* item) {
+        return m_salesList->row(item) > 0;
+    });
+    if (!entered.isEmpty() && !isFavourite) {
+        tool::SelectComboText(m_potential, entered);
+        potentialClicked();
+    }
+}
+
+void SalesFilters::dropRemovedFromCatalogueLists() {
+    if (!m_context.RemovedFilters)
+        return;
+    for (const QString& name : std::as_const(*m_context.RemovedFilters)) {
+        for (int position = 1; position < m_potential->count(); ++position) {
+            if (m_potential->itemText(position) != name)
+                continue;
+            m_potential->removeItem(position);
+            m_obName->removeItem(position);
+            m_typeList.removeAt(position);
+            m_potential->setCurrentIndex(0);
+            m_obName->setCurrentIndex(0);
+            break;
+        }
+    }
+}
+
+void SalesFilters::appendCatalogueFilter(const QString& name, const QString& summary, const QString& type) {
+    m_potential->addItem(name);
+    m_obName->addItem(summary);
+    m_typeList << type;
+}
+
+void SalesFilters::removeFavourite(const QString& name) {
+    for (int row = m_salesList->count() - 1; row >= 1; --row)
+        if (m_salesList->item(row)->text() == name)
+            delete m_salesList->takeItem(row);
+}
+
+void SalesFilters::closeClicked() {
+    if (!m_closed) {
+        m_closed = true;
+        tool::SaveWindowPosition(this);
+    }
+    done(QDialog::Accepted);
+}
+
+void SalesFilters::reject() {
+    closeClicked();
+}
+
+void SalesFilters::closeEvent(QCloseEvent* event) {
+    closeClicked();
+    event->accept();
+}

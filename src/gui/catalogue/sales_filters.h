@@ -1,0 +1,59 @@
+#pragma once
+
+#include "gui/catalogue/catalogue_context.h"
+
+#include "core/db/database.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+// The favourite list of the filter group of the wheel last chosen in the catalogue mode: the
+// favourites, the catalogue filters that can be added, and the way to the new-filter window.
+class SalesFilters : public QDialog {
+    Q_OBJECT
+public:
+    explicit SalesFilters(CatalogueContext context, QWidget* parent = nullptr);
+    ~SalesFilters() override;
+
+    // Kept in step with the catalogue lists: position k of the names, summaries and types belong together.
+    void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
+    // Drops every favourite of that name, never the "None" placeholder at the head.
+    void removeFavourite(const QString& name);
+    const QStringList& TypeList() const { return m_typeList; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void buildUi();
+    void load();
+    QPushButton* button(const QString& name, const QString& caption, void (SalesFilters::*handler)());
+    void potentialClicked();
+    void obNameClicked();
+    const QListWidgetItem* selectedFavourite() const;
+    void salesListClicked();
+    void applyClicked();
+    void removeClicked();
+    void addNewClicked();
+    void closeClicked();
+    void showCatalogueChoice();
+    void dropRemovedFromCatalogueLists();
+
+    CatalogueContext m_context;
+    Database m_db;
+    QStringList m_typeList;
+    bool m_closed = false;
+
+    QListWidget* m_salesList = nullptr;
+    QComboBox* m_potential = nullptr;
+    QComboBox* m_obName = nullptr;
+    QPushButton* m_cmdApply = nullptr;
+    QPushButton* m_cmdRemove = nullptr;
+    QPushButton* m_cmdAddNew = nullptr;
+    QPushButton* m_cmdClose = nullptr;
+};

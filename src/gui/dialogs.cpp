@@ -1,0 +1,75 @@
+#include "gui/dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <cstdlib>
+
+namespace dialogs {
+
+namespace {
+MessageHandler messageHandler;
+OpenFileHandler openFileHandler;
+ModalHandler modalHandler;
+EndHandler endHandler;
+} // namespace
+
+QString appTitle() {
+    return QStringLiteral("Filter Control");
+}
+
+int message(const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
+    if (messageHandler)
+        return messageHandler(Message{text, title, buttons});
+    QMessageBox box(QMessageBox::NoIcon, title, text, buttons, QApplication::activeWindow());
+    // A question that may lose something is answered No by Enter.
+    if (buttons & QMessageBox::No)
+        box.setDefaultButton(QMessageBox::No);
+    return box.exec();
+}
+
+BusyCursor::BusyCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
+}
+
+QString openFileName(QWidget* parent, const QString& startPath, const QString& filter) {
+    if (openFileHandler)
+        return openFileHandler(startPath, filter);
+    return QFileDialog::getOpenFileName(parent, appTitle(), startPath, filter);
+}
+
+int execModal(QDialog* dialog) {
+    if (modalHandler)
+        return modalHandler(dialog);
+    return dialog->exec();
+}
+
+void endProgram(int exitCode) {
+    if (endHandler) {
+        endHandler(exitCode);
+        return;
+    }
+    // Settings are written as each value is set, so nothing is lost by leaving at once.
+    std::exit(exitCode);
+}
+
+void setMessageHandler(MessageHandler handler) {
+    messageHandler = std::move(handler);
+}
+void setOpenFileHandler(OpenFileHandler handler) {
+    openFileHandler = std::move(handler);
+}
+void setModalHandler(ModalHandler handler) {
+    modalHandler = std::move(handler);
+}
+void setEndHandler(EndHandler handler) {
+    endHandler = std::move(handler);
+}
+
+} // namespace dialogs

@@ -1,0 +1,207 @@
+#include "gui/exchange/form_excel.h"
+
+#include "gui/dialogs.h"
+#include "gui/exchange/workbook_choice.h"
+#include "gui/focus_button.h"
+#include "gui/tool_window.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QString BrowseValue = QStringLiteral("Browse");
+
+QString indexed(const char* name, int index) {
+    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
+}
+} // namespace
+
+FormExcel::FormExcel(Database& configDb, QWidget* parent) : QDialog(parent), m_configDb(configDb) {
+    setObjectName(QStringLiteral("FormExcel"));
+    setWindowTitle(QStringLiteral("Other Filter Configurations"));
+    buildUi();
+    load();
+}
+
+FormExcel::~FormExcel() = default;
+
+void FormExcel::buildUi() {
+    auto* top = new QGridLayout(this);
+    m_excelFile = new QLineEdit(this);
+    m_excelFile->setObjectName(QStringLiteral("ExcelFile"));
+    m_excelFile->setReadOnly(true);
+    m_excelFile->setMinimumWidth(320);
+    auto* browse = new QPushButton(QStringLiteral("Browse"), this);
+    browse->setObjectName(QStringLiteral("Browse"));
+    connect(browse, &QPushButton::clicked, this, &FormExcel::browseClicked);
+    m_cmbPaket = new QComboBox(this);
+    m_cmbPaket->setObjectName(QStringLiteral("CmbPaket"));
+    m_cmbPaket->setAccessibleName(QStringLiteral("Package"));
+    connect(m_cmbPaket, &QComboBox::activated, this, &FormExcel::packageChosen);
+    m_idAvailable = new QComboBox(this);
+    m_idAvailable->setObjectName(QStringLiteral("IDAvailable"));
+    m_idAvailable->setAccessibleName(QStringLiteral("Wheel"));
+    connect(m_idAvailable, &QComboBox::activated, this, &FormExcel::wheelChosen);
+    for (QComboBox* combo : {m_cmbPaket, m_idAvailable})
+        combo->setEnabled(false);
+    top->addWidget(m_excelFile, 0, 0, 1, 2);
+    top->addWidget(browse, 0, 2);
+    top->addWidget(new QLabel(QStringLiteral("Package"), this), 1, 0);
+    top->addWidget(m_cmbPaket, 1, 1, 1, 2);
+    top->addWidget(new QLabel(QStringLiteral("Wheel"), this), 2, 0);
+    top->addWidget(m_idAvailable, 2, 1, 1, 2);
+
+    m_modeFrame = new QGroupBox(this);
+    m_modeFrame->setObjectName(QStringLiteral("ModeFrame"));
+    auto* positions = new QGridLayout(m_modeFrame);
+    for (int p = 0; p < 8; ++p) {
+        auto* frame = new QFrame(m_modeFrame);
+        frame->setObjectName(indexed("FrmObjective", p));
+        auto* row = new QHBoxLayout(frame);
+        row->setContentsMargins(2, 1, 2, 1);
+        auto* position = new QLabel(QString::number(p + 1), frame);
+        position->setObjectName(indexed("LbPosition", p));
+        m_filterName[p] = new QLabel(frame);
+        m_filterName[p]->setObjectName(indexed("FilterName", p));
+        m_idPotential[p] = new QLabel(frame);
+        m_idPotential[p]->setObjectName(indexed("IDPotential", p));
+        row->addWidget(position);
+        row->addWidget(m_filterName[p], 3);
+        row->addWidget(m_idPotential[p], 2);
+        positions->addWidget(frame, p, 0);
+    }
+    top->addWidget(m_modeFrame, 3, 0, 1, 3);
+    m_lStore = new QLabel(QStringLiteral("unstored"), this);
+    m_lStore->setObjectName(QStringLiteral("LStore"));
+    m_cmdStore = new QPushButton(QStringLiteral("Store"), this);
+    m_cmdStore->setObjectName(QStringLiteral("CmdStore"));
+    connect(m_cmdStore, &QPushButton::clicked, this, &FormExcel::storeClicked);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("CmdClose"));
+    connect(close, &QPushButton::clicked, this, &FormExcel::closeClicked);
+    for (QPushButton* button : {browse, m_cmdStore, close})
+        dialogs::pressOnlyWhenFocused(button);
+    top->addWidget(m_lStore, 4, 0);
+    top->addWidget(m_cmdStore, 4, 1);
+    top->addWidget(close, 4, 2);
+}
+
+void FormExcel::load() {
+    tool::RestoreWindowPosition(this);
+    const QString remembered = rememberedWorkbook(BrowseValue);
+    if (remembered.isEmpty())
+        return;
+    m_excelFile->setText(remembered);
+    openPackages();
+}
+
+void FormExcel::browseClicked() {
+    const QString chosen = chooseWorkbook(this, m_excelFile->text(), BrowseValue);
+    if (chosen.isEmpty())
+        return;
+    m_excelFile->setText(chosen);
+    openPackages();
+}
+
+void FormExcel::openPackages() {
+    // A remembered workbook that has gone away is simply not opened.
+    if (!QFileInfo::exists(m_excelFile->text()))
+        return;
+    QString error;
+    {
+        dialogs::BusyCursor busy; // an .xls is read by a helper process
+        m_workbook = openWorkbook(m_excelFile->text(), &error);
+    }
+    if (!m_workbook) {
+        dialogs::message(error);
+        dialogs::endProgram(1);
+        return;
+    }
+    m_packageStoredFlags.clear();
+    m_cmbPaket->clear();
+    for (int sheet = 1; sheet <= m_workbook->sheetCount(); ++sheet) {
+        m_cmbPaket->addItem(m_workbook->sheetName(sheet));
+        m_packageStoredFlags.push_back({});
+    }
+    m_cmbPaket->setEnabled(true);
+    m_cmbPaket->setCurrentIndex(0);
+    packageChosen(0);
+}
+
+void FormExcel::packageChosen(int index) {
+    if (!m_workbook || index < 0)
+        return;
+    m_package = readPackage(*m_workbook, index + 1);
+    m_idAvailable->clear();
+    m_idAvailable->addItems(m_package.wheelIds);
+    m_idAvailable->setEnabled(true);
+    m_idAvailable->setCurrentIndex(0);
+    wheelChosen(0);
+}
+
+void FormExcel::wheelChosen(int index) {
+    const int package = m_cmbPaket->currentIndex();
+    if (!m_workbook || index < 0 || package < 0)
+        return;
+    const bool stored = m_packageStoredFlags[package][index];
+    m_lStore->setText(stored ? QStringLiteral("stored") : QStringLiteral("unstored"));
+    m_cmdStore->setEnabled(!stored);
+    m_lStore->setVisible(false);
+    m_cmdStore->setVisible(false);
+    m_wheel = readPackageWheel(*m_workbook, package + 1, m_package, index);
+    const QStringList codes = codeNumbers(m_configDb, m_wheel.filters);
+    for (int p = 0; p < 8; ++p) {
+        const bool filled = !m_wheel.filters[p].isEmpty();
+        m_filterName[p]->setText(m_wheel.filters[p]);
+        m_filterName[p]->setVisible(filled);
+        m_idPotential[p]->setVisible(filled);
+        m_idPotential[p]->setText(codes[p]);
+        if (filled) {
+            m_lStore->setVisible(true);
+            m_cmdStore->setVisible(true);
+        }
+    }
+    m_modeFrame->setTitle(m_wheel.upper ? QStringLiteral("Beam Splitters Corvid")
+                                        : QStringLiteral("Emission Filters"));
+}
+
+void FormExcel::storeClicked() {
+    const int package = m_cmbPaket->currentIndex();
+    const int wheel = m_idAvailable->currentIndex();
+    if (package < 0 || wheel < 0)
+        return;
+    const QString set = m_idAvailable->currentText();
+    StoreResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = storePackageWheel(m_configDb, set, m_wheel.filters);
+    }
+    if (result.outcome == StoreResult::Outcome::NoRows) {
+        dialogs::message(noRowsMessage(set));
+        return;
+    }
+    if (result.outcome == StoreResult::Outcome::Failed) {
+        dialogs::message(result.error.description);
+        return;
+    }
+    m_lStore->setText(QStringLiteral("stored"));
+    m_packageStoredFlags[package][wheel] = true;
+    m_cmdStore->setEnabled(false);
+}
+
+void FormExcel::closeClicked() {
+    m_workbook.reset();
+    tool::SaveWindowPosition(this);
+    done(QDialog::Accepted);
+}
+
+void FormExcel::reject() {
+    closeClicked();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/exchange/package.h"
+#include "core/exchange/workbook.h"
+
+#include <QDialog>
+#include <array>
+#include <memory>
+#include <vector>
+
+class Database;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Applies prepared configurations (packages) from a configuration workbook, wheel by wheel.
+class FormExcel : public QDialog {
+    Q_OBJECT
+public:
+    explicit FormExcel(Database& configDb, QWidget* parent = nullptr);
+    ~FormExcel() override;
+
+protected:
+    void reject() override;
+
+private:
+    void buildUi();
+    void load();
+    void browseClicked();
+    void openPackages();
+    void packageChosen(int index);
+    void wheelChosen(int index);
+    void storeClicked();
+    void closeClicked();
+
+    Database& m_configDb;
+    std::unique_ptr<Workbook> m_workbook;
+    std::vector<std::array<bool, 13>> m_packageStoredFlags;
+    Package m_package;
+    PackageWheel m_wheel;
+
+    QLineEdit* m_excelFile = nullptr;
+    QComboBox* m_cmbPaket = nullptr;
+    QComboBox* m_idAvailable = nullptr;
+    QGroupBox* m_modeFrame = nullptr;
+    std::array<QLabel*, 8> m_filterName{};
+    std::array<QLabel*, 8> m_idPotential{};
+    QLabel* m_lStore = nullptr;
+    QPushButton* m_cmdStore = nullptr;
+};

@@ -1,0 +1,117 @@
+#include "gui/exchange/import_filter.h"
+
+#include "gui/dialogs.h"
+#include "gui/exchange/workbook_choice.h"
+#include "gui/focus_button.h"
+#include "gui/tool_window.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QString BrowseImportValue = QStringLiteral("BrowseImport");
+} // namespace
+
+ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog(parent), m_target(target) {
+    setObjectName(QStringLiteral("ImportFilter"));
+    setWindowTitle(QStringLiteral("Import new filter"));
+    auto* grid = new QGridLayout(this);
+    m_importFile = new QLineEdit(this);
+    m_importFile->setObjectName(QStringLiteral("ImportFile"));
+    m_importFile->setReadOnly(true);
+    m_importFile->setMinimumWidth(320);
+    auto* browse = new QPushButton(QStringLiteral("Browse"), this);
+    browse->setObjectName(QStringLiteral("Browse"));
+    connect(browse, &QPushButton::clicked, this, &ImportFilter::browseClicked);
+    m_cmbFilter = new QComboBox(this);
+    m_cmbFilter->setObjectName(QStringLiteral("CmbFilter"));
+    m_cmbFilter->setEnabled(false);
+    connect(m_cmbFilter, &QComboBox::activated, this, &ImportFilter::sheetChosen);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("CmdClose"));
+    connect(close, &QPushButton::clicked, this, &ImportFilter::closeClicked);
+    for (QPushButton* button : {browse, close})
+        dialogs::pressOnlyWhenFocused(button);
+    grid->addWidget(new QLabel(QStringLiteral("Filter data sheet workbook"), this), 0, 0, 1, 2);
+    grid->addWidget(m_importFile, 1, 0);
+    grid->addWidget(browse, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Filter sheet"), this), 2, 0, 1, 2);
+    grid->addWidget(m_cmbFilter, 3, 0, 1, 2);
+    grid->addWidget(close, 4, 1);
+    load();
+}
+
+ImportFilter::~ImportFilter() = default;
+
+void ImportFilter::load() {
+    tool::RestoreWindowPosition(this);
+    const QString remembered = rememberedWorkbook(BrowseImportValue);
+    if (remembered.isEmpty())
+        return;
+    m_importFile->setText(remembered);
+    listSheets();
+}
+
+void ImportFilter::browseClicked() {
+    const QString chosen = chooseWorkbook(this, m_importFile->text(), BrowseImportValue);
+    if (chosen.isEmpty())
+        return;
+    m_importFile->setText(chosen);
+    listSheets();
+}
+
+void ImportFilter::dropWorkbook() {
+    m_workbook.reset();
+    m_cmbFilter->clear();
+    m_cmbFilter->setEnabled(false);
+}
+
+void ImportFilter::listSheets() {
+    QString error;
+    std::unique_ptr<Workbook> workbook;
+    {
+        dialogs::BusyCursor busy; // an .xls is read by a helper process
+        workbook = openWorkbook(m_importFile->text(), &error);
+    }
+    if (!workbook) {
+        dropWorkbook();
+        dialogs::message(error);
+        return;
+    }
+    m_workbook = std::move(workbook);
+    m_cmbFilter->clear();
+    for (int sheet = 1; sheet <= m_workbook->sheetCount(); ++sheet)
+        m_cmbFilter->addItem(m_workbook->sheetName(sheet));
+    m_cmbFilter->setEnabled(true);
+    m_cmbFilter->setCurrentIndex(0);
+    sheetChosen(0);
+}
+
+void ImportFilter::sheetChosen(int index) {
+    if (!m_workbook || index < 0)
+        return;
+    if (!m_workbook->hasCells(index + 1)) {
+        const QString message =
+            QStringLiteral("The sheet '%1' of '%2' has no cells (a chart?); choose another workbook.")
+                .arg(m_workbook->sheetName(index + 1), QDir::toNativeSeparators(m_importFile->text()));
+        dropWorkbook();
+        dialogs::message(message);
+        return;
+    }
+    importFilterSheet(*m_workbook, index + 1, m_target,
+                      [](const QString& message) { dialogs::message(message); });
+}
+
+void ImportFilter::closeClicked() {
+    m_workbook.reset();
+    tool::SaveWindowPosition(this);
+    done(QDialog::Accepted);
+}
+
+void ImportFilter::reject() {
+    closeClicked();
+}

@@ -1,0 +1,253 @@
+#include "gui/filter_control_form.h"
+
+#include "core/settings/tool.h"
+#include "gui/dialogs.h"
+#include "gui/tool_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStringListModel>
+#include <QVBoxLayout>
+
+namespace {
+
+struct DesignButton {
+    int index;
+    const char* caption;
+};
+
+const std::array<std::vector<DesignButton>, 3> WheelButtonsOfMode{{
+    {{0, "1"}, {1, "2"}, {2, "3"}, {3, "4"}, {4, "M"}, {15, "FCS_1"}, {16, "FCS_2"}, {17, "FCS_M"}},
+    {{5, "1"}, {6, "2"}, {7, "3"}, {8, "4"}},
+    {{9, "HFT"}, {10, "NFT1"}, {11, "NFT2"}, {12, "NFT3"}, {13, "MBS"}, {14, "DBS"}},
+}};
+
+const std::array<const char*, 3> ModeCaptions{
+    {"Emission Filters", "Filter Cubes Stand", "Beam Splitters Corvid"}};
+
+// The design size of the window in twips; it shows exactly one mode frame.
+constexpr int DesignWidthTwips = 7240;
+constexpr int DesignHeightTwips = 10305;
+
+QString indexed(const char* name, int index) {
+    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
+}
+
+} // namespace
+
+FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FilterControlForm"));
+    setWindowTitle(QStringLiteral("Emission Filter & Beam Splitter Control"));
+    for (int group = 0; group < wheels::GroupCount; ++group) {
+        m_idModels[group] = new QStringListModel(this);
+        m_codeModels[group] = new QStringListModel(this);
+    }
+    buildUi();
+}
+
+FilterControlForm::~FilterControlForm() = default;
+
+void FilterControlForm::buildUi() {
+    auto* top = new QVBoxLayout(this);
+
+    auto* databaseRow = new QHBoxLayout;
+    auto* databaseCaption = new QLabel(QStringLiteral("System Database"), this);
+    m_database = new QLabel(QStringLiteral("System_Configurations.sqlite"), this);
+    m_database->setObjectName(QStringLiteral("Database"));
+    m_database->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_database->setFrameShape(QFrame::StyledPanel);
+    m_database->setMinimumWidth(200);
+    m_database->setAccessibleName(QStringLiteral("System database path"));
+    m_browse = new QPushButton(QStringLiteral("Browse"), this);
+    m_browse->setObjectName(QStringLiteral("Browse"));
+    connect(m_browse, &QPushButton::clicked, this, &FilterControlForm::browseClicked);
+    databaseRow->addWidget(databaseCaption);
+    databaseRow->addWidget(m_database, 1);
+    databaseRow->addWidget(m_browse);
+    top->addLayout(databaseRow);
+
+    m_stativ = new QLabel(this);
+    m_stativ->setObjectName(QStringLiteral("Stativ"));
+    m_stativ->setAccessibleName(QStringLiteral("Microscope stand"));
+    top->addWidget(m_stativ);
+
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setFrameShape(QFrame::StyledPanel);
+    // The theme's tooltip colours: set apart from the window, readable in every palette.
+    m_statusLine->setStyleSheet(QStringLiteral("QLabel#StatusLine { background: palette(tool-tip-base); "
+                                               "color: palette(tool-tip-text); padding: 4px; }"));
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusLine->setAccessibleDescription(QStringLiteral("Database status"));
+    m_statusLine->setVisible(false);
+    top->addWidget(m_statusLine);
+
+    auto* modeRow = new QHBoxLayout;
+    for (int mode = 0; mode < ModeCount; ++mode) {
+        m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), this);
+        m_rbMode[mode]->setObjectName(indexed("RbMode", mode));
+        connect(m_rbMode[mode], &QRadioButton::clicked, this, [this, mode] { switchMode(mode); });
+        modeRow->addWidget(m_rbMode[mode]);
+    }
+    modeRow->addStretch();
+    top->addLayout(modeRow);
+
+    // The three frames share one place; only the current mode's is visible.
+    auto* frames = new QGridLayout;
+    for (int mode = 0; mode < ModeCount; ++mode)
+        frames->addWidget(buildModeFrame(mode), 0, 0);
+    top->addLayout(frames, 1);
+
+    auto* bottom = new QHBoxLayout;
+    m_cmdFile = new QPushButton(QStringLiteral("ExcelFile"), this);
+    m_cmdFile->setObjectName(QStringLiteral("CmdFile"));
+    m_cmdFile->setVisible(false);
+    m_cmdFile->setEnabled(false);
+    connect(m_cmdFile, &QPushButton::clicked, this, &FilterControlForm::excelFileClicked);
+    m_cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
+    connect(m_cmdClose, &QPushButton::clicked, this, &FilterControlForm::closeProgram);
+    bottom->addWidget(m_cmdFile);
+    bottom->addStretch();
+    bottom->addWidget(m_cmdClose);
+    top->addLayout(bottom);
+}
+
+QGroupBox* FilterControlForm::buildModeFrame(int mode) {
+    auto* frame = new QGroupBox(QString::fromLatin1(ModeCaptions[mode]), this);
+    frame->setObjectName(indexed("ModeFrame", mode));
+    frame->setVisible(mode == 0);
+    auto* grid = new QGridLayout(frame);
+
+    int row = 0;
+    if (mode != 1) {
+        const int configIndex = mode == 0 ? 0 : 1;
+        auto* config = new QLabel(frame);
+        config->setObjectName(indexed("Config", configIndex));
+        config->setAccessibleName(QStringLiteral("System configuration"));
+        config->setVisible(configIndex != 0);
+        m_config[configIndex] = config;
+        grid->addWidget(config, row++, 0, 1, 2);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Filter-Wheel No."), frame), row, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Position"), frame), row, 1);
+    ++row;
+
+    auto* wheels = new QWidget(frame); // radio-like buttons are exclusive within this container
+    auto* wheelColumn = new QVBoxLayout(wheels);
+    wheelColumn->setContentsMargins(0, 0, 0, 0);
+    for (const DesignButton& wheel : WheelButtonsOfMode[mode]) {
+        auto* button = new QPushButton(QString::fromLatin1(wheel.caption), wheels);
+        button->setObjectName(indexed("CmdNr", wheel.index));
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+        button->setEnabled(false);
+        // The changers beyond the first and the FCS wheels appear only when a loader finds them.
+        button->setVisible(wheel.index < 10);
+        connect(button, &QPushButton::clicked, this, [this, index = wheel.index] { showWheel(index); });
+        m_cmdNr[wheel.index] = button;
+        wheelColumn->addWidget(button);
+    }
+    wheelColumn->addStretch();
+    grid->addWidget(wheels, row, 0);
+
+    auto* positions = new QVBoxLayout;
+    for (int p = 0; p < 8; ++p)
+        positions->addWidget(buildPositionFrame(8 * mode + p));
+    positions->addStretch();
+    grid->addLayout(positions, row, 1);
+    grid->setColumnStretch(1, 1);
+    ++row;
+
+    auto* buttons = new QHBoxLayout;
+    m_cmdStore[mode] = new QPushButton(QStringLiteral("Store"), frame);
+    m_cmdStore[mode]->setObjectName(indexed("CmdStore", mode));
+    // Mode 0's buttons wait for a load; the others are usable from the start.
+    m_cmdStore[mode]->setEnabled(mode != 0);
+    connect(m_cmdStore[mode], &QPushButton::clicked, this, [this, mode] { storeClicked(mode); });
+    m_cmdEdit[mode] = new QPushButton(QStringLiteral("Edit Filter List"), frame);
+    m_cmdEdit[mode]->setObjectName(indexed("CmdEdit", mode));
+    m_cmdEdit[mode]->setEnabled(mode != 0);
+    connect(m_cmdEdit[mode], &QPushButton::clicked, this, [this, mode] { editClicked(mode); });
+    buttons->addWidget(m_cmdStore[mode]);
+    buttons->addStretch();
+    buttons->addWidget(m_cmdEdit[mode]);
+    grid->addLayout(buttons, row, 0, 1, 2);
+
+    m_modeFrame[mode] = frame;
+    return frame;
+}
+
+QWidget* FilterControlForm::buildPositionFrame(int frame) {
+    const QString position = QString::number(frame % 8 + 1);
+    auto* box = new QFrame(this);
+    box->setObjectName(indexed("FrmObjective", frame));
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setVisible(false);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(4, 2, 4, 2);
+
+    m_lbPosition[frame] = new QLabel(position, box);
+    m_lbPosition[frame]->setObjectName(indexed("LbPosition", frame));
+    m_lbPosition[frame]->setMinimumWidth(16);
+    m_cmbFilter[frame] = new QComboBox(box);
+    m_cmbFilter[frame]->setObjectName(indexed("CmbFilter", frame));
+    m_cmbFilter[frame]->setAccessibleName(QStringLiteral("Position %1 filter").arg(position));
+    m_cmbFilter[frame]->setEnabled(false);
+    m_cmbIdPotential[frame] = new QComboBox(box);
+    m_cmbIdPotential[frame]->setObjectName(indexed("CmbIDPotential", frame));
+    m_cmbIdPotential[frame]->setAccessibleName(QStringLiteral("Position %1 code number").arg(position));
+    m_cmbIdPotential[frame]->setEnabled(false);
+    for (QComboBox* combo : {m_cmbFilter[frame], m_cmbIdPotential[frame]}) {
+        // Sizing to the contents would measure every candidate of a large catalogue.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(12);
+    }
+    // The two lists of a position always show the same candidate.
+    connect(m_cmbFilter[frame], &QComboBox::activated, this,
+            [this, frame] { mirrorSelection(m_cmbFilter[frame], m_cmbIdPotential[frame]); });
+    connect(m_cmbIdPotential[frame], &QComboBox::activated, this,
+            [this, frame] { mirrorSelection(m_cmbIdPotential[frame], m_cmbFilter[frame]); });
+
+    row->addWidget(m_lbPosition[frame]);
+    row->addWidget(m_cmbFilter[frame], 3);
+    row->addWidget(m_cmbIdPotential[frame], 2);
+    m_frmObjective[frame] = box;
+    return box;
+}
+
+void FilterControlForm::setDesignSize() {
+    const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
+    const QSize design(qRound(DesignWidthTwips * dpi / tool::TwipsPerInch),
+                       qRound(DesignHeightTwips * dpi / tool::TwipsPerInch));
+    resize(design.expandedTo(minimumSizeHint()));
+}
+
+void FilterControlForm::closeProgram() {
+    m_configDb.close();
+    tool::SaveWindowPosition(this);
+    dialogs::endProgram(0);
+}
+
+void FilterControlForm::closeEvent(QCloseEvent* event) {
+    tool::SaveWindowPosition(this);
+    event->accept();
+    dialogs::endProgram(0);
+}
+
+void FilterControlForm::bringToFront() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}

@@ -1,0 +1,272 @@
+#include "gui/filter_control_form.h"
+
+#include "core/db/schema.h"
+#include "core/exchange/store.h"
+#include "core/placement/loader.h"
+#include "gui/catalogue/new_filters.h"
+#include "gui/catalogue/sales_filters.h"
+#include "gui/dialogs.h"
+#include "gui/exchange/form_excel.h"
+#include "gui/exchange/import_filter.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringListModel>
+
+// The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
+// the mode switch and the main window's reaction to the catalogue windows.
+
+WheelBoard FilterControlForm::readBoard() const {
+    WheelBoard board;
+    for (int wheel = 0; wheel < WheelCount; ++wheel)
+        board.buttons[wheel] = {m_cmdNr[wheel]->isEnabled(), !m_cmdNr[wheel]->isHidden(),
+                                m_cmdNr[wheel]->text()};
+    for (int mode = 0; mode < ModeCount; ++mode)
+        board.modeEnabled[mode] = m_rbMode[mode]->isEnabled();
+    return board;
+}
+
+void FilterControlForm::applyBoard(const WheelBoard& board) {
+    for (int wheel = 0; wheel < WheelCount; ++wheel) {
+        m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
+        m_cmdNr[wheel]->setVisible(board.buttons[wheel].visible);
+        m_cmdNr[wheel]->setText(board.buttons[wheel].caption);
+    }
+    for (int mode = 0; mode < ModeCount; ++mode)
+        m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
+}
+
+void FilterControlForm::endOnFatalData(const QString& message) {
+    dialogs::message(message);
+    m_configDb.close();
+    dialogs::endProgram(1);
+}
+
+void FilterControlForm::runLoader(LoadFunction load) {
+    WheelBoard board = readBoard();
+    const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
+    LoadResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = load(m_configDb, options, board, m_placement, m_candidates);
+    }
+    applyBoard(board);
+    m_loadComplete = result.outcome == LoadResult::Outcome::Complete;
+    m_loadProblem.clear();
+    m_storeNote.clear();
+    if (result.outcome == LoadResult::Outcome::Stopped)
+        m_loadProblem =
+            QStringLiteral("The installation was not loaded completely, so nothing can be stored: ") +
+            result.error.description;
+    DbError writable;
+    if (m_loadComplete && !m_configDb.checkWritable(schema::table::FilterPlacement, &writable) &&
+        writable.code == dberr::ReadOnly)
+        m_loadProblem = writable.description;
+    updateStatusLine();
+    if (result.outcome == LoadResult::Outcome::Fatal)
+        endOnFatalData(result.message);
+    else if (result.outcome == LoadResult::Outcome::Complete)
+        showWheel(m_selectedWheel[0]);
+}
+
+void FilterControlForm::InitAllFilters() {
+    runLoader(loadAllWheels);
+}
+
+void FilterControlForm::InitFCSFilters() {
+    runLoader(loadFcsWheels);
+}
+
+QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
+    if (wheel < 0 || wheel >= int(m_placement.WheelFilters.size()) || !m_placement.WheelFilters[wheel])
+        return {};
+    return *m_placement.WheelFilters[wheel];
+}
+
+void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
+    const CandidateList& candidates = candidatesOf(m_candidates, group);
+    const int index = static_cast<int>(group);
+    m_idModels[index]->setStringList(candidates.CandidateIds);
+    QStringList codes = candidates.CandidateCodes;
+    // Lists appended to during a run, or codes whose lookup stopped early, may be shorter.
+    while (codes.size() < candidates.CandidateIds.size())
+        codes << QString();
+    m_codeModels[index]->setStringList(codes);
+    for (int frame = 8 * mode; frame < 8 * mode + 8; ++frame) {
+        m_frmObjective[frame]->setVisible(false);
+        if (m_cmbFilter[frame]->model() != m_idModels[index])
+            m_cmbFilter[frame]->setModel(m_idModels[index]);
+        if (m_cmbIdPotential[frame]->model() != m_codeModels[index])
+            m_cmbIdPotential[frame]->setModel(m_codeModels[index]);
+    }
+}
+
+void FilterControlForm::showWheel(int wheel) {
+    if (wheel < 0 || wheel >= WheelCount)
+        return;
+    const int mode = wheels::modeOfWheel(wheel);
+    const wheels::Group group = wheels::groupOfWheel(wheel);
+    showGroupInRow(mode, group);
+    const QStringList& candidates = candidatesOf(m_candidates, group).CandidateIds;
+    const QStringList placed = wheelFiltersOf(wheel);
+    for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
+        const int frame = 8 * mode + p;
+        // The first entry stands in for a placed filter that is not a candidate.
+        const int index = candidates.isEmpty() ? -1 : qMax(0, candidates.indexOf(placed[p]));
+        m_cmbFilter[frame]->setCurrentIndex(index);
+        m_cmbIdPotential[frame]->setCurrentIndex(index);
+        m_frmObjective[frame]->setVisible(true);
+        m_cmbFilter[frame]->setEnabled(true);
+        m_cmbIdPotential[frame]->setEnabled(true);
+        m_selectedWheel[mode] = wheel;
+    }
+    // The shown wheel is the one Store writes, also when the display was not started by a click.
+    if (!placed.isEmpty())
+        m_cmdNr[wheel]->setChecked(true);
+}
+
+void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
+    to->setCurrentIndex(from->currentIndex());
+}
+
+void FilterControlForm::storeClicked(int mode) {
+    for (int wheel : wheels::wheelsOfMode(mode)) {
+        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_placement.WheelFilters.size()) ||
+            !m_placement.WheelFilters[wheel])
+            continue;
+        if (!m_loadComplete) {
+            dialogs::message(
+                QStringLiteral("Nothing was stored: the installation was not loaded completely.\n\n") +
+                m_loadProblem);
+            continue;
+        }
+        QStringList texts = *m_placement.WheelFilters[wheel];
+        for (int p = 0; p < texts.size(); ++p)
+            texts[p] = m_cmbFilter[8 * mode + p]->currentText();
+        storeWheel(wheel, texts);
+    }
+}
+
+void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
+    const QString& set = m_placement.WheelAvailableIds.at(wheel);
+    WheelStorePlan plan;
+    DbError error;
+    bool planned = false;
+    {
+        dialogs::BusyCursor busy;
+        planned = planWheelStore(m_configDb, set, texts, &m_placement.knownRows[wheel], &plan, &error);
+    }
+    if (!planned) {
+        dialogs::message(error.description);
+        return;
+    }
+    const QString question = plan.changedQuestion();
+    if (!question.isEmpty() && dialogs::message(question, dialogs::appTitle(),
+                                                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    StoreResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = executeStorePlan(m_configDb, plan);
+    }
+    switch (result.outcome) {
+    case StoreResult::Outcome::NoRows:
+        dialogs::message(noRowsMessage(set));
+        return;
+    case StoreResult::Outcome::Failed:
+        dialogs::message(result.error.description);
+        return;
+    case StoreResult::Outcome::Changed:
+        dialogs::message(changedMeanwhileMessage(set));
+        return;
+    case StoreResult::Outcome::Stored:
+        break;
+    }
+    m_placement.WheelFilters[wheel] = texts;
+    m_placement.knownRows[wheel] = plan.rowsAfter;
+    m_storeNote = plan.notWrittenNote();
+    updateStatusLine();
+}
+
+void FilterControlForm::updateStatusLine() {
+    QStringList lines;
+    for (const QString& line : {m_loadProblem, m_storeNote})
+        if (!line.isEmpty())
+            lines << line;
+    m_statusLine->setText(lines.join(QLatin1Char('\n')));
+    m_statusLine->setVisible(!lines.isEmpty());
+}
+
+CatalogueContext FilterControlForm::catalogueContext() {
+    CatalogueContext context;
+    context.databasePath = m_database->text();
+    context.CatalogueMode = m_catalogueMode;
+    context.SelectedWheel = m_selectedWheel;
+    context.serviceMode = !m_commandLine.isEmpty();
+    context.RemovedFilters = &m_removedFilters;
+    context.candidates = &m_candidates;
+    context.newFiltersWindow = [this] { return newFiltersWindow(); };
+    context.openImportWindow = [](NewFilters& form) {
+        ImportFilter import(form, &form);
+        dialogs::execModal(&import);
+    };
+    return context;
+}
+
+NewFilters* FilterControlForm::newFiltersWindow() {
+    if (!m_newFilters)
+        m_newFilters = new NewFilters(catalogueContext(), this);
+    return m_newFilters;
+}
+
+void FilterControlForm::editClicked(int mode) {
+    m_catalogueMode = mode;
+    {
+        SalesFilters favourites(catalogueContext(), this);
+        dialogs::execModal(&favourites);
+    }
+    windowActivated();
+}
+
+void FilterControlForm::excelFileClicked() {
+    {
+        FormExcel configurations(m_configDb, this);
+        dialogs::execModal(&configurations);
+    }
+    InitAllFilters();
+    for (int mode = 0; mode < ModeCount; ++mode)
+        if (m_rbMode[mode]->isChecked()) {
+            showWheel(m_selectedWheel[mode]);
+            break;
+        }
+    // The main window is active again; after the reload, so that it redraws from the new lists.
+    windowActivated();
+}
+
+void FilterControlForm::windowActivated() {
+    const int mode = m_catalogueMode;
+    const auto group =
+        mode >= 0 && mode < ModeCount ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
+    if (group)
+        for (const QString& removed : std::as_const(m_removedFilters))
+            candidatesOf(m_candidates, *group).removeFirst(removed);
+    m_removedFilters.clear();
+    if (m_databaseValid && mode >= 0 && mode < ModeCount)
+        showWheel(m_selectedWheel[mode]);
+}
+
+void FilterControlForm::switchMode(int mode) {
+    if (mode != m_currentMode) {
+        m_currentMode = mode;
+        for (int i = 0; i < ModeCount; ++i)
+            m_modeFrame[i]->setVisible(i == mode);
+        showWheel(m_selectedWheel[mode]);
+    }
+    delete m_newFilters; // the next opening loads it afresh, for the new mode
+    update();
+}

@@ -1,0 +1,193 @@
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "support/test_support.h"
+
+#include <QtTest>
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void refusesWhatIsNotADatabase();
+    void walksRowsInStoredOrderWithNull();
+    void editsDeletesAndAddsOnlyTheCurrentRow();
+    void bindsNamesAndReportsMissingTablesAndFields();
+    void rollsBackAndExtendsTables();
+};
+
+namespace {
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+} // namespace
+
+void TestDatabase::refusesWhatIsNotADatabase() {
+    QTemporaryDir dir;
+    Database db;
+    DbError error;
+
+    QVERIFY(!db.open(QString(), &error));
+    QCOMPARE(error.code, 3044);
+
+    const QString inMissingFolder = dir.filePath("nowhere/System_Configurations.sqlite");
+    QVERIFY(!db.open(inMissingFolder, &error));
+    QCOMPARE(error.code, 3044);
+    QVERIFY(error.description.contains(QDir::toNativeSeparators(inMissingFolder)));
+
+    const QString missing = dir.filePath("missing #1.sqlite");
+    QVERIFY(!db.open(missing, &error));
+    QCOMPARE(error.code, 3024);
+    QVERIFY(error.description.contains("missing #1.sqlite"));
+    QVERIFY2(!QFile::exists(missing), "opening must never create the file");
+
+    QVERIFY(!db.open(writeFile(dir.filePath("notes.txt"), "just some text\n"), &error));
+    QCOMPARE(error.code, 3343);
+    QVERIFY(!db.open(writeFile(dir.filePath("empty.sqlite"), QByteArray()), &error));
+    QCOMPARE(error.code, 3343);
+    QVERIFY(!db.open(
+        writeFile(dir.filePath("torn.sqlite"), QByteArray("SQLite format 3\0", 16) + QByteArray(200, 'x')),
+        &error));
+    QCOMPARE(error.code, 3343);
+
+    QByteArray jet("\0\1\0\0Standard Jet DB\0", 20);
+    jet.append(QByteArray(2000, '\0'));
+    QVERIFY(!db.open(writeFile(dir.filePath("System_Configurations.mdb"), jet), &error));
+    QCOMPARE(error.code, 3343);
+    QVERIFY(error.description.contains("Access"));
+    QVERIFY(error.description.contains("System_Configurations.mdb"));
+    QVERIFY(error.description.contains("mdb-tools"));
+    QVERIFY(!db.isOpen());
+
+    // A '#' in the path must reach the right file, not a new one.
+    const QString hashed = dir.filePath("site #2/System_Configurations.sqlite");
+    QDir().mkpath(dir.filePath("site #2"));
+    testing::createDatabase(hashed, {"CREATE TABLE t (a TEXT)", "INSERT INTO t VALUES ('here')"});
+    QVERIFY2(db.open(hashed, &error), qPrintable(error.description));
+    auto cursor = db.openTable("t");
+    QVERIFY(cursor && !cursor->atEnd());
+    QCOMPARE(cursor->text("a"), QString("here"));
+}
+
+void TestDatabase::walksRowsInStoredOrderWithNull() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.sqlite");
+    testing::createDatabase(path, {"CREATE TABLE [Set] ([ID Available] TEXT, [Status] TEXT)",
+                                   "INSERT INTO [Set] VALUES ('B', NULL), ('A', ''), ('C', 'Do not use')",
+                                   "CREATE TABLE Empty (a TEXT)",
+                                   "CREATE TABLE Keyed ([ID] INTEGER PRIMARY KEY, [Name] TEXT)",
+                                   "INSERT INTO Keyed VALUES (7, 'seven')"});
+    Database db;
+    QVERIFY(db.open(path));
+    DbError error;
+    auto empty = db.openTable("Empty", &error);
+    QVERIFY2(empty && empty->atEnd() && !error.isError(), "an empty table is a table, not an error");
+    QVERIFY(!empty->first());
+    // A table's own key column keeps its name beside the row identity.
+    auto keyed = db.openTable("Keyed");
+    QCOMPARE(keyed->text("ID"), QString("7"));
+    QCOMPARE(keyed->rowid(), 7);
+    QVERIFY(keyed->edit("Name", "sieben"));
+    auto cursor = db.openTable("Set");
+    QVERIFY(cursor);
+    QStringList ids;
+    QList<bool> nulls;
+    for (; !cursor->atEnd(); cursor->next()) {
+        ids << cursor->text("ID Available");
+        nulls << cursor->isNull("Status");
+    }
+    QCOMPARE(ids, QStringList({"B", "A", "C"}));
+    QCOMPARE(nulls, QList<bool>({true, false, false}));
+    QVERIFY(!cursor->error().isError());
+    QVERIFY(cursor->first());
+    QCOMPARE(cursor->text("ID Available"), QString("B"));
+}
+
+void TestDatabase::editsDeletesAndAddsOnlyTheCurrentRow() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.sqlite");
+    // Identical rows and no key: an edit must still touch exactly one row.
+    testing::createDatabase(path,
+                            {"CREATE TABLE p ([ID Available] TEXT, [Position] INTEGER, [ID Potential] TEXT)",
+                             "INSERT INTO p VALUES ('EF1', 1, 'None'), ('EF1', 1, 'None'), ('EF2', 1, 'X')"});
+    Database db;
+    QVERIFY(db.open(path));
+    auto cursor = db.openTable("p");
+    QVERIFY(cursor->next());
+    QVERIFY(cursor->edit("ID Potential", "BP 'new'"));
+    QCOMPARE(cursor->text("ID Potential"), QString("BP 'new'"));
+    QVERIFY(cursor->next());
+    QVERIFY(cursor->deleteRow());
+    QVERIFY(cursor->addRow({{"ID Available", "EF3"}, {"Position", 2}}));
+    DbError error;
+    QVERIFY(!cursor->addRow({{"No Such Field", 1}}, &error));
+    QCOMPARE(error.code, 3265);
+
+    QStringList rows;
+    for (cursor->first(); !cursor->atEnd(); cursor->next())
+        rows << cursor->text("ID Available") + "/" + cursor->text("ID Potential");
+    QCOMPARE(rows, QStringList({"EF1/None", "EF1/BP 'new'", "EF3/"}));
+}
+
+void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.sqlite");
+    testing::createDatabase(
+        path, {"CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT)",
+               "INSERT INTO [Potential Filters] VALUES ('O''Brien BP', 'BP'), ('Other', 'LP')"});
+    Database db;
+    QVERIFY(db.open(path));
+    auto query = db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = ?", {"O'Brien BP"});
+    QVERIFY(query && !query->atEnd());
+    QCOMPARE(query->text("Type"), QString("BP"));
+    QVERIFY(!query->next());
+    QVERIFY(!query->edit("Type", "LP"));
+
+    DbError error;
+    QVERIFY(!db.openTable("Favourite Filters", &error));
+    QCOMPARE(error.code, 3078);
+    QVERIFY(error.description.contains("'Favourite Filters'"));
+    auto cursor = db.openTable("Potential Filters");
+    QVERIFY(cursor->value("Summary").isNull());
+    QCOMPARE(cursor->error().code, 3265);
+    QVERIFY(cursor->error().description.contains("'Summary'"));
+}
+
+void TestDatabase::rollsBackAndExtendsTables() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.sqlite");
+    testing::createDatabase(path, {"CREATE TABLE p ([ID Potential] TEXT)", "INSERT INTO p VALUES ('a')"});
+    Database db;
+    QVERIFY(db.open(path));
+    {
+        Transaction transaction(db);
+        auto cursor = db.openTable("p");
+        QVERIFY(cursor->edit("ID Potential", "changed"));
+        // no commit: the guard rolls back
+    }
+    {
+        auto cursor = db.openTable("p");
+        QCOMPARE(cursor->text("ID Potential"), QString("a"));
+    }
+    {
+        Transaction transaction(db);
+        auto cursor = db.openTable("p");
+        QVERIFY(cursor->edit("ID Potential", "kept"));
+        QVERIFY(transaction.commit());
+    }
+    QVERIFY(db.createTable("Favourite Filters", {"ID Potential", "Type"}));
+    QVERIFY(db.addField("p", "Customer Added", Database::FieldType::YesNo));
+    QVERIFY(db.addField("p", "Producer", Database::FieldType::Text));
+    QCOMPARE(db.fieldNames("p"), QStringList({"ID Potential", "Customer Added", "Producer"}));
+    QCOMPARE(db.fieldNames("Favourite Filters"), QStringList({"ID Potential", "Type"}));
+
+    db.close();
+    QVERIFY(db.open(path));
+    auto cursor = db.openTable("p");
+    QCOMPARE(cursor->text("ID Potential"), QString("kept"));
+    QVERIFY(cursor->isNull("Customer Added"));
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "test_database.moc"

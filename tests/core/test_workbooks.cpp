@@ -1,0 +1,175 @@
+#include "core/exchange/package.h"
+#include "core/exchange/workbook.h"
+#include "support/test_support.h"
+
+#include <QBuffer>
+#include <QtTest>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+class TestWorkbooks : public QObject {
+    Q_OBJECT
+private slots:
+    void readsBothFormatsAlike();
+    void readsPackages();
+    void refusesDamagedFiles();
+};
+
+namespace {
+
+QString workbook(const QString& name) {
+    return qEnvironmentVariable("FC_WORKBOOKS") + "/" + name;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QString write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+// An .xlsx whose parts are given; the content types do not matter to the reader.
+QString writeZip(const QString& path, const QList<std::pair<QString, QByteArray>>& parts) {
+    QuaZip zip(path);
+    zip.open(QuaZip::mdCreate);
+    for (const auto& [name, data] : parts) {
+        QuaZipFile part(&zip);
+        part.open(QIODevice::WriteOnly, QuaZipNewInfo(name));
+        part.write(data);
+        part.close();
+    }
+    zip.close();
+    return path;
+}
+
+const QByteArray WorkbookXml =
+    "<workbook xmlns:r=\"r\"><sheets><sheet name=\"One\" r:id=\"rId1\"/></sheets></workbook>";
+const QByteArray RelsXml =
+    "<Relationships><Relationship Id=\"rId1\" Target=\"/xl/worksheets/a.xml\"/></Relationships>";
+
+} // namespace
+
+void TestWorkbooks::readsBothFormatsAlike() {
+    for (const char* name : {"Filter_Configurations", "import_cases", "package_cases"}) {
+        QString error;
+        auto xls = openWorkbook(workbook(QString(name) + ".xls"), &error);
+        QVERIFY2(xls, qPrintable(error));
+        auto xlsx = openWorkbook(workbook(QString(name) + ".xlsx"), &error);
+        QVERIFY2(xlsx, qPrintable(error));
+        QCOMPARE(xlsx->sheetCount(), xls->sheetCount());
+        for (int sheet = 1; sheet <= xls->sheetCount(); ++sheet) {
+            QCOMPARE(xlsx->sheetName(sheet), xls->sheetName(sheet));
+            for (int row = 1; row <= 20; ++row)
+                for (int column = 1; column <= 14; ++column)
+                    QCOMPARE(xlsx->cellText(sheet, row, column), xls->cellText(sheet, row, column));
+        }
+    }
+    QString error;
+    auto cases = openWorkbook(workbook("import_cases.xls"), &error);
+    QCOMPARE(cases->sheetName(1), QString("BP wrong A7"));
+    QCOMPARE(cases->cellText(1, 6, 2), QString("500"));
+    QCOMPARE(cases->cellText(5, 3, 2), QString("2.05"));
+    QCOMPARE(cases->cellText(1, 99, 99), QString());
+
+    // Inline, rich and phonetic texts, booleans, and cells and rows without references.
+    QTemporaryDir dir;
+    const QByteArray sheet =
+        "<worksheet><sheetData><row><c t=\"inlineStr\"><is><r><t>Bold</t></r><r><t> part</t></r>"
+        "<rPh><t>skip</t></rPh></is></c><c t=\"b\"><v>1</v></c></row>"
+        "<row r=\"3\"><c r=\"C3\" t=\"str\"><f>A1</f><v>formula</v></c><c><v>1.50</v></c>"
+        "<c t=\"e\"><v>#N/A</v></c></row></sheetData></worksheet>";
+    auto rich = openWorkbook(writeZip(dir.filePath("rich.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                                  {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                                  {"xl/worksheets/a.xml", sheet}}),
+                             &error);
+    QVERIFY2(rich, qPrintable(error));
+    QCOMPARE(rich->cellText(1, 1, 1), QString("Bold part"));
+    QCOMPARE(rich->cellText(1, 1, 2), QString("TRUE"));
+    QCOMPARE(rich->cellText(1, 3, 3), QString("formula"));
+    QCOMPARE(rich->cellText(1, 3, 4), QString("1.5"));
+    QCOMPARE(rich->cellText(1, 3, 5), QString("#N/A"));
+}
+
+void TestWorkbooks::readsPackages() {
+    for (const char* file : {"package_cases.xls", "package_cases.xlsx"}) {
+        QString error;
+        auto book = openWorkbook(workbook(file), &error);
+        QVERIFY2(book, qPrintable(error));
+        const Package package = readPackage(*book, 1);
+        QCOMPARE(package.upperExtraWheels, 1);
+        QCOMPARE(package.wheelIds,
+                 QStringList({"HT", "NT1", "NT2", "NT3", "MBS", "EF1", "EF2", "EF3", "EF4"}));
+        const PackageWheel mbs = readPackageWheel(*book, 1, package, 4);
+        QVERIFY(mbs.upper);
+        QCOMPARE(mbs.filters.mid(0, 3), QStringList({"M1", "M2", ""}));
+        const PackageWheel ef1 = readPackageWheel(*book, 1, package, 5);
+        QVERIFY(!ef1.upper);
+        QCOMPARE(ef1.filters, QStringList({"", "", "B", "Known", "", "", "", ""})); // "abc": three characters
+    }
+}
+
+void TestWorkbooks::refusesDamagedFiles() {
+    QTemporaryDir dir;
+    const QByteArray xls = bytesOf(workbook("Filter_Sheets.xls"));
+    const QByteArray xlsx = bytesOf(workbook("Filter_Sheets.xlsx"));
+    QByteArray ole = xls.left(512);
+    ole.append(QByteArray(4096, '\xff'));
+    QByteArray flipped = xlsx;
+    for (int i = 40; i < flipped.size(); i += 97)
+        flipped[i] = char(flipped[i] ^ 0x5a);
+    const QList<std::pair<QString, QByteArray>> corpus{
+        {"empty.xls", {}},
+        {"notes.xlsx", "Producer;Name\nVeltrano;BP\n"},
+        {"half.xls", xls.left(xls.size() / 2)},
+        {"header.xls", xls.left(600)},
+        {"garbage.xls", ole},
+        {"half.xlsx", xlsx.left(xlsx.size() / 2)},
+        {"flipped.xlsx", flipped},
+        {"zip-only.xlsx", QByteArray("PK\x03\x04", 4) + QByteArray(100, '\0')},
+    };
+    QStringList files;
+    for (const auto& [name, bytes] : corpus)
+        files << write(dir.filePath(name), bytes);
+    files << writeZip(dir.filePath("no-workbook.xlsx"), {{"xl/worksheets/a.xml", "<worksheet/>"}})
+          << writeZip(dir.filePath("bomb.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                  {"xl/sharedStrings.xml", QByteArray(40 << 20, ' ')}});
+    for (const QString& file : files) {
+        QString error;
+        auto book = openWorkbook(file, &error);
+        QVERIFY2(!book, qPrintable(file));
+        QVERIFY2(error.contains(QFileInfo(file).fileName()), qPrintable(error));
+        // Each reader on its own refuses the other's files and the damaged ones, without crashing.
+        QString reason;
+        QVERIFY(!openXlsWorkbook(file, &reason));
+        openXlsxWorkbook(file, &reason);
+    }
+    // Files that once upset a reader (tests/data/workbooks) open or are refused, never crash.
+    const QDir found(QStringLiteral(FC_TEST_DATA) + "/workbooks");
+    for (const QFileInfo& file : found.entryInfoList(QDir::Files)) {
+        QString error;
+        if (!openWorkbook(file.filePath(), &error))
+            QVERIFY2(error.contains(file.fileName()), qPrintable(error));
+    }
+    QString error;
+    QVERIFY(!openWorkbook(dir.filePath("missing.xls"), &error));
+    QVERIFY(error.contains("does not exist"));
+
+    // A sheet whose XML is broken or missing reads as a sheet without cells.
+    auto broken =
+        openWorkbook(writeZip(dir.filePath("broken.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                            {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                            {"xl/worksheets/a.xml", "<worksheet><sheetD"}}),
+                     &error);
+    QVERIFY2(broken, qPrintable(error));
+    QVERIFY(!broken->hasCells(1));
+    QCOMPARE(broken->cellText(1, 1, 1), QString());
+}
+
+QTEST_GUILESS_MAIN(TestWorkbooks)
+#include "test_workbooks.moc"

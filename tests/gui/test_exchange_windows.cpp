@@ -1,0 +1,191 @@
+#include "core/db/cursor.h"
+#include "core/settings/tool.h"
+#include "gui/catalogue/new_filters.h"
+#include "gui/exchange/form_excel.h"
+#include "gui/exchange/import_filter.h"
+#include "gui/filter_control_form.h"
+#include "support/test_support.h"
+#include "support/widgets.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+class TestExchangeWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void importFillsTheNewFilterForm();
+    void appliesPackagesWheelByWheel();
+    void mainWindowReloadsAfterTheConfigurations();
+};
+
+using namespace testing;
+
+namespace {
+
+QString workbook(const QString& name) {
+    return qEnvironmentVariable("FC_WORKBOOKS") + "/" + name;
+}
+QString text(QWidget& window, const QString& field) {
+    return child<QLineEdit>(window, field)->text();
+}
+void remember(const QString& value, const QString& path) {
+    tool::EnsureUserKey(tool::FilesSubKey);
+    tool::WriteUserString(tool::FilesSubKey, value, path);
+}
+QStringList placement(const QString& path, const QString& wheel) {
+    Database db;
+    db.open(path);
+    QStringList filters;
+    auto cursor = db.openQuery(
+        "SELECT * FROM [Available FilterPlacement] WHERE [ID Available] = ? ORDER BY rowid", {wheel});
+    for (; !cursor->atEnd(); cursor->next())
+        filters << cursor->text("ID Potential");
+    return filters;
+}
+
+} // namespace
+
+void TestExchangeWindows::importFillsTheNewFilterForm() {
+    for (const char* file : {"import_cases.xls", "import_cases.xlsx"}) {
+        testing::Sandbox sandbox;
+        CatalogueContext context;
+        context.databasePath = sandbox.install(testing::demoStatements());
+        NewFilters form(context);
+        testing::DialogRecorder recorder;
+        remember("BrowseImport", workbook(file));
+        ImportFilter import(form);
+        // The remembered workbook is listed and its first sheet imported at once.
+        auto* sheets = child<QComboBox>(import, "CmbFilter");
+        QCOMPARE(sheets->count(), 5);
+        QCOMPARE(recorder.texts(), QStringList({"No correct filter sheet - no center wavelength!"}));
+        const QStringList filled{text(form, "Producer"), text(form, "FilterName"), text(form, "Code"),
+                                 text(form, "Summary"),  text(form, "Lower"),      text(form, "Center")};
+        QCOMPARE(filled, QStringList({"Veltrano", "BP Test", "T-BP", "Test band", "500", ""}));
+        QCOMPARE(child<QComboBox>(form, "CmbType")->currentText(), QString("BP"));
+
+        choose(sheets, 1); // "producer" in A1: nothing changes
+        QCOMPARE(recorder.texts().last(), QString("No correct filter sheet!"));
+        QCOMPARE(text(form, "FilterName"), QString("BP Test"));
+
+        choose(sheets, 4); // a long pass with a numeric series number
+        QCOMPARE(recorder.messages.size(), 2);
+        QCOMPARE(text(form, "Code"), QString("2.05"));
+        QCOMPARE(text(form, "Cut_Off"), QString("550"));
+        QVERIFY(text(form, "Lower").isEmpty() && !child(form, "Lower")->isEnabled());
+
+        // Another producer, and a type this form does not offer: the form is emptied only after
+        // the message, so the user sees what was refused.
+        QString nameDuringMessage;
+        recorder.onMessage = [&] { nameDuringMessage = text(form, "FilterName"); };
+        choose(sheets, 2);
+        recorder.onMessage = nullptr;
+        QCOMPARE(recorder.texts().last(), QString("No correct filter type!"));
+        QVERIFY(!nameDuringMessage.isEmpty());
+        QCOMPARE(text(form, "Producer"), QString("Veltrano"));
+        QVERIFY(!child(form, "Producer")->isEnabled());
+        QVERIFY(text(form, "FilterName").isEmpty() && text(form, "Cut_Off").isEmpty());
+
+        // A cancelled choice keeps the workbook; a damaged one is refused with its name.
+        QTest::mouseClick(child(import, "Browse"), Qt::LeftButton);
+        QCOMPARE(sheets->count(), 5);
+        QTemporaryDir dir;
+        QFile damaged(dir.filePath("damaged.xlsx"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("PK\x03\x04 not really");
+        damaged.close();
+        recorder.nextFiles = {damaged.fileName()};
+        QTest::mouseClick(child(import, "Browse"), Qt::LeftButton);
+        QVERIFY(recorder.texts().last().contains("damaged.xlsx"));
+        QCOMPARE(sheets->count(), 0);
+        QCOMPARE(tool::ReadUserString(tool::FilesKeyPath, "BrowseImport"), damaged.fileName());
+    }
+}
+
+void TestExchangeWindows::appliesPackagesWheelByWheel() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    Database db;
+    QVERIFY(db.open(path));
+    testing::DialogRecorder recorder;
+    remember("Browse", workbook("Filter_Configurations.xlsx"));
+    FormExcel window(db);
+    auto* packages = child<QComboBox>(window, "CmbPaket");
+    auto* wheels = child<QComboBox>(window, "IDAvailable");
+    QCOMPARE(packages->count(), 2);
+    QCOMPARE(wheels->itemText(0), QString("HT"));
+    QCOMPARE(wheels->count(), 9); // four upper, four lower and the filled optional lower one
+    QCOMPARE(child<QLabel>(window, "FilterName_0")->text(), QString("HFT 488/543"));
+    QCOMPARE(child<QLabel>(window, "IDPotential_0")->text(), QString("000000-3102-701"));
+    QCOMPARE(child<QGroupBox>(window, "ModeFrame")->title(), QString("Beam Splitters Corvid"));
+
+    const QStringList others = placement(path, "NT1") + placement(path, "EF1");
+    QTest::mouseClick(child(window, "CmdStore"), Qt::LeftButton);
+    QCOMPARE(placement(path, "HT"),
+             QStringList({"HFT 488/543", "HFT 405/488", "HFT 488/561/633", "HFT 405/488/561", "NT 80/20",
+                          "NT 50/50", "Plate", "None"}));
+    QCOMPARE(placement(path, "NT1") + placement(path, "EF1"), others);
+    choose(wheels, 5);
+    QCOMPARE(child<QGroupBox>(window, "ModeFrame")->title(), QString("Emission Filters"));
+    QCOMPARE(child<QLabel>(window, "LStore")->text(), QString("unstored"));
+    choose(wheels, 0);
+    QCOMPARE(child<QLabel>(window, "LStore")->text(), QString("stored"));
+    QVERIFY(!child(window, "CmdStore")->isEnabled());
+    choose(packages, 1);
+    QCOMPARE(child<QLabel>(window, "LStore")->text(), QString("unstored"));
+    choose(wheels, 7); // EF3: no filters in this package
+    QVERIFY(child(window, "CmdStore")->isHidden() && child(window, "FilterName_0")->isHidden());
+
+    // A wheel the database does not have: said, nothing written.
+    remember("Browse", workbook("package_cases.xls"));
+    FormExcel cases(db);
+    choose(child<QComboBox>(cases, "IDAvailable"), 4);
+    QTest::mouseClick(child(cases, "CmdStore"), Qt::LeftButton);
+    QVERIFY(recorder.texts().last().contains("'MBS'"));
+    QCOMPARE(child<QLabel>(cases, "LStore")->text(), QString("unstored"));
+
+    // A remembered workbook that is gone is not opened; a damaged one ends the program.
+    remember("Browse", sandbox.path("gone.xls"));
+    FormExcel gone(db);
+    QCOMPARE(child<QComboBox>(gone, "CmbPaket")->count(), 0);
+    recorder.nextFiles = {path};
+    QTest::mouseClick(child(gone, "Browse"), Qt::LeftButton);
+    QVERIFY(recorder.texts().last().contains("not an Excel workbook"));
+    QCOMPARE(recorder.ends, QList<int>({1}));
+}
+
+void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
+    testing::Sandbox sandbox;
+    sandbox.install(testing::demoStatements());
+    testing::DialogRecorder recorder;
+    remember("Browse", workbook("Filter_Configurations.xls"));
+    FilterControlForm form;
+    form.load("/S");
+    // An unstored choice in the row of the mode last edited in the catalogue windows is redrawn
+    // by the activation that follows every modal window.
+    dialogs::setModalHandler([](QDialog*) { return 0; });
+    form.editClicked(1);
+    form.switchMode(1);
+    auto* cube = child<QComboBox>(form, "CmbFilter_8");
+    const QString placed = cube->currentText();
+    choose(cube, placed == "None" ? 1 : 0);
+    form.switchMode(2);
+    dialogs::setModalHandler([](QDialog* window) {
+        choose(child<QComboBox>(*window, "IDAvailable"), 1); // NT1
+        QTest::mouseClick(child(*window, "CmdStore"), Qt::LeftButton);
+        return 0;
+    });
+    QTest::mouseClick(child(form, "CmdFile"), Qt::LeftButton);
+    dialogs::setModalHandler({});
+    QCOMPARE(*form.placement().WheelFilters.at(10), QStringList({"None", "NFT 545", "NFT 490", "Mirror"}));
+    form.showWheel(10);
+    QCOMPARE(child<QComboBox>(form, "CmbFilter_17")->currentText(), QString("NFT 545"));
+    QCOMPARE(cube->currentText(), placed);
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+QTEST_MAIN(TestExchangeWindows)
+#include "test_exchange_windows.moc"

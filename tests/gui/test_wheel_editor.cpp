@@ -1,0 +1,214 @@
+#include "core/db/cursor.h"
+#include "gui/filter_control_form.h"
+#include "support/test_support.h"
+#include "support/widgets.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using testing::Installation;
+
+class TestWheelEditor : public QObject {
+    Q_OBJECT
+private slots:
+    void showsAndEditsAWheel();
+    void storesExactlyTheWheelsRowsAndKeepsThem();
+    void storesOnlyRowsThatMatchTheirPosition();
+    void switchesModesAndPurgesAfterTheCatalogueWindow();
+    void endsOnAPlacedFilterMissingFromTheCatalogue();
+};
+
+using namespace testing;
+
+namespace {
+
+QComboBox* combo(QWidget& form, const char* kind, int frame) {
+    return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
+}
+
+std::unique_ptr<FilterControlForm> start(const QString& commandLine = "/S") {
+    auto form = std::make_unique<FilterControlForm>();
+    form->load(commandLine);
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        qFatal("the main window was not shown");
+    form->windowActivated();
+    return form;
+}
+
+} // namespace
+
+void TestWheelEditor::showsAndEditsAWheel() {
+    testing::Sandbox sandbox;
+    sandbox.install(testing::demoStatements());
+    testing::DialogRecorder recorder;
+    auto form = start();
+    QVERIFY(recorder.messages.isEmpty());
+
+    click(*form, "CmdNr_1"); // EF2
+    QCOMPARE(form->SelectedWheel(0), 1);
+    const QStringList ef2 = *form->placement().WheelFilters.at(1);
+    for (int p = 0; p < 8; ++p) {
+        QVERIFY(child(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
+        QCOMPARE(combo(*form, "CmbFilter", p)->currentText(), ef2[p]);
+        QCOMPARE(combo(*form, "CmbIDPotential", p)->currentIndex(),
+                 combo(*form, "CmbFilter", p)->currentIndex());
+        QVERIFY(combo(*form, "CmbFilter", p)->isEnabled());
+    }
+    // Picking by code number moves the name, and the other way round.
+    QComboBox* names = combo(*form, "CmbFilter", 2);
+    QComboBox* codes = combo(*form, "CmbIDPotential", 2);
+    choose(codes, 5);
+    QCOMPARE(names->currentIndex(), 5);
+    choose(names, 3);
+    QCOMPARE(codes->currentIndex(), 3);
+    QCOMPARE(names->count(), codes->count());
+
+    click(*form, "CmdNr_4"); // the notch wheel: 4 positions
+    QCOMPARE(combo(*form, "CmbFilter", 1)->currentText(), QString("NF 488"));
+    QVERIFY(child(*form, "FrmObjective_3")->isVisibleTo(form.get()));
+    for (int p = 4; p < 8; ++p)
+        QVERIFY(!child(*form, QString("FrmObjective_%1").arg(p))->isVisibleTo(form.get()));
+
+    // A wheel of another mode leaves this row alone.
+    form->showWheel(6);
+    QCOMPARE(form->SelectedWheel(1), 6);
+    QCOMPARE(combo(*form, "CmbFilter", 1)->currentText(), QString("NF 488"));
+    QCOMPARE(combo(*form, "CmbFilter", 9)->currentText(), QString("FSet 10 FITC"));
+}
+
+void TestWheelEditor::storesExactlyTheWheelsRowsAndKeepsThem() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    const QStringList before = placementRows(path);
+    testing::DialogRecorder recorder;
+    {
+        auto form = start();
+        click(*form, "CmdNr_2"); // EF3
+        QComboBox* position3 = combo(*form, "CmbFilter", 2);
+        const int lp650 = position3->findText("LP 650");
+        QVERIFY(lp650 > 0);
+        choose(combo(*form, "CmbIDPotential", 2), lp650);
+        click(*form, "CmdStore_0");
+        QCOMPARE(form->placement().WheelFilters.at(2)->at(2), QString("LP 650"));
+    }
+    const QStringList after = placementRows(path);
+    QCOMPARE(after.size(), before.size());
+    int changed = 0;
+    for (int i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) {
+            ++changed;
+            QCOMPARE(after[i], QString("EF3|3|LP 650"));
+        }
+    QCOMPARE(changed, 1);
+
+    auto again = start();
+    click(*again, "CmdNr_2");
+    QCOMPARE(combo(*again, "CmbFilter", 2)->currentText(), QString("LP 650"));
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
+    Installation installation;
+    installation.sets = {{"FW1", QVariant()}, {"FW2", QVariant()}, {"FW3", QVariant()}};
+    installation.placements = {{"FW1", 1, "Cube A"},     {"FW1", 2, "Cube A"}, {"FW1", 4, "Cube A"},
+                               {"FW2", 2, "Sam's Cube"}, {"FW2", 1, "None"},   {"FW3", 1, "None"}};
+    installation.catalogue = {{"None", "", "-"},          {"Cube A", "FW1", "a"},
+                              {"Cube B", "FW1", "b"},     {"Sam's Cube", "FW2", "s"},
+                              {"Joe's Cube", "FW2", "j"}, {"cube a", "FW1", "lower"}};
+    installation.favourites = {{"None", " "}};
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(installation.statements());
+    testing::DialogRecorder recorder;
+    auto form = start();
+    QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join("|")));
+
+    // Rows at positions 1, 2 and 4: three positions shown, the first two stored.
+    click(*form, "RbMode_1");
+    click(*form, "CmdNr_5");
+    for (int frame = 8; frame < 11; ++frame)
+        choose(combo(*form, "CmbFilter", frame), combo(*form, "CmbFilter", frame)->findText("Cube B"));
+    click(*form, "CmdStore_1");
+    QCOMPARE(*form->placement().WheelFilters.at(5), QStringList({"Cube B", "Cube B", "Cube B"}));
+    // Rows out of order are found by their position; a quote in a name is stored as it is.
+    click(*form, "CmdNr_6");
+    QCOMPARE(combo(*form, "CmbFilter", 8)->currentText(), QString("Sam's Cube"));
+    choose(combo(*form, "CmbFilter", 9), 0);
+    choose(combo(*form, "CmbFilter", 8), combo(*form, "CmbFilter", 8)->findText("Joe's Cube"));
+    click(*form, "CmdStore_1");
+    QCOMPARE(placementRows(path), QStringList({"FW1|1|Cube B", "FW1|2|Cube B", "FW1|4|Cube A", "FW2|2|None",
+                                               "FW2|1|Joe's Cube", "FW3|1|None"}));
+    QVERIFY(recorder.messages.isEmpty());
+
+    // A wheel whose rows have gone: say so and write nothing.
+    {
+        Database db;
+        QVERIFY(db.open(path));
+        QVERIFY(db.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'FW3'"));
+    }
+    click(*form, "CmdNr_7");
+    click(*form, "CmdStore_1");
+    QCOMPARE(recorder.messages.size(), 1);
+    QVERIFY(recorder.texts().first().contains("'FW3'"));
+}
+
+void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
+    testing::Sandbox sandbox;
+    sandbox.install(testing::demoStatements());
+    testing::DialogRecorder recorder;
+    auto form = start();
+    click(*form, "CmdNr_3");
+    click(*form, "RbMode_2");
+    QCOMPARE(form->CurrentMode(), 2);
+    QVERIFY(child(*form, "ModeFrame_0")->isHidden());
+    QVERIFY(static_cast<QPushButton*>(child(*form, "CmdNr_9"))->isChecked()); // first visit: wheel 9
+    click(*form, "CmdNr_10");
+    click(*form, "RbMode_0");
+    QCOMPARE(form->SelectedWheel(0), 3);
+    QCOMPARE(combo(*form, "CmbFilter", 0)->currentText(), form->placement().WheelFilters.at(3)->at(0));
+
+    // Two splitters withdrawn while the beam-splitter list was open: wheel 10's group loses them,
+    // the first occurrence only; the HFT group keeps its entries.
+    const CandidateList hftBefore = candidatesOf(form->candidates(), wheels::Group::HftNtCandidates);
+    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 545", "dup");
+    dialogs::setModalHandler([&form](QDialog*) {
+        form->RemovedFilters() << "NFT 545"
+                               << "Mirror"
+                               << "Not there";
+        return 0;
+    });
+    click(*form, "CmdEdit_2");
+    dialogs::setModalHandler({});
+    QCOMPARE(form->CatalogueMode(), 2);
+    QVERIFY(form->RemovedFilters().isEmpty());
+    const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::NftCandidates);
+    QCOMPARE(nft.CandidateIds.count("NFT 545"), 1);
+    QVERIFY(!nft.CandidateIds.contains("Mirror"));
+    QCOMPARE(nft.CandidateIds.size(), nft.CandidateCodes.size());
+    QCOMPARE(candidatesOf(form->candidates(), wheels::Group::HftNtCandidates).CandidateIds,
+             hftBefore.CandidateIds);
+    QCOMPARE(combo(*form, "CmbFilter", 16)->count(), nft.CandidateIds.size()); // wheel 10 redisplayed
+}
+
+void TestWheelEditor::endsOnAPlacedFilterMissingFromTheCatalogue() {
+    Installation installation;
+    installation.sets = {{"FW1", QVariant()}};
+    installation.placements = {{"FW1", 1, "None"}, {"FW1", 2, "Lost Cube"}};
+    installation.catalogue = {{"None", "", "-"}};
+    installation.favourites = {{"None", " "}};
+    for (const QString& commandLine : {QString(), QString("/S")}) {
+        testing::Sandbox sandbox;
+        sandbox.install(installation.statements());
+        testing::DialogRecorder recorder;
+        auto form = start(commandLine);
+        QCOMPARE(recorder.texts(),
+                 QStringList({"Error in table 'Potential Filters' ! No Lost Cube - Filter !"}));
+        QCOMPARE(recorder.ends, QList<int>({1}));
+        QVERIFY(!form->configDb().isOpen());
+    }
+}
+
+QTEST_MAIN(TestWheelEditor)
+#include "test_wheel_editor.moc"
