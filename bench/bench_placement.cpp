@@ -136,11 +136,9 @@ void run(int rows) {
     const int runs = rows >= 100000 ? 5 : 9;
 
     const double bare = medianMs(runs, [&] { bareRead(db); });
-    PlacementState state;
-    Candidates candidates;
     const auto load = [&](bool service) {
-        WheelBoard board;
-        loadAllWheels(db, {service, false}, board, state, candidates);
+        Installation installation;
+        loadAllWheels(db, {service, false}, installation);
     };
     const double user = medianMs(runs, [&] { load(false); });
     const double service = medianMs(runs, [&] { load(true); });

@@ -19,17 +19,6 @@
 
 namespace {
 
-struct DesignButton {
-    int index;
-    const char* caption;
-};
-
-const std::array<std::vector<DesignButton>, 3> WheelButtonsOfMode{{
-    {{0, "1"}, {1, "2"}, {2, "3"}, {3, "4"}, {4, "M"}, {15, "FCS_1"}, {16, "FCS_2"}, {17, "FCS_M"}},
-    {{5, "1"}, {6, "2"}, {7, "3"}, {8, "4"}},
-    {{9, "HFT"}, {10, "NFT1"}, {11, "NFT2"}, {12, "NFT3"}, {13, "MBS"}, {14, "DBS"}},
-}};
-
 const std::array<const char*, 3> ModeCaptions{
     {"Emission Filters", "Filter Cubes Stand", "Beam Splitters Corvid"}};
 
@@ -51,6 +40,8 @@ FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
         m_codeModels[group] = new QStringListModel(this);
     }
     buildUi();
+    m_installation.board = WheelBoard::design();
+    showBoard();
 }
 
 FilterControlForm::~FilterControlForm() = default;
@@ -125,12 +116,12 @@ void FilterControlForm::buildUi() {
 QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     auto* frame = new QGroupBox(QString::fromLatin1(ModeCaptions[mode]), this);
     frame->setObjectName(indexed("ModeFrame", mode));
-    frame->setVisible(mode == 0);
+    frame->setVisible(mode == wheels::EmissionFilters);
     auto* grid = new QGridLayout(frame);
 
     int row = 0;
-    if (mode != 1) {
-        const int configIndex = mode == 0 ? 0 : 1;
+    if (mode != wheels::FilterCubes) {
+        const int configIndex = mode == wheels::EmissionFilters ? 0 : 1;
         auto* config = new QLabel(frame);
         config->setObjectName(indexed("Config", configIndex));
         config->setAccessibleName(QStringLiteral("System configuration"));
@@ -145,16 +136,13 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     auto* wheels = new QWidget(frame); // radio-like buttons are exclusive within this container
     auto* wheelColumn = new QVBoxLayout(wheels);
     wheelColumn->setContentsMargins(0, 0, 0, 0);
-    for (const DesignButton& wheel : WheelButtonsOfMode[mode]) {
-        auto* button = new QPushButton(QString::fromLatin1(wheel.caption), wheels);
-        button->setObjectName(indexed("CmdNr", wheel.index));
+    for (int index : wheels::wheelsOfMode(mode)) {
+        auto* button = new QPushButton(wheels);
+        button->setObjectName(indexed("CmdNr", index));
         button->setCheckable(true);
         button->setAutoExclusive(true);
-        button->setEnabled(false);
-        // The changers beyond the first and the FCS wheels appear only when a loader finds them.
-        button->setVisible(wheel.index < 10);
-        connect(button, &QPushButton::clicked, this, [this, index = wheel.index] { showWheel(index); });
-        m_cmdNr[wheel.index] = button;
+        connect(button, &QPushButton::clicked, this, [this, index] { showWheel(index); });
+        m_cmdNr[index] = button;
         wheelColumn->addWidget(button);
     }
     wheelColumn->addStretch();
@@ -162,7 +150,7 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
 
     auto* positions = new QVBoxLayout;
     for (int p = 0; p < 8; ++p)
-        positions->addWidget(buildPositionFrame(8 * mode + p));
+        positions->addWidget(buildPositionFrame(firstFrame(mode) + p));
     positions->addStretch();
     grid->addLayout(positions, row, 1);
     grid->setColumnStretch(1, 1);
@@ -172,11 +160,11 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     m_cmdStore[mode] = new QPushButton(QStringLiteral("Store"), frame);
     m_cmdStore[mode]->setObjectName(indexed("CmdStore", mode));
     // Mode 0's buttons wait for a load; the others are usable from the start.
-    m_cmdStore[mode]->setEnabled(mode != 0);
+    m_cmdStore[mode]->setEnabled(mode != wheels::EmissionFilters);
     connect(m_cmdStore[mode], &QPushButton::clicked, this, [this, mode] { storeClicked(mode); });
     m_cmdEdit[mode] = new QPushButton(QStringLiteral("Edit Filter List"), frame);
     m_cmdEdit[mode]->setObjectName(indexed("CmdEdit", mode));
-    m_cmdEdit[mode]->setEnabled(mode != 0);
+    m_cmdEdit[mode]->setEnabled(mode != wheels::EmissionFilters);
     connect(m_cmdEdit[mode], &QPushButton::clicked, this, [this, mode] { editClicked(mode); });
     buttons->addWidget(m_cmdStore[mode]);
     buttons->addStretch();

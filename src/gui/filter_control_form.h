@@ -2,8 +2,8 @@
 
 #include "core/db/database.h"
 #include "core/db/db_error.h"
+#include "core/placement/installation.h"
 #include "core/placement/loader.h"
-#include "core/placement/placement_state.h"
 #include "core/startup/startup.h"
 #include "gui/catalogue/catalogue_context.h"
 
@@ -26,7 +26,9 @@ class FilterControlForm : public QWidget {
 public:
     static constexpr int WheelCount = 18;
     static constexpr int FrameCount = 24;
-    static constexpr int ModeCount = 3;
+    static constexpr int ModeCount = wheels::ModeCount;
+    // Position p of the wheel shown in a mode is in frame firstFrame(mode) + p.
+    static constexpr int firstFrame(int mode) { return wheels::PositionsPerWheel * mode; }
 
     explicit FilterControlForm(QWidget* parent = nullptr);
     ~FilterControlForm() override;
@@ -59,8 +61,9 @@ public:
     bool MarlinScanUnit() const { return m_marlinScanUnit; }
     int CurrentMode() const { return m_currentMode; }
     int SelectedWheel(int mode) const { return m_selectedWheel.at(mode); }
-    const PlacementState& placement() const { return m_placement; }
-    Candidates& candidates() { return m_candidates; }
+    const Installation& installation() const { return m_installation; }
+    const PlacementState& placement() const { return m_installation.placement; }
+    Candidates& candidates() { return m_installation.candidates; }
     int CatalogueMode() const { return m_catalogueMode; }
     QStringList& RemovedFilters() { return m_removedFilters; }
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
@@ -89,11 +92,10 @@ private:
     void reportStartFailure(bool serviceMode, const DbError& error);
     void applyFw1Rule();
     void setDesignSize();
-    using LoadFunction = LoadResult (*)(Database&, const LoadOptions&, WheelBoard&, PlacementState&,
-                                        Candidates&);
+    using LoadFunction = LoadResult (*)(Database&, const LoadOptions&, Installation&);
     void runLoader(LoadFunction load);
-    WheelBoard readBoard() const;
-    void applyBoard(const WheelBoard& board);
+    // Shows the installation's board on the wheel and mode buttons.
+    void showBoard();
     void endOnFatalData(const QString& message);
     QStringList wheelFiltersOf(int wheel) const;
     void showGroupInRow(int mode, wheels::Group group);
@@ -105,7 +107,7 @@ private:
 
     Database m_configDb;
     QString m_commandLine;
-    std::array<int, 4> m_selectedWheel{{0, 5, 9, 0}};
+    wheels::SelectedWheels m_selectedWheel = wheels::firstWheels();
     int m_currentMode = 0;
     bool m_databaseValid = false;
     bool m_marlinScanUnit = false;
@@ -114,8 +116,7 @@ private:
     bool m_loadComplete = false; // Store writes only a wheel whose load completed
     QString m_loadProblem;
     QString m_storeNote;
-    PlacementState m_placement;
-    Candidates m_candidates;
+    Installation m_installation; // the loaders' results; the wheel and mode buttons show its board
     std::array<QStringListModel*, wheels::GroupCount> m_idModels{};
     std::array<QStringListModel*, wheels::GroupCount> m_codeModels{};
     QPointer<NewFilters> m_newFilters;

@@ -26,12 +26,12 @@ void FilterControlForm::load(const QString& commandLine) {
     setDesignSize();
 
     m_currentMode = 0;
-    m_rbMode[0]->setChecked(true);
+    m_rbMode[wheels::EmissionFilters]->setChecked(true);
     for (int mode = 0; mode < ModeCount; ++mode)
-        m_modeFrame[mode]->setVisible(mode == 0);
+        m_modeFrame[mode]->setVisible(mode == wheels::EmissionFilters);
 
     m_commandLine = commandLine;
-    m_selectedWheel = {{0, 5, 9, 0}};
+    m_selectedWheel = wheels::firstWheels();
     m_marlinScanUnit = false;
 
     const startup::Variant variant = startup::variantOf(commandLine);
@@ -180,8 +180,8 @@ bool FilterControlForm::runServiceLoad(Loader loader, DbError* error) {
             InitAllFilters();
         m_cmdFile->setVisible(true);
     }
-    m_cmdStore[0]->setEnabled(true);
-    m_cmdEdit[0]->setEnabled(true);
+    m_cmdStore[wheels::EmissionFilters]->setEnabled(true);
+    m_cmdEdit[wheels::EmissionFilters]->setEnabled(true);
     m_cmdFile->setEnabled(true);
     return true;
 }
@@ -215,13 +215,14 @@ bool FilterControlForm::runUserLoad(DbError* error) {
     if (!accepted)
         return true;
     m_stativ->setText(system.stand);
-    m_rbMode[0]->setVisible(false);
-    m_rbMode[2]->setVisible(false);
-    m_rbMode[1]->setEnabled(true);
+    m_rbMode[wheels::EmissionFilters]->setVisible(false);
+    m_rbMode[wheels::BeamSplitters]->setVisible(false);
+    m_installation.board.modeEnabled[wheels::FilterCubes] = true;
+    showBoard();
     InitAllFilters();
     applyFw1Rule();
-    m_rbMode[1]->setChecked(true);
-    switchMode(1);
+    m_rbMode[wheels::FilterCubes]->setChecked(true);
+    switchMode(wheels::FilterCubes);
     return true;
 }
 
@@ -229,10 +230,14 @@ void FilterControlForm::applyFw1Rule() {
     bool found = false;
     if (!startup::hasUsableFw1Set(m_configDb, &found, nullptr) || !found)
         return;
-    m_cmdNr[5]->setEnabled(true);
-    m_cmdNr[5]->setText(QStringLiteral("FW1"));
-    for (int wheel = 6; wheel <= 8; ++wheel)
-        m_cmdNr[wheel]->setVisible(false);
+    // The first cube button stands for the FW1 wheel; the other cube buttons disappear.
+    ButtonState& fw1 = m_installation.board.buttons[wheels::Fw1Wheel];
+    fw1.enabled = true;
+    fw1.caption = QStringLiteral("FW1");
+    for (int wheel : wheels::wheelsOfMode(wheels::FilterCubes))
+        if (wheel != wheels::Fw1Wheel)
+            m_installation.board.buttons[wheel].visible = false;
+    showBoard();
 }
 
 void FilterControlForm::browseClicked() {
@@ -241,20 +246,24 @@ void FilterControlForm::browseClicked() {
     if (chosen.isEmpty())
         return;
     m_database->setText(chosen);
-    m_cmdStore[0]->setEnabled(false);
-    m_cmdEdit[0]->setEnabled(false);
+    m_cmdStore[wheels::EmissionFilters]->setEnabled(false);
+    m_cmdEdit[wheels::EmissionFilters]->setEnabled(false);
     m_cmdFile->setEnabled(false);
-    m_rbMode[0]->setChecked(true);
-    switchMode(0);
-    for (QRadioButton* mode : m_rbMode)
-        mode->setEnabled(false);
-    for (int wheel = 0; wheel <= 4; ++wheel)
-        m_cmdNr[wheel]->setEnabled(false);
+    m_rbMode[wheels::EmissionFilters]->setChecked(true);
+    switchMode(wheels::EmissionFilters);
+    // The emission wheels are off and the FCS wheels gone until the new file's load finds them.
+    WheelBoard& board = m_installation.board;
+    board.modeEnabled.fill(false);
+    for (int wheel : wheels::wheelsOfMode(wheels::EmissionFilters)) {
+        if (wheels::button(wheel).kind == wheels::SetKind::FcsEmission)
+            board.buttons[wheel].visible = false;
+        else
+            board.buttons[wheel].enabled = false;
+    }
+    showBoard();
     for (int frame = 0; frame < 8; ++frame) {
         m_cmbFilter[frame]->setEnabled(false);
         m_cmbIdPotential[frame]->setEnabled(false);
     }
-    for (int wheel = 15; wheel <= 17; ++wheel)
-        m_cmdNr[wheel]->setVisible(false);
     LoadSystem();
 }

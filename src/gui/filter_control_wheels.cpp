@@ -21,17 +21,8 @@
 // The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
 // the mode switch and the main window's reaction to the catalogue windows.
 
-WheelBoard FilterControlForm::readBoard() const {
-    WheelBoard board;
-    for (int wheel = 0; wheel < WheelCount; ++wheel)
-        board.buttons[wheel] = {m_cmdNr[wheel]->isEnabled(), !m_cmdNr[wheel]->isHidden(),
-                                m_cmdNr[wheel]->text()};
-    for (int mode = 0; mode < ModeCount; ++mode)
-        board.modeEnabled[mode] = m_rbMode[mode]->isEnabled();
-    return board;
-}
-
-void FilterControlForm::applyBoard(const WheelBoard& board) {
+void FilterControlForm::showBoard() {
+    const WheelBoard& board = m_installation.board;
     for (int wheel = 0; wheel < WheelCount; ++wheel) {
         m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
         m_cmdNr[wheel]->setVisible(board.buttons[wheel].visible);
@@ -48,14 +39,13 @@ void FilterControlForm::endOnFatalData(const QString& message) {
 }
 
 void FilterControlForm::runLoader(LoadFunction load) {
-    WheelBoard board = readBoard();
     const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
     LoadResult result;
     {
         dialogs::BusyCursor busy;
-        result = load(m_configDb, options, board, m_placement, m_candidates);
+        result = load(m_configDb, options, m_installation);
     }
-    applyBoard(board);
+    showBoard();
     m_loadComplete = result.outcome == LoadResult::Outcome::Complete;
     m_loadProblem.clear();
     m_storeNote.clear();
@@ -71,7 +61,7 @@ void FilterControlForm::runLoader(LoadFunction load) {
     if (result.outcome == LoadResult::Outcome::Fatal)
         endOnFatalData(result.message);
     else if (result.outcome == LoadResult::Outcome::Complete)
-        showWheel(m_selectedWheel[0]);
+        showWheel(m_selectedWheel[wheels::EmissionFilters]);
 }
 
 void FilterControlForm::InitAllFilters() {
@@ -83,13 +73,14 @@ void FilterControlForm::InitFCSFilters() {
 }
 
 QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
-    if (wheel < 0 || wheel >= int(m_placement.WheelFilters.size()) || !m_placement.WheelFilters[wheel])
+    if (wheel < 0 || wheel >= int(m_installation.placement.WheelFilters.size()) ||
+        !m_installation.placement.WheelFilters[wheel])
         return {};
-    return *m_placement.WheelFilters[wheel];
+    return *m_installation.placement.WheelFilters[wheel];
 }
 
 void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
-    const CandidateList& candidates = candidatesOf(m_candidates, group);
+    const CandidateList& candidates = candidatesOf(m_installation.candidates, group);
     const int index = static_cast<int>(group);
     m_idModels[index]->setStringList(candidates.CandidateIds);
     QStringList codes = candidates.CandidateCodes;
@@ -97,7 +88,7 @@ void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     while (codes.size() < candidates.CandidateIds.size())
         codes << QString();
     m_codeModels[index]->setStringList(codes);
-    for (int frame = 8 * mode; frame < 8 * mode + 8; ++frame) {
+    for (int frame = firstFrame(mode); frame < firstFrame(mode) + wheels::PositionsPerWheel; ++frame) {
         m_frmObjective[frame]->setVisible(false);
         if (m_cmbFilter[frame]->model() != m_idModels[index])
             m_cmbFilter[frame]->setModel(m_idModels[index]);
@@ -112,10 +103,10 @@ void FilterControlForm::showWheel(int wheel) {
     const int mode = wheels::modeOfWheel(wheel);
     const wheels::Group group = wheels::groupOfWheel(wheel);
     showGroupInRow(mode, group);
-    const QStringList& candidates = candidatesOf(m_candidates, group).CandidateIds;
+    const QStringList& candidates = candidatesOf(m_installation.candidates, group).CandidateIds;
     const QStringList placed = wheelFiltersOf(wheel);
     for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
-        const int frame = 8 * mode + p;
+        const int frame = firstFrame(mode) + p;
         // The first entry stands in for a placed filter that is not a candidate.
         const int index = candidates.isEmpty() ? -1 : qMax(0, candidates.indexOf(placed[p]));
         m_cmbFilter[frame]->setCurrentIndex(index);
@@ -136,8 +127,8 @@ void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
 
 void FilterControlForm::storeClicked(int mode) {
     for (int wheel : wheels::wheelsOfMode(mode)) {
-        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_placement.WheelFilters.size()) ||
-            !m_placement.WheelFilters[wheel])
+        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_installation.placement.WheelFilters.size()) ||
+            !m_installation.placement.WheelFilters[wheel])
             continue;
         if (!m_loadComplete) {
             dialogs::message(
@@ -145,21 +136,22 @@ void FilterControlForm::storeClicked(int mode) {
                 m_loadProblem);
             continue;
         }
-        QStringList texts = *m_placement.WheelFilters[wheel];
+        QStringList texts = *m_installation.placement.WheelFilters[wheel];
         for (int p = 0; p < texts.size(); ++p)
-            texts[p] = m_cmbFilter[8 * mode + p]->currentText();
+            texts[p] = m_cmbFilter[firstFrame(mode) + p]->currentText();
         storeWheel(wheel, texts);
     }
 }
 
 void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
-    const QString& set = m_placement.WheelAvailableIds.at(wheel);
+    const QString& set = m_installation.placement.WheelAvailableIds.at(wheel);
     WheelStorePlan plan;
     DbError error;
     bool planned = false;
     {
         dialogs::BusyCursor busy;
-        planned = planWheelStore(m_configDb, set, texts, &m_placement.knownRows[wheel], &plan, &error);
+        planned =
+            planWheelStore(m_configDb, set, texts, &m_installation.placement.knownRows[wheel], &plan, &error);
     }
     if (!planned) {
         dialogs::message(error.description);
@@ -187,8 +179,8 @@ void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
     case StoreResult::Outcome::Stored:
         break;
     }
-    m_placement.WheelFilters[wheel] = texts;
-    m_placement.knownRows[wheel] = plan.rowsAfter;
+    m_installation.placement.WheelFilters[wheel] = texts;
+    m_installation.placement.knownRows[wheel] = plan.rowsAfter;
     m_storeNote = plan.notWrittenNote();
     updateStatusLine();
 }
@@ -209,7 +201,7 @@ CatalogueContext FilterControlForm::catalogueContext() {
     context.SelectedWheel = m_selectedWheel;
     context.serviceMode = !m_commandLine.isEmpty();
     context.RemovedFilters = &m_removedFilters;
-    context.candidates = &m_candidates;
+    context.candidates = &m_installation.candidates;
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
     context.openImportWindow = [](NewFilters& form) {
         ImportFilter import(form, &form);
@@ -250,13 +242,12 @@ void FilterControlForm::excelFileClicked() {
 
 void FilterControlForm::windowActivated() {
     const int mode = m_catalogueMode;
-    const auto group =
-        mode >= 0 && mode < ModeCount ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
+    const auto group = wheels::isMode(mode) ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
     if (group)
         for (const QString& removed : std::as_const(m_removedFilters))
-            candidatesOf(m_candidates, *group).removeFirst(removed);
+            candidatesOf(m_installation.candidates, *group).removeFirst(removed);
     m_removedFilters.clear();
-    if (m_databaseValid && mode >= 0 && mode < ModeCount)
+    if (m_databaseValid && wheels::isMode(mode))
         showWheel(m_selectedWheel[mode]);
 }
 

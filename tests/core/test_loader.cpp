@@ -5,7 +5,7 @@
 
 #include <QtTest>
 
-using testing::Installation;
+using testing::InstallationRows;
 
 class TestLoader : public QObject {
     Q_OBJECT
@@ -22,9 +22,10 @@ namespace {
 struct Loaded {
     QTemporaryDir dir;
     Database db;
-    WheelBoard board;
-    PlacementState state;
-    Candidates candidates;
+    Installation installation;
+    WheelBoard& board = installation.board;
+    PlacementState& state = installation.placement;
+    Candidates& candidates = installation.candidates;
     LoadResult result;
 
     std::vector<int> enabled() const {
@@ -45,21 +46,21 @@ struct Loaded {
     const CandidateList& group(wheels::Group g) const { return candidatesOf(candidates, g); }
 };
 
-using Loader = LoadResult (*)(Database&, const LoadOptions&, WheelBoard&, PlacementState&, Candidates&);
+using Loader = LoadResult (*)(Database&, const LoadOptions&, Installation&);
 
-std::unique_ptr<Loaded> load(const Installation& installation, LoadOptions options = {true, false},
+std::unique_ptr<Loaded> load(const InstallationRows& installation, LoadOptions options = {true, false},
                              Loader loader = loadAllWheels) {
     auto loaded = std::make_unique<Loaded>();
     const QString path = loaded->dir.filePath("db.sqlite");
     testing::createDatabase(path, installation.statements());
     if (!loaded->db.open(path))
         qFatal("cannot open the test database");
-    loaded->result = loader(loaded->db, options, loaded->board, loaded->state, loaded->candidates);
+    loaded->result = loader(loaded->db, options, loaded->installation);
     return loaded;
 }
 
-Installation withSets(const QStringList& ids) {
-    Installation installation;
+InstallationRows withSets(const QStringList& ids) {
+    InstallationRows installation;
     installation.catalogue = {{"None", "", QVariant()}};
     for (const QString& id : ids) {
         installation.sets << std::pair<QString, QVariant>{id, QVariant()};
@@ -95,7 +96,7 @@ void TestLoader::enablesTheButtonsOfInstalledSets() {
 
     // Only "Do not use" exactly switches a set off. A set without a wheel number is left out and
     // the rest still loads; so is a number beyond its group's buttons.
-    Installation statuses = withSets({"EF1", "EF2", "EF3", "EFX", "EF9", "FW2"});
+    InstallationRows statuses = withSets({"EF1", "EF2", "EF3", "EFX", "EF9", "FW2"});
     statuses.sets[0].second = "Do not use";
     statuses.sets[1].second = "do not use";
     auto status = load(statuses);
@@ -113,7 +114,7 @@ void TestLoader::endsOnBrokenData() {
         QVERIFY(!goesOn->board.modeEnabled[1]);
     }
 
-    Installation unknown = withSets({"FW1"});
+    InstallationRows unknown = withSets({"FW1"});
     unknown.placements << std::tuple<QString, QVariant, QString>{"FW1", 2, "Ghost's Cube"};
     auto missing = load(unknown);
     QCOMPARE(missing->result.outcome, LoadResult::Outcome::Fatal);
@@ -123,12 +124,12 @@ void TestLoader::endsOnBrokenData() {
     auto empty = load(withSets({}));
     QCOMPARE(empty->result.outcome, LoadResult::Outcome::Stopped);
     empty->board.buttons[3].enabled = true;
-    empty->result = loadAllWheels(empty->db, {true, false}, empty->board, empty->state, empty->candidates);
+    empty->result = loadAllWheels(empty->db, {true, false}, empty->installation);
     QVERIFY2(empty->board.buttons[3].enabled, "an empty set table ends the load before any button changes");
 }
 
 void TestLoader::readsPlacementsTypesAndCompletesFavourites() {
-    Installation installation = withSets({"EF1", "FW2"});
+    InstallationRows installation = withSets({"EF1", "FW2"});
     installation.withFavouriteTable = false;
     installation.placements.clear();
     for (int p = 1; p <= 10; ++p)
@@ -154,13 +155,12 @@ void TestLoader::readsPlacementsTypesAndCompletesFavourites() {
     QCOMPARE(favourites.mid(0, 5),
              QStringList({"None/ ", "BP 1/BP", "BP 2/BP", "BP 3/BP", "Untyped/<null>"}));
     QCOMPARE(favourites.size(), 9);
-    loaded->result =
-        loadAllWheels(loaded->db, {true, false}, loaded->board, loaded->state, loaded->candidates);
+    loaded->result = loadAllWheels(loaded->db, {true, false}, loaded->installation);
     QCOMPARE(loaded->favourites(), favourites);
 }
 
 void TestLoader::buildsParallelCandidateLists() {
-    Installation installation = withSets({"EF1", "FW2"});
+    InstallationRows installation = withSets({"EF1", "FW2"});
     installation.catalogue = {{"LP 2", "LP", "c-lp2"}, {"BP 1", "BP", QVariant()}, {"Cube", "FW2", "c-cube"},
                               {"Odd", "XX", "c-odd"},  {"None", "", "c-none"},     {"BP 1", "BP", "second"},
                               {"KP 3", "KP", "c-kp3"}};
@@ -198,6 +198,12 @@ void TestLoader::loadsTheFcsUnit() {
         auto loaded = fcs(order + QStringList{"FCS EF1", "FW1", "EF2"});
         QCOMPARE(loaded->result.outcome, LoadResult::Outcome::Complete);
         QCOMPARE(loaded->enabled(), std::vector<int>({0, 5, 9, 10})); // "EF2" is no emission wheel here
+        // The model names the installed wheels without any button state to decode.
+        QStringList wheelsFound;
+        for (const Installation::Wheel& wheel : loaded->installation.installedWheels())
+            wheelsFound
+                << QString("%1:%2:%3").arg(wheel.button).arg(wheel.availableId).arg(wheel.filters.join(','));
+        QCOMPARE(wheelsFound, QStringList({"0:FCS EF1:None", "5:FW1:None", "9:MBS:None", "10:DBS:None"}));
         QCOMPARE(loaded->state.WheelAvailableIds.at(9), QString("MBS"));
         QCOMPARE(loaded->state.WheelAvailableIds.at(10), QString("DBS"));
         QCOMPARE(loaded->board.buttons[9].caption, QString("MBS"));
@@ -216,7 +222,7 @@ void TestLoader::loadsTheFcsUnit() {
     QCOMPARE(noCubes->result.outcome, LoadResult::Outcome::Fatal);
     QCOMPARE(noCubes->result.message, QString("FS Stativ - no motorized filter revolvers !"));
 
-    Installation unknown = withSets({"FCS EF1", "FW1"});
+    InstallationRows unknown = withSets({"FCS EF1", "FW1"});
     unknown.placements << std::tuple<QString, QVariant, QString>{"FW1", 2, "Ghost"};
     auto missing = load(unknown, {true, false}, loadFcsWheels);
     QCOMPARE(missing->result.outcome, LoadResult::Outcome::Stopped); // silently, without a message

@@ -24,7 +24,7 @@ struct Catalogue {
     QTemporaryDir dir;
     Database db;
     Catalogue(const QStringList& extra = {}) {
-        testing::Installation installation;
+        testing::InstallationRows installation;
         installation.catalogue = {{"Known BP", "BP", "K-1"}, {"Null code", "BP", QVariant()}};
         const QString path = dir.filePath("db.sqlite");
         testing::createDatabase(path, installation.statements() + extra);

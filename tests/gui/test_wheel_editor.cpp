@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
-using testing::Installation;
+using testing::InstallationRows;
 
 class TestWheelEditor : public QObject {
     Q_OBJECT
@@ -111,7 +111,7 @@ void TestWheelEditor::storesExactlyTheWheelsRowsAndKeepsThem() {
 }
 
 void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
-    Installation installation;
+    InstallationRows installation;
     installation.sets = {{"FW1", QVariant()}, {"FW2", QVariant()}, {"FW3", QVariant()}};
     installation.placements = {{"FW1", 1, "Cube A"},     {"FW1", 2, "Cube A"}, {"FW1", 4, "Cube A"},
                                {"FW2", 2, "Sam's Cube"}, {"FW2", 1, "None"},   {"FW3", 1, "None"}};
@@ -193,7 +193,7 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
 }
 
 void TestWheelEditor::endsOnAPlacedFilterMissingFromTheCatalogue() {
-    Installation installation;
+    InstallationRows installation;
     installation.sets = {{"FW1", QVariant()}};
     installation.placements = {{"FW1", 1, "None"}, {"FW1", 2, "Lost Cube"}};
     installation.catalogue = {{"None", "", "-"}};

@@ -48,7 +48,7 @@ QStringList demoStatements() {
 }
 
 QStringList smallInstallation(const QString& version, const QString& scanUnit, const QString& fcsUnit) {
-    Installation small;
+    InstallationRows small;
     small.version = version;
     small.scanUnit = scanUnit;
     small.fcsUnit = fcsUnit;
@@ -71,7 +71,7 @@ QString literal(const QVariant& value) {
 }
 } // namespace
 
-QStringList Installation::statements() const {
+QStringList InstallationRows::statements() const {
     QStringList sql{
         "CREATE TABLE [System Versions] ([Version Name] TEXT)",
         QStringLiteral("INSERT INTO [System Versions] VALUES (%1)").arg(literal(version)),

@@ -21,7 +21,7 @@ QStringList smallInstallation(const QString& version = QStringLiteral("2.05"),
                               const QString& fcsUnit = QStringLiteral("NONE"));
 
 // An installation described row by row; statements() gives the SQL that builds it.
-struct Installation {
+struct InstallationRows {
     QString version = QStringLiteral("2.05");
     QString scanUnit = QStringLiteral("LSM 5");
     QString fcsUnit = QStringLiteral("NONE");

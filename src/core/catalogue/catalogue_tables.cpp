@@ -34,16 +34,21 @@ QStringList acceptedTypes(int mode, int wheel) {
 
 std::vector<Group> newFilterGroups(int mode, int wheel) {
     switch (mode) {
-    case 0:
-        if (wheel == 4)
+    case wheels::EmissionFilters:
+        if (wheel == wheels::NotchWheel)
             return {Group::NfCandidates};
-        return wheel < 4 ? std::vector<Group>{Group::EmissionCandidates} : std::vector<Group>{};
-    case 1:
+        // The scan unit's emission wheels only; the FCS unit's wheels are not extended.
+        if (wheel >= 0 && wheel < wheels::ButtonCount &&
+            wheels::button(wheel).kind == wheels::SetKind::Emission)
+            return {Group::EmissionCandidates};
+        return {};
+    case wheels::FilterCubes:
         return {Group::Fw1Candidates, Group::Fw2Candidates, Group::Fw3Candidates};
-    case 2:
-        if (wheel == 9)
+    case wheels::BeamSplitters:
+        if (wheel == wheels::MainSplitter)
             return {Group::HftNtCandidates};
-        return wheel == 10 ? std::vector<Group>{Group::NftCandidates} : std::vector<Group>{};
+        return wheel == wheels::FirstNtSplitter ? std::vector<Group>{Group::NftCandidates}
+                                                : std::vector<Group>{};
     default:
         return {};
     }

@@ -119,24 +119,27 @@ QString numberText(const QVariant& value) {
 
 QStringList offeredTypes(int mode, int wheel) {
     using namespace schema::type;
-    if (mode == 0)
-        return wheel == 4 ? QStringList{Notch} : QStringList{BandPass, LongPass, ShortPass};
-    if (mode == 2)
-        return wheel == 9 || wheel == 13 ? QStringList{MainSplitter, SecondarySplitter}
-                                         : QStringList{NotchSplitter};
+    if (mode == wheels::EmissionFilters)
+        return wheel == wheels::NotchWheel ? QStringList{Notch} : QStringList{BandPass, LongPass, ShortPass};
+    if (mode == wheels::BeamSplitters)
+        return wheel == wheels::MainSplitter || wheel == wheels::MbsChanger
+                   ? QStringList{MainSplitter, SecondarySplitter}
+                   : QStringList{NotchSplitter};
     return {};
 }
 
 FieldSet fieldSetOf(int mode, const QString& type) {
     using namespace schema::type;
     using S = FieldState;
-    if (mode == 0 && (type == BandPass || type == Notch))
+    const bool emission = mode == wheels::EmissionFilters;
+    const bool splitters = mode == wheels::BeamSplitters;
+    if (emission && (type == BandPass || type == Notch))
         return {S::Enable, S::Clear, S::Keep};
-    if (mode == 0 && (type == LongPass || type == ShortPass))
+    if (emission && (type == LongPass || type == ShortPass))
         return {S::Clear, S::Enable, S::Keep};
-    if (mode == 2 && (type == MainSplitter || type == SecondarySplitter))
+    if (splitters && (type == MainSplitter || type == SecondarySplitter))
         return {S::Keep, S::Disable, S::Enable};
-    if (mode == 2 && type == NotchSplitter)
+    if (splitters && type == NotchSplitter)
         return {S::Keep, S::Enable, S::Disable};
     return {};
 }
@@ -184,9 +187,12 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
     entry.values = {form.name,  form.code,   form.summary,  form.lower, form.center,
                     form.upper, form.opaque, form.producer, form.type};
     if (form.type.isEmpty()) {
-        if (selectedCubeWheel == 5)
+        // The second turret's type is left empty, as the rule has it.
+        const bool cube = selectedCubeWheel >= 0 && selectedCubeWheel < wheels::ButtonCount &&
+                          wheels::modeOfWheel(selectedCubeWheel) == wheels::FilterCubes;
+        if (selectedCubeWheel == wheels::Fw1Wheel)
             entry[Entry::Type] = schema::type::Fw1;
-        else if (selectedCubeWheel == 7 || selectedCubeWheel == 8)
+        else if (cube && wheels::groupOfWheel(selectedCubeWheel) == wheels::Group::Fw3Candidates)
             entry[Entry::Type] = schema::type::Fw3;
     }
     // Long and short pass filters are kept as the band their cut-off leaves open.

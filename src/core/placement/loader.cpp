@@ -41,15 +41,18 @@ class WheelLoader {
 public:
     enum class Kind { AllWheels, FcsUnit };
 
-    WheelLoader(Kind kind, Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                Candidates& candidates)
-        : m_kind(kind), m_db(db), m_options(options), m_board(board), m_state(state),
-          m_candidates(candidates) {}
+    WheelLoader(Kind kind, Database& db, const LoadOptions& options, Installation& installation)
+        : m_kind(kind), m_db(db), m_options(options), m_board(installation.board),
+          m_state(installation.placement), m_candidates(installation.candidates) {}
 
     LoadResult run();
 
 private:
-    int buttonCount() const { return m_kind == Kind::FcsUnit ? wheels::FcsButtonCount : wheels::ButtonCount; }
+    bool fcsUnit() const { return m_kind == Kind::FcsUnit; }
+    int buttonCount() const { return fcsUnit() ? wheels::FcsButtonCount : wheels::ButtonCount; }
+    // Sorts the set into the button its kind and wheel number name; a set whose number has no
+    // button (none, or beyond the kind's buttons) is left out.
+    bool assignByNumber(InstalledSets* sets, wheels::SetKind kind, const QString& s);
     bool readSets(InstalledSets* sets);
     void classifyForAllWheels(const QString& s, InstalledSets* sets);
     void classifyForFcsUnit(const QString& s, InstalledSets* sets);
@@ -110,82 +113,70 @@ bool WheelLoader::readSets(InstalledSets* sets) {
         if (!schema::isUsableStatus(cursor->value(schema::field::Status)))
             continue;
         const QString s = cursor->text(schema::field::IdAvailable);
-        if (m_kind == Kind::FcsUnit)
+        if (fcsUnit())
             classifyForFcsUnit(s, sets);
         else
             classifyForAllWheels(s, sets);
     }
-    if (m_kind == Kind::FcsUnit) {
-        sets->setOfButton[9] = sets->fcsSplitters.value(0);
-        sets->setOfButton[10] = sets->fcsSplitters.value(1);
+    if (fcsUnit()) {
+        sets->setOfButton[wheels::MainSplitter] = sets->fcsSplitters.value(0);
+        sets->setOfButton[wheels::FirstNtSplitter] = sets->fcsSplitters.value(1);
     }
     m_error = cursor->error();
     return !m_error.isError();
 }
 
-// A set without a wheel number in its button range names no button and is left out.
-std::optional<int> numberUpTo(const QString& s, int last) {
+bool WheelLoader::assignByNumber(InstalledSets* sets, wheels::SetKind kind, const QString& s) {
     const auto number = wheels::wheelNumber(s);
-    return number && *number <= last ? number : std::nullopt;
+    const auto button = number ? wheels::buttonOf(kind, *number, fcsUnit()) : std::nullopt;
+    if (button)
+        assign(sets, *button, s);
+    return button.has_value();
 }
 
 void WheelLoader::classifyForAllWheels(const QString& s, InstalledSets* sets) {
     using namespace schema::wheel;
-    if (s.contains(Emission) && !s.contains(Fcs))
-        if (const auto number = numberUpTo(s, 5)) {
-            sets->emission = true;
-            assign(sets, *number - 1, s);
-        }
+    using wheels::SetKind;
+    if (s.contains(Emission) && !s.contains(Fcs) && assignByNumber(sets, SetKind::Emission, s))
+        sets->emission = true;
     if (s.contains(Fcs) && s.contains(Emission))
-        if (const auto number = numberUpTo(s, 3))
-            assign(sets, *number + 14, s);
-    if (s.contains(FilterWheel))
-        if (const auto number = numberUpTo(s, 4)) {
-            sets->cubes = true;
-            assign(sets, *number + 4, s);
-        }
+        assignByNumber(sets, SetKind::FcsEmission, s);
+    if (s.contains(FilterWheel) && assignByNumber(sets, SetKind::Cube, s))
+        sets->cubes = true;
     if (s.contains(Mbs)) {
-        sets->setOfButton[13] = s; // a later MBS set replaces an earlier one
-        m_board.buttons[13].visible = m_board.buttons[13].enabled = true;
+        sets->setOfButton[wheels::MbsChanger] = s; // a later MBS set replaces an earlier one
+        m_board.buttons[wheels::MbsChanger].visible = m_board.buttons[wheels::MbsChanger].enabled = true;
     }
     if (s.contains(Dbs)) {
-        sets->setOfButton[14] = s;
-        m_board.buttons[14].visible = m_board.buttons[14].enabled = true;
+        sets->setOfButton[wheels::DbsChanger] = s;
+        m_board.buttons[wheels::DbsChanger].visible = m_board.buttons[wheels::DbsChanger].enabled = true;
     }
     if (s == MainSplitter) {
         sets->splitters = true;
-        assign(sets, 9, s);
-        m_board.buttons[9].enabled = true;
-        m_board.buttons[9].caption = QStringLiteral("HFT");
-        m_board.buttons[10].caption = QStringLiteral("NT1");
+        assign(sets, wheels::MainSplitter, s);
+        m_board.buttons[wheels::MainSplitter].enabled = true;
+        m_board.buttons[wheels::MainSplitter].caption = QStringLiteral("HFT");
+        m_board.buttons[wheels::FirstNtSplitter].caption = QStringLiteral("NT1");
     }
-    if (s.contains(SecondarySplitter))
-        if (const auto number = numberUpTo(s, 3)) {
-            sets->splitters = true;
-            assign(sets, *number + 9, s);
-        }
+    if (s.contains(SecondarySplitter) && assignByNumber(sets, SetKind::SecondarySplitter, s))
+        sets->splitters = true;
 }
 
 void WheelLoader::classifyForFcsUnit(const QString& s, InstalledSets* sets) {
     using namespace schema::wheel;
-    if (s.contains(Fcs) && s.contains(Emission))
-        if (const auto number = numberUpTo(s, 5)) {
-            sets->emission = true;
-            assign(sets, *number - 1, s);
-        }
-    if (s.contains(FilterWheel))
-        if (const auto number = numberUpTo(s, 4)) {
-            sets->cubes = true;
-            assign(sets, *number + 4, s);
-        }
+    using wheels::SetKind;
+    if (s.contains(Fcs) && s.contains(Emission) && assignByNumber(sets, SetKind::Emission, s))
+        sets->emission = true;
+    if (s.contains(FilterWheel) && assignByNumber(sets, SetKind::Cube, s))
+        sets->cubes = true;
     if (s.contains(Mbs)) {
         // Moving the first member to the end puts the MBS set first after a DBS set.
         sets->fcsSplitters << s;
         sets->fcsSplitters.move(0, sets->fcsSplitters.size() - 1);
-        m_board.buttons[9].enabled = true;
-        m_board.buttons[9].caption = QStringLiteral("MBS");
-        m_board.buttons[10].caption = QStringLiteral("DBS");
-        for (int button = 11; button <= 14; ++button)
+        m_board.buttons[wheels::MainSplitter].enabled = true;
+        m_board.buttons[wheels::MainSplitter].caption = QStringLiteral("MBS");
+        m_board.buttons[wheels::FirstNtSplitter].caption = QStringLiteral("DBS");
+        for (int button = wheels::FirstNtSplitter + 1; button <= wheels::DbsChanger; ++button)
             m_board.buttons[button].visible = false;
     }
     if (s.contains(Dbs))
@@ -193,39 +184,44 @@ void WheelLoader::classifyForFcsUnit(const QString& s, InstalledSets* sets) {
 }
 
 bool WheelLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
-    m_board.modeEnabled[0] = sets->emission;
-    for (int button = 0; button <= 4; ++button)
-        m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
-    m_board.modeEnabled[1] = sets->cubes;
+    // The buttons of a kind are enabled by the sets that name them; the loader's groups in order.
+    const auto enableKind = [&](wheels::SetKind kind, bool show) {
+        for (const wheels::WheelButton& wheel : wheels::table()) {
+            if ((fcsUnit() ? wheel.fcsKind : wheel.kind) != kind || sets->setOfButton[wheel.button].isEmpty())
+                continue;
+            m_board.buttons[wheel.button].enabled = true;
+            if (show)
+                m_board.buttons[wheel.button].visible = true;
+        }
+    };
+    m_board.modeEnabled[wheels::EmissionFilters] = sets->emission;
+    enableKind(wheels::SetKind::Emission, false);
+    m_board.modeEnabled[wheels::FilterCubes] = sets->cubes;
     // The FCS unit's loader refuses a stand without turrets whatever the scan unit.
-    const bool marlin = m_kind == Kind::AllWheels && m_options.marlin;
+    const bool marlin = !fcsUnit() && m_options.marlin;
     if (!sets->cubes && !m_options.serviceMode && !marlin) {
         *result = LoadResult::fatal(NoFilterWheelsMessage);
         return false;
     }
-    for (int button = 5; button <= 8; ++button)
-        m_board.buttons[button].enabled = !sets->setOfButton[button].isEmpty();
-    if (m_kind == Kind::FcsUnit) {
-        m_board.modeEnabled[2] = !sets->fcsSplitters.isEmpty();
-        // The DBS changer has button 10, which the design hides until a loader finds its wheel.
+    enableKind(wheels::SetKind::Cube, false);
+    if (fcsUnit()) {
+        m_board.modeEnabled[wheels::BeamSplitters] = !sets->fcsSplitters.isEmpty();
+        // The DBS changer's button is hidden by design until a loader finds its wheel.
         if (sets->fcsSplitters.size() == 2)
-            m_board.buttons[10].visible = m_board.buttons[10].enabled = true;
+            m_board.buttons[wheels::FirstNtSplitter].visible =
+                m_board.buttons[wheels::FirstNtSplitter].enabled = true;
         return true;
     }
-    m_board.modeEnabled[2] = sets->splitters;
-    for (int button = 10; button <= 12; ++button)
-        if (!sets->setOfButton[button].isEmpty())
-            m_board.buttons[button].visible = m_board.buttons[button].enabled = true;
-    for (int button = 15; button <= 17; ++button)
-        if (!sets->setOfButton[button].isEmpty())
-            m_board.buttons[button].visible = m_board.buttons[button].enabled = true;
+    m_board.modeEnabled[wheels::BeamSplitters] = sets->splitters;
+    enableKind(wheels::SetKind::SecondarySplitter, true);
+    enableKind(wheels::SetKind::FcsEmission, true);
     return true;
 }
 
 bool WheelLoader::readPlacements(const InstalledSets& sets) {
     m_state.clear();
     const bool anyInstalled = std::any_of(m_board.buttons.begin(), m_board.buttons.end(),
-                                          [](const WheelButton& b) { return b.enabled; });
+                                          [](const ButtonState& b) { return b.enabled; });
     QHash<QString, QStringList> rowsOfSet; // set ID -> its first eight filters
     if (anyInstalled) {
         auto cursor = m_db.openFirstRow(schema::table::FilterPlacement, &m_error);
@@ -316,7 +312,7 @@ bool WheelLoader::findTypes(LoadResult* result) {
             if (!row) {
                 // The FCS unit's loader walks past the catalogue's end and stops without a word.
                 *result =
-                    m_kind == Kind::FcsUnit
+                    fcsUnit()
                         ? LoadResult::stopped(DbError::make(dberr::QueryFailed, missingFilterMessage(name)))
                         : LoadResult::fatal(missingFilterMessage(name));
                 return false;
@@ -418,12 +414,10 @@ QString missingFilterMessage(const QString& name) {
     return QStringLiteral("Error in table 'Potential Filters' ! No ") + name + QStringLiteral(" - Filter !");
 }
 
-LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                         Candidates& candidates) {
-    return WheelLoader(WheelLoader::Kind::AllWheels, db, options, board, state, candidates).run();
+LoadResult loadAllWheels(Database& db, const LoadOptions& options, Installation& installation) {
+    return WheelLoader(WheelLoader::Kind::AllWheels, db, options, installation).run();
 }
 
-LoadResult loadFcsWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                         Candidates& candidates) {
-    return WheelLoader(WheelLoader::Kind::FcsUnit, db, options, board, state, candidates).run();
+LoadResult loadFcsWheels(Database& db, const LoadOptions& options, Installation& installation) {
+    return WheelLoader(WheelLoader::Kind::FcsUnit, db, options, installation).run();
 }

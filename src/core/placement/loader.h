@@ -4,7 +4,7 @@
 // kind of wheel may take. Each table is read once and matched in memory, so a load grows
 // linearly with the catalogue.
 
-#include "core/placement/placement_state.h"
+#include "core/placement/installation.h"
 
 #include "core/db/db_error.h"
 
@@ -29,14 +29,13 @@ struct LoadResult {
     static LoadResult stopped(const DbError& error) { return {Outcome::Stopped, {}, error}; }
 };
 
-// Fills the board, the placement state and the candidate lists for all 18 wheel buttons.
-LoadResult loadAllWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                         Candidates& candidates);
+// Fills the installation (buttons, placements, candidate lists) for all 18 wheel buttons. What a
+// load that stops early has not reached stays as the installation held it.
+LoadResult loadAllWheels(Database& db, const LoadOptions& options, Installation& installation);
 
 // The same for an installation whose wheels are the FCS unit's: 13 wheel buttons, the FCS
 // emission wheels on buttons 0 to 4 and the MBS and DBS changers on 9 and 10.
-LoadResult loadFcsWheels(Database& db, const LoadOptions& options, WheelBoard& board, PlacementState& state,
-                         Candidates& candidates);
+LoadResult loadFcsWheels(Database& db, const LoadOptions& options, Installation& installation);
 
 inline const QString NoFilterWheelsMessage = QStringLiteral("FS Stativ - no motorized filter revolvers !");
 QString missingFilterMessage(const QString& name);

@@ -46,16 +46,3 @@ struct PlacementState {
         knownRows.clear();
     }
 };
-
-// The wheel and mode buttons as the loaders see them: the window copies its buttons in before a
-// load and shows what the load left.
-struct WheelButton {
-    bool enabled = false;
-    bool visible = true;
-    QString caption;
-};
-
-struct WheelBoard {
-    std::array<WheelButton, wheels::ButtonCount> buttons;
-    std::array<bool, 3> modeEnabled{{false, false, false}};
-};

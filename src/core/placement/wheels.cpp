@@ -1,31 +1,58 @@
-#include "core/placement/wheels.h"
+#include "wheels.h"
 
 #include "core/db/schema.h"
 
 namespace wheels {
 
-Group groupOfWheel(int button) {
-    switch (button) {
-    case 4:
-        return Group::NfCandidates;
-    case 5:
-        return Group::Fw1Candidates;
-    case 6:
-        return Group::Fw2Candidates;
-    case 7:
-    case 8:
-        return Group::Fw3Candidates;
-    case 9:
-    case 13:
-        return Group::HftNtCandidates;
-    case 10:
-    case 11:
-    case 12:
-    case 14:
-        return Group::NftCandidates;
-    default:
-        return Group::EmissionCandidates;
-    }
+namespace {
+using G = Group;
+using K = SetKind;
+constexpr Mode E = EmissionFilters;
+constexpr Mode C = FilterCubes;
+constexpr Mode B = BeamSplitters;
+} // namespace
+
+const std::array<WheelButton, ButtonCount>& table() {
+    // clang-format off
+    static const std::array<WheelButton, ButtonCount> buttons{{
+        // button mode group                  set (full)     no  set (FCS only)  no  caption  shown  purged
+        {0,  E, G::EmissionCandidates, K::Emission,    1, K::Emission, 1, "1",     true,  true},
+        {1,  E, G::EmissionCandidates, K::Emission,    2, K::Emission, 2, "2",     true,  true},
+        {2,  E, G::EmissionCandidates, K::Emission,    3, K::Emission, 3, "3",     true,  true},
+        {3,  E, G::EmissionCandidates, K::Emission,    4, K::Emission, 4, "4",     true,  true},
+        {4,  E, G::NfCandidates,       K::Emission,    5, K::Emission, 5, "M",     true,  true},
+        {5,  C, G::Fw1Candidates,      K::Cube,        1, K::Cube,     1, "1",     true,  true},
+        {6,  C, G::Fw2Candidates,      K::Cube,        2, K::Cube,     2, "2",     true,  true},
+        {7,  C, G::Fw3Candidates,      K::Cube,        3, K::Cube,     3, "3",     true,  true},
+        {8,  C, G::Fw3Candidates,      K::Cube,        4, K::Cube,     4, "4",     true,  true},
+        {9,  B, G::HftNtCandidates,    K::MainSplitter, 1, K::Mbs,     1, "HFT",   true,  true},
+        {10, B, G::NftCandidates,      K::SecondarySplitter, 1, K::Dbs, 2, "NFT1", false, true},
+        {11, B, G::NftCandidates,      K::SecondarySplitter, 2, K::None, 0, "NFT2", false, true},
+        {12, B, G::NftCandidates,      K::SecondarySplitter, 3, K::None, 0, "NFT3", false, true},
+        {13, B, G::HftNtCandidates,    K::Mbs,         0, K::None,     0, "MBS",   false, false},
+        {14, B, G::NftCandidates,      K::Dbs,         0, K::None,     0, "DBS",   false, false},
+        {15, E, G::EmissionCandidates, K::FcsEmission, 1, K::None,     0, "FCS_1", false, false},
+        {16, E, G::EmissionCandidates, K::FcsEmission, 2, K::None,     0, "FCS_2", false, false},
+        {17, E, G::EmissionCandidates, K::FcsEmission, 3, K::None,     0, "FCS_M", false, false},
+    }};
+    // clang-format on
+    return buttons;
+}
+
+bool isMode(int mode) {
+    return mode >= 0 && mode < ModeCount;
+}
+
+std::optional<int> buttonOf(SetKind kind, int number, bool fcsUnit) {
+    for (const WheelButton& wheel : table())
+        if ((fcsUnit ? wheel.fcsKind : wheel.kind) == kind &&
+            (fcsUnit ? wheel.fcsNumber : wheel.number) == number)
+            return wheel.button;
+    return std::nullopt;
+}
+
+Group groupOfWheel(int index) {
+    return button(index).group;
 }
 
 std::optional<Group> groupOfType(const QString& type) {
@@ -40,34 +67,39 @@ std::optional<Group> groupOfType(const QString& type) {
         return Group::Fw2Candidates;
     if (type == schema::type::Fw3)
         return Group::Fw3Candidates;
-    if (type == MainSplitter || type == SecondarySplitter)
+    if (type == schema::type::MainSplitter || type == SecondarySplitter)
         return Group::HftNtCandidates;
     if (type == NotchSplitter)
         return Group::NftCandidates;
     return std::nullopt;
 }
 
-int modeOfWheel(int button) {
-    if (button >= 5 && button <= 8)
-        return 1;
-    if (button >= 9 && button <= 14)
-        return 2;
-    return 0;
+Mode modeOfWheel(int index) {
+    return button(index).mode;
 }
 
 const std::vector<int>& wheelsOfMode(int mode) {
-    static const std::vector<std::vector<int>> wheels{
-        {0, 1, 2, 3, 4, 15, 16, 17}, {5, 6, 7, 8}, {9, 10, 11, 12, 13, 14}, {}};
-    return wheels[mode >= 0 && mode < 3 ? mode : 3];
+    static const std::array<std::vector<int>, ModeCount + 1> wheels = [] {
+        std::array<std::vector<int>, ModeCount + 1> byMode;
+        for (const WheelButton& wheel : table())
+            byMode[wheel.mode].push_back(wheel.button);
+        return byMode;
+    }();
+    return wheels[isMode(mode) ? mode : ModeCount];
 }
 
-std::optional<Group> editedGroup(int mode, int button) {
-    const bool inMode = (mode == 0 && button >= 0 && button <= 4) ||
-                        (mode == 1 && button >= 5 && button <= 8) ||
-                        (mode == 2 && button >= 9 && button <= 12);
-    if (!inMode)
+std::optional<Group> editedGroup(int mode, int index) {
+    if (index < 0 || index >= ButtonCount)
         return std::nullopt;
-    return groupOfWheel(button);
+    const WheelButton& wheel = button(index);
+    if (wheel.mode != mode || !wheel.purgedAfterCatalogue)
+        return std::nullopt;
+    return wheel.group;
+}
+
+SelectedWheels firstWheels() {
+    return {{wheelsOfMode(EmissionFilters).front(), wheelsOfMode(FilterCubes).front(),
+             wheelsOfMode(BeamSplitters).front(), 0}};
 }
 
 std::optional<int> wheelNumber(const QString& setId) {

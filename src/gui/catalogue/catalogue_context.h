@@ -13,7 +13,7 @@ class QWidget;
 struct CatalogueContext {
     QString databasePath;
     int CatalogueMode = 0;
-    std::array<int, 4> SelectedWheel{{0, 5, 9, 0}};
+    wheels::SelectedWheels SelectedWheel = wheels::firstWheels();
     bool serviceMode = false;
     QStringList* RemovedFilters = nullptr;
     Candidates* candidates = nullptr; // the main window's candidate lists
@@ -22,5 +22,5 @@ struct CatalogueContext {
     // Shows the filter sheet import over the new-filter window.
     std::function<void(NewFilters&)> openImportWindow;
 
-    int wheel() const { return CatalogueMode >= 0 && CatalogueMode < 3 ? SelectedWheel[CatalogueMode] : -1; }
+    int wheel() const { return wheels::isMode(CatalogueMode) ? SelectedWheel[CatalogueMode] : -1; }
 };

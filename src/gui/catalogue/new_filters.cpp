@@ -171,7 +171,7 @@ void NewFilters::load() {
         new QTreeWidgetItem(m_lvObj, {item.name, item.summary});
     m_pendingFilters.clear();
     m_cmbType->clear();
-    const int mode = qBound(0, m_context.CatalogueMode, 2);
+    const int mode = qBound(0, m_context.CatalogueMode, wheels::ModeCount - 1);
     m_frame1->setTitle(QString::fromLatin1(Captions[mode].description));
     m_frame2->setTitle(QString::fromLatin1(Captions[mode].list));
     m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));

@@ -27,7 +27,7 @@ public:
 
     // Shows the window modally over the favourite window, whose lists it keeps up to date. The
     // wheels chosen in the main window are taken as they are now; the type list stays as loaded.
-    void showFor(SalesFilters* favourites, const std::array<int, 4>& selectedWheel);
+    void showFor(SalesFilters* favourites, const wheels::SelectedWheels& selectedWheel);
     // Applies the field set of the selected type.
     void CmbType_Click();
     // Each time the window becomes active the pending entries are dropped.

@@ -157,7 +157,7 @@ void NewFilters::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void NewFilters::showFor(SalesFilters* favourites, const std::array<int, 4>& selectedWheel) {
+void NewFilters::showFor(SalesFilters* favourites, const wheels::SelectedWheels& selectedWheel) {
     m_favourites = favourites;
     m_context.SelectedWheel = selectedWheel;
     activate();
