@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <cstdlib>
 
 namespace dialogs {
 
@@ -12,6 +11,8 @@ MessageHandler messageHandler;
 OpenFileHandler openFileHandler;
 ModalHandler modalHandler;
 EndHandler endHandler;
+bool ending = false;
+int endingCode = 0;
 } // namespace
 
 QString appTitle() {
@@ -21,6 +22,8 @@ QString appTitle() {
 int message(const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
     if (messageHandler)
         return messageHandler(Message{text, title, buttons});
+    if (ending)
+        return QMessageBox::NoButton;
     QMessageBox box(QMessageBox::NoIcon, title, text, buttons, QApplication::activeWindow());
     // A question that may lose something is answered No by Enter.
     if (buttons & QMessageBox::No)
@@ -47,6 +50,8 @@ QString openFileName(QWidget* parent, const QString& startPath, const QString& f
 int execModal(QDialog* dialog) {
     if (modalHandler)
         return modalHandler(dialog);
+    if (ending)
+        return QDialog::Rejected;
     return dialog->exec();
 }
 
@@ -55,8 +60,19 @@ void endProgram(int exitCode) {
         endHandler(exitCode);
         return;
     }
-    // Settings are written as each value is set, so nothing is lost by leaving at once.
-    std::exit(exitCode);
+    // Settings are written as each value is set; leaving the event loops lets destructors close the
+    // database, the lock file and the local server.
+    ending = true;
+    endingCode = exitCode;
+    QCoreApplication::exit(exitCode);
+}
+
+bool endRequested() {
+    return ending;
+}
+
+int requestedExitCode() {
+    return endingCode;
 }
 
 void setMessageHandler(MessageHandler handler) {

@@ -20,8 +20,11 @@ int message(const QString& text, const QString& title = appTitle(),
 // The chosen existing file, or the empty text when the dialog was cancelled.
 QString openFileName(QWidget* parent, const QString& startPath, const QString& filter);
 int execModal(QDialog* dialog);
-// Ends the program at once. Returns only when a test has replaced it.
+// Ends the program: every event loop returns, so main() returns the status and destructors run.
+// From then on no message box or window is shown; callers return at once after calling this.
 void endProgram(int exitCode = 0);
+bool endRequested();
+int requestedExitCode();
 
 // Shows the busy cursor while a database or workbook is waited for.
 class BusyCursor {

@@ -39,6 +39,8 @@ void FilterControlForm::endOnFatalData(const QString& message) {
 }
 
 void FilterControlForm::runLoader(LoadFunction load) {
+    if (dialogs::endRequested())
+        return;
     const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
     LoadResult result;
     {
@@ -222,6 +224,8 @@ void FilterControlForm::editClicked(int mode) {
         SalesFilters favourites(catalogueContext(), this);
         dialogs::execModal(&favourites);
     }
+    if (dialogs::endRequested())
+        return;
     windowActivated();
 }
 
@@ -230,6 +234,8 @@ void FilterControlForm::excelFileClicked() {
         FormExcel configurations(m_configDb, this);
         dialogs::execModal(&configurations);
     }
+    if (dialogs::endRequested())
+        return;
     InitAllFilters();
     for (int mode = 0; mode < ModeCount; ++mode)
         if (m_rbMode[mode]->isChecked()) {

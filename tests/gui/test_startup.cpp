@@ -4,6 +4,7 @@
 #include "support/widgets.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,7 @@ private slots:
     void reportsAMissingOrBrokenDatabase();
     void browseRefusesFilesThatAreNotDatabases();
     void closesThroughTheCloseButton();
+    void endsByLeavingTheEventLoops(); // last: the program counts as ending afterwards
 };
 
 using testing::child;
@@ -293,6 +295,23 @@ void TestStartup::closesThroughTheCloseButton() {
 
     form->close(); // the title bar: saves the position and ends too
     QCOMPARE(recorder.ends, QList<int>({0, 0}));
+}
+
+void TestStartup::endsByLeavingTheEventLoops() {
+    // Without a test's handler the end leaves every event loop, a modal window's too, so that
+    // main() returns the status and destructors run; nothing modal is shown after it.
+    QDialog modal;
+    bool modalReturned = false;
+    QTimer::singleShot(0, &modal, [&] {
+        QTimer::singleShot(0, [] { dialogs::endProgram(3); });
+        modal.exec();
+        modalReturned = true;
+    });
+    QCOMPARE(QCoreApplication::exec(), 3);
+    QVERIFY(modalReturned);
+    QVERIFY(dialogs::endRequested());
+    QCOMPARE(dialogs::message("after the end", "t", QMessageBox::Yes | QMessageBox::No),
+             int(QMessageBox::NoButton));
 }
 
 QTEST_MAIN(TestStartup)

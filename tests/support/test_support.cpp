@@ -2,6 +2,7 @@
 
 #include "core/db/cursor.h"
 #include "core/db/database.h"
+#include "core/exchange/workbook.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,6 +107,11 @@ QStringList InstallationRows::statements() const {
     }
     return sql;
 }
+
+namespace {
+// Every test program reads .xls workbooks through the reader the build made.
+const bool readerNamed = (setXlsReaderProgram(QStringLiteral(FC_XLS_READER)), true);
+} // namespace
 
 QStringList placementRows(const QString& path) {
     Database db;

@@ -24,6 +24,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &form,
                      &FilterControlForm::bringToFront);
     form.load(commandLine);
+    if (dialogs::endRequested())
+        return dialogs::requestedExitCode();
     form.show();
     form.windowActivated();
     return QApplication::exec();

@@ -39,22 +39,30 @@ private:
     std::vector<QHash<quint64, QString>> m_cells;
 };
 
-// The reader stands beside the program; a build tree also knows where it built it.
-QString readerProgram() {
-    const QString beside =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return QStringLiteral(FC_XLS_READER);
+QString& namedReader() {
+    static QString path;
+    return path;
 }
 
 } // namespace
 
+void setXlsReaderProgram(const QString& path) {
+    namedReader() = path;
+}
+
+QString xlsReaderProgram() {
+    if (!namedReader().isEmpty())
+        return namedReader();
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
+}
+
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
     QProcess reader;
-    reader.start(readerProgram(), {QFileInfo(path).absoluteFilePath()});
+    const QString program = xlsReaderProgram();
+    reader.start(program, {QFileInfo(path).absoluteFilePath()});
     if (!reader.waitForStarted()) {
-        *reason = QStringLiteral("the .xls reader (filter-xls-reader) cannot be started.");
+        *reason =
+            QStringLiteral("the .xls reader '%1' cannot be started.").arg(QDir::toNativeSeparators(program));
         return nullptr;
     }
     if (!reader.waitForFinished(ReaderTimeoutMs)) {
