@@ -138,39 +138,51 @@ bool planWheelStore(const Database& db, const QString& availableId, const QStrin
     return true;
 }
 
-StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
-    StoreResult result;
-    if (!plan.hasRows) {
-        result.outcome = StoreResult::Outcome::NoRows;
-        return result;
-    }
-    Transaction transaction(db, &result.error);
-    // Read again inside the transaction: what the user was shown must still be what is replaced.
-    WheelStorePlan now;
+namespace {
+
+// The plan's rows, checked inside the caller's transaction: what the user was shown must still be
+// what is replaced.
+StoreResult::Outcome writePlanRows(Database& db, const WheelStorePlan& plan, DbError* error) {
+    if (!plan.hasRows)
+        return StoreResult::Outcome::NoRows;
     QStringList chosen;
     for (int p = 1; p <= (plan.writes.empty() ? 0 : plan.writes.back().position); ++p)
         chosen << QString();
     for (const WheelStorePlan::Write& write : plan.writes)
         chosen[write.position - 1] = write.chosen;
-    if (!planWheelStore(db, plan.availableId, chosen, nullptr, &now, &result.error)) {
-        result.outcome = StoreResult::Outcome::Failed;
-        return result;
-    }
+    WheelStorePlan now;
+    if (!planWheelStore(db, plan.availableId, chosen, nullptr, &now, error))
+        return StoreResult::Outcome::Failed;
     std::vector<std::pair<qint64, QString>> writes;
     for (const WheelStorePlan::Write& write : plan.writes) {
         const auto same =
             std::find_if(now.writes.begin(), now.writes.end(), [&](const WheelStorePlan::Write& w) {
                 return w.position == write.position && w.rowid == write.rowid && w.now == write.now;
             });
-        if (same == now.writes.end()) {
-            result.outcome = StoreResult::Outcome::Changed;
-            return result;
-        }
+        if (same == now.writes.end())
+            return StoreResult::Outcome::Changed;
         writes.emplace_back(write.rowid, write.chosen);
     }
-    if (!updateRows(db, writes, &result.error) || !transaction.commit(&result.error))
+    return updateRows(db, writes, error) ? StoreResult::Outcome::Stored : StoreResult::Outcome::Failed;
+}
+
+} // namespace
+
+StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans) {
+    StoreResult result;
+    Transaction transaction(db, &result.error);
+    for (const WheelStorePlan& plan : plans) {
+        result.outcome = writePlanRows(db, plan, &result.error);
+        if (result.outcome != StoreResult::Outcome::Stored)
+            return result;
+    }
+    if (!transaction.commit(&result.error))
         result.outcome = StoreResult::Outcome::Failed;
     return result;
+}
+
+StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
+    return executeStorePlans(db, {plan});
 }
 
 QString changedMeanwhileMessage(const QString& availableId) {

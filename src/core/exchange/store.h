@@ -62,6 +62,8 @@ bool planWheelStore(const Database& db, const QString& availableId, const QStrin
                     const QStringList* known, WheelStorePlan* plan, DbError* error);
 // Writes the plan in one transaction, after checking that no planned row changed since it was read.
 StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan);
+// The same for several wheels, all in one transaction: all are written or none.
+StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans);
 
 // Plans and writes at once, overwriting whatever the rows hold (for callers without a loaded state).
 StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts);

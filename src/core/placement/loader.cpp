@@ -63,6 +63,7 @@ private:
     bool readCatalogue();
     bool findTypes(LoadResult* result);
     bool completeFavourites();
+    bool completeFavouritesInMemory();
     bool buildCandidates();
     bool lookUpCodes();
 
@@ -325,6 +326,8 @@ bool WheelLoader::findTypes(LoadResult* result) {
 }
 
 bool WheelLoader::completeFavourites() {
+    if (!m_options.writeFavourites)
+        return completeFavouritesInMemory();
     if (!m_hasFavouriteTable) {
         Transaction create(m_db, &m_error);
         if (!m_db.createTable(schema::table::FavouriteFilters,
@@ -366,6 +369,28 @@ bool WheelLoader::completeFavourites() {
     }
     cursor.reset();
     return transaction.commit(&m_error);
+}
+
+bool WheelLoader::completeFavouritesInMemory() {
+    if (!m_hasFavouriteTable)
+        m_favourites.push_back({schema::NoFilter, QStringLiteral(" ")});
+    QSet<QString> names;
+    for (const FavouriteRow& favourite : m_favourites)
+        names.insert(favourite.id);
+    for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel)
+        for (int slot = 0; m_state.WheelFilters[wheel] && slot < m_state.WheelFilters[wheel]->size();
+             ++slot) {
+            if (m_favourites.empty()) { // as the written load: a search of an empty table fails
+                m_error = m_db.emptyTableError(schema::table::FavouriteFilters);
+                return false;
+            }
+            const QString& name = m_state.WheelFilters[wheel]->at(slot);
+            if (!names.contains(name)) {
+                m_favourites.push_back({name, m_state.WheelTypes[wheel]->at(slot)});
+                names.insert(name);
+            }
+        }
+    return true;
 }
 
 bool WheelLoader::buildCandidates() {

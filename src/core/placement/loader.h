@@ -13,6 +13,8 @@ class Database;
 struct LoadOptions {
     bool serviceMode = false; // started with a command line: the whole catalogue is offered
     bool marlin = false;      // the MARLIN scan unit loads every wheel in user mode too
+    // Readers that never write (filterctl) keep the completed favourite list in memory only.
+    bool writeFavourites = true;
 };
 
 struct LoadResult {
