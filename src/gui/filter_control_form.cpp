@@ -2,6 +2,7 @@
 
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
+#include "gui/finding_combo.h"
 #include "gui/tool_window.h"
 
 #include <QCloseEvent>
@@ -187,19 +188,16 @@ QWidget* FilterControlForm::buildPositionFrame(int frame) {
     m_lbPosition[frame] = new QLabel(position, box);
     m_lbPosition[frame]->setObjectName(indexed("LbPosition", frame));
     m_lbPosition[frame]->setMinimumWidth(16);
-    m_cmbFilter[frame] = new QComboBox(box);
+    m_cmbFilter[frame] = new FindingComboBox(box);
     m_cmbFilter[frame]->setObjectName(indexed("CmbFilter", frame));
     m_cmbFilter[frame]->setAccessibleName(QStringLiteral("Position %1 filter").arg(position));
     m_cmbFilter[frame]->setEnabled(false);
-    m_cmbIdPotential[frame] = new QComboBox(box);
+    m_cmbIdPotential[frame] = new FindingComboBox(box);
     m_cmbIdPotential[frame]->setObjectName(indexed("CmbIDPotential", frame));
     m_cmbIdPotential[frame]->setAccessibleName(QStringLiteral("Position %1 code number").arg(position));
     m_cmbIdPotential[frame]->setEnabled(false);
-    for (QComboBox* combo : {m_cmbFilter[frame], m_cmbIdPotential[frame]}) {
-        // Sizing to the contents would measure every candidate of a large catalogue.
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    for (QComboBox* combo : {m_cmbFilter[frame], m_cmbIdPotential[frame]})
         combo->setMinimumContentsLength(12);
-    }
     // The two lists of a position always show the same candidate.
     connect(m_cmbFilter[frame], &QComboBox::activated, this,
             [this, frame] { mirrorSelection(m_cmbFilter[frame], m_cmbIdPotential[frame]); });

@@ -1,9 +1,11 @@
 #include "core/db/cursor.h"
 #include "gui/filter_control_form.h"
+#include "gui/finding_combo.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 
 #include <QComboBox>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -65,6 +67,28 @@ void TestWheelEditor::showsAndEditsAWheel() {
     choose(names, 3);
     QCOMPARE(codes->currentIndex(), 3);
     QCOMPARE(names->count(), codes->count());
+
+    // Typing in an open list narrows it; Enter chooses the first entry left, Escape nothing.
+    auto* finding = static_cast<FindingComboBox*>(names);
+    finding->showPopup();
+    QTest::keyClicks(finding->findingList(), "lp 5");
+    const QAbstractItemModel* shown = finding->findingList()->model();
+    QVERIFY(shown->rowCount() >= 2);
+    for (int row = 0; row < shown->rowCount(); ++row)
+        QVERIFY(shown->index(row, 0).data().toString().contains("LP 5"));
+    const QString first = shown->index(0, 0).data().toString();
+    QTest::keyClick(finding->findingList(), Qt::Key_Down);
+    QTest::keyClick(finding->findingList(), Qt::Key_Return);
+    QCOMPARE(names->currentText(), shown->index(1, 0).data().toString());
+    QVERIFY(first != names->currentText());
+    QCOMPARE(codes->currentIndex(), names->currentIndex());
+    const int chosen = names->currentIndex();
+    finding->showPopup();
+    QCOMPARE(finding->typedText(), QString());
+    QTest::keyClicks(finding->findingList(), "None");
+    QTest::keyClick(finding->findingList(), Qt::Key_Escape);
+    QCOMPARE(names->currentIndex(), chosen);
+    QVERIFY(!finding->findingList()->isVisible());
 
     click(*form, "CmdNr_4"); // the notch wheel: 4 positions
     QCOMPARE(combo(*form, "CmbFilter", 1)->currentText(), QString("NF 488"));
