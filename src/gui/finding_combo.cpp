@@ -1,16 +1,82 @@
 #include "gui/finding_combo.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QScreen>
-#include <QSortFilterProxyModel>
+#include <QStringListModel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 constexpr int VisibleRows = 14;
 } // namespace
+
+// The entries of the drop-down that contain the typed text, in their order. Typing on narrows the
+// entries left rather than the whole list, so each further key is cheaper than the first.
+class NarrowedEntries : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setEntries(const QStringList& entries) {
+        beginResetModel();
+        m_entries = entries;
+        m_all = true;
+        m_rows.clear();
+        m_text.clear();
+        endResetModel();
+    }
+
+    void narrow(const QString& text) {
+        beginResetModel();
+        if (text.isEmpty()) {
+            m_all = true;
+            m_rows.clear();
+        } else {
+            std::vector<int> rows;
+            const auto keep = [&](int row) {
+                if (m_entries[row].contains(text, Qt::CaseInsensitive))
+                    rows.push_back(row);
+            };
+            if (!m_all && text.startsWith(m_text, Qt::CaseInsensitive))
+                std::for_each(m_rows.begin(), m_rows.end(), keep);
+            else
+                for (int row = 0; row < m_entries.size(); ++row)
+                    keep(row);
+            m_rows = std::move(rows);
+            m_all = false;
+        }
+        m_text = text;
+        endResetModel();
+    }
+
+    int entryOf(int row) const {
+        if (m_all)
+            return row;
+        return row >= 0 && row < int(m_rows.size()) ? m_rows[row] : -1;
+    }
+    int rowOf(int entry) const {
+        if (m_all)
+            return entry;
+        const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), entry);
+        return at != m_rows.end() && *at == entry ? int(at - m_rows.begin()) : -1;
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : (m_all ? m_entries.size() : int(m_rows.size()));
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
+            return QVariant();
+        return m_entries.value(entryOf(index.row()));
+    }
+
+private:
+    QStringList m_entries;
+    bool m_all = true;
+    std::vector<int> m_rows; // ascending entry numbers while narrowed
+    QString m_text;
+};
 
 FindingComboBox::FindingComboBox(QWidget* parent) : QComboBox(parent) {
     // Sizing to the contents would measure every entry of a large catalogue.
@@ -20,45 +86,53 @@ FindingComboBox::FindingComboBox(QWidget* parent) : QComboBox(parent) {
 FindingComboBox::~FindingComboBox() = default;
 
 void FindingComboBox::buildPopup() {
-    m_popup = new QFrame(this, Qt::Popup);
-    static_cast<QFrame*>(m_popup)->setFrameShape(QFrame::StyledPanel);
+    auto* frame = new QFrame(this, Qt::Popup);
+    frame->setFrameShape(QFrame::StyledPanel);
+    m_popup = frame;
     auto* column = new QVBoxLayout(m_popup);
     column->setContentsMargins(1, 1, 1, 1);
     column->setSpacing(0);
     m_filterLine = new QLabel(m_popup);
     m_filterLine->setObjectName(QStringLiteral("FindingText"));
     m_filterLine->setVisible(false);
-    m_proxy = new QSortFilterProxyModel(this);
-    m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    m_entries = new NarrowedEntries(this);
     m_list = new QListView(m_popup);
     m_list->setObjectName(objectName() + QStringLiteral("_list"));
     m_list->setAccessibleName(accessibleName());
     m_list->setUniformItemSizes(true);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setModel(m_proxy);
+    m_list->setModel(m_entries);
     m_list->installEventFilter(this);
     connect(m_list, &QListView::clicked, this, &FindingComboBox::choose);
     column->addWidget(m_filterLine);
     column->addWidget(m_list);
 }
 
+QStringList FindingComboBox::entries() const {
+    // The shared candidate lists are string lists: take them whole, without a value per entry.
+    if (const auto* strings = qobject_cast<const QStringListModel*>(model()))
+        return strings->stringList();
+    QStringList texts;
+    for (int row = 0; row < count(); ++row)
+        texts << itemText(row);
+    return texts;
+}
+
 void FindingComboBox::showPopup() {
     if (!m_popup)
         buildPopup();
-    if (m_proxy->sourceModel() != model())
-        m_proxy->setSourceModel(model());
+    m_entries->setEntries(entries());
     narrow(QString());
     const int rowHeight = qMax(1, m_list->sizeHintForRow(0));
-    const int rows = qBound(1, m_proxy->rowCount(), VisibleRows);
+    const int rows = qBound(1, m_entries->rowCount(), VisibleRows);
     m_popup->resize(qMax(width(), 160), rows * rowHeight + 2 * m_list->frameWidth() + 4);
     QPoint below = mapToGlobal(QPoint(0, height()));
     if (const QScreen* shown = screen()) {
-        const QRect area = shown->availableGeometry();
-        if (below.y() + m_popup->height() > area.bottom())
+        if (below.y() + m_popup->height() > shown->availableGeometry().bottom())
             below.setY(mapToGlobal(QPoint(0, 0)).y() - m_popup->height());
     }
     m_popup->move(below);
-    const QModelIndex current = m_proxy->mapFromSource(model()->index(currentIndex(), modelColumn()));
+    const QModelIndex current = m_entries->index(m_entries->rowOf(currentIndex()), 0);
     m_list->setCurrentIndex(current);
     m_list->scrollTo(current, QAbstractItemView::PositionAtCenter);
     m_popup->show();
@@ -73,20 +147,20 @@ void FindingComboBox::hidePopup() {
 
 void FindingComboBox::narrow(const QString& typed) {
     m_typed = typed;
-    m_proxy->setFilterFixedString(typed);
+    m_entries->narrow(typed);
     m_filterLine->setText(typed);
     m_filterLine->setVisible(!typed.isEmpty());
-    if (m_proxy->rowCount() > 0 && !m_list->currentIndex().isValid())
-        m_list->setCurrentIndex(m_proxy->index(0, 0));
+    if (m_entries->rowCount() > 0)
+        m_list->setCurrentIndex(m_entries->index(0, 0));
 }
 
-void FindingComboBox::choose(const QModelIndex& proxyIndex) {
-    const QModelIndex source = m_proxy->mapToSource(proxyIndex);
+void FindingComboBox::choose(const QModelIndex& index) {
+    const int entry = index.isValid() ? m_entries->entryOf(index.row()) : -1;
     hidePopup();
-    if (!source.isValid())
+    if (entry < 0)
         return;
-    setCurrentIndex(source.row());
-    emit activated(source.row());
+    setCurrentIndex(entry);
+    emit activated(entry);
 }
 
 bool FindingComboBox::eventFilter(QObject* watched, QEvent* event) {

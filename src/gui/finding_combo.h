@@ -10,7 +10,7 @@
 
 class QLabel;
 class QListView;
-class QSortFilterProxyModel;
+class NarrowedEntries;
 
 class FindingComboBox : public QComboBox {
     Q_OBJECT
@@ -30,12 +30,13 @@ protected:
 
 private:
     void buildPopup();
+    QStringList entries() const;
     void narrow(const QString& typed);
     void choose(const QModelIndex& proxyIndex);
 
     QWidget* m_popup = nullptr;
     QLabel* m_filterLine = nullptr;
     QListView* m_list = nullptr;
-    QSortFilterProxyModel* m_proxy = nullptr;
+    NarrowedEntries* m_entries = nullptr;
     QString m_typed;
 };
