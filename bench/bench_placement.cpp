@@ -4,8 +4,13 @@
 
 #include "core/db/cursor.h"
 #include "core/db/database.h"
+#include "core/inspect/placement_export.h"
 #include "core/placement/loader.h"
+#include "core/settings/tool.h"
+#include "gui/catalogue/new_filters.h"
+#include "gui/catalogue/sales_filters.h"
 #include "gui/dialogs.h"
+#include "gui/exchange/form_excel.h"
 #include "gui/filter_control_form.h"
 #include "gui/finding_combo.h"
 
@@ -13,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListView>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -47,7 +54,7 @@ void generate(const QString& path, int rows) {
     // Emission filters make up the catalogue's rows; each other group gets a hundredth on top.
     QStringList names, types;
     for (int i = 0; i < rows; ++i) {
-        names << QString("Filter %1").arg(i, 6, 10, QChar('0'));
+        names << QString("%1 %2").arg(EmissionTypes[i % 3]).arg(i);
         types << EmissionTypes[i % 3];
     }
     for (const QString& type : OtherTypes)
@@ -56,7 +63,7 @@ void generate(const QString& path, int rows) {
             types << type;
         }
     QSqlQuery insert(db);
-    insert.prepare("INSERT INTO [Potential Filters] VALUES (?, ?, ?, ?, 0, 'Veltrano')");
+    insert.prepare("INSERT INTO [Potential Filters] VALUES (?, ?, ?, ?, ?, 'Veltrano')");
     insert.addBindValue(QVariantList{"None"} + QVariantList(names.begin(), names.end()));
     insert.addBindValue(QVariantList{QVariant()} + QVariantList(types.begin(), types.end()));
     QVariantList summaries, codes;
@@ -66,6 +73,10 @@ void generate(const QString& path, int rows) {
     }
     insert.addBindValue(QVariantList{" "} + summaries);
     insert.addBindValue(QVariantList{QVariant()} + codes);
+    QVariantList added{0}; // one filter in a hundred was added by the customer
+    for (int i = 0; i < names.size(); ++i)
+        added << (i % 100 == 1 ? 1 : 0);
+    insert.addBindValue(added);
     insert.execBatch();
     QSqlQuery favourite(db);
     favourite.prepare("INSERT INTO [Favourite Filters] VALUES (?, ?)");
@@ -130,6 +141,56 @@ void bareRead(const Database& db) {
     }
 }
 
+struct WindowTimes {
+    double favourites, addRemove, newFilters, packageWheel;
+};
+
+// The catalogue windows over the emission group (the whole catalogue) and the package window,
+// shown with their events processed.
+WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& package) {
+    WindowTimes times{};
+    const CatalogueContext context = form.catalogueContext();
+    times.favourites = medianMs(runs, [&] {
+        SalesFilters window(context);
+        window.show();
+        QCoreApplication::processEvents();
+    });
+    SalesFilters favourites(context);
+    favourites.show();
+    auto* potential = favourites.findChild<QComboBox*>("Potential");
+    auto* salesList = favourites.findChild<QListWidget*>("SalesList");
+    times.addRemove = medianMs(runs, [&] {
+        const int last = potential->count() - 1; // no favourite: the tenth rows are
+        potential->setCurrentIndex(last);
+        emit potential->activated(last);
+        favourites.findChild<QPushButton*>("CmdApply")->click();
+        salesList->setCurrentRow(salesList->count() - 1);
+        favourites.findChild<QPushButton*>("CmdRemove")->click();
+        QCoreApplication::processEvents();
+    });
+    times.newFilters = medianMs(runs, [&] {
+        NewFilters window(context);
+        window.show();
+        QCoreApplication::processEvents();
+    });
+    QStringList leftOut;
+    QString error;
+    writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
+                         &error);
+    tool::EnsureUserKey(tool::FilesSubKey);
+    tool::WriteUserString(tool::FilesSubKey, "Browse", package);
+    FormExcel excel(form.configDb());
+    auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
+    int next = 0;
+    times.packageWheel = medianMs(runs, [&] {
+        next = (next + 1) % wheel->count();
+        wheel->setCurrentIndex(next);
+        emit wheel->activated(next);
+        QCoreApplication::processEvents();
+    });
+    return times;
+}
+
 void run(int rows) {
     QTemporaryDir dir;
     const QString path = dir.filePath("System_Configurations.sqlite");
@@ -174,10 +235,15 @@ void run(int rows) {
         dropDown->hidePopup();
     });
 
+    const WindowTimes windows = timeWindows(form, runs, dir.filePath("package.xlsx"));
+
     std::printf(
         "%8d rows | bare read %8.1f ms | load user %8.1f ms (%4.2fx) | load service %8.1f ms (%4.2fx) | "
-        "display of %6d candidates %6.1f ms | store %5.1f ms | drop-down open %5.1f ms, narrowed %5.1f ms\n",
-        rows, bare, user, user / bare, service, service / bare, largest, display, store, open, narrow);
+        "display of %6d candidates %6.1f ms | store %5.1f ms | drop-down open %5.1f ms, narrowed %5.1f ms\n"
+        "%8s      | favourite window %6.1f ms | add+remove favourite %6.1f ms | new-filter window %6.1f ms | "
+        "package wheel %6.1f ms\n",
+        rows, bare, user, user / bare, service, service / bare, largest, display, store, open, narrow, "",
+        windows.favourites, windows.addRemove, windows.newFilters, windows.packageWheel);
     std::fflush(stdout);
 }
 
@@ -187,6 +253,11 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The offscreen platform says at every popup what it cannot do; the figures matter here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (!text.startsWith(QLatin1String("This plugin does not support")))
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     dialogs::setMessageHandler([](const dialogs::Message& message) {
         std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
         return int(QMessageBox::Ok);

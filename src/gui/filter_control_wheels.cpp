@@ -13,9 +13,11 @@
 #include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QStringListModel>
 
 // The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
@@ -99,6 +101,20 @@ void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     }
 }
 
+namespace {
+
+// The first index of each wanted name in one walk of a long list, stopping once all are found.
+QHash<QString, int> firstIndexes(const QStringList& list, const QStringList& wanted) {
+    QHash<QString, int> found;
+    QSet<QString> missing(wanted.begin(), wanted.end());
+    for (int i = 0; i < list.size() && !missing.isEmpty(); ++i)
+        if (missing.remove(list[i]))
+            found.insert(list[i], i);
+    return found;
+}
+
+} // namespace
+
 void FilterControlForm::showWheel(int wheel) {
     if (wheel < 0 || wheel >= WheelCount)
         return;
@@ -107,10 +123,11 @@ void FilterControlForm::showWheel(int wheel) {
     showGroupInRow(mode, group);
     const QStringList& candidates = candidatesOf(m_installation.candidates, group).CandidateIds;
     const QStringList placed = wheelFiltersOf(wheel);
+    const QHash<QString, int> found = firstIndexes(candidates, placed);
     for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
         const int frame = firstFrame(mode) + p;
         // The first entry stands in for a placed filter that is not a candidate.
-        const int index = candidates.isEmpty() ? -1 : qMax(0, candidates.indexOf(placed[p]));
+        const int index = candidates.isEmpty() ? -1 : found.value(placed[p], 0);
         m_cmbFilter[frame]->setCurrentIndex(index);
         m_cmbIdPotential[frame]->setCurrentIndex(index);
         m_frmObjective[frame]->setVisible(true);

@@ -59,25 +59,30 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     auto favourites = db.openTable(schema::table::FavouriteFilters, error);
     if (!favourites)
         return false;
+    const int favouriteId = favourites->column(schema::field::IdPotential);
+    const int favouriteType = favourites->column(schema::field::Type);
     for (; !favourites->atEnd(); favourites->next()) {
-        const QString id = favourites->text(schema::field::IdPotential);
-        if (id == schema::NoFilter || accepted.contains(favourites->text(schema::field::Type)))
+        const QString id = favourites->textAt(favouriteId);
+        if (id == schema::NoFilter || accepted.contains(favourites->textAt(favouriteType)))
             lists->salesList << id;
     }
     auto catalogue = db.openTable(schema::table::PotentialFilters, error);
     if (!catalogue)
         return false;
+    const int idColumn = catalogue->column(schema::field::IdPotential);
+    const int typeColumn = catalogue->column(schema::field::Type);
+    const int summaryColumn = catalogue->column(schema::field::Summary);
     lists->catalogueEmpty = catalogue->atEnd();
     const QString blank = QStringLiteral(" ");
-    for (; !catalogue->atEnd(); catalogue->next()) {
-        const QString id = catalogue->text(schema::field::IdPotential);
-        const QString type = catalogue->text(schema::field::Type);
+    for (; !catalogue->atEnd() && !catalogue->error().isError(); catalogue->next()) {
+        const QString id = catalogue->textAt(idColumn);
+        const QString type = catalogue->textAt(typeColumn);
         if (id == schema::NoFilter) {
             lists->names << id;
             lists->summaries << blank;
             lists->types << blank;
         } else if (accepted.contains(type)) {
-            const QVariant summary = catalogue->value(schema::field::Summary);
+            const QVariant summary = catalogue->valueAt(summaryColumn);
             lists->names << id;
             lists->summaries << (summary.isNull() ? blank : summary.toString());
             lists->types << type;
@@ -113,17 +118,21 @@ bool addFavourite(Database& db, const QString& name, const QString& type, DbErro
 
 bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, DbError* error) {
     *found = false;
-    auto cursor = db.openTable(table, error);
-    if (!cursor)
+    if (!db.hasTable(table))
+        return fail(error, dberr::TableNotFound,
+                    QStringLiteral("The database '%1' has no table '%2'.").arg(db.fileName(), table));
+    // The engine finds the first row of the name; the catalogue is not walked row by row here.
+    auto first = db.openQuery(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                                  .arg(sqlName(table), sqlName(schema::field::IdPotential)),
+                              {name}, error);
+    if (!first)
         return false;
-    for (; !cursor->atEnd(); cursor->next())
-        if (cursor->text(schema::field::IdPotential) == name) {
-            *found = true;
-            return cursor->deleteRow(error);
-        }
-    if (cursor->error().isError() && error)
-        *error = cursor->error();
-    return !cursor->error().isError();
+    if (first->atEnd())
+        return true;
+    *found = true;
+    const qint64 rowid = first->valueAt(0).toLongLong();
+    first.reset();
+    return db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(table)), {rowid}, error);
 }
 
 bool isPlaced(const Database& db, const QString& name, bool* placed, DbError* error) {

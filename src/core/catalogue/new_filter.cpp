@@ -69,34 +69,35 @@ std::optional<QString> checkValues(const FilterForm& form) {
 // A catalogue that cannot be read refuses the entry with the reason: it may hold the name.
 std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form, DbError* error) {
     DbError failure;
-    auto cursor = db.openTable(schema::table::PotentialFilters, &failure);
+    if (!db.hasTable(schema::table::PotentialFilters))
+        fail(&failure, dberr::TableNotFound,
+             QStringLiteral("The database '%1' has no table '%2'.")
+                 .arg(db.fileName(), schema::table::PotentialFilters));
+    // The first row, in row order, that holds any of the three decides; the engine finds it (a Null
+    // field equals nothing).
+    const QString id = sqlName(schema::field::IdPotential);
+    const QString code = sqlName(schema::field::CodeNo);
+    const QString summary = sqlName(schema::field::Summary);
+    auto cursor =
+        failure.isError()
+            ? nullptr
+            : db.openQuery(QStringLiteral("SELECT %1 = ?, %2 = ?, %3 = ? FROM %4 WHERE %1 = ? OR %2 = ? OR "
+                                          "%3 = ? ORDER BY rowid LIMIT 1")
+                               .arg(id, code, summary, sqlName(schema::table::PotentialFilters)),
+                           {form.name, form.code, form.summary, form.name, form.code, form.summary},
+                           &failure);
     if (!cursor) {
         if (error)
             *error = failure;
         return failure.description;
     }
-    const int id = cursor->column(schema::field::IdPotential);
-    const int code = cursor->column(schema::field::CodeNo);
-    const int summary = cursor->column(schema::field::Summary);
-    // A Null field equals nothing.
-    const auto equals = [&](int column, const QString& text) {
-        const QVariant value = cursor->valueAt(column);
-        return !value.isNull() && value.toString() == text;
-    };
-    for (; !cursor->atEnd(); cursor->next()) {
-        if (equals(id, form.name))
-            return QStringLiteral("No new Filter Name !");
-        if (equals(code, form.code))
-            return QStringLiteral("No new Series Number !");
-        if (equals(summary, form.summary))
-            return QStringLiteral("No new Summary !");
-    }
-    if (cursor->error().isError()) {
-        if (error)
-            *error = cursor->error();
-        return cursor->error().description;
-    }
-    return std::nullopt;
+    if (cursor->atEnd())
+        return std::nullopt;
+    if (cursor->valueAt(0).toInt() == 1)
+        return QStringLiteral("No new Filter Name !");
+    if (cursor->valueAt(1).toInt() == 1)
+        return QStringLiteral("No new Series Number !");
+    return QStringLiteral("No new Summary !");
 }
 
 // The catalogue keeps wavelengths as numbers; a text that is none (an "NF" band is not checked)
@@ -246,13 +247,25 @@ bool ensureCustomerAddedField(Database& db, DbError* error) {
 }
 
 std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, DbError* error) {
-    auto cursor = db.openTable(schema::table::PotentialFilters, error);
+    if (!db.hasTable(schema::table::PotentialFilters)) {
+        fail(error, dberr::TableNotFound,
+             QStringLiteral("The database '%1' has no table '%2'.")
+                 .arg(db.fileName(), schema::table::PotentialFilters));
+        return std::nullopt;
+    }
+    // The engine keeps the rows marked as a yes/no value reads: anything but Null, 0, "" and "false".
+    const QString added = sqlName(schema::field::CustomerAdded);
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 IS NOT NULL AND %4 NOT IN (0, '', '0') "
+                                    "AND lower(%4) <> 'false' ORDER BY rowid")
+                         .arg(sqlName(schema::field::IdPotential), sqlName(schema::field::Summary),
+                              sqlName(schema::table::PotentialFilters), added),
+                     {}, error);
     if (!cursor)
         return std::nullopt;
     std::vector<ListItem> items;
     for (; !cursor->atEnd(); cursor->next())
-        if (cursor->value(schema::field::CustomerAdded).toBool())
-            items.push_back({cursor->text(schema::field::IdPotential), cursor->text(schema::field::Summary)});
+        items.push_back({cursor->textAt(0), cursor->textAt(1)});
     if (cursor->error().isError()) {
         if (error)
             *error = cursor->error();

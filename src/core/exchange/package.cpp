@@ -55,14 +55,24 @@ QStringList codeNumbers(const Database& db, const QStringList& names) {
     for (const QString& name : names)
         if (!name.isEmpty())
             codes.insert(name, QString());
+    // The engine picks the rows of these names; the first row of each name gives its code.
     QSet<QString> found;
-    if (auto cursor = db.openTable(schema::table::PotentialFilters)) {
-        for (; !cursor->atEnd(); cursor->next()) {
-            const QString id = cursor->text(schema::field::IdPotential);
-            if (codes.contains(id) && !found.contains(id)) {
-                found.insert(id);
-                codes[id] = cursor->text(schema::field::CodeNo);
-            }
+    const QStringList wanted = codes.keys();
+    QStringList marks;
+    for (int i = 0; i < wanted.size(); ++i)
+        marks << QStringLiteral("?");
+    auto cursor =
+        wanted.isEmpty()
+            ? nullptr
+            : db.openQuery(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) ORDER BY rowid")
+                               .arg(sqlName(schema::field::IdPotential), sqlName(schema::field::CodeNo),
+                                    sqlName(schema::table::PotentialFilters), marks.join(QLatin1Char(','))),
+                           QVariantList(wanted.begin(), wanted.end()));
+    for (; cursor && !cursor->atEnd(); cursor->next()) {
+        const QString id = cursor->textAt(0);
+        if (!found.contains(id)) {
+            found.insert(id);
+            codes[id] = cursor->textAt(1);
         }
     }
     QStringList result;

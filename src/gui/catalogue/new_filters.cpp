@@ -134,6 +134,7 @@ void NewFilters::buildUi() {
     m_lvObj = new QTreeWidget(this);
     m_lvObj->setObjectName(QStringLiteral("LVObj"));
     m_lvObj->setRootIsDecorated(false);
+    m_lvObj->setUniformRowHeights(true);
     m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
     m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);

@@ -5,6 +5,7 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
+#include "gui/finding_combo.h"
 #include "gui/focus_button.h"
 #include "gui/tool_window.h"
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
@@ -40,6 +42,7 @@ void SalesFilters::buildUi() {
     auto* top = new QVBoxLayout(this);
     m_salesList = new QListWidget(this);
     m_salesList->setObjectName(QStringLiteral("SalesList"));
+    m_salesList->setUniformItemSizes(true);
     m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
     // The arrow keys choose a favourite as a click does.
     connect(m_salesList, &QListWidget::itemClicked, this, &SalesFilters::salesListClicked);
@@ -47,14 +50,15 @@ void SalesFilters::buildUi() {
     top->addWidget(m_salesList, 1);
 
     auto* form = new QFormLayout;
-    m_potential = new QComboBox(this);
+    // The catalogue's lists may be long: each drop-down holds one string list and finds by typing.
+    m_potential = new FindingComboBox(this);
     m_potential->setObjectName(QStringLiteral("Potential"));
-    m_obName = new QComboBox(this);
+    m_obName = new FindingComboBox(this);
     m_obName->setObjectName(QStringLiteral("ObName"));
     for (QComboBox* combo : {m_potential, m_obName}) {
         combo->setEnabled(false);
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         combo->setMinimumContentsLength(24);
+        combo->setModel(new QStringListModel(combo));
     }
     connect(m_potential, &QComboBox::activated, this, &SalesFilters::potentialClicked);
     connect(m_obName, &QComboBox::activated, this, &SalesFilters::obNameClicked);
@@ -91,8 +95,8 @@ void SalesFilters::load() {
         m_db.close();
         return;
     }
-    m_potential->addItems(lists.names);
-    m_obName->addItems(lists.summaries);
+    static_cast<QStringListModel*>(m_potential->model())->setStringList(lists.names);
+    static_cast<QStringListModel*>(m_obName->model())->setStringList(lists.summaries);
     m_typeList = lists.types;
     m_potential->setEnabled(true);
     m_obName->setEnabled(true);
