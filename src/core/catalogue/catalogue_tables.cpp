@@ -1,5 +1,6 @@
 #include "core/catalogue/catalogue_tables.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -56,42 +57,37 @@ std::vector<Group> newFilterGroups(int mode, int wheel) {
 
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
                               DbError* error) {
-    auto favourites = db.openTable(schema::table::FavouriteFilters, error);
-    if (!favourites)
-        return false;
-    const int favouriteId = favourites->column(schema::field::IdPotential);
-    const int favouriteType = favourites->column(schema::field::Type);
-    for (; !favourites->atEnd(); favourites->next()) {
-        const QString id = favourites->textAt(favouriteId);
-        if (id == schema::NoFilter || accepted.contains(favourites->textAt(favouriteType)))
+    ColumnReader favourites(db, schema::table::FavouriteFilters,
+                            {schema::field::IdPotential, schema::field::Type});
+    while (favourites.next()) {
+        const QString id = favourites.text(0);
+        if (id == schema::NoFilter || accepted.contains(favourites.text(1)))
             lists->salesList << id;
     }
-    auto catalogue = db.openTable(schema::table::PotentialFilters, error);
-    if (!catalogue)
-        return false;
-    const int idColumn = catalogue->column(schema::field::IdPotential);
-    const int typeColumn = catalogue->column(schema::field::Type);
-    const int summaryColumn = catalogue->column(schema::field::Summary);
-    lists->catalogueEmpty = catalogue->atEnd();
+    ColumnReader catalogue(db, schema::table::PotentialFilters,
+                           {schema::field::IdPotential, schema::field::Type, schema::field::Summary});
+    lists->catalogueEmpty = true;
     const QString blank = QStringLiteral(" ");
-    for (; !catalogue->atEnd() && !catalogue->error().isError(); catalogue->next()) {
-        const QString id = catalogue->textAt(idColumn);
-        const QString type = catalogue->textAt(typeColumn);
+    while (catalogue.next()) {
+        lists->catalogueEmpty = false;
+        const QString id = catalogue.text(0);
         if (id == schema::NoFilter) {
             lists->names << id;
             lists->summaries << blank;
             lists->types << blank;
-        } else if (accepted.contains(type)) {
-            const QVariant summary = catalogue->valueAt(summaryColumn);
+            continue;
+        }
+        const QString type = catalogue.text(1);
+        if (accepted.contains(type)) {
             lists->names << id;
-            lists->summaries << (summary.isNull() ? blank : summary.toString());
+            lists->summaries << (catalogue.isNull(2) ? blank : catalogue.text(2));
             lists->types << type;
         }
     }
-    for (const Cursor* cursor : {favourites.get(), catalogue.get()})
-        if (cursor->error().isError()) {
+    for (const ColumnReader* reader : {&favourites, &catalogue})
+        if (reader->error().isError()) {
             if (error)
-                *error = cursor->error();
+                *error = reader->error();
             return false;
         }
     return true;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -109,6 +110,7 @@ bool checkFile(const QString& path, DbError* error) {
 // The engine's primary result code; the driver leaves it out for a failed commit, whose text is
 // the engine's own message for the code.
 int primaryResultCode(const QSqlError& failure) {
+    // The driver gives the code as text, and none for a failed commit.
     bool numeric = false;
     const int code = failure.nativeErrorCode().toInt(&numeric);
     if (numeric)
@@ -126,9 +128,9 @@ int primaryResultCode(const QSqlError& failure) {
 }
 
 // The engine's failure as the program tells it apart.
-DbError describeFailure(const QString& path, const QString& what, const QSqlError& failure) {
+DbError describeFailure(const QString& path, const QString& what, int resultCode, const QString& text) {
     const QString shown = QDir::toNativeSeparators(path);
-    switch (primaryResultCode(failure)) {
+    switch (resultCode & 0xff) {
     case SqliteBusy:
     case SqliteLocked:
         return lockedError(shown);
@@ -140,12 +142,12 @@ DbError describeFailure(const QString& path, const QString& what, const QSqlErro
     case SqliteCorrupt:
         return DbError::make(
             dberr::Damaged,
-            QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, failure.text()));
+            QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, text));
     case SqliteNotADatabase:
         return notADatabase(path);
     default:
         return DbError::make(dberr::QueryFailed,
-                             QStringLiteral("Database '%1', %2: %3").arg(shown, what, failure.text()));
+                             QStringLiteral("Database '%1', %2: %3").arg(shown, what, text));
     }
 }
 
@@ -209,7 +211,7 @@ bool Database::open(const QString& path, DbError* error, Access access) {
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
             if (error) {
-                *error = describeFailure(absolute, QString(), failure);
+                *error = describeFailure(absolute, QString(), primaryResultCode(failure), failure.text());
                 if (error->code == dberr::QueryFailed)
                     *error = notADatabase(absolute);
             }
@@ -232,7 +234,18 @@ void Database::close() {
 }
 
 DbError Database::engineError(const QString& what, const QSqlError& failure) const {
-    return describeFailure(m_path, what, failure);
+    return describeFailure(m_path, what, primaryResultCode(failure), failure.text());
+}
+
+DbError Database::engineError(const QString& what, int resultCode, const QString& engineText) const {
+    return describeFailure(m_path, what, resultCode, engineText);
+}
+
+void* Database::engineHandle() const {
+    const QVariant handle = connection().driver() ? connection().driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
 }
 
 bool Database::checkWritable(const QString& table, DbError* error) const {

@@ -58,6 +58,10 @@ public:
     // The engine's failure as the program tells it apart: a lock, a read-only or damaged file, or
     // any other failure of `what`.
     DbError engineError(const QString& what, const QSqlError& failure) const;
+    // The same for a result code of the engine's own interface.
+    DbError engineError(const QString& what, int resultCode, const QString& engineText) const;
+    // The engine's connection (sqlite3*), for readers that use its interface directly.
+    void* engineHandle() const;
 
 private:
     QSqlDatabase connection() const;

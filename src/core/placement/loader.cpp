@@ -1,5 +1,6 @@
 #include "core/placement/loader.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -30,10 +31,6 @@ struct InstalledSets {
     bool splitters = false;   // "HT" or "NT" sets; MBS and DBS alone do not count
     QStringList fcsSplitters; // the FCS unit's MBS and DBS sets, MBS first
 };
-
-QString typeText(const QVariant& value) {
-    return value.isNull() ? QString() : value.toString();
-}
 
 // The steps both loaders share; the FCS unit's loader differs in which sets stand for which
 // buttons, in its 13 wheels, and in ending silently on a placed filter missing from the catalogue.
@@ -225,16 +222,20 @@ bool WheelLoader::readPlacements(const InstalledSets& sets) {
                                           [](const ButtonState& b) { return b.enabled; });
     QHash<QString, QStringList> rowsOfSet; // set ID -> its first eight filters
     if (anyInstalled) {
-        auto cursor = m_db.openFirstRow(schema::table::FilterPlacement, &m_error);
-        if (!cursor)
-            return false;
-        for (; !cursor->atEnd(); cursor->next()) {
-            QStringList& wheel = rowsOfSet[cursor->text(schema::field::IdAvailable)];
+        ColumnReader rows(m_db, schema::table::FilterPlacement,
+                          {schema::field::IdAvailable, schema::field::IdPotential});
+        bool any = false;
+        for (; rows.next(); any = true) {
+            QStringList& wheel = rowsOfSet[rows.text(0)];
             if (wheel.size() < wheels::PositionsPerWheel)
-                wheel << cursor->text(schema::field::IdPotential);
+                wheel << rows.text(1);
         }
-        if ((m_error = cursor->error()).isError())
+        if ((m_error = rows.error()).isError())
             return false;
+        if (!any) { // positioning on the first row of an empty table fails
+            m_error = m_db.emptyTableError(schema::table::FilterPlacement);
+            return false;
+        }
     }
     for (int button = 0; button < buttonCount(); ++button) {
         if (!m_board.buttons[button].enabled) {
@@ -255,14 +256,11 @@ bool WheelLoader::readFavourites() {
     m_hasFavouriteTable = m_db.hasTable(schema::table::FavouriteFilters);
     if (!m_hasFavouriteTable)
         return true;
-    auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
-    if (!cursor)
-        return false;
-    const int id = cursor->column(schema::field::IdPotential);
-    const int type = cursor->column(schema::field::Type);
-    for (; !cursor->atEnd() && !cursor->error().isError(); cursor->next())
-        m_favourites.push_back({cursor->textAt(id), typeText(cursor->valueAt(type))});
-    m_error = cursor->error();
+    ColumnReader rows(m_db, schema::table::FavouriteFilters,
+                      {schema::field::IdPotential, schema::field::Type});
+    while (rows.next())
+        m_favourites.push_back({rows.text(0), rows.textOrNull(1)});
+    m_error = rows.error();
     return !m_error.isError();
 }
 
@@ -277,19 +275,13 @@ bool WheelLoader::readCatalogue() {
     for (CandidateList& group : m_catalogueCandidates)
         group.append(schema::NoFilter, QString());
 
-    auto cursor = m_db.openTable(schema::table::PotentialFilters, &m_error);
-    if (!cursor)
-        return false;
-    const int id = cursor->column(schema::field::IdPotential);
-    const int type = cursor->column(schema::field::Type);
-    const int code = cursor->column(schema::field::CodeNo);
-    if ((m_error = cursor->error()).isError())
-        return false;
-    for (; !cursor->atEnd(); cursor->next()) {
+    ColumnReader rows(m_db, schema::table::PotentialFilters,
+                      {schema::field::IdPotential, schema::field::Type, schema::field::CodeNo});
+    while (rows.next()) {
         m_catalogueEmpty = false;
-        const QString name = cursor->textAt(id);
-        const QString rowType = typeText(cursor->valueAt(type));
-        const QString rowCode = cursor->textAt(code);
+        const QString name = rows.text(0);
+        const QString rowType = rows.textOrNull(1);
+        const QString rowCode = rows.text(2);
         if (m_options.serviceMode)
             if (const auto group = wheels::groupOfType(rowType))
                 candidatesOf(m_catalogueCandidates, *group).append(name, rowCode);
@@ -297,7 +289,7 @@ bool WheelLoader::readCatalogue() {
         if (named != m_named.end() && !*named)
             *named = NamedRow{rowType, rowCode};
     }
-    m_error = cursor->error();
+    m_error = rows.error();
     return !m_error.isError();
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+
+// Reads chosen fields of a table in stored row order through the engine's own interface, for the
+// walks over whole catalogues: several times faster than a general query, since nothing but the
+// asked fields is fetched and no value is wrapped. A missing table or field is error 3078 or 3265,
+// as for a cursor; the engine's failures are told apart as the database layer does.
+
+#include "core/db/db_error.h"
+
+#include <QStringList>
+
+class Database;
+struct sqlite3_stmt;
+
+class ColumnReader {
+public:
+    ColumnReader(const Database& db, const QString& table, const QStringList& fields);
+    ~ColumnReader();
+    ColumnReader(const ColumnReader&) = delete;
+    ColumnReader& operator=(const ColumnReader&) = delete;
+
+    // Moves to the next row (the first at the first call); false at the end or on a failure.
+    bool next();
+    bool isNull(int field) const;
+    // Null reads as the empty text; a number as the engine writes it.
+    QString text(int field) const;
+    // Null reads as a null QString.
+    QString textOrNull(int field) const { return isNull(field) ? QString() : text(field); }
+    const DbError& error() const { return m_error; }
+
+private:
+    const Database& m_db;
+    QString m_table;
+    sqlite3_stmt* m_statement = nullptr;
+    DbError m_error;
+};
