@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -143,6 +144,13 @@ void bareRead(const QString& path) {
     sqlite3_close(engine);
 }
 
+// The process's largest resident size so far (the runs go from small to large).
+long peakMemoryMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
 struct WindowTimes {
     double favourites, addRemove, newFilters, packageWheel;
 };
@@ -243,9 +251,9 @@ void run(int rows) {
         "%8d rows | bare read %8.1f ms | load user %8.1f ms (%4.2fx) | load service %8.1f ms (%4.2fx) | "
         "display of %6d candidates %6.1f ms | store %5.1f ms | drop-down open %5.1f ms, narrowed %5.1f ms\n"
         "%8s      | favourite window %6.1f ms | add+remove favourite %6.1f ms | new-filter window %6.1f ms | "
-        "package wheel %6.1f ms\n",
+        "package wheel %6.1f ms | peak memory %4ld MiB\n",
         rows, bare, user, user / bare, service, service / bare, largest, display, store, open, narrow, "",
-        windows.favourites, windows.addRemove, windows.newFilters, windows.packageWheel);
+        windows.favourites, windows.addRemove, windows.newFilters, windows.packageWheel, peakMemoryMiB());
     std::fflush(stdout);
 }
 
@@ -265,6 +273,11 @@ int main(int argc, char* argv[]) {
         return int(QMessageBox::Ok);
     });
     dialogs::setEndHandler([](int code) { std::fprintf(stderr, "the program would end (%d)\n", code); });
+    // bench_placement --write FILE ROWS: only writes a generated installation, to try by hand.
+    if (argc == 4 && QString(argv[1]) == "--write") {
+        generate(QString::fromLocal8Bit(argv[2]), QString(argv[3]).toInt());
+        return 0;
+    }
     QList<int> sizes{1000, 10000, 100000};
     if (argc > 1) {
         sizes.clear();
