@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -204,9 +205,18 @@ QWidget* FilterControlForm::buildPositionFrame(int frame) {
     connect(m_cmbIdPotential[frame], &QComboBox::activated, this,
             [this, frame] { mirrorSelection(m_cmbIdPotential[frame], m_cmbFilter[frame]); });
 
+    // Marks a chosen filter that is not stored yet: a symbol in bold, not colour alone.
+    m_changeMark[frame] = new QLabel(QStringLiteral("\u25C6"), box);
+    m_changeMark[frame]->setObjectName(indexed("Changed", frame));
+    QFont bold = m_changeMark[frame]->font();
+    bold.setBold(true);
+    m_changeMark[frame]->setFont(bold);
+    m_changeMark[frame]->setVisible(false);
+
     row->addWidget(m_lbPosition[frame]);
     row->addWidget(m_cmbFilter[frame], 3);
     row->addWidget(m_cmbIdPotential[frame], 2);
+    row->addWidget(m_changeMark[frame]);
     m_frmObjective[frame] = box;
     return box;
 }

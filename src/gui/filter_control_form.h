@@ -98,8 +98,16 @@ private:
     void showBoard();
     void endOnFatalData(const QString& message);
     QStringList wheelFiltersOf(int wheel) const;
+
+public:
+    // Whether position frame f holds a filter that is not stored yet (for tests and readers).
+    bool isMarkedUnstored(int frame) const;
+
+private:
     void showGroupInRow(int mode, wheels::Group group);
     void mirrorSelection(QComboBox* from, QComboBox* to);
+    // Marks the positions of a mode's row whose chosen filter differs from the stored one.
+    void markUnstored(int mode);
     void storeWheel(int wheel, const QStringList& texts);
     // The line above the wheels: why the load is incomplete or nothing can be stored, and what the
     // last store left out. Hidden when there is nothing to say.
@@ -137,4 +145,5 @@ private:
     std::array<QLabel*, FrameCount> m_lbPosition{};
     std::array<QComboBox*, FrameCount> m_cmbFilter{};
     std::array<QComboBox*, FrameCount> m_cmbIdPotential{};
+    std::array<QLabel*, FrameCount> m_changeMark{};
 };

@@ -138,10 +138,34 @@ void FilterControlForm::showWheel(int wheel) {
     // The shown wheel is the one Store writes, also when the display was not started by a click.
     if (!placed.isEmpty())
         m_cmdNr[wheel]->setChecked(true);
+    markUnstored(mode);
 }
 
 void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
     to->setCurrentIndex(from->currentIndex());
+    for (int mode = 0; mode < ModeCount; ++mode)
+        markUnstored(mode);
+}
+
+void FilterControlForm::markUnstored(int mode) {
+    const QStringList stored = wheelFiltersOf(m_selectedWheel[mode]);
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
+        const int frame = firstFrame(mode) + p;
+        const QString chosen = m_cmbFilter[frame]->currentText();
+        const bool unstored =
+            p < stored.size() && m_frmObjective[frame]->isVisibleTo(this) && chosen != stored[p];
+        m_changeMark[frame]->setVisible(unstored);
+        const QString change =
+            unstored ? QStringLiteral("changes from %1 to %2").arg(stored[p], chosen) : QString();
+        m_changeMark[frame]->setToolTip(change);
+        m_changeMark[frame]->setAccessibleName(unstored ? QStringLiteral("Position %1 not stored").arg(p + 1)
+                                                        : QString());
+        m_changeMark[frame]->setAccessibleDescription(change);
+    }
+}
+
+bool FilterControlForm::isMarkedUnstored(int frame) const {
+    return frame >= 0 && frame < FrameCount && !m_changeMark[frame]->isHidden();
 }
 
 void FilterControlForm::storeClicked(int mode) {
@@ -200,6 +224,7 @@ void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
     }
     m_installation.placement.WheelFilters[wheel] = texts;
     m_installation.placement.knownRows[wheel] = plan.rowsAfter;
+    markUnstored(wheels::modeOfWheel(wheel));
     m_storeNote = plan.notWrittenNote();
     updateStatusLine();
 }

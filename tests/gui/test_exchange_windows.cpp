@@ -20,6 +20,7 @@ private slots:
     void importFillsTheNewFilterForm();
     void appliesPackagesWheelByWheel();
     void mainWindowReloadsAfterTheConfigurations();
+    void previewsWhatStoreChanges();
 };
 
 using namespace testing;
@@ -184,6 +185,45 @@ void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
     form.showWheel(10);
     QCOMPARE(child<QComboBox>(form, "CmbFilter_17")->currentText(), QString("NFT 545"));
     QCOMPARE(cube->currentText(), placed);
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+void TestExchangeWindows::previewsWhatStoreChanges() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    testing::DialogRecorder recorder;
+    remember("Browse", workbook("Filter_Configurations.xlsx"));
+    Database db;
+    QVERIFY(db.open(path));
+    FormExcel window(db);
+    choose(child<QComboBox>(window, "CmbPaket"), "FITC - TRITC");
+    choose(child<QComboBox>(window, "IDAvailable"), "EF1");
+    // The package swaps three of EF1's filters; the other five stay.
+    const auto marks = [&] {
+        QStringList changed;
+        for (int p = 0; p < 8; ++p)
+            if (child<QLabel>(window, QString("Preview_%1").arg(p))->font().bold())
+                changed << child<QLabel>(window, QString("Preview_%1").arg(p))->accessibleDescription();
+        return changed;
+    };
+    QCOMPARE(marks(), QStringList({"changes from BP 505-550 to LP 560", "changes from LP 505 to BP 505-550",
+                                   "changes from LP 560 to LP 505"}));
+    QCOMPARE(child<QLabel>(window, "PreviewCount")->text(), QString("3 of 8 positions change"));
+    QCOMPARE(child<QLabel>(window, "Preview_2")->text(), QString("\u25C6 now BP 505-550"));
+    QCOMPARE(child<QLabel>(window, "FilterName_2")->text(), QString("LP 560")); // captions stay as they are
+    click(window, "CmdStore");
+    QVERIFY(marks().isEmpty());
+    QCOMPARE(child<QLabel>(window, "PreviewCount")->text(), QString("Nothing changes"));
+
+    // A wheel without rows says so.
+    {
+        Database other;
+        QVERIFY(other.open(path));
+        QVERIFY(other.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2'"));
+    }
+    choose(child<QComboBox>(window, "IDAvailable"), "EF2");
+    QCOMPARE(child<QLabel>(window, "PreviewCount")->text(),
+             QString("The database has no rows for the wheel 'EF2'."));
     QVERIFY(recorder.messages.isEmpty());
 }
 

@@ -5,6 +5,7 @@
 #include "support/widgets.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
@@ -68,6 +69,17 @@ void TestWheelEditor::showsAndEditsAWheel() {
     QCOMPARE(codes->currentIndex(), 3);
     QCOMPARE(names->count(), codes->count());
 
+    // A chosen filter that is not stored is marked until Store, also while another mode's wheel shows.
+    QVERIFY(form->isMarkedUnstored(2));
+    QVERIFY(child(*form, "Changed_2")->accessibleDescription().startsWith("changes from " + ef2[2] + " to "));
+    QVERIFY(!form->isMarkedUnstored(1));
+    form->showWheel(6);
+    QVERIFY(form->isMarkedUnstored(2));
+    QCOMPARE(child<QLabel>(*form, "LbPosition_2")->text(), QString("3"));
+    choose(names, names->findText(ef2[2]));
+    QVERIFY(!form->isMarkedUnstored(2)); // chosen back as stored
+    choose(names, 3);
+
     // Typing in an open list narrows it; Enter chooses the first entry left, Escape nothing.
     auto* finding = static_cast<FindingComboBox*>(names);
     finding->showPopup();
@@ -115,7 +127,9 @@ void TestWheelEditor::storesExactlyTheWheelsRowsAndKeepsThem() {
         const int lp650 = position3->findText("LP 650");
         QVERIFY(lp650 > 0);
         choose(combo(*form, "CmbIDPotential", 2), lp650);
+        QVERIFY(form->isMarkedUnstored(2));
         click(*form, "CmdStore_0");
+        QVERIFY(!form->isMarkedUnstored(2)); // stored: no mark
         QCOMPARE(form->placement().WheelFilters.at(2)->at(2), QString("LP 650"));
     }
     const QStringList after = placementRows(path);

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <iterator>
 
 bool matchesPosition(const QVariant& position, int wanted) {
     bool ok = false;
@@ -200,6 +201,31 @@ StoreResult storeWheelPositions(Database& db, const QString& availableId, const 
         return result;
     }
     return executeStorePlan(db, plan);
+}
+
+std::vector<WheelStorePlan::Write> WheelStorePlan::changes() const {
+    std::vector<Write> changed;
+    std::copy_if(writes.begin(), writes.end(), std::back_inserter(changed),
+                 [](const Write& write) { return write.now != write.chosen; });
+    return changed;
+}
+
+QString WheelStorePlan::changeCountText(int chosen) const {
+    if (!hasRows)
+        return QStringLiteral("The database has no rows for the wheel '%1'.").arg(availableId);
+    const int changing = int(changes().size());
+    if (changing == 0)
+        return QStringLiteral("Nothing changes");
+    return QStringLiteral("%1 of %2 positions change").arg(changing).arg(chosen);
+}
+
+QString WheelStorePlan::positionText(int position) const {
+    for (const Write& write : writes)
+        if (write.position == position)
+            return write.now == write.chosen
+                       ? QStringLiteral("stays %1").arg(write.now)
+                       : QStringLiteral("changes from %1 to %2").arg(write.now, write.chosen);
+    return hasRows ? QStringLiteral("has no row") : QString();
 }
 
 QString WheelStorePlan::changedQuestion() const {

@@ -49,6 +49,14 @@ struct WheelStorePlan {
     std::vector<std::pair<int, QString>> notWritten; // position and why
     QStringList rowsAfter; // the wheel's first eight rows in stored order once the plan is written
 
+    // The positions whose row holds another filter than the one chosen: what storing changes.
+    std::vector<Write> changes() const;
+    // "3 of 8 positions change", "Nothing changes", or that the wheel has no rows; `chosen` is how
+    // many positions the caller offers a filter for.
+    QString changeCountText(int chosen) const;
+    // How one position fares: "changes from LP 560 to BP 505-530", "stays BP 505-530", "has no row".
+    QString positionText(int position) const;
+
     // The question that names the changed positions, or the empty text when there are none.
     QString changedQuestion() const;
     // One line naming the positions that are not written, or the empty text.

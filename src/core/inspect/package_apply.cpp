@@ -40,9 +40,8 @@ bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const Q
             return false;
         if (!wheelPlan.hasRows)
             plan->refusals << noRowsMessage(id);
-        for (const WheelStorePlan::Write& write : wheelPlan.writes)
-            if (write.now != write.chosen)
-                plan->changes.push_back({id, write.position, write.now, write.chosen});
+        for (const WheelStorePlan::Write& write : wheelPlan.changes())
+            plan->changes.push_back({id, write.position, write.now, write.chosen});
         plan->wheels.push_back(std::move(wheelPlan));
     }
     return true;

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -72,12 +73,17 @@ void FormExcel::buildUi() {
         m_filterName[p]->setObjectName(indexed("FilterName", p));
         m_idPotential[p] = new QLabel(frame);
         m_idPotential[p]->setObjectName(indexed("IDPotential", p));
+        m_preview[p] = new QLabel(frame);
+        m_preview[p]->setObjectName(indexed("Preview", p));
         row->addWidget(position);
         row->addWidget(m_filterName[p], 3);
         row->addWidget(m_idPotential[p], 2);
+        row->addWidget(m_preview[p], 3);
         positions->addWidget(frame, p, 0);
     }
     top->addWidget(m_modeFrame, 3, 0, 1, 3);
+    m_previewCount = new QLabel(this);
+    m_previewCount->setObjectName(QStringLiteral("PreviewCount"));
     m_lStore = new QLabel(QStringLiteral("unstored"), this);
     m_lStore->setObjectName(QStringLiteral("LStore"));
     m_cmdStore = new QPushButton(QStringLiteral("Store"), this);
@@ -88,9 +94,11 @@ void FormExcel::buildUi() {
     connect(close, &QPushButton::clicked, this, &FormExcel::closeClicked);
     for (QPushButton* button : {browse, m_cmdStore, close})
         dialogs::pressOnlyWhenFocused(button);
-    top->addWidget(m_lStore, 4, 0);
-    top->addWidget(m_cmdStore, 4, 1);
-    top->addWidget(close, 4, 2);
+    // The count stands above Store.
+    top->addWidget(m_previewCount, 4, 0, 1, 3);
+    top->addWidget(m_lStore, 5, 0);
+    top->addWidget(m_cmdStore, 5, 1);
+    top->addWidget(close, 5, 2);
 }
 
 void FormExcel::load() {
@@ -170,6 +178,38 @@ void FormExcel::wheelChosen(int index) {
     }
     m_modeFrame->setTitle(m_wheel.upper ? QStringLiteral("Beam Splitters Corvid")
                                         : QStringLiteral("Emission Filters"));
+    showPreview();
+}
+
+void FormExcel::showPreview() {
+    WheelStorePlan plan;
+    DbError error;
+    if (!planWheelStore(m_configDb, m_idAvailable->currentText(), m_wheel.filters, nullptr, &plan, &error)) {
+        m_previewCount->setText(error.description);
+        return;
+    }
+    int chosen = 0;
+    for (int p = 0; p < 8; ++p) {
+        const QString& filter = m_wheel.filters.value(p);
+        chosen += filter.isEmpty() ? 0 : 1;
+        const auto write = std::find_if(plan.writes.begin(), plan.writes.end(),
+                                        [p](const WheelStorePlan::Write& w) { return w.position == p + 1; });
+        const bool changes = write != plan.writes.end() && write->now != write->chosen;
+        // A symbol and bold type as well as the words, so the mark does not rest on colour.
+        QString text;
+        if (!filter.isEmpty() && write != plan.writes.end())
+            text = changes ? QStringLiteral("\u25C6 now %1").arg(write->now) : QStringLiteral("= as now");
+        else if (!filter.isEmpty() && plan.hasRows)
+            text = QStringLiteral("no row");
+        QFont font = m_preview[p]->font();
+        font.setBold(changes);
+        m_preview[p]->setFont(font);
+        m_preview[p]->setText(text);
+        m_preview[p]->setAccessibleName(text);
+        m_preview[p]->setAccessibleDescription(filter.isEmpty() ? QString() : plan.positionText(p + 1));
+        m_preview[p]->setVisible(!filter.isEmpty());
+    }
+    m_previewCount->setText(plan.changeCountText(chosen));
 }
 
 void FormExcel::storeClicked() {
@@ -194,6 +234,7 @@ void FormExcel::storeClicked() {
     m_lStore->setText(QStringLiteral("stored"));
     m_packageStoredFlags[package][wheel] = true;
     m_cmdStore->setEnabled(false);
+    showPreview();
 }
 
 void FormExcel::closeClicked() {

@@ -33,6 +33,8 @@ private:
     void packageChosen(int index);
     void wheelChosen(int index);
     void storeClicked();
+    // Beside each position, what the database holds there now and whether Store changes it.
+    void showPreview();
     void closeClicked();
 
     Database& m_configDb;
@@ -47,6 +49,8 @@ private:
     QGroupBox* m_modeFrame = nullptr;
     std::array<QLabel*, 8> m_filterName{};
     std::array<QLabel*, 8> m_idPotential{};
+    std::array<QLabel*, 8> m_preview{};
+    QLabel* m_previewCount = nullptr;
     QLabel* m_lStore = nullptr;
     QPushButton* m_cmdStore = nullptr;
 };
