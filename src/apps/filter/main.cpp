@@ -4,8 +4,34 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
+
+namespace {
+
+// The answers that need no window (nor a display): version and usage.
+bool answeredWithoutWindow(int argc, char* argv[]) {
+    if (argc != 2)
+        return false;
+    const QByteArray option(argv[1]);
+    if (option == "--version") {
+        std::printf("filter %s\n", FC_VERSION);
+        return true;
+    }
+    if (option == "--help" || option == "-h") {
+        std::printf("Usage: filter        start in user mode: the filter-cube turrets, the favourite filters\n"
+                    "       filter /S     start in service mode: every wheel, the whole catalogue, Browse and\n"
+                    "                     ExcelFile\n"
+                    "The database is the one named in the machine settings (see filter(1)).\n");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (answeredWithoutWindow(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(dialogs::appTitle());
 

@@ -53,7 +53,12 @@ void setXlsReaderProgram(const QString& path) {
 QString xlsReaderProgram() {
     if (!namedReader().isEmpty())
         return namedReader();
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("filter-xls-reader"));
+    // Beside the program in a build tree; in the libexec folder of an installation.
+    const QDir programs(QCoreApplication::applicationDirPath());
+    const QString beside = programs.filePath(QStringLiteral("filter-xls-reader"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(programs.filePath(QStringLiteral(FC_HELPER_FROM_BINDIR "/filter-xls-reader")));
 }
 
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
@@ -77,7 +82,8 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) 
     stream >> dump;
     if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 ||
         stream.status() != QDataStream::Ok) {
-        *reason = QStringLiteral("the file is damaged (the .xls reader failed on it).");
+        *reason = QStringLiteral("the file is damaged (the .xls reader '%1' failed on it).")
+                      .arg(QDir::toNativeSeparators(program));
         return nullptr;
     }
     if (!dump.ok) {

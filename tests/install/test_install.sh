@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs into a temporary DESTDIR and uses the installation as an administrator would: the desktop
+# entry and metainfo validate, both programs answer --version without a display, and the installed
+# filterctl reads a demo .xls through the installed reader, not the build tree's (taken away to
+# prove it). Arguments: the build folder and the source folder.
+set -euo pipefail
+build=$1
+source=$2
+dest=$(mktemp -d)
+aside="$build/bin/filter-xls-reader.aside"
+trap 'rm -rf "$dest"; [ ! -e "$aside" ] || mv "$aside" "$build/bin/filter-xls-reader"' EXIT
+fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
+
+DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
+app=org.filtercontrol.FilterControl
+desktop-file-validate "$dest/usr/share/applications/$app.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$dest/usr/share/metainfo/$app.metainfo.xml" >/dev/null || fail "metainfo"
+for file in share/icons/hicolor/scalable/apps/$app.svg share/icons/hicolor/48x48/apps/$app.png \
+            share/man/man1/filter.1 share/man/man1/filterctl.1 libexec/filter-control/filter-xls-reader; do
+    [ -e "$dest/usr/$file" ] || fail "$file is not installed"
+done
+[ "$(env -u DISPLAY QT_QPA_PLATFORM=none "$dest/usr/bin/filter" --version)" = "filter 1.0" ] || fail "filter --version"
+[ "$("$dest/usr/bin/filterctl" --version)" = "filterctl 1.0" ] || fail "filterctl --version"
+
+cp "$build/samples/System_Configurations.sqlite" "$dest/db.sqlite"
+mv "$build/bin/filter-xls-reader" "$aside" # the build tree's reader is out of reach
+out=$("$dest/usr/bin/filterctl" --db "$dest/db.sqlite" apply --dry-run --package "FITC - TRITC" \
+      "$source/samples/Filter_Configurations.xls") || fail "the installed filterctl: $out"
+grep -q "positions change" <<<"$out" || fail "no changes listed: $out"
+rm "$dest/usr/libexec/filter-control/filter-xls-reader"
+if err=$("$dest/usr/bin/filterctl" --db "$dest/db.sqlite" apply --dry-run --package "FITC - TRITC" \
+         "$source/samples/Filter_Configurations.xls" 2>&1); then
+    fail "read without its reader"
+fi
+grep -q "$dest/usr/libexec/filter-control/filter-xls-reader" <<<"$err" || fail "the message names no path: $err"
+echo "1 passed, 0 failed"
