@@ -58,7 +58,10 @@ void FilterControlForm::buildUi() {
     m_database->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_database->setFrameShape(QFrame::StyledPanel);
     m_database->setMinimumWidth(200);
-    m_database->setAccessibleName(QStringLiteral("System database path"));
+    // A label that shows a value keeps it as its name, so a screen reader says it; the meaning is
+    // its description and its caption's.
+    m_database->setAccessibleDescription(QStringLiteral("System database path"));
+    databaseCaption->setBuddy(m_database);
     m_browse = new QPushButton(QStringLiteral("Browse"), this);
     m_browse->setObjectName(QStringLiteral("Browse"));
     connect(m_browse, &QPushButton::clicked, this, &FilterControlForm::browseClicked);
@@ -69,7 +72,7 @@ void FilterControlForm::buildUi() {
 
     m_stativ = new QLabel(this);
     m_stativ->setObjectName(QStringLiteral("Stativ"));
-    m_stativ->setAccessibleName(QStringLiteral("Microscope stand"));
+    m_stativ->setAccessibleDescription(QStringLiteral("Microscope stand"));
     top->addWidget(m_stativ);
 
     m_statusLine = new QLabel(this);
@@ -84,15 +87,19 @@ void FilterControlForm::buildUi() {
     m_statusLine->setVisible(false);
     top->addWidget(m_statusLine);
 
-    auto* modeRow = new QHBoxLayout;
+    // The radio buttons' own container: Qt groups auto-exclusive buttons by parent, with every
+    // descendant, so beside the wheel buttons they would uncheck and unfocus those.
+    auto* modes = new QWidget(this);
+    auto* modeRow = new QHBoxLayout(modes);
+    modeRow->setContentsMargins(0, 0, 0, 0);
     for (int mode = 0; mode < ModeCount; ++mode) {
-        m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), this);
+        m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), modes);
         m_rbMode[mode]->setObjectName(indexed("RbMode", mode));
         connect(m_rbMode[mode], &QRadioButton::clicked, this, [this, mode] { switchMode(mode); });
         modeRow->addWidget(m_rbMode[mode]);
     }
     modeRow->addStretch();
-    top->addLayout(modeRow);
+    top->addWidget(modes);
 
     // The three frames share one place; only the current mode's is visible.
     auto* frames = new QGridLayout;
@@ -126,7 +133,7 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
         const int configIndex = mode == wheels::EmissionFilters ? 0 : 1;
         auto* config = new QLabel(frame);
         config->setObjectName(indexed("Config", configIndex));
-        config->setAccessibleName(QStringLiteral("System configuration"));
+        config->setAccessibleDescription(QStringLiteral("System configuration"));
         config->setVisible(configIndex != 0);
         m_config[configIndex] = config;
         grid->addWidget(config, row++, 0, 1, 2);

@@ -23,12 +23,24 @@
 // The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
 // the mode switch and the main window's reaction to the catalogue windows.
 
+namespace {
+
+// What a wheel button is called aloud: its kind and its caption ("Emission filter wheel 2").
+QString wheelName(int wheel, const QString& caption) {
+    static const std::array<const char*, wheels::ModeCount> kinds{
+        {"Emission filter wheel", "Filter cube turret", "Beam splitter changer"}};
+    return QStringLiteral("%1 %2").arg(QString::fromLatin1(kinds[wheels::modeOfWheel(wheel)]), caption);
+}
+
+} // namespace
+
 void FilterControlForm::showBoard() {
     const WheelBoard& board = m_installation.board;
     for (int wheel = 0; wheel < WheelCount; ++wheel) {
         m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
         m_cmdNr[wheel]->setVisible(board.buttons[wheel].visible);
         m_cmdNr[wheel]->setText(board.buttons[wheel].caption);
+        m_cmdNr[wheel]->setAccessibleName(wheelName(wheel, board.buttons[wheel].caption));
     }
     for (int mode = 0; mode < ModeCount; ++mode)
         m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
@@ -136,8 +148,12 @@ void FilterControlForm::showWheel(int wheel) {
         m_selectedWheel[mode] = wheel;
     }
     // The shown wheel is the one Store writes, also when the display was not started by a click.
-    if (!placed.isEmpty())
+    if (!placed.isEmpty()) {
         m_cmdNr[wheel]->setChecked(true);
+        // As for radio buttons: Tab enters a mode's wheels at the checked one, the arrows move on.
+        for (int other : wheels::wheelsOfMode(mode))
+            m_cmdNr[other]->setFocusPolicy(other == wheel ? Qt::StrongFocus : Qt::ClickFocus);
+    }
     markUnstored(mode);
 }
 
@@ -158,8 +174,6 @@ void FilterControlForm::markUnstored(int mode) {
         const QString change =
             unstored ? QStringLiteral("changes from %1 to %2").arg(stored[p], chosen) : QString();
         m_changeMark[frame]->setToolTip(change);
-        m_changeMark[frame]->setAccessibleName(unstored ? QStringLiteral("Position %1 not stored").arg(p + 1)
-                                                        : QString());
         m_changeMark[frame]->setAccessibleDescription(change);
     }
 }

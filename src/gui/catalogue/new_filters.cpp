@@ -135,6 +135,7 @@ void NewFilters::buildUi() {
     m_lvObj->setObjectName(QStringLiteral("LVObj"));
     m_lvObj->setRootIsDecorated(false);
     m_lvObj->setUniformRowHeights(true);
+    m_lvObj->setAccessibleName(m_frame2->title());
     m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
     m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);
@@ -175,6 +176,7 @@ void NewFilters::load() {
     const int mode = qBound(0, m_context.CatalogueMode, wheels::ModeCount - 1);
     m_frame1->setTitle(QString::fromLatin1(Captions[mode].description));
     m_frame2->setTitle(QString::fromLatin1(Captions[mode].list));
+    m_lvObj->setAccessibleName(m_frame2->title());
     m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));
     m_label14->setEnabled(m_cmbType->count() > 0);
     m_cmbType->setEnabled(m_cmbType->count() > 0);

@@ -55,6 +55,8 @@ void SalesFilters::buildUi() {
     m_potential->setObjectName(QStringLiteral("Potential"));
     m_obName = new FindingComboBox(this);
     m_obName->setObjectName(QStringLiteral("ObName"));
+    m_potential->setAccessibleName(QStringLiteral("Catalogue filter"));
+    m_obName->setAccessibleName(QStringLiteral("Catalogue filter summary"));
     for (QComboBox* combo : {m_potential, m_obName}) {
         combo->setEnabled(false);
         combo->setMinimumContentsLength(24);

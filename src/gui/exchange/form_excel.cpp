@@ -38,6 +38,7 @@ void FormExcel::buildUi() {
     m_excelFile = new QLineEdit(this);
     m_excelFile->setObjectName(QStringLiteral("ExcelFile"));
     m_excelFile->setReadOnly(true);
+    m_excelFile->setAccessibleName(QStringLiteral("Configuration workbook"));
     m_excelFile->setMinimumWidth(320);
     auto* browse = new QPushButton(QStringLiteral("Browse"), this);
     browse->setObjectName(QStringLiteral("Browse"));
@@ -73,6 +74,8 @@ void FormExcel::buildUi() {
         m_filterName[p]->setObjectName(indexed("FilterName", p));
         m_idPotential[p] = new QLabel(frame);
         m_idPotential[p]->setObjectName(indexed("IDPotential", p));
+        m_filterName[p]->setAccessibleDescription(QStringLiteral("Position %1 filter").arg(p + 1));
+        m_idPotential[p]->setAccessibleDescription(QStringLiteral("Position %1 code number").arg(p + 1));
         m_preview[p] = new QLabel(frame);
         m_preview[p]->setObjectName(indexed("Preview", p));
         row->addWidget(position);
@@ -205,7 +208,6 @@ void FormExcel::showPreview() {
         font.setBold(changes);
         m_preview[p]->setFont(font);
         m_preview[p]->setText(text);
-        m_preview[p]->setAccessibleName(text);
         m_preview[p]->setAccessibleDescription(filter.isEmpty() ? QString() : plan.positionText(p + 1));
         m_preview[p]->setVisible(!filter.isEmpty());
     }

@@ -36,10 +36,14 @@ ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog
     connect(close, &QPushButton::clicked, this, &ImportFilter::closeClicked);
     for (QPushButton* button : {browse, close})
         dialogs::pressOnlyWhenFocused(button);
-    grid->addWidget(new QLabel(QStringLiteral("Filter data sheet workbook"), this), 0, 0, 1, 2);
+    auto* workbookCaption = new QLabel(QStringLiteral("Filter data sheet workbook"), this);
+    workbookCaption->setBuddy(m_importFile);
+    grid->addWidget(workbookCaption, 0, 0, 1, 2);
     grid->addWidget(m_importFile, 1, 0);
     grid->addWidget(browse, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Filter sheet"), this), 2, 0, 1, 2);
+    auto* sheetCaption = new QLabel(QStringLiteral("Filter sheet"), this);
+    sheetCaption->setBuddy(m_cmbFilter);
+    grid->addWidget(sheetCaption, 2, 0, 1, 2);
     grid->addWidget(m_cmbFilter, 3, 0, 1, 2);
     grid->addWidget(close, 4, 1);
     load();
