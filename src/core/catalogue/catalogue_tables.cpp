@@ -68,20 +68,24 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
                            {schema::field::IdPotential, schema::field::Type, schema::field::Summary});
     lists->catalogueEmpty = true;
     const QString blank = QStringLiteral(" ");
+    // The types are compared as the engine holds them; the accepted texts themselves are listed.
+    std::vector<QByteArray> acceptedUtf8;
+    for (const QString& type : accepted)
+        acceptedUtf8.push_back(type.toUtf8());
+    const std::vector<QByteArray> none{schema::NoFilter.toUtf8()};
     while (catalogue.next()) {
         lists->catalogueEmpty = false;
-        const QString id = catalogue.text(0);
-        if (id == schema::NoFilter) {
-            lists->names << id;
+        if (catalogue.indexIn(0, none) == 0) {
+            lists->names << schema::NoFilter;
             lists->summaries << blank;
             lists->types << blank;
             continue;
         }
-        const QString type = catalogue.text(1);
-        if (accepted.contains(type)) {
-            lists->names << id;
+        const int type = catalogue.indexIn(1, acceptedUtf8);
+        if (type >= 0) {
+            lists->names << catalogue.text(0);
             lists->summaries << (catalogue.isNull(2) ? blank : catalogue.text(2));
-            lists->types << type;
+            lists->types << accepted[type];
         }
     }
     for (const ColumnReader* reader : {&favourites, &catalogue})

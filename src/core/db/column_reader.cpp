@@ -2,6 +2,7 @@
 
 #include "core/db/database.h"
 
+#include <cstring>
 #include <sqlite3.h>
 
 ColumnReader::ColumnReader(const Database& db, const QString& table, const QStringList& fields)
@@ -50,6 +51,16 @@ bool ColumnReader::next() {
     sqlite3_finalize(m_statement);
     m_statement = nullptr;
     return false;
+}
+
+int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) const {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
+    const int size = sqlite3_column_bytes(m_statement, field);
+    for (size_t i = 0; i < utf8Values.size(); ++i)
+        if (bytes && utf8Values[i].size() == size &&
+            std::memcmp(utf8Values[i].constData(), bytes, size_t(size)) == 0)
+            return int(i);
+    return -1;
 }
 
 bool ColumnReader::isNull(int field) const {

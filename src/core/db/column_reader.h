@@ -8,6 +8,7 @@
 #include "core/db/db_error.h"
 
 #include <QStringList>
+#include <vector>
 
 class Database;
 struct sqlite3_stmt;
@@ -24,6 +25,9 @@ public:
     bool isNull(int field) const;
     // Null reads as the empty text; a number as the engine writes it.
     QString text(int field) const;
+    // The position in the list of the field's text, or -1; compared without making a QString, for
+    // walks that test a code against a few values.
+    int indexIn(int field, const std::vector<QByteArray>& utf8Values) const;
     // Null reads as a null QString.
     QString textOrNull(int field) const { return isNull(field) ? QString() : text(field); }
     const DbError& error() const { return m_error; }

@@ -277,16 +277,34 @@ bool WheelLoader::readCatalogue() {
 
     ColumnReader rows(m_db, schema::table::PotentialFilters,
                       {schema::field::IdPotential, schema::field::Type, schema::field::CodeNo});
+    // The known type codes are compared as the engine holds them and shared, not made per row; a
+    // user load reads a row's type and code only when it needs the row.
+    static const QStringList knownTypes = [] {
+        using namespace schema::type;
+        return QStringList{BandPass,          LongPass,          ShortPass,         Notch,
+                           schema::type::Fw1, schema::type::Fw2, schema::type::Fw3, MainSplitter,
+                           SecondarySplitter, NotchSplitter};
+    }();
+    static const std::vector<QByteArray> knownTypesUtf8 = [] {
+        std::vector<QByteArray> utf8;
+        for (const QString& type : knownTypes)
+            utf8.push_back(type.toUtf8());
+        return utf8;
+    }();
     while (rows.next()) {
         m_catalogueEmpty = false;
         const QString name = rows.text(0);
-        const QString rowType = rows.textOrNull(1);
+        const auto named = m_named.find(name);
+        const bool needed = named != m_named.end() && !*named;
+        if (!m_options.serviceMode && !needed)
+            continue;
+        const int known = rows.indexIn(1, knownTypesUtf8);
+        const QString rowType = known >= 0 ? knownTypes[known] : rows.textOrNull(1);
         const QString rowCode = rows.text(2);
         if (m_options.serviceMode)
             if (const auto group = wheels::groupOfType(rowType))
                 candidatesOf(m_catalogueCandidates, *group).append(name, rowCode);
-        const auto named = m_named.find(name);
-        if (named != m_named.end() && !*named)
+        if (needed)
             *named = NamedRow{rowType, rowCode};
     }
     m_error = rows.error();
