@@ -69,19 +69,18 @@ struct WheelRow {
 // The wheel's rows in stored order.
 bool readWheelRows(const Database& db, const QString& availableId, std::vector<WheelRow>* rows, bool* any,
                    DbError* error) {
+    // The engine picks the wheel's rows (an exact comparison, as the loader's).
     auto cursor =
-        db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid], %1, %2, %3 FROM %4 ORDER BY rowid")
-                         .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
-                              sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
-                     {}, error);
+        db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid], %1, %2 FROM %3 WHERE %4 = ? ORDER BY rowid")
+                         .arg(sqlName(schema::field::Position), sqlName(schema::field::IdPotential),
+                              sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdAvailable)),
+                     {availableId}, error);
     if (!cursor)
         return false;
     *any = false;
     for (; !cursor->atEnd(); cursor->next()) {
-        if (cursor->textAt(1) != availableId)
-            continue;
         *any = true;
-        rows->push_back({cursor->valueAt(0).toLongLong(), cursor->valueAt(2), cursor->textAt(3)});
+        rows->push_back({cursor->valueAt(0).toLongLong(), cursor->valueAt(1), cursor->textAt(2)});
     }
     if (cursor->error().isError()) {
         if (error)
