@@ -58,6 +58,8 @@ public:
     const QString& CommandLine() const { return m_commandLine; }
     bool DatabaseValid() const { return m_databaseValid; }
     bool loadComplete() const { return m_loadComplete; }
+    // Whether position frame f holds a filter that is not stored yet.
+    bool isMarkedUnstored(int frame) const;
     bool MarlinScanUnit() const { return m_marlinScanUnit; }
     int CurrentMode() const { return m_currentMode; }
     int SelectedWheel(int mode) const { return m_selectedWheel.at(mode); }
@@ -99,11 +101,6 @@ private:
     void endOnFatalData(const QString& message);
     QStringList wheelFiltersOf(int wheel) const;
 
-public:
-    // Whether position frame f holds a filter that is not stored yet (for tests and readers).
-    bool isMarkedUnstored(int frame) const;
-
-private:
     void showGroupInRow(int mode, wheels::Group group);
     void mirrorSelection(QComboBox* from, QComboBox* to);
     // Marks the positions of a mode's row whose chosen filter differs from the stored one.
