@@ -140,8 +140,11 @@ void FindingComboBox::showPopup() {
 }
 
 void FindingComboBox::hidePopup() {
-    if (m_popup)
+    if (m_popup) {
         m_popup->hide();
+        // The list may be a whole catalogue: do not keep it alive past a reload.
+        m_entries->setEntries({});
+    }
     QComboBox::hidePopup();
 }
 
