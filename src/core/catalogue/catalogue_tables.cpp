@@ -55,6 +55,31 @@ std::vector<Group> newFilterGroups(int mode, int wheel) {
     }
 }
 
+void CompactTypeList::append(const QString& type) {
+    int known = m_types.indexOf(type);
+    if (known < 0) {
+        known = m_types.size();
+        m_types << type;
+    }
+    m_index.push_back(quint16(known));
+}
+
+QString CompactTypeList::value(int position) const {
+    return position >= 0 && position < size() ? m_types.at(m_index[size_t(position)]) : QString();
+}
+
+void CompactTypeList::removeAt(int position) {
+    if (position >= 0 && position < size())
+        m_index.erase(m_index.begin() + position);
+}
+
+QStringList CompactTypeList::toStringList() const {
+    QStringList texts;
+    for (quint16 index : m_index)
+        texts << m_types.at(index);
+    return texts;
+}
+
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
                               DbError* error) {
     ColumnReader favourites(db, schema::table::FavouriteFilters,
@@ -78,14 +103,14 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
         if (catalogue.indexIn(0, none) == 0) {
             lists->names << schema::NoFilter;
             lists->summaries << blank;
-            lists->types << blank;
+            lists->types.append(blank);
             continue;
         }
         const int type = catalogue.indexIn(1, acceptedUtf8);
         if (type >= 0) {
             lists->names << catalogue.text(0);
             lists->summaries << (catalogue.isNull(2) ? blank : catalogue.text(2));
-            lists->types << accepted[type];
+            lists->types.append(accepted[type]);
         }
     }
     for (const ColumnReader* reader : {&favourites, &catalogue})

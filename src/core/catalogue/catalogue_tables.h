@@ -18,13 +18,28 @@ QStringList acceptedTypes(int mode, int wheel);
 // The main window's candidate groups that a newly stored filter joins in service mode.
 std::vector<wheels::Group> newFilterGroups(int mode, int wheel);
 
+// One filter type per catalogue position (the favourite window's TypeList), kept as an index into
+// the few distinct types, so that a catalogue of any size costs two bytes a row.
+class CompactTypeList {
+public:
+    void append(const QString& type);
+    QString value(int position) const; // the empty text beyond the list
+    void removeAt(int position);
+    int size() const { return int(m_index.size()); }
+    QStringList toStringList() const;
+
+private:
+    QStringList m_types; // the distinct texts
+    std::vector<quint16> m_index;
+};
+
 // What the favourite window shows: the favourites of the group and, position for position, the
 // catalogue's names, summaries and types of the group.
 struct FavouriteWindowLists {
     QStringList salesList;
     QStringList names;
     QStringList summaries;
-    QStringList types;
+    CompactTypeList types;
     bool catalogueEmpty = false;
 };
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,

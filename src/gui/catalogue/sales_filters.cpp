@@ -212,7 +212,7 @@ void SalesFilters::dropRemovedFromCatalogueLists() {
 void SalesFilters::appendCatalogueFilter(const QString& name, const QString& summary, const QString& type) {
     m_potential->addItem(name);
     m_obName->addItem(summary);
-    m_typeList << type;
+    m_typeList.append(type);
 }
 
 void SalesFilters::removeFavourite(const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/catalogue/catalogue_tables.h"
 #include "gui/catalogue/catalogue_context.h"
 
 #include "core/db/database.h"
@@ -23,7 +24,7 @@ public:
     void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
     // Drops every favourite of that name, never the "None" placeholder at the head.
     void removeFavourite(const QString& name);
-    const QStringList& TypeList() const { return m_typeList; }
+    QStringList TypeList() const { return m_typeList.toStringList(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,7 +47,7 @@ private:
 
     CatalogueContext m_context;
     Database m_db;
-    QStringList m_typeList;
+    catalogue::CompactTypeList m_typeList;
     bool m_closed = false;
 
     QListWidget* m_salesList = nullptr;
