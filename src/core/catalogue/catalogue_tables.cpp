@@ -97,19 +97,18 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     std::vector<QByteArray> acceptedUtf8;
     for (const QString& type : accepted)
         acceptedUtf8.push_back(type.toUtf8());
-    const std::vector<QByteArray> none{schema::NoFilter.toUtf8()};
     while (catalogue.next()) {
         lists->catalogueEmpty = false;
-        if (catalogue.indexIn(0, none) == 0) {
-            lists->names << schema::NoFilter;
+        const int type = catalogue.indexIn(1, acceptedUtf8);
+        const QString id = catalogue.text(0);
+        if (id == schema::NoFilter) {
+            lists->names << id;
             lists->summaries << blank;
             lists->types.append(blank);
-            continue;
-        }
-        const int type = catalogue.indexIn(1, acceptedUtf8);
-        if (type >= 0) {
-            lists->names << catalogue.text(0);
-            lists->summaries << (catalogue.isNull(2) ? blank : catalogue.text(2));
+        } else if (type >= 0) {
+            const QString summary = catalogue.textOrNull(2);
+            lists->names << id;
+            lists->summaries << (summary.isNull() ? blank : summary);
             lists->types.append(accepted[type]);
         }
     }

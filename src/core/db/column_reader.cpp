@@ -68,6 +68,7 @@ bool ColumnReader::isNull(int field) const {
 }
 
 QString ColumnReader::text(int field) const {
+    // The engine gives no text for Null, which reads as a null QString.
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
     return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(m_statement, field)) : QString();
 }
