@@ -106,7 +106,7 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
             lists->summaries << blank;
             lists->types.append(blank);
         } else if (type >= 0) {
-            const QString summary = catalogue.textOrNull(2);
+            const QString summary = catalogue.text(2);
             lists->names << id;
             lists->summaries << (summary.isNull() ? blank : summary);
             lists->types.append(accepted[type]);

@@ -63,10 +63,6 @@ int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) 
     return -1;
 }
 
-bool ColumnReader::isNull(int field) const {
-    return sqlite3_column_type(m_statement, field) == SQLITE_NULL;
-}
-
 QString ColumnReader::text(int field) const {
     // The engine gives no text for Null, which reads as a null QString.
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));

@@ -22,14 +22,11 @@ public:
 
     // Moves to the next row (the first at the first call); false at the end or on a failure.
     bool next();
-    bool isNull(int field) const;
     // Null reads as a null (and empty) QString; a number as the engine writes it.
     QString text(int field) const;
     // The position in the list of the field's text, or -1; compared without making a QString, for
     // walks that test a code against a few values.
     int indexIn(int field, const std::vector<QByteArray>& utf8Values) const;
-    // The same, for readers that tell Null apart.
-    QString textOrNull(int field) const { return text(field); }
     const DbError& error() const { return m_error; }
 
 private:

@@ -259,7 +259,7 @@ bool WheelLoader::readFavourites() {
     ColumnReader rows(m_db, schema::table::FavouriteFilters,
                       {schema::field::IdPotential, schema::field::Type});
     while (rows.next())
-        m_favourites.push_back({rows.text(0), rows.textOrNull(1)});
+        m_favourites.push_back({rows.text(0), rows.text(1)});
     m_error = rows.error();
     return !m_error.isError();
 }
@@ -299,7 +299,7 @@ bool WheelLoader::readCatalogue() {
         if (!m_options.serviceMode && !needed)
             continue;
         const int known = rows.indexIn(1, knownTypesUtf8);
-        const QString rowType = known >= 0 ? knownTypes[known] : rows.textOrNull(1);
+        const QString rowType = known >= 0 ? knownTypes[known] : rows.text(1);
         const QString rowCode = rows.text(2);
         if (m_options.serviceMode)
             if (const auto group = wheels::groupOfType(rowType))
