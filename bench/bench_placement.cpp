@@ -346,6 +346,17 @@ int main(int argc, char* argv[]) {
         std::printf("%ld\n", peakWithEveryWindow(QString::fromLocal8Bit(argv[2])));
         return 0;
     }
+    // bench_placement --load user|service FILE: the load alone, ten times over, to profile it.
+    if (argc == 4 && QString(argv[1]) == "--load") {
+        Database db;
+        db.open(QString::fromLocal8Bit(argv[3]));
+        const bool service = QString(argv[2]) == "service";
+        std::printf("%.1f ms\n", medianMs(10, [&] {
+                        Installation installation;
+                        loadAllWheels(db, {service, false}, installation);
+                    }));
+        return 0;
+    }
     QList<int> sizes{1000, 10000, 100000};
     if (argc > 1) {
         sizes.clear();

@@ -3,6 +3,7 @@
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
 #include "gui/finding_combo.h"
+#include "gui/text_list_model.h"
 #include "gui/tool_window.h"
 
 #include <QCloseEvent>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStringListModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,8 +38,8 @@ FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FilterControlForm"));
     setWindowTitle(QStringLiteral("Emission Filter & Beam Splitter Control"));
     for (int group = 0; group < wheels::GroupCount; ++group) {
-        m_idModels[group] = new QStringListModel(this);
-        m_codeModels[group] = new QStringListModel(this);
+        m_idModels[group] = new TextListModel(this);
+        m_codeModels[group] = new TextListModel(this);
     }
     buildUi();
     m_installation.board = WheelBoard::design();

@@ -17,7 +17,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QStringListModel;
+class TextListModel;
 
 // The main window: start-up, the three mode frames with their wheel buttons and position frames,
 // and closing. Start-up decisions and the database work live outside in startup.h and db/.
@@ -122,8 +122,8 @@ private:
     QString m_loadProblem;
     QString m_storeNote;
     Installation m_installation; // the loaders' results; the wheel and mode buttons show its board
-    std::array<QStringListModel*, wheels::GroupCount> m_idModels{};
-    std::array<QStringListModel*, wheels::GroupCount> m_codeModels{};
+    std::array<TextListModel*, wheels::GroupCount> m_idModels{};
+    std::array<TextListModel*, wheels::GroupCount> m_codeModels{};
     QPointer<NewFilters> m_newFilters;
 
     QLabel* m_database = nullptr;

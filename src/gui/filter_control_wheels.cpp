@@ -8,6 +8,7 @@
 #include "gui/dialogs.h"
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
+#include "gui/text_list_model.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -17,8 +18,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSet>
-#include <QStringListModel>
 
 // The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
 // the mode switch and the main window's reaction to the catalogue windows.
@@ -98,12 +97,12 @@ QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
 void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     const CandidateList& candidates = candidatesOf(m_installation.candidates, group);
     const int index = static_cast<int>(group);
-    m_idModels[index]->setStringList(candidates.CandidateIds);
-    QStringList codes = candidates.CandidateCodes;
+    m_idModels[index]->setList(candidates.CandidateIds);
+    TextList codes = candidates.CandidateCodes;
     // Lists appended to during a run, or codes whose lookup stopped early, may be shorter.
     while (codes.size() < candidates.CandidateIds.size())
         codes << QString();
-    m_codeModels[index]->setStringList(codes);
+    m_codeModels[index]->setList(codes);
     for (int frame = firstFrame(mode); frame < firstFrame(mode) + wheels::PositionsPerWheel; ++frame) {
         m_frmObjective[frame]->setVisible(false);
         if (m_cmbFilter[frame]->model() != m_idModels[index])
@@ -113,29 +112,15 @@ void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     }
 }
 
-namespace {
-
-// The first index of each wanted name in one walk of a long list, stopping once all are found.
-QHash<QString, int> firstIndexes(const QStringList& list, const QStringList& wanted) {
-    QHash<QString, int> found;
-    QSet<QString> missing(wanted.begin(), wanted.end());
-    for (int i = 0; i < list.size() && !missing.isEmpty(); ++i)
-        if (missing.remove(list[i]))
-            found.insert(list[i], i);
-    return found;
-}
-
-} // namespace
-
 void FilterControlForm::showWheel(int wheel) {
     if (wheel < 0 || wheel >= WheelCount)
         return;
     const int mode = wheels::modeOfWheel(wheel);
     const wheels::Group group = wheels::groupOfWheel(wheel);
     showGroupInRow(mode, group);
-    const QStringList& candidates = candidatesOf(m_installation.candidates, group).CandidateIds;
+    const TextList& candidates = candidatesOf(m_installation.candidates, group).CandidateIds;
     const QStringList placed = wheelFiltersOf(wheel);
-    const QHash<QString, int> found = firstIndexes(candidates, placed);
+    const QHash<QString, int> found = candidates.firstRows(placed);
     for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
         const int frame = firstFrame(mode) + p;
         // The first entry stands in for a placed filter that is not a candidate.

@@ -1,10 +1,11 @@
 #include "gui/finding_combo.h"
 
+#include "gui/text_list_model.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QScreen>
-#include <QStringListModel>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -18,7 +19,7 @@ class NarrowedEntries : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void setEntries(const QStringList& entries) {
+    void setEntries(const TextList& entries) {
         beginResetModel();
         m_entries = entries;
         m_all = true;
@@ -34,8 +35,9 @@ public:
             m_rows.clear();
         } else {
             std::vector<int> rows;
+            const TextList::Finder finder(m_entries, text);
             const auto keep = [&](int row) {
-                if (m_entries[row].contains(text, Qt::CaseInsensitive))
+                if (finder.matches(row))
                     rows.push_back(row);
             };
             if (!m_all && text.startsWith(m_text, Qt::CaseInsensitive))
@@ -72,7 +74,7 @@ public:
     }
 
 private:
-    QStringList m_entries;
+    TextList m_entries;
     bool m_all = true;
     std::vector<int> m_rows; // ascending entry numbers while narrowed
     QString m_text;
@@ -108,11 +110,11 @@ void FindingComboBox::buildPopup() {
     column->addWidget(m_list);
 }
 
-QStringList FindingComboBox::entries() const {
-    // The shared candidate lists are string lists: take them whole, without a value per entry.
-    if (const auto* strings = qobject_cast<const QStringListModel*>(model()))
-        return strings->stringList();
-    QStringList texts;
+TextList FindingComboBox::entries() const {
+    // The catalogue lists are shared whole, without a text made per entry.
+    if (const auto* texts = dynamic_cast<const TextListModel*>(model()))
+        return texts->list();
+    TextList texts;
     for (int row = 0; row < count(); ++row)
         texts << itemText(row);
     return texts;
@@ -143,7 +145,7 @@ void FindingComboBox::hidePopup() {
     if (m_popup) {
         m_popup->hide();
         // The list may be a whole catalogue: do not keep it alive past a reload.
-        m_entries->setEntries({});
+        m_entries->setEntries(TextList());
     }
     QComboBox::hidePopup();
 }

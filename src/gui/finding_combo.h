@@ -11,6 +11,7 @@
 class QLabel;
 class QListView;
 class NarrowedEntries;
+class TextList;
 
 class FindingComboBox : public QComboBox {
     Q_OBJECT
@@ -30,7 +31,7 @@ protected:
 
 private:
     void buildPopup();
-    QStringList entries() const;
+    TextList entries() const;
     void narrow(const QString& typed);
     void choose(const QModelIndex& proxyIndex);
 

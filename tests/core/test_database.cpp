@@ -1,5 +1,6 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
+#include "core/db/text_list.h"
 #include "support/test_support.h"
 
 #include <QtTest>
@@ -12,6 +13,7 @@ private slots:
     void editsDeletesAndAddsOnlyTheCurrentRow();
     void bindsNamesAndReportsMissingTablesAndFields();
     void rollsBackAndExtendsTables();
+    void compactTextListsKeepEveryText();
 };
 
 namespace {
@@ -187,6 +189,41 @@ void TestDatabase::rollsBackAndExtendsTables() {
     auto cursor = db.openTable("p");
     QCOMPARE(cursor->text("ID Potential"), QString("kept"));
     QVERIFY(cursor->isNull("Customer Added"));
+}
+
+void TestDatabase::compactTextListsKeepEveryText() {
+    TextList list{"None", "LP 505", "", "Grün 520", "BP 450-490", "LP 505"};
+    const TextList shared = list;
+    list.removeAt(2);
+    list << "KP 700";
+    // A copy keeps what it had; the list itself lost the empty text and gained the last.
+    QCOMPARE(shared.toStringList(), QStringList({"None", "LP 505", "", "Grün 520", "BP 450-490", "LP 505"}));
+    QCOMPARE(list.toStringList(),
+             QStringList({"None", "LP 505", "Grün 520", "BP 450-490", "LP 505", "KP 700"}));
+    QCOMPARE(list.indexOf("LP 505"), 1);
+    QCOMPARE(list.indexOf("LP 505", 2), 4);
+    QCOMPARE(list.count("LP 505"), 2);
+    QCOMPARE(list.value(99), QString());
+    const QHash<QString, int> first = list.firstRows({"LP 505", "KP 700", "Gone"});
+    QCOMPARE(first.value("LP 505"), 1);
+    QCOMPARE(first.value("KP 700"), 5);
+    QVERIFY(!first.contains("Gone"));
+
+    // Finding ignores case as QString does, for plain ASCII lists and for others.
+    const auto rowsWith = [](const TextList& texts, const QString& typed) {
+        QList<int> rows;
+        const TextList::Finder finder(texts, typed);
+        for (int row = 0; row < texts.size(); ++row)
+            if (finder.matches(row))
+                rows << row;
+        return rows;
+    };
+    const TextList ascii{"None", "LP 505", "bp 505-550", "KP 700"};
+    QCOMPARE(rowsWith(ascii, "p 5"), QList<int>({1, 2}));
+    QCOMPARE(rowsWith(ascii, "P 505-"), QList<int>({2}));
+    QCOMPARE(rowsWith(ascii, "ü"), QList<int>());
+    QCOMPARE(rowsWith(list, "GRÜN"), QList<int>({2}));
+    QCOMPARE(rowsWith(list, "lp 50"), QList<int>({1, 4}));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

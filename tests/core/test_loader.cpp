@@ -169,20 +169,22 @@ void TestLoader::buildsParallelCandidateLists() {
     using wheels::Group;
 
     auto service = load(installation, {true, false});
-    QCOMPARE(service->group(Group::EmissionCandidates).CandidateIds,
+    QCOMPARE(service->group(Group::EmissionCandidates).CandidateIds.toStringList(),
              QStringList({"None", "LP 2", "BP 1", "BP 1", "KP 3"}));
-    QCOMPARE(service->group(Group::EmissionCandidates).CandidateCodes,
+    QCOMPARE(service->group(Group::EmissionCandidates).CandidateCodes.toStringList(),
              QStringList({"", "c-lp2", "", "second", "c-kp3"}));
-    QCOMPARE(service->group(Group::Fw2Candidates).CandidateIds, QStringList({"None", "Cube"}));
-    QCOMPARE(service->group(Group::NftCandidates).CandidateIds, QStringList({"None"}));
+    QCOMPARE(service->group(Group::Fw2Candidates).CandidateIds.toStringList(), QStringList({"None", "Cube"}));
+    QCOMPARE(service->group(Group::NftCandidates).CandidateIds.toStringList(), QStringList({"None"}));
 
     // User mode offers the favourites; codes come from each name's first catalogue row in the
     // order of the names, and a name missing from the catalogue ends its group's codes.
     auto user = load(installation, {false, false});
-    QCOMPARE(user->group(Group::EmissionCandidates).CandidateIds,
+    QCOMPARE(user->group(Group::EmissionCandidates).CandidateIds.toStringList(),
              QStringList({"None", "KP 3", "Gone", "BP 1"}));
-    QCOMPARE(user->group(Group::EmissionCandidates).CandidateCodes, QStringList({"c-none", "c-kp3"}));
-    QCOMPARE(user->group(Group::Fw2Candidates).CandidateCodes, QStringList({"c-none", "c-cube"}));
+    QCOMPARE(user->group(Group::EmissionCandidates).CandidateCodes.toStringList(),
+             QStringList({"c-none", "c-kp3"}));
+    QCOMPARE(user->group(Group::Fw2Candidates).CandidateCodes.toStringList(),
+             QStringList({"c-none", "c-cube"}));
 
     installation.catalogue.removeAt(4); // no "None" row: no group finds any code
     auto noNone = load(installation, {false, false});

@@ -150,9 +150,9 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
     QCOMPARE(
         rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ? AND [Type] = 'FW2'", {"FSet 99 Test"}),
         1);
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateIds,
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateIds.toStringList(),
              QStringList({"FSet 99 Test"}));
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateCodes,
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::Fw2Candidates).CandidateCodes.toStringList(),
              QStringList({"Test cube"}));
     QVERIFY(!child(window, "CmdApply")->isEnabled());
 
@@ -213,7 +213,7 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
                   "[Potential Filters] WHERE [ID Potential] = 'KP 550 own' AND [Lower Wavelength] = 200 "
                   "AND [Upper Wavelength] = 550"),
              1);
-    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::EmissionCandidates).CandidateIds,
+    QCOMPARE(candidatesOf(demo.candidates, wheels::Group::EmissionCandidates).CandidateIds.toStringList(),
              QStringList({"LP 550 own", "KP 550 own"}));
     QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString()); // the unapplied entry was cleared
 

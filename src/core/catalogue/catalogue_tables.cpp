@@ -93,6 +93,8 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
                            {schema::field::IdPotential, schema::field::Type, schema::field::Summary});
     lists->catalogueEmpty = true;
     const QString blank = QStringLiteral(" ");
+    const QByteArrayView blankUtf8(" ");
+    const QByteArray noFilter = schema::NoFilter.toUtf8();
     // The types are compared as the engine holds them; the accepted texts themselves are listed.
     std::vector<QByteArray> acceptedUtf8;
     for (const QString& type : accepted)
@@ -100,15 +102,15 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     while (catalogue.next()) {
         lists->catalogueEmpty = false;
         const int type = catalogue.indexIn(1, acceptedUtf8);
-        const QString id = catalogue.text(0);
-        if (id == schema::NoFilter) {
-            lists->names << id;
-            lists->summaries << blank;
+        const QByteArrayView id = catalogue.utf8(0);
+        if (id == noFilter) {
+            lists->names.appendUtf8(id);
+            lists->summaries.appendUtf8(blankUtf8);
             lists->types.append(blank);
         } else if (type >= 0) {
-            const QString summary = catalogue.text(2);
-            lists->names << id;
-            lists->summaries << (summary.isNull() ? blank : summary);
+            const QByteArrayView summary = catalogue.utf8(2);
+            lists->names.appendUtf8(id);
+            lists->summaries.appendUtf8(summary.isNull() ? blankUtf8 : summary);
             lists->types.append(accepted[type]);
         }
     }

@@ -3,6 +3,7 @@
 // Reading and changing the catalogue and the favourite list for the catalogue windows.
 
 #include "core/db/db_error.h"
+#include "core/db/text_list.h"
 #include "core/placement/wheels.h"
 
 #include <QStringList>
@@ -37,8 +38,8 @@ private:
 // catalogue's names, summaries and types of the group.
 struct FavouriteWindowLists {
     QStringList salesList;
-    QStringList names;
-    QStringList summaries;
+    TextList names;
+    TextList summaries;
     CompactTypeList types;
     bool catalogueEmpty = false;
 };

@@ -2,7 +2,6 @@
 
 #include "core/db/database.h"
 
-#include <cstring>
 #include <sqlite3.h>
 
 ColumnReader::ColumnReader(const Database& db, const QString& table, const QStringList& fields)
@@ -54,17 +53,20 @@ bool ColumnReader::next() {
 }
 
 int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) const {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
-    const int size = sqlite3_column_bytes(m_statement, field);
+    const QByteArrayView bytes = utf8(field);
     for (size_t i = 0; i < utf8Values.size(); ++i)
-        if (bytes && utf8Values[i].size() == size &&
-            std::memcmp(utf8Values[i].constData(), bytes, size_t(size)) == 0)
+        if (!bytes.isNull() && bytes == utf8Values[i])
             return int(i);
     return -1;
 }
 
+QByteArrayView ColumnReader::utf8(int field) const {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
+    return bytes ? QByteArrayView(bytes, sqlite3_column_bytes(m_statement, field)) : QByteArrayView();
+}
+
 QString ColumnReader::text(int field) const {
     // The engine gives no text for Null, which reads as a null QString.
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
-    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(m_statement, field)) : QString();
+    const QByteArrayView bytes = utf8(field);
+    return bytes.isNull() ? QString() : QString::fromUtf8(bytes);
 }

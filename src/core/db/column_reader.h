@@ -7,6 +7,7 @@
 
 #include "core/db/db_error.h"
 
+#include <QByteArrayView>
 #include <QStringList>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
     bool next();
     // Null reads as a null (and empty) QString; a number as the engine writes it.
     QString text(int field) const;
+    // The field's bytes as the engine holds them, valid until the next row.
+    QByteArrayView utf8(int field) const;
     // The position in the list of the field's text, or -1; compared without making a QString, for
     // walks that test a code against a few values.
     int indexIn(int field, const std::vector<QByteArray>& utf8Values) const;

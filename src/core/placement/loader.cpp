@@ -12,15 +12,81 @@ namespace {
 
 using wheels::Group;
 
-// The first catalogue row of a name the load needs.
-struct NamedRow {
-    QString type; // null QString for a Null type
-    QString code; // Null reads as empty
-};
+// The type codes the load knows, compared as the engine holds them and shared, not made per row.
+const QStringList& knownTypes() {
+    using namespace schema::type;
+    static const QStringList types{BandPass,          LongPass,          ShortPass,         Notch,
+                                   schema::type::Fw1, schema::type::Fw2, schema::type::Fw3, MainSplitter,
+                                   SecondarySplitter, NotchSplitter};
+    return types;
+}
 
-struct FavouriteRow {
-    QString id;
-    QString type;
+const std::vector<QByteArray>& knownTypesUtf8() {
+    static const std::vector<QByteArray> utf8 = [] {
+        std::vector<QByteArray> texts;
+        for (const QString& type : knownTypes())
+            texts.push_back(type.toUtf8());
+        return texts;
+    }();
+    return utf8;
+}
+
+// The names a load needs (the placed filters, in user mode the favourites too) and what the first
+// catalogue row of each says. The walk looks the engine's bytes up, so a catalogue row that is not
+// needed costs no text, and a hundred thousand favourites cost no allocation each.
+class NeededRows {
+public:
+    void add(QByteArrayView name) {
+        if (m_names.insert(name) == int(m_rows.size()))
+            m_rows.emplace_back();
+    }
+    int find(QByteArrayView name) const { return m_names.find(name); }
+    bool isFound(int entry) const { return m_rows[size_t(entry)].found; }
+    void setFound(int entry, const QString& type, QByteArrayView code) {
+        Row& row = m_rows[size_t(entry)];
+        row.found = true;
+        if (!type.isNull()) {
+            row.type = int(m_types.indexOf(type));
+            if (row.type < 0) {
+                row.type = int(m_types.size());
+                m_types << type;
+            }
+        }
+        row.codeStart = m_codes.size();
+        row.codeLength = code.size();
+        m_codes.append(code);
+    }
+    // Nothing for a name the catalogue lacks; a null text for a Null type.
+    std::optional<QString> typeOf(QByteArrayView name) const {
+        const Row* row = foundRow(name);
+        if (!row)
+            return std::nullopt;
+        return row->type < 0 ? QString() : m_types.at(row->type);
+    }
+    // Nothing for a name the catalogue lacks; Null reads as empty.
+    std::optional<QByteArrayView> codeOf(QByteArrayView name) const {
+        const Row* row = foundRow(name);
+        if (!row)
+            return std::nullopt;
+        return QByteArrayView(m_codes.constData() + row->codeStart, row->codeLength);
+    }
+
+private:
+    struct Row {
+        bool found = false;
+        int type = -1; // in m_types; -1 for Null
+        qsizetype codeStart = 0;
+        qsizetype codeLength = 0;
+    };
+    const Row* foundRow(QByteArrayView name) const {
+        const int entry = find(name);
+        return entry >= 0 && m_rows[size_t(entry)].found ? &m_rows[size_t(entry)] : nullptr;
+    }
+
+    TextIndex m_names;
+    std::vector<Row> m_rows;
+    QStringList m_types; // the distinct type texts found
+    QByteArray m_codes;
 };
 
 // The sets of "Available FilterSets" sorted into the wheel buttons they stand for.
@@ -70,13 +136,19 @@ private:
     WheelBoard& m_board;
     PlacementState& m_state;
     Candidates& m_candidates;
-    // Only the names the load needs are looked up, so a large catalogue is walked once and not
-    // kept: the placed filters, and in user mode the favourites.
-    QHash<QString, std::optional<NamedRow>> m_named;
+    // Only the names the load needs are looked up, so a large catalogue is walked once and not kept.
+    NeededRows m_needed;
     bool m_catalogueEmpty = true;
     Candidates m_catalogueCandidates; // service mode: built during the walk
     bool m_hasFavouriteTable = false;
-    std::vector<FavouriteRow> m_favourites;
+    // The favourite list in stored order (names may repeat), with each entry's candidate group.
+    TextList m_favouriteIds;
+    std::vector<std::optional<Group>> m_favouriteGroups;
+    void addFavourite(QByteArrayView id, std::optional<Group> group) {
+        m_favouriteIds.appendUtf8(id);
+        m_favouriteGroups.push_back(group);
+    }
+    TextIndex favouriteNames() const;
     DbError m_error;
 };
 
@@ -258,54 +330,44 @@ bool WheelLoader::readFavourites() {
         return true;
     ColumnReader rows(m_db, schema::table::FavouriteFilters,
                       {schema::field::IdPotential, schema::field::Type});
-    while (rows.next())
-        m_favourites.push_back({rows.text(0), rows.text(1)});
+    while (rows.next()) {
+        const int known = rows.indexIn(1, knownTypesUtf8());
+        addFavourite(rows.utf8(0), known >= 0 ? wheels::groupOfType(knownTypes()[known]) : std::nullopt);
+    }
     m_error = rows.error();
     return !m_error.isError();
 }
 
 bool WheelLoader::readCatalogue() {
-    m_named.insert(schema::NoFilter, std::nullopt);
+    m_needed.add(schema::NoFilter.toUtf8());
     for (const auto& filters : m_state.WheelFilters)
         for (const QString& name : filters.value_or(QStringList()))
-            m_named.insert(name, std::nullopt);
+            m_needed.add(name.toUtf8());
     if (!m_options.serviceMode)
-        for (const FavouriteRow& favourite : m_favourites)
-            m_named.insert(favourite.id, std::nullopt);
+        for (int favourite = 0; favourite < m_favouriteIds.size(); ++favourite)
+            m_needed.add(m_favouriteIds.utf8At(favourite));
     for (CandidateList& group : m_catalogueCandidates)
         group.append(schema::NoFilter, QString());
 
     ColumnReader rows(m_db, schema::table::PotentialFilters,
                       {schema::field::IdPotential, schema::field::Type, schema::field::CodeNo});
-    // The known type codes are compared as the engine holds them and shared, not made per row; a
-    // user load reads a row's type and code only when it needs the row.
-    static const QStringList knownTypes = [] {
-        using namespace schema::type;
-        return QStringList{BandPass,          LongPass,          ShortPass,         Notch,
-                           schema::type::Fw1, schema::type::Fw2, schema::type::Fw3, MainSplitter,
-                           SecondarySplitter, NotchSplitter};
-    }();
-    static const std::vector<QByteArray> knownTypesUtf8 = [] {
-        std::vector<QByteArray> utf8;
-        for (const QString& type : knownTypes)
-            utf8.push_back(type.toUtf8());
-        return utf8;
-    }();
+    // A user load reads a row's type and code only when it needs the row.
     while (rows.next()) {
         m_catalogueEmpty = false;
-        const QString name = rows.text(0);
-        const auto named = m_named.find(name);
-        const bool needed = named != m_named.end() && !*named;
+        const QByteArrayView name = rows.utf8(0);
+        const int entry = m_needed.find(name);
+        const bool needed = entry >= 0 && !m_needed.isFound(entry);
         if (!m_options.serviceMode && !needed)
             continue;
-        const int known = rows.indexIn(1, knownTypesUtf8);
-        const QString rowType = known >= 0 ? knownTypes[known] : rows.text(1);
-        const QString rowCode = rows.text(2);
-        if (m_options.serviceMode)
-            if (const auto group = wheels::groupOfType(rowType))
-                candidatesOf(m_catalogueCandidates, *group).append(name, rowCode);
+        const int known = rows.indexIn(1, knownTypesUtf8());
+        if (m_options.serviceMode && known >= 0)
+            if (const auto group = wheels::groupOfType(knownTypes()[known])) {
+                CandidateList& candidates = candidatesOf(m_catalogueCandidates, *group);
+                candidates.CandidateIds.appendUtf8(name);
+                candidates.CandidateCodes.appendUtf8(rows.utf8(2));
+            }
         if (needed)
-            *named = NamedRow{rowType, rowCode};
+            m_needed.setFound(entry, known >= 0 ? knownTypes()[known] : rows.text(1), rows.utf8(2));
     }
     m_error = rows.error();
     return !m_error.isError();
@@ -319,8 +381,8 @@ bool WheelLoader::findTypes(LoadResult* result) {
         }
         QStringList types;
         for (const QString& name : *filters) {
-            const std::optional<NamedRow>& row = m_named.value(name);
-            if (!row) {
+            const std::optional<QString> type = m_needed.typeOf(name.toUtf8());
+            if (!type) {
                 // The FCS unit's loader walks past the catalogue's end and stops without a word.
                 *result =
                     fcsUnit()
@@ -328,7 +390,7 @@ bool WheelLoader::findTypes(LoadResult* result) {
                         : LoadResult::fatal(missingFilterMessage(name));
                 return false;
             }
-            types << row->type;
+            types << *type;
         }
         m_state.WheelTypes.emplace_back(types);
     }
@@ -347,34 +409,32 @@ bool WheelLoader::completeFavourites() {
                 {schema::NoFilter, QStringLiteral(" ")}, &m_error) ||
             !create.commit(&m_error))
             return false;
-        m_favourites.push_back({schema::NoFilter, QStringLiteral(" ")});
+        addFavourite(schema::NoFilter.toUtf8(), std::nullopt);
     }
     auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
     if (!cursor)
         return false;
-    QSet<QString> names;
-    for (const FavouriteRow& favourite : m_favourites)
-        names.insert(favourite.id);
-
+    TextIndex names = favouriteNames();
     Transaction transaction(m_db, &m_error);
     for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel) {
         if (!m_state.WheelFilters[wheel])
             continue;
         const QStringList& filters = *m_state.WheelFilters[wheel];
         for (int slot = 0; slot < filters.size(); ++slot) {
-            if (m_favourites.empty()) { // a search of an empty table fails
+            if (m_favouriteIds.isEmpty()) { // a search of an empty table fails
                 m_error = m_db.emptyTableError(schema::table::FavouriteFilters);
                 return false;
             }
-            if (names.contains(filters[slot]))
+            const QByteArray name = filters[slot].toUtf8();
+            if (names.find(name) >= 0)
                 continue;
             const QString& type = m_state.WheelTypes[wheel]->at(slot);
             if (!cursor->addRow({{schema::field::IdPotential, filters[slot]},
                                  {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
                                 &m_error))
                 return false;
-            m_favourites.push_back({filters[slot], type});
-            names.insert(filters[slot]);
+            addFavourite(name, wheels::groupOfType(type));
+            names.insert(name);
         }
     }
     cursor.reset();
@@ -383,24 +443,29 @@ bool WheelLoader::completeFavourites() {
 
 bool WheelLoader::completeFavouritesInMemory() {
     if (!m_hasFavouriteTable)
-        m_favourites.push_back({schema::NoFilter, QStringLiteral(" ")});
-    QSet<QString> names;
-    for (const FavouriteRow& favourite : m_favourites)
-        names.insert(favourite.id);
+        addFavourite(schema::NoFilter.toUtf8(), std::nullopt);
+    TextIndex names = favouriteNames();
     for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel)
         for (int slot = 0; m_state.WheelFilters[wheel] && slot < m_state.WheelFilters[wheel]->size();
              ++slot) {
-            if (m_favourites.empty()) { // as the written load: a search of an empty table fails
+            if (m_favouriteIds.isEmpty()) { // as the written load: a search of an empty table fails
                 m_error = m_db.emptyTableError(schema::table::FavouriteFilters);
                 return false;
             }
-            const QString& name = m_state.WheelFilters[wheel]->at(slot);
-            if (!names.contains(name)) {
-                m_favourites.push_back({name, m_state.WheelTypes[wheel]->at(slot)});
+            const QByteArray name = m_state.WheelFilters[wheel]->at(slot).toUtf8();
+            if (names.find(name) < 0) {
+                addFavourite(name, wheels::groupOfType(m_state.WheelTypes[wheel]->at(slot)));
                 names.insert(name);
             }
         }
     return true;
+}
+
+TextIndex WheelLoader::favouriteNames() const {
+    TextIndex names;
+    for (int favourite = 0; favourite < m_favouriteIds.size(); ++favourite)
+        names.insert(m_favouriteIds.utf8At(favourite));
+    return names;
 }
 
 bool WheelLoader::buildCandidates() {
@@ -408,7 +473,7 @@ bool WheelLoader::buildCandidates() {
         group = CandidateList();
         group.append(schema::NoFilter, QString());
     }
-    if (m_options.serviceMode ? m_catalogueEmpty : m_favourites.empty()) {
+    if (m_options.serviceMode ? m_catalogueEmpty : m_favouriteIds.isEmpty()) {
         m_error = m_db.emptyTableError(m_options.serviceMode ? schema::table::PotentialFilters
                                                              : schema::table::FavouriteFilters);
         return false;
@@ -417,9 +482,9 @@ bool WheelLoader::buildCandidates() {
         m_candidates = std::move(m_catalogueCandidates);
         return true;
     }
-    for (const FavouriteRow& row : m_favourites)
-        if (const auto group = wheels::groupOfType(row.type))
-            candidatesOf(m_candidates, *group).CandidateIds << row.id;
+    for (int favourite = 0; favourite < m_favouriteIds.size(); ++favourite)
+        if (const auto group = m_favouriteGroups[size_t(favourite)])
+            candidatesOf(m_candidates, *group).CandidateIds.appendUtf8(m_favouriteIds.utf8At(favourite));
     return true;
 }
 
@@ -433,11 +498,11 @@ bool WheelLoader::lookUpCodes() {
         return false;
     }
     for (CandidateList& group : m_candidates) {
-        for (const QString& id : group.CandidateIds) {
-            const std::optional<NamedRow>& row = m_named.value(id);
-            if (!row)
+        for (int entry = 0; entry < group.CandidateIds.size(); ++entry) {
+            const std::optional<QByteArrayView> code = m_needed.codeOf(group.CandidateIds.utf8At(entry));
+            if (!code)
                 break;
-            group.CandidateCodes << row->code;
+            group.CandidateCodes.appendUtf8(*code);
         }
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/db/text_list.h"
 #include "core/placement/wheels.h"
 
 #include <QStringList>
@@ -8,10 +9,11 @@
 #include <vector>
 
 // One candidate group's two parallel lists: filter names and the companion text shown beside
-// them (the code number after a load, a summary for entries the catalogue windows append).
+// them (the code number after a load, a summary for entries the catalogue windows append). A
+// service load lists the whole catalogue, hence the compact lists.
 struct CandidateList {
-    QStringList CandidateIds;
-    QStringList CandidateCodes;
+    TextList CandidateIds;
+    TextList CandidateCodes;
 
     void append(const QString& id, const QString& code) {
         CandidateIds << id;

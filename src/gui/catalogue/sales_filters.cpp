@@ -7,6 +7,7 @@
 #include "gui/dialogs.h"
 #include "gui/finding_combo.h"
 #include "gui/focus_button.h"
+#include "gui/text_list_model.h"
 #include "gui/tool_window.h"
 
 #include <QCloseEvent>
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStringListModel>
 #include <QVBoxLayout>
 
 SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
@@ -28,6 +28,10 @@ SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
 }
 
 SalesFilters::~SalesFilters() = default;
+
+TextListModel* SalesFilters::catalogueModel(QComboBox* combo) {
+    return static_cast<TextListModel*>(combo->model());
+}
 
 QPushButton* SalesFilters::button(const QString& name, const QString& caption,
                                   void (SalesFilters::*handler)()) {
@@ -60,7 +64,7 @@ void SalesFilters::buildUi() {
     for (QComboBox* combo : {m_potential, m_obName}) {
         combo->setEnabled(false);
         combo->setMinimumContentsLength(24);
-        combo->setModel(new QStringListModel(combo));
+        combo->setModel(new TextListModel(combo));
     }
     connect(m_potential, &QComboBox::activated, this, &SalesFilters::potentialClicked);
     connect(m_obName, &QComboBox::activated, this, &SalesFilters::obNameClicked);
@@ -97,8 +101,8 @@ void SalesFilters::load() {
         m_db.close();
         return;
     }
-    static_cast<QStringListModel*>(m_potential->model())->setStringList(lists.names);
-    static_cast<QStringListModel*>(m_obName->model())->setStringList(lists.summaries);
+    catalogueModel(m_potential)->setList(lists.names);
+    catalogueModel(m_obName)->setList(lists.summaries);
     m_typeList = lists.types;
     m_potential->setEnabled(true);
     m_obName->setEnabled(true);
@@ -196,22 +200,20 @@ void SalesFilters::dropRemovedFromCatalogueLists() {
     if (!m_context.RemovedFilters)
         return;
     for (const QString& name : std::as_const(*m_context.RemovedFilters)) {
-        for (int position = 1; position < m_potential->count(); ++position) {
-            if (m_potential->itemText(position) != name)
-                continue;
-            m_potential->removeItem(position);
-            m_obName->removeItem(position);
-            m_typeList.removeAt(position);
-            m_potential->setCurrentIndex(0);
-            m_obName->setCurrentIndex(0);
-            break;
-        }
+        const int position = catalogueModel(m_potential)->list().indexOf(name, 1);
+        if (position < 0)
+            continue;
+        catalogueModel(m_potential)->removeAt(position);
+        catalogueModel(m_obName)->removeAt(position);
+        m_typeList.removeAt(position);
+        m_potential->setCurrentIndex(0);
+        m_obName->setCurrentIndex(0);
     }
 }
 
 void SalesFilters::appendCatalogueFilter(const QString& name, const QString& summary, const QString& type) {
-    m_potential->addItem(name);
-    m_obName->addItem(summary);
+    catalogueModel(m_potential)->append(name);
+    catalogueModel(m_obName)->append(summary);
     m_typeList.append(type);
 }
 

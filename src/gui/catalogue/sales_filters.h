@@ -11,6 +11,7 @@ class QComboBox;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class TextListModel;
 
 // The favourite list of the filter group of the wheel last chosen in the catalogue mode: the
 // favourites, the catalogue filters that can be added, and the way to the new-filter window.
@@ -48,6 +49,7 @@ private:
     CatalogueContext m_context;
     Database m_db;
     catalogue::CompactTypeList m_typeList;
+    static TextListModel* catalogueModel(QComboBox* combo);
     bool m_closed = false;
 
     QListWidget* m_salesList = nullptr;

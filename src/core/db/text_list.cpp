@@ -1,0 +1,187 @@
+#include "core/db/text_list.h"
+
+#include <algorithm>
+#include <cstring>
+
+struct TextList::Data : QSharedData {
+    QByteArray bytes;
+    std::vector<quint32> ends; // where each text ends in bytes
+    bool ascii = true;         // no text so far had a byte beyond ASCII
+
+    qsizetype start(int row) const { return row > 0 ? ends[size_t(row) - 1] : 0; }
+};
+
+namespace {
+
+bool isAscii(QByteArrayView utf8) {
+    return std::all_of(utf8.begin(), utf8.end(), [](char c) { return (uchar(c) & 0x80) == 0; });
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+bool containsLowered(QByteArrayView text, const QByteArray& lowered) {
+    const qsizetype n = lowered.size();
+    for (qsizetype at = 0; at + n <= text.size(); ++at) {
+        qsizetype i = 0;
+        while (i < n && lowerAscii(text[at + i]) == lowered[i])
+            ++i;
+        if (i == n)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TextList::TextList() : d(new Data) {}
+TextList::TextList(std::initializer_list<QString> texts) : TextList() {
+    for (const QString& text : texts)
+        append(text);
+}
+TextList::TextList(const TextList&) = default;
+TextList& TextList::operator=(const TextList&) = default;
+TextList::~TextList() = default;
+
+TextList TextList::fromStringList(const QStringList& texts) {
+    TextList list;
+    for (const QString& text : texts)
+        list.append(text);
+    return list;
+}
+
+int TextList::size() const {
+    return int(d->ends.size());
+}
+
+QByteArrayView TextList::utf8At(int row) const {
+    const qsizetype start = d->start(row);
+    return QByteArrayView(d->bytes.constData() + start, d->ends[size_t(row)] - start);
+}
+
+QString TextList::at(int row) const {
+    return QString::fromUtf8(utf8At(row));
+}
+
+QString TextList::value(int row) const {
+    return row >= 0 && row < size() ? at(row) : QString();
+}
+
+void TextList::append(const QString& text) {
+    appendUtf8(text.toUtf8());
+}
+
+void TextList::appendUtf8(QByteArrayView utf8) {
+    Data& data = *d;
+    data.ascii = data.ascii && isAscii(utf8);
+    data.bytes.append(utf8);
+    data.ends.push_back(quint32(data.bytes.size()));
+}
+
+void TextList::removeAt(int row) {
+    if (row < 0 || row >= size())
+        return;
+    Data& data = *d;
+    const qsizetype start = data.start(row);
+    const quint32 length = quint32(data.ends[size_t(row)] - start);
+    data.bytes.remove(start, length);
+    data.ends.erase(data.ends.begin() + row);
+    for (size_t later = size_t(row); later < data.ends.size(); ++later)
+        data.ends[later] -= length;
+}
+
+void TextList::clear() {
+    d = new Data;
+}
+
+int TextList::indexOf(const QString& text, int from) const {
+    const QByteArray utf8 = text.toUtf8();
+    for (int row = std::max(0, from); row < size(); ++row)
+        if (utf8At(row) == utf8)
+            return row;
+    return -1;
+}
+
+int TextList::count(const QString& text) const {
+    int found = 0;
+    for (int row = indexOf(text); row >= 0; row = indexOf(text, row + 1))
+        ++found;
+    return found;
+}
+
+QHash<QString, int> TextList::firstRows(const QStringList& wanted) const {
+    QHash<QByteArray, QString> missing;
+    for (const QString& text : wanted)
+        missing.insert(text.toUtf8(), text);
+    QHash<QString, int> found;
+    for (int row = 0; row < size() && !missing.isEmpty(); ++row) {
+        const auto text = missing.constFind(QByteArray::fromRawData(utf8At(row).data(), utf8At(row).size()));
+        if (text == missing.cend())
+            continue;
+        found.insert(*text, row);
+        missing.erase(text);
+    }
+    return found;
+}
+
+QStringList TextList::toStringList() const {
+    QStringList texts;
+    texts.reserve(size());
+    for (int row = 0; row < size(); ++row)
+        texts << at(row);
+    return texts;
+}
+
+bool TextList::operator==(const TextList& other) const {
+    return d->ends == other.d->ends && d->bytes == other.d->bytes;
+}
+
+TextList::Finder::Finder(const TextList& list, const QString& text)
+    : m_list(list), m_text(text), m_lowerUtf8(text.toLower().toUtf8()),
+      m_bytewise(list.d->ascii && isAscii(m_lowerUtf8)) {}
+
+bool TextList::Finder::matches(int row) const {
+    if (m_bytewise)
+        return containsLowered(m_list.utf8At(row), m_lowerUtf8);
+    return m_list.at(row).contains(m_text, Qt::CaseInsensitive);
+}
+
+int TextIndex::slotOf(QByteArrayView utf8, size_t hash) const {
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const int entry = m_slots[slot];
+        if (entry < 0 || (m_hashes[size_t(entry)] == hash && m_texts.utf8At(entry) == utf8))
+            return int(slot);
+    }
+}
+
+int TextIndex::find(QByteArrayView utf8) const {
+    if (m_slots.empty())
+        return -1;
+    return m_slots[size_t(slotOf(utf8, qHash(utf8)))];
+}
+
+int TextIndex::insert(QByteArrayView utf8) {
+    // Kept at most half full, so that a probe ends soon.
+    if (size_t(size()) * 2 >= m_slots.size())
+        rehash(std::max<size_t>(64, m_slots.size() * 2));
+    const size_t hash = qHash(utf8);
+    const int slot = slotOf(utf8, hash);
+    if (m_slots[size_t(slot)] >= 0)
+        return m_slots[size_t(slot)];
+    m_slots[size_t(slot)] = size();
+    m_hashes.push_back(hash);
+    m_texts.appendUtf8(utf8);
+    return size() - 1;
+}
+
+void TextIndex::rehash(size_t slotCount) {
+    m_slots.assign(slotCount, -1);
+    for (int entry = 0; entry < size(); ++entry) {
+        size_t slot = m_hashes[size_t(entry)] & (slotCount - 1);
+        while (m_slots[slot] >= 0)
+            slot = (slot + 1) & (slotCount - 1);
+        m_slots[slot] = entry;
+    }
+}
