@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <algorithm>
 
 namespace {
@@ -80,9 +82,24 @@ private:
     QString m_text;
 };
 
-FindingComboBox::FindingComboBox(QWidget* parent) : QComboBox(parent) {
-    // Sizing to the contents would measure every entry of a large catalogue.
-    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+FindingComboBox::FindingComboBox(QWidget* parent) : QComboBox(parent) {}
+
+QSize FindingComboBox::sizeHint() const {
+    // Sized from the minimum contents length, never by measuring the entries of a large catalogue.
+    // (The size policy that does so would make each drop-down's unused built-in popup at start.)
+    const QFontMetrics metrics = fontMetrics();
+    QSize text(0, qMax(qCeil(QFontMetricsF(metrics).height()), 14) + 2);
+    if (minimumContentsLength() > 0)
+        text.setWidth(minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X')) +
+                      iconSize().width() + 4);
+    text.setHeight(qMax(text.height(), iconSize().height() + 2));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, this);
+}
+
+QSize FindingComboBox::minimumSizeHint() const {
+    return sizeHint();
 }
 
 FindingComboBox::~FindingComboBox() = default;

@@ -19,6 +19,8 @@ public:
     explicit FindingComboBox(QWidget* parent = nullptr);
     ~FindingComboBox() override;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
     void showPopup() override;
     void hidePopup() override;
 

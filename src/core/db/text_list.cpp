@@ -14,7 +14,10 @@ struct TextList::Data : QSharedData {
 namespace {
 
 bool isAscii(QByteArrayView utf8) {
-    return std::all_of(utf8.begin(), utf8.end(), [](char c) { return (uchar(c) & 0x80) == 0; });
+    uchar any = 0; // no early exit: the loop is vectorised, and texts are short
+    for (char c : utf8)
+        any |= uchar(c);
+    return (any & 0x80) == 0;
 }
 
 char lowerAscii(char c) {

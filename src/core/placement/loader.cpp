@@ -31,6 +31,17 @@ const std::vector<QByteArray>& knownTypesUtf8() {
     return utf8;
 }
 
+// The candidate group of each known type, in the same order.
+const std::vector<std::optional<Group>>& knownTypeGroups() {
+    static const std::vector<std::optional<Group>> groups = [] {
+        std::vector<std::optional<Group>> byType;
+        for (const QString& type : knownTypes())
+            byType.push_back(wheels::groupOfType(type));
+        return byType;
+    }();
+    return groups;
+}
+
 // The names a load needs (the placed filters, in user mode the favourites too) and what the first
 // catalogue row of each says. The walk looks the engine's bytes up, so a catalogue row that is not
 // needed costs no text, and a hundred thousand favourites cost no allocation each.
@@ -332,7 +343,7 @@ bool WheelLoader::readFavourites() {
                       {schema::field::IdPotential, schema::field::Type});
     while (rows.next()) {
         const int known = rows.indexIn(1, knownTypesUtf8());
-        addFavourite(rows.utf8(0), known >= 0 ? wheels::groupOfType(knownTypes()[known]) : std::nullopt);
+        addFavourite(rows.utf8(0), known >= 0 ? knownTypeGroups()[size_t(known)] : std::nullopt);
     }
     m_error = rows.error();
     return !m_error.isError();
@@ -361,7 +372,7 @@ bool WheelLoader::readCatalogue() {
             continue;
         const int known = rows.indexIn(1, knownTypesUtf8());
         if (m_options.serviceMode && known >= 0)
-            if (const auto group = wheels::groupOfType(knownTypes()[known])) {
+            if (const auto group = knownTypeGroups()[size_t(known)]) {
                 CandidateList& candidates = candidatesOf(m_catalogueCandidates, *group);
                 candidates.CandidateIds.appendUtf8(name);
                 candidates.CandidateCodes.appendUtf8(rows.utf8(2));
