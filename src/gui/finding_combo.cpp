@@ -66,6 +66,12 @@ public:
         return at != m_rows.end() && *at == entry ? int(at - m_rows.begin()) : -1;
     }
 
+    // The list view asks for every row's index when it lays a list out: answered without the
+    // general checks, which cost more than the rest of the layout for a whole catalogue.
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override {
+        return row >= 0 && column == 0 && !parent.isValid() && row < rowCount() ? createIndex(row, 0)
+                                                                                : QModelIndex();
+    }
     int rowCount(const QModelIndex& parent = QModelIndex()) const override {
         return parent.isValid() ? 0 : (m_all ? m_entries.size() : int(m_rows.size()));
     }

@@ -224,6 +224,17 @@ void TestDatabase::compactTextListsKeepEveryText() {
     QCOMPARE(rowsWith(ascii, "ü"), QList<int>());
     QCOMPARE(rowsWith(list, "GRÜN"), QList<int>({2}));
     QCOMPARE(rowsWith(list, "lp 50"), QList<int>({1, 4}));
+
+    // An index keeps each text once and finds it after growing well past its first table.
+    TextIndex index;
+    for (int i = 0; i < 1000; ++i)
+        QCOMPARE(index.insert(QString("BP %1").arg(i).toUtf8()), i);
+    QCOMPARE(index.insert("BP 7"), 7);
+    QCOMPARE(index.size(), 1000);
+    QCOMPARE(index.find("BP 999"), 999);
+    QCOMPARE(index.find("BP 1000"), -1);
+    QCOMPARE(index.find(""), -1);
+    QCOMPARE(index.texts().at(42), QString("BP 42"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
