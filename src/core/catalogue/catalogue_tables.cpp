@@ -73,6 +73,15 @@ void CompactTypeList::removeAt(int position) {
         m_index.erase(m_index.begin() + position);
 }
 
+void CompactTypeList::appendList(const CompactTypeList& other) {
+    if (other.m_types == m_types) {
+        m_index.insert(m_index.end(), other.m_index.begin(), other.m_index.end());
+        return;
+    }
+    for (quint16 index : other.m_index)
+        append(other.m_types.at(index));
+}
+
 QStringList CompactTypeList::toStringList() const {
     QStringList texts;
     for (quint16 index : m_index)
@@ -89,37 +98,58 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
         if (id == schema::NoFilter || accepted.contains(favourites.text(1)))
             lists->salesList << id;
     }
-    ColumnReader catalogue(db, schema::table::PotentialFilters,
-                           {schema::field::IdPotential, schema::field::Type, schema::field::Summary});
-    lists->catalogueEmpty = true;
+    // The catalogue may have a million rows: it is read in two halves at once, each into lists of
+    // its own, joined in row order.
     const QString blank = QStringLiteral(" ");
-    const QByteArrayView blankUtf8(" ");
-    const QByteArray noFilter = schema::NoFilter.toUtf8();
-    // The types are compared as the engine holds them; the accepted texts themselves are listed.
+    const QStringList types = QStringList{blank} + accepted; // blank first, then each accepted type
     std::vector<QByteArray> acceptedUtf8;
     for (const QString& type : accepted)
         acceptedUtf8.push_back(type.toUtf8());
-    while (catalogue.next()) {
-        lists->catalogueEmpty = false;
-        const int type = catalogue.indexIn(1, acceptedUtf8);
-        const QByteArrayView id = catalogue.utf8(0);
-        if (id == noFilter) {
-            lists->names.appendUtf8(id);
-            lists->summaries.appendUtf8(blankUtf8);
-            lists->types.append(blank);
-        } else if (type >= 0) {
-            const QByteArrayView summary = catalogue.utf8(2);
-            lists->names.appendUtf8(id);
-            lists->summaries.appendUtf8(summary.isNull() ? blankUtf8 : summary);
-            lists->types.append(accepted[type]);
+    struct Part {
+        TextList names, summaries;
+        CompactTypeList types;
+        bool empty = true;
+    };
+    Part parts[2] = {{{}, {}, CompactTypeList(types)}, {{}, {}, CompactTypeList(types)}};
+    const auto readPart = [&](ColumnReader& catalogue, int number) {
+        Part& part = parts[number];
+        const QByteArrayView blankUtf8(" ");
+        const QByteArray noFilter = schema::NoFilter.toUtf8();
+        while (catalogue.next()) {
+            part.empty = false;
+            const int type = catalogue.indexIn(1, acceptedUtf8);
+            const QByteArrayView id = catalogue.utf8(0);
+            if (id == noFilter) {
+                part.names.appendUtf8(id);
+                part.summaries.appendUtf8(blankUtf8);
+                part.types.appendAt(0);
+            } else if (type >= 0) {
+                const QByteArrayView summary = catalogue.utf8(2);
+                part.names.appendUtf8(id);
+                part.summaries.appendUtf8(summary.isNull() ? blankUtf8 : summary);
+                part.types.appendAt(type + 1);
+            }
         }
+    };
+    const int read = ColumnReader::readInParts(
+        db, schema::table::PotentialFilters,
+        {schema::field::IdPotential, schema::field::Type, schema::field::Summary}, readPart, error);
+    if (favourites.error().isError()) {
+        if (error)
+            *error = favourites.error();
+        return false;
     }
-    for (const ColumnReader* reader : {&favourites, &catalogue})
-        if (reader->error().isError()) {
-            if (error)
-                *error = reader->error();
-            return false;
-        }
+    if (read == 0)
+        return false;
+    lists->names.swap(parts[0].names);
+    lists->summaries.swap(parts[0].summaries);
+    lists->types.swap(parts[0].types);
+    if (read == 2) {
+        lists->names.appendList(parts[1].names);
+        lists->summaries.appendList(parts[1].summaries);
+        lists->types.appendList(parts[1].types);
+    }
+    lists->catalogueEmpty = parts[0].empty && parts[1].empty;
     return true;
 }
 

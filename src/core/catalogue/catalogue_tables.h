@@ -23,7 +23,16 @@ std::vector<wheels::Group> newFilterGroups(int mode, int wheel);
 // the few distinct types, so that a catalogue of any size costs two bytes a row.
 class CompactTypeList {
 public:
+    CompactTypeList() = default;
+    // Lists that start from the same types agree on their indexes, and are joined by index.
+    explicit CompactTypeList(const QStringList& types) : m_types(types) {}
     void append(const QString& type);
+    void appendAt(int typeIndex) { m_index.push_back(quint16(typeIndex)); } // of the types given
+    void appendList(const CompactTypeList& other);
+    void swap(CompactTypeList& other) noexcept {
+        m_types.swap(other.m_types);
+        m_index.swap(other.m_index);
+    }
     QString value(int position) const; // the empty text beyond the list
     void removeAt(int position);
     int size() const { return int(m_index.size()); }

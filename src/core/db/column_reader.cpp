@@ -2,43 +2,80 @@
 
 #include "core/db/database.h"
 
+#include <memory>
 #include <sqlite3.h>
+#include <thread>
+
+namespace {
+
+// Below this span of rowids a second connection and thread cost more than they save.
+constexpr sqlite3_int64 RowsWorthParts = 50000;
+
+bool fieldsPresent(const Database& db, const QString& table, const QStringList& fields, DbError* error) {
+    if (!db.hasTable(table))
+        return fail(error, dberr::TableNotFound,
+                    QStringLiteral("The database '%1' has no table '%2'.").arg(db.fileName(), table));
+    const QStringList present = db.fieldNames(table);
+    for (const QString& field : fields)
+        if (!present.contains(field, Qt::CaseInsensitive))
+            return fail(
+                error, dberr::FieldNotFound,
+                QStringLiteral("The table '%1' in '%2' has no field '%3'.").arg(table, db.fileName(), field));
+    return true;
+}
+
+// The first column of a one-row query as text, or nothing.
+QByteArray queryText(sqlite3* engine, const QByteArray& sql) {
+    sqlite3_stmt* statement = nullptr;
+    QByteArray text;
+    if (sqlite3_prepare_v2(engine, sql.constData(), int(sql.size()), &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        text = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    return text;
+}
+
+} // namespace
 
 ColumnReader::ColumnReader(const Database& db, const QString& table, const QStringList& fields)
     : m_db(db), m_table(table) {
-    if (!db.hasTable(table)) {
-        fail(&m_error, dberr::TableNotFound,
-             QStringLiteral("The database '%1' has no table '%2'.").arg(db.fileName(), table));
-        return;
-    }
-    const QStringList present = db.fieldNames(table);
-    QStringList quoted;
-    for (const QString& field : fields) {
-        if (!present.contains(field, Qt::CaseInsensitive)) {
-            fail(
-                &m_error, dberr::FieldNotFound,
-                QStringLiteral("The table '%1' in '%2' has no field '%3'.").arg(table, db.fileName(), field));
-            return;
-        }
-        quoted << sqlName(field);
-    }
-    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                               .arg(quoted.join(QStringLiteral(", ")), sqlName(table))
-                               .toUtf8();
-    sqlite3* engine = static_cast<sqlite3*>(db.engineHandle());
-    const int result =
-        engine ? sqlite3_prepare_v2(engine, sql.constData(), int(sql.size()), &m_statement, nullptr)
-               : SQLITE_MISUSE;
-    if (result != SQLITE_OK)
-        m_error =
-            db.engineError(table, result, engine ? QString::fromUtf8(sqlite3_errmsg(engine)) : QString());
+    if (fieldsPresent(db, table, fields, &m_error))
+        prepare(static_cast<sqlite3*>(db.engineHandle()), selectSql(table, fields, nullptr));
+}
+
+ColumnReader::ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql)
+    : m_db(db), m_table(table) {
+    prepare(engine, sql);
 }
 
 ColumnReader::~ColumnReader() {
     sqlite3_finalize(m_statement);
 }
 
+QByteArray ColumnReader::selectSql(const QString& table, const QStringList& fields, const char* where) {
+    QStringList quoted;
+    for (const QString& field : fields)
+        quoted << sqlName(field);
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), sqlName(table));
+    if (where)
+        sql += QStringLiteral(" WHERE ") + QLatin1String(where);
+    return (sql + QStringLiteral(" ORDER BY rowid")).toUtf8();
+}
+
+void ColumnReader::prepare(sqlite3* engine, const QByteArray& sql) {
+    const int result =
+        engine ? sqlite3_prepare_v2(engine, sql.constData(), int(sql.size()), &m_statement, nullptr)
+               : SQLITE_MISUSE;
+    if (result != SQLITE_OK)
+        m_error =
+            m_db.engineError(m_table, result, engine ? QString::fromUtf8(sqlite3_errmsg(engine)) : QString());
+}
+
 bool ColumnReader::next() {
+    if (m_firstPending) {
+        m_firstPending = false;
+        return true;
+    }
     if (!m_statement || m_error.isError())
         return false;
     const int result = sqlite3_step(m_statement);
@@ -52,12 +89,60 @@ bool ColumnReader::next() {
     return false;
 }
 
-int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) const {
-    const QByteArrayView bytes = utf8(field);
-    for (size_t i = 0; i < utf8Values.size(); ++i)
-        if (!bytes.isNull() && bytes == utf8Values[i])
-            return int(i);
-    return -1;
+bool ColumnReader::stepFirst() {
+    m_firstPending = next();
+    return !m_error.isError();
+}
+
+int ColumnReader::readInParts(const Database& db, const QString& table, const QStringList& fields,
+                              const PartReader& read, DbError* error) {
+    const auto report = [error](const DbError& failure) {
+        if (error)
+            *error = failure;
+        return 0;
+    };
+    const auto whole = [&] {
+        ColumnReader rows(db, table, fields);
+        read(rows, 0);
+        return rows.error().isError() ? report(rows.error()) : 1;
+    };
+    auto* engine = static_cast<sqlite3*>(db.engineHandle());
+    if (!engine || !fieldsPresent(db, table, fields, nullptr))
+        return whole(); // which tells what is missing
+    // Each its own query: the engine finds a lone min() or max() of the rowid without a walk.
+    const QByteArray from = " FROM " + sqlName(table).toUtf8();
+    const qint64 lowest = queryText(engine, "SELECT min(rowid)" + from).toLongLong();
+    const qint64 highest = queryText(engine, "SELECT max(rowid)" + from).toLongLong();
+    // With a write-ahead log, a reader does not keep writers out: the halves might see two states.
+    if (highest - lowest < RowsWorthParts || queryText(engine, "PRAGMA journal_mode").toLower() == "wal")
+        return whole();
+    const QByteArray middle = QByteArray::number(lowest / 2 + highest / 2);
+    const auto half = [&](sqlite3* on, const char* condition) {
+        return std::unique_ptr<ColumnReader>(
+            new ColumnReader(db, on, table, selectSql(table, fields, (condition + middle).constData())));
+    };
+    auto first = half(engine, "rowid <= ");
+    if (!first->stepFirst())
+        return report(first->error());
+    // Opened and started while the first half holds its read lock, so no write comes between them.
+    sqlite3* secondEngine = nullptr;
+    std::unique_ptr<ColumnReader> second;
+    if (sqlite3_open_v2(sqlite3_db_filename(engine, "main"), &secondEngine,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
+        second = half(secondEngine, "rowid > ");
+    if (!second || !second->stepFirst()) {
+        second.reset();
+        first.reset();
+        sqlite3_close(secondEngine);
+        return whole();
+    }
+    std::thread worker([&] { read(*second, 1); });
+    read(*first, 0);
+    worker.join();
+    const DbError failure = first->error().isError() ? first->error() : second->error();
+    second.reset();
+    sqlite3_close(secondEngine);
+    return failure.isError() ? report(failure) : 2;
 }
 
 QByteArrayView ColumnReader::utf8(int field) const {
@@ -69,4 +154,12 @@ QString ColumnReader::text(int field) const {
     // The engine gives no text for Null, which reads as a null QString.
     const QByteArrayView bytes = utf8(field);
     return bytes.isNull() ? QString() : QString::fromUtf8(bytes);
+}
+
+int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) const {
+    const QByteArrayView bytes = utf8(field);
+    for (size_t i = 0; i < utf8Values.size(); ++i)
+        if (!bytes.isNull() && bytes == utf8Values[i])
+            return int(i);
+    return -1;
 }

@@ -82,6 +82,16 @@ void TextList::appendUtf8(QByteArrayView utf8) {
     data.ends.push_back(quint32(data.bytes.size()));
 }
 
+void TextList::appendList(const TextList& other) {
+    Data& data = *d;
+    const quint32 base = quint32(data.bytes.size());
+    data.ascii = data.ascii && other.d->ascii;
+    data.bytes.append(other.d->bytes);
+    data.ends.reserve(data.ends.size() + other.d->ends.size());
+    for (quint32 end : other.d->ends)
+        data.ends.push_back(base + end);
+}
+
 void TextList::removeAt(int row) {
     if (row < 0 || row >= size())
         return;

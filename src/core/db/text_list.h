@@ -19,6 +19,7 @@ public:
     TextList(const TextList&);
     TextList& operator=(const TextList&);
     ~TextList();
+    void swap(TextList& other) noexcept { d.swap(other.d); }
 
     int size() const;
     bool isEmpty() const { return size() == 0; }
@@ -29,6 +30,7 @@ public:
 
     void append(const QString& text);
     void appendUtf8(QByteArrayView utf8);
+    void appendList(const TextList& other);
     TextList& operator<<(const QString& text) {
         append(text);
         return *this;
