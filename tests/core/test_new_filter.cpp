@@ -1,3 +1,4 @@
+#include "core/catalogue/catalogue_tables.h"
 #include "core/catalogue/new_filter.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
@@ -16,6 +17,7 @@ private slots:
     void readsWavelengthsAsUsersTypeThem();
     void buildsAndStoresEntriesByType();
     void repairsAnOlderCatalogue();
+    void listsALargeCatalogueInRowOrder();
 };
 
 namespace {
@@ -197,6 +199,35 @@ void TestNewFilter::repairsAnOlderCatalogue() {
     const auto verdict =
         ValidateNewFilter(db, {"Any", "A-1", "Any", "", "", "", "", "", "Veltrano", "NF"}, {}, {}, nullptr);
     QVERIFY(verdict && verdict->contains("'Potential Filters'"));
+}
+
+void TestNewFilter::listsALargeCatalogueInRowOrder() {
+    // Large enough to be read in two halves: the lists must still stand in row order, in step.
+    Catalogue catalogue(
+        {"DELETE FROM [Potential Filters]",
+         "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary]) "
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
+         "SELECT 'F ' || i, CASE i % 4 WHEN 0 THEN 'BP' WHEN 1 THEN 'LP' WHEN 2 THEN 'HFT' "
+         "ELSE NULL END, CASE WHEN i % 7 = 0 THEN NULL ELSE 'About ' || i END FROM n",
+         "UPDATE [Potential Filters] SET [ID Potential] = 'None', [Type] = NULL WHERE rowid = 45000"});
+    FavouriteWindowLists lists;
+    DbError error;
+    QVERIFY(readFavouriteWindowLists(catalogue.db, {"BP", "LP", "KP"}, &lists, &error));
+    QStringList names, summaries, types;
+    auto expected = catalogue.db.openQuery(
+        "SELECT [ID Potential], coalesce([Summary], ' '), coalesce([Type], ' ') FROM [Potential Filters] "
+        "WHERE [Type] IN ('BP', 'LP', 'KP') OR [ID Potential] = 'None' ORDER BY rowid",
+        {});
+    for (; !expected->atEnd(); expected->next()) {
+        names << expected->textAt(0);
+        summaries << (names.last() == "None" ? " " : expected->textAt(1));
+        types << expected->textAt(2);
+    }
+    QCOMPARE(names.size(), 30000);
+    QCOMPARE(lists.names.toStringList(), names);
+    QCOMPARE(lists.summaries.toStringList(), summaries);
+    QCOMPARE(lists.types.toStringList(), types);
+    QVERIFY(!lists.catalogueEmpty);
 }
 
 QTEST_GUILESS_MAIN(TestNewFilter)
