@@ -272,6 +272,17 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     QCOMPARE(halves.at(30000), QString("F 30000/BP"));
     QCOMPARE(halves.last(), QString("F 60000/BP"));
 
+    // Another program's write lock: the read waits as any read does, then tells of the lock.
+    {
+        Database other;
+        QVERIFY(other.open(path));
+        QVERIFY(other.exec("BEGIN EXCLUSIVE"));
+        QCOMPARE(readAll(&parts, &error), QStringList());
+        QCOMPARE(parts, 0);
+        QCOMPARE(error.code, dberr::Locked);
+        QVERIFY(other.exec("ROLLBACK"));
+    }
+
     // A write-ahead log lets writers in between two readers: the table is then read whole.
     QVERIFY(db.exec("PRAGMA journal_mode = WAL"));
     QCOMPARE(readAll(&parts, &error), halves);

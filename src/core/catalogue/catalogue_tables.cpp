@@ -174,9 +174,8 @@ bool addFavourite(Database& db, const QString& name, const QString& type, DbErro
 
 bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, DbError* error) {
     *found = false;
-    if (!db.hasTable(table))
-        return fail(error, dberr::TableNotFound,
-                    QStringLiteral("The database '%1' has no table '%2'.").arg(db.fileName(), table));
+    if (!db.requireTable(table, error))
+        return false;
     // The engine finds the first row of the name; the catalogue is not walked row by row here.
     auto first = db.openQuery(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
                                   .arg(sqlName(table), sqlName(schema::field::IdPotential)),

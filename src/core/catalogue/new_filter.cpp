@@ -1,5 +1,6 @@
 #include "core/catalogue/new_filter.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -69,10 +70,7 @@ std::optional<QString> checkValues(const FilterForm& form) {
 // A catalogue that cannot be read refuses the entry with the reason: it may hold the name.
 std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form, DbError* error) {
     DbError failure;
-    if (!db.hasTable(schema::table::PotentialFilters))
-        fail(&failure, dberr::TableNotFound,
-             QStringLiteral("The database '%1' has no table '%2'.")
-                 .arg(db.fileName(), schema::table::PotentialFilters));
+    db.requireTable(schema::table::PotentialFilters, &failure);
     // The first row, in row order, that holds any of the three decides; the engine finds it (a Null
     // field equals nothing).
     const QString id = sqlName(schema::field::IdPotential);
@@ -247,31 +245,22 @@ bool ensureCustomerAddedField(Database& db, DbError* error) {
 }
 
 std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, DbError* error) {
-    if (!db.hasTable(schema::table::PotentialFilters)) {
-        fail(error, dberr::TableNotFound,
-             QStringLiteral("The database '%1' has no table '%2'.")
-                 .arg(db.fileName(), schema::table::PotentialFilters));
-        return std::nullopt;
-    }
     // The engine keeps the rows marked as a yes/no value reads: anything but Null, 0, "" and "false".
+    // A large catalogue is read in two halves at once.
     const QString added = sqlName(schema::field::CustomerAdded);
-    auto cursor =
-        db.openQuery(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 IS NOT NULL AND %4 NOT IN (0, '', '0') "
-                                    "AND lower(%4) <> 'false' ORDER BY rowid")
-                         .arg(sqlName(schema::field::IdPotential), sqlName(schema::field::Summary),
-                              sqlName(schema::table::PotentialFilters), added),
-                     {}, error);
-    if (!cursor)
+    std::vector<ListItem> parts[2];
+    const int read = ColumnReader::readInParts(
+        db, schema::table::PotentialFilters, {schema::field::IdPotential, schema::field::Summary},
+        [&parts](ColumnReader& rows, int part) {
+            while (rows.next())
+                parts[part].push_back({rows.text(0), rows.text(1)});
+        },
+        error,
+        QStringLiteral("%1 IS NOT NULL AND %1 NOT IN (0, '', '0') AND lower(%1) <> 'false'").arg(added));
+    if (read == 0)
         return std::nullopt;
-    std::vector<ListItem> items;
-    for (; !cursor->atEnd(); cursor->next())
-        items.push_back({cursor->textAt(0), cursor->textAt(1)});
-    if (cursor->error().isError()) {
-        if (error)
-            *error = cursor->error();
-        return std::nullopt;
-    }
-    return items;
+    parts[0].insert(parts[0].end(), parts[1].begin(), parts[1].end());
+    return std::move(parts[0]);
 }
 
 std::optional<PendingFilterEntry> catalogueEntry(const Database& db, const QString& name, DbError* error) {

@@ -12,9 +12,8 @@ namespace {
 constexpr sqlite3_int64 RowsWorthParts = 50000;
 
 bool fieldsPresent(const Database& db, const QString& table, const QStringList& fields, DbError* error) {
-    if (!db.hasTable(table))
-        return fail(error, dberr::TableNotFound,
-                    QStringLiteral("The database '%1' has no table '%2'.").arg(db.fileName(), table));
+    if (!db.requireTable(table, error))
+        return false;
     const QStringList present = db.fieldNames(table);
     for (const QString& field : fields)
         if (!present.contains(field, Qt::CaseInsensitive))
@@ -40,42 +39,43 @@ QByteArray queryText(sqlite3* engine, const QByteArray& sql) {
 ColumnReader::ColumnReader(const Database& db, const QString& table, const QStringList& fields)
     : m_db(db), m_table(table) {
     if (fieldsPresent(db, table, fields, &m_error))
-        prepare(static_cast<sqlite3*>(db.engineHandle()), selectSql(table, fields, nullptr));
+        prepare(static_cast<sqlite3*>(db.engineHandle()), selectSql(table, fields, QString()), {});
 }
 
-ColumnReader::ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql)
+ColumnReader::ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql,
+                           const QStringList& values)
     : m_db(db), m_table(table) {
-    prepare(engine, sql);
+    prepare(engine, sql, values);
 }
 
 ColumnReader::~ColumnReader() {
     sqlite3_finalize(m_statement);
 }
 
-QByteArray ColumnReader::selectSql(const QString& table, const QStringList& fields, const char* where) {
+QByteArray ColumnReader::selectSql(const QString& table, const QStringList& fields, const QString& where) {
     QStringList quoted;
     for (const QString& field : fields)
         quoted << sqlName(field);
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), sqlName(table));
-    if (where)
-        sql += QStringLiteral(" WHERE ") + QLatin1String(where);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
     return (sql + QStringLiteral(" ORDER BY rowid")).toUtf8();
 }
 
-void ColumnReader::prepare(sqlite3* engine, const QByteArray& sql) {
-    const int result =
-        engine ? sqlite3_prepare_v2(engine, sql.constData(), int(sql.size()), &m_statement, nullptr)
-               : SQLITE_MISUSE;
+void ColumnReader::prepare(sqlite3* engine, const QByteArray& sql, const QStringList& values) {
+    int result = engine ? sqlite3_prepare_v2(engine, sql.constData(), int(sql.size()), &m_statement, nullptr)
+                        : SQLITE_MISUSE;
+    for (int i = 0; result == SQLITE_OK && i < values.size(); ++i) {
+        const QByteArray value = values[i].toUtf8();
+        result =
+            sqlite3_bind_text(m_statement, i + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+    }
     if (result != SQLITE_OK)
         m_error =
             m_db.engineError(m_table, result, engine ? QString::fromUtf8(sqlite3_errmsg(engine)) : QString());
 }
 
 bool ColumnReader::next() {
-    if (m_firstPending) {
-        m_firstPending = false;
-        return true;
-    }
     if (!m_statement || m_error.isError())
         return false;
     const int result = sqlite3_step(m_statement);
@@ -89,26 +89,33 @@ bool ColumnReader::next() {
     return false;
 }
 
-bool ColumnReader::stepFirst() {
-    m_firstPending = next();
-    return !m_error.isError();
-}
-
 int ColumnReader::readInParts(const Database& db, const QString& table, const QStringList& fields,
-                              const PartReader& read, DbError* error) {
+                              const PartReader& read, DbError* error, const QString& condition,
+                              const QStringList& values) {
     const auto report = [error](const DbError& failure) {
         if (error)
             *error = failure;
         return 0;
     };
-    const auto whole = [&] {
-        ColumnReader rows(db, table, fields);
-        read(rows, 0);
-        return rows.error().isError() ? report(rows.error()) : 1;
-    };
     auto* engine = static_cast<sqlite3*>(db.engineHandle());
-    if (!engine || !fieldsPresent(db, table, fields, nullptr))
-        return whole(); // which tells what is missing
+    DbError missing;
+    if (!fieldsPresent(db, table, fields, &missing))
+        return report(missing);
+    const auto reader = [&](sqlite3* on, const QString& rows) {
+        QStringList where;
+        for (const QString& part : {condition, rows})
+            if (!part.isEmpty())
+                where << QLatin1Char('(') + part + QLatin1Char(')');
+        return std::unique_ptr<ColumnReader>(new ColumnReader(
+            db, on, table, selectSql(table, fields, where.join(QStringLiteral(" AND "))), values));
+    };
+    const auto whole = [&] {
+        auto rows = reader(engine, QString());
+        read(*rows, 0);
+        return rows->error().isError() ? report(rows->error()) : 1;
+    };
+    if (!engine)
+        return whole(); // which tells why
     // Each its own query: the engine finds a lone min() or max() of the rowid without a walk.
     const QByteArray from = " FROM " + sqlName(table).toUtf8();
     const qint64 lowest = queryText(engine, "SELECT min(rowid)" + from).toLongLong();
@@ -116,31 +123,39 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     // With a write-ahead log, a reader does not keep writers out: the halves might see two states.
     if (highest - lowest < RowsWorthParts || queryText(engine, "PRAGMA journal_mode").toLower() == "wal")
         return whole();
-    const QByteArray middle = QByteArray::number(lowest / 2 + highest / 2);
-    const auto half = [&](sqlite3* on, const char* condition) {
-        return std::unique_ptr<ColumnReader>(
-            new ColumnReader(db, on, table, selectSql(table, fields, (condition + middle).constData())));
+    // Each connection takes its read lock with a one-row read kept open while the halves are read.
+    // The first's lock keeps writers out until the second has its own, so both read one state.
+    const auto holdReadLock = [&](sqlite3* on) {
+        const QByteArray sql = "SELECT 1" + from + " LIMIT 1";
+        sqlite3_stmt* holder = nullptr;
+        if (sqlite3_prepare_v2(on, sql.constData(), int(sql.size()), &holder, nullptr) != SQLITE_OK ||
+            sqlite3_step(holder) != SQLITE_ROW) {
+            sqlite3_finalize(holder);
+            return std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>(nullptr, sqlite3_finalize);
+        }
+        return std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>(holder, sqlite3_finalize);
     };
-    auto first = half(engine, "rowid <= ");
-    if (!first->stepFirst())
-        return report(first->error());
-    // Opened and started while the first half holds its read lock, so no write comes between them.
+    auto firstLock = holdReadLock(engine);
+    if (!firstLock)
+        return whole();
     sqlite3* secondEngine = nullptr;
-    std::unique_ptr<ColumnReader> second;
-    if (sqlite3_open_v2(sqlite3_db_filename(engine, "main"), &secondEngine,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
-        second = half(secondEngine, "rowid > ");
-    if (!second || !second->stepFirst()) {
-        second.reset();
-        first.reset();
+    const bool opened = sqlite3_open_v2(sqlite3_db_filename(engine, "main"), &secondEngine,
+                                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
+    auto secondLock = holdReadLock(secondEngine);
+    if (!opened || !secondLock) {
+        firstLock.reset();
         sqlite3_close(secondEngine);
         return whole();
     }
+    const QString middle = QString::number(lowest / 2 + highest / 2);
+    auto first = reader(engine, QStringLiteral("rowid <= ") + middle);
+    auto second = reader(secondEngine, QStringLiteral("rowid > ") + middle);
     std::thread worker([&] { read(*second, 1); });
     read(*first, 0);
     worker.join();
     const DbError failure = first->error().isError() ? first->error() : second->error();
     second.reset();
+    secondLock.reset();
     sqlite3_close(secondEngine);
     return failure.isError() ? report(failure) : 2;
 }

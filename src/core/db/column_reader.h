@@ -25,12 +25,14 @@ public:
     // Reads a large table in two halves at once (rowids up to the middle, then the rest), each on
     // a connection and in a thread of its own; `read` is called once for each part, with the part's
     // number, from the two threads, and is to keep what it reads apart by part. Both halves read
-    // one state of the file: the first half's reading keeps writers out until the second has
-    // begun. Where that cannot be had (a write-ahead log, a second connection refused, a small
+    // one state of the file: the first connection's read lock keeps writers out until the second
+    // has its own. Where that cannot be had (a write-ahead log, a second connection refused, a small
     // table), the table is read whole as one part. Returns the number of parts read, 0 on a failure.
+    // A condition picks rows as a query's WHERE does; its ? marks take the values, as texts.
     using PartReader = std::function<void(ColumnReader& rows, int part)>;
     static int readInParts(const Database& db, const QString& table, const QStringList& fields,
-                           const PartReader& read, DbError* error);
+                           const PartReader& read, DbError* error, const QString& condition = QString(),
+                           const QStringList& values = QStringList());
     ColumnReader(const ColumnReader&) = delete;
     ColumnReader& operator=(const ColumnReader&) = delete;
 
@@ -46,15 +48,13 @@ public:
     const DbError& error() const { return m_error; }
 
 private:
-    ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql);
-    void prepare(sqlite3* engine, const QByteArray& sql);
-    static QByteArray selectSql(const QString& table, const QStringList& fields, const char* where);
-    bool stepFirst(); // takes the first row now; next() then returns it
+    ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql,
+                 const QStringList& values);
+    void prepare(sqlite3* engine, const QByteArray& sql, const QStringList& values);
+    static QByteArray selectSql(const QString& table, const QStringList& fields, const QString& where);
 
     const Database& m_db;
     QString m_table;
     sqlite3_stmt* m_statement = nullptr;
     DbError m_error;
-    bool m_firstTaken = false;
-    bool m_firstPending = false;
 };

@@ -261,13 +261,35 @@ bool Database::checkWritable(const QString& table, DbError* error) const {
 }
 
 bool Database::hasTable(const QString& table) const {
+    return findTable(table, nullptr);
+}
+
+bool Database::findTable(const QString& table, DbError* error) const {
     if (!isOpen())
         return false;
     QSqlQuery query(connection());
     query.prepare(QStringLiteral(
         "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE"));
     query.addBindValue(table);
-    return query.exec() && query.next();
+    if (!query.exec()) {
+        if (error)
+            *error = engineError(table, query.lastError());
+        return false;
+    }
+    return query.next();
+}
+
+bool Database::requireTable(const QString& table, DbError* error) const {
+    DbError lookup;
+    if (findTable(table, &lookup))
+        return true;
+    if (lookup.isError()) {
+        if (error)
+            *error = lookup;
+        return false;
+    }
+    return fail(error, dberr::TableNotFound,
+                QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
 }
 
 QStringList Database::fieldNames(const QString& table) const {
@@ -282,11 +304,8 @@ QStringList Database::fieldNames(const QString& table) const {
 }
 
 std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error) const {
-    if (!hasTable(table)) {
-        fail(error, dberr::TableNotFound,
-             QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+    if (!requireTable(table, error))
         return nullptr;
-    }
     // Named apart so that a table's own key column (which SQLite may report for rowid) keeps its name.
     const QString sql =
         QStringLiteral("SELECT rowid AS [fc rowid], * FROM %1 ORDER BY rowid").arg(sqlName(table));
@@ -347,9 +366,8 @@ bool Database::createTable(const QString& table, const QStringList& textFields, 
 }
 
 bool Database::addField(const QString& table, const QString& field, FieldType type, DbError* error) {
-    if (!hasTable(table))
-        return fail(error, dberr::TableNotFound,
-                    QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
+    if (!requireTable(table, error))
+        return false;
     return exec(
         QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(sqlName(table), sqlName(field), typeName(type)),
         {}, error);

@@ -31,6 +31,10 @@ public:
     QString path() const { return m_path; }
 
     bool hasTable(const QString& table) const;
+    // Whether the table exists; false with *error set when the engine could not tell (a lock).
+    bool findTable(const QString& table, DbError* error) const;
+    // As findTable, with "no table" as the error when there is none.
+    bool requireTable(const QString& table, DbError* error) const;
     QStringList fieldNames(const QString& table) const;
 
     // Walks the table in stored row order; rows can be edited, deleted and added through it.

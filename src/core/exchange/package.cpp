@@ -2,6 +2,7 @@
 
 #include "core/exchange/workbook.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -51,30 +52,34 @@ PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& pack
 }
 
 QStringList codeNumbers(const Database& db, const QStringList& names) {
-    QHash<QString, QString> codes;
+    QSet<QString> wantedSet;
     for (const QString& name : names)
         if (!name.isEmpty())
-            codes.insert(name, QString());
-    // The engine picks the rows of these names; the first row of each name gives its code.
-    QSet<QString> found;
-    const QStringList wanted = codes.keys();
-    QStringList marks;
-    for (int i = 0; i < wanted.size(); ++i)
-        marks << QStringLiteral("?");
-    auto cursor =
-        wanted.isEmpty()
-            ? nullptr
-            : db.openQuery(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) ORDER BY rowid")
-                               .arg(sqlName(schema::field::IdPotential), sqlName(schema::field::CodeNo),
-                                    sqlName(schema::table::PotentialFilters), marks.join(QLatin1Char(','))),
-                           QVariantList(wanted.begin(), wanted.end()));
-    for (; cursor && !cursor->atEnd(); cursor->next()) {
-        const QString id = cursor->textAt(0);
-        if (!found.contains(id)) {
-            found.insert(id);
-            codes[id] = cursor->textAt(1);
-        }
+            wantedSet.insert(name);
+    const QStringList wanted(wantedSet.begin(), wantedSet.end());
+    // The engine picks the rows of these names, in two halves at once for a large catalogue; the
+    // first row of each name gives its code.
+    std::vector<std::pair<QString, QString>> parts[2];
+    if (!wanted.isEmpty()) {
+        QStringList marks;
+        for (int i = 0; i < wanted.size(); ++i)
+            marks << QStringLiteral("?");
+        ColumnReader::readInParts(
+            db, schema::table::PotentialFilters, {schema::field::IdPotential, schema::field::CodeNo},
+            [&parts](ColumnReader& rows, int part) {
+                while (rows.next())
+                    parts[part].emplace_back(rows.text(0), rows.text(1));
+            },
+            nullptr,
+            QStringLiteral("%1 IN (%2)")
+                .arg(sqlName(schema::field::IdPotential), marks.join(QLatin1Char(','))),
+            wanted);
     }
+    QHash<QString, QString> codes;
+    for (const auto& part : parts)
+        for (const auto& [id, code] : part)
+            if (!codes.contains(id))
+                codes.insert(id, code);
     QStringList result;
     for (const QString& name : names)
         result << codes.value(name);
