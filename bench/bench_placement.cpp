@@ -175,6 +175,25 @@ struct WindowTimes {
     double favourites, addRemove, newFilters, packageWheel;
 };
 
+// The package window on a workbook of the installation's own wheels, choosing one wheel after another.
+double timePackageWheel(FilterControlForm& form, int runs, const QString& package) {
+    QStringList leftOut;
+    QString error;
+    writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
+                         &error);
+    tool::EnsureUserKey(tool::FilesSubKey);
+    tool::WriteUserString(tool::FilesSubKey, "Browse", package);
+    FormExcel excel(form.configDb());
+    auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
+    int next = 0;
+    return medianMs(runs, [&] {
+        next = (next + 1) % wheel->count();
+        wheel->setCurrentIndex(next);
+        emit wheel->activated(next);
+        QCoreApplication::processEvents();
+    });
+}
+
 // The catalogue windows over the emission group (the whole catalogue) and the package window,
 // shown with their events processed.
 WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& package) {
@@ -212,21 +231,7 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
             QCoreApplication::processEvents();
         },
         close);
-    QStringList leftOut;
-    QString error;
-    writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
-                         &error);
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, "Browse", package);
-    FormExcel excel(form.configDb());
-    auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
-    int next = 0;
-    times.packageWheel = medianMs(runs, [&] {
-        next = (next + 1) % wheel->count();
-        wheel->setCurrentIndex(next);
-        emit wheel->activated(next);
-        QCoreApplication::processEvents();
-    });
+    times.packageWheel = timePackageWheel(form, runs, package);
     return times;
 }
 
@@ -278,24 +283,8 @@ double profilePath(const QByteArray& path, const QString& file) {
             window.show();
             QCoreApplication::processEvents();
         });
-    if (path == "package-wheel") {
-        const QString package = dir.filePath("package.xlsx");
-        QStringList leftOut;
-        QString error;
-        writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
-                             &error);
-        tool::EnsureUserKey(tool::FilesSubKey);
-        tool::WriteUserString(tool::FilesSubKey, "Browse", package);
-        FormExcel excel(form.configDb());
-        auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
-        int next = 0;
-        return medianMs(10, [&] {
-            next = (next + 1) % wheel->count();
-            wheel->setCurrentIndex(next);
-            emit wheel->activated(next);
-            QCoreApplication::processEvents();
-        });
-    }
+    if (path == "package-wheel")
+        return timePackageWheel(form, 10, dir.filePath("package.xlsx"));
     auto* dropDown = form.findChild<FindingComboBox*>("CmbFilter_0");
     return medianMs(10, [&] {
         dropDown->showPopup();
