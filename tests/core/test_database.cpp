@@ -283,6 +283,16 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
         QVERIFY(other.exec("ROLLBACK"));
     }
 
+    // Inside a transaction the connection's own changes count: one connection reads them all.
+    {
+        Transaction transaction(db);
+        QVERIFY(db.exec("UPDATE [Potential Filters] SET [Type] = 'LP' WHERE rowid = 1000000120000"));
+        QStringList changed = halves;
+        changed.last() = "F 60000/LP";
+        QCOMPARE(readAll(&parts, &error), changed);
+        QCOMPARE(parts, 1);
+    }
+
     // A write-ahead log lets writers in between two readers: the table is then read whole.
     QVERIFY(db.exec("PRAGMA journal_mode = WAL"));
     QCOMPARE(readAll(&parts, &error), halves);

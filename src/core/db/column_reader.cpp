@@ -120,8 +120,10 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     const QByteArray from = " FROM " + sqlName(table).toUtf8();
     const qint64 lowest = queryText(engine, "SELECT min(rowid)" + from).toLongLong();
     const qint64 highest = queryText(engine, "SELECT max(rowid)" + from).toLongLong();
-    // With a write-ahead log, a reader does not keep writers out: the halves might see two states.
-    if (highest - lowest < RowsWorthParts || queryText(engine, "PRAGMA journal_mode").toLower() == "wal")
+    // Inside a transaction the connection may see its own changes, which another one would not;
+    // with a write-ahead log, a reader does not keep writers out: the halves might see two states.
+    if (highest - lowest < RowsWorthParts || !sqlite3_get_autocommit(engine) ||
+        queryText(engine, "PRAGMA journal_mode").toLower() == "wal")
         return whole();
     // Each connection takes its read lock with a one-row read kept open while the halves are read.
     // The first's lock keeps writers out until the second has its own, so both read one state.
