@@ -235,16 +235,25 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     return times;
 }
 
-// As a user goes: the main window in service mode, then each window opened and closed once.
-long peakWithEveryWindow(const QString& path) {
-    QTemporaryDir dir;
+// The program's settings, in the folder, name the installation.
+void useInstallation(const QTemporaryDir& dir, const QString& path) {
     qputenv("FILTER_REGISTRY_DIR", dir.path().toUtf8());
     QSettings(dir.filePath("machine.ini"), QSettings::IniFormat)
         .setValue("software/veltrano/cp/database/Path", path);
-    FilterControlForm form;
+}
+
+void showInServiceMode(FilterControlForm& form) {
     form.load("/S");
     form.show();
     QCoreApplication::processEvents();
+}
+
+// As a user goes: the main window in service mode, then each window opened and closed once.
+long peakWithEveryWindow(const QString& path) {
+    QTemporaryDir dir;
+    useInstallation(dir, path);
+    FilterControlForm form;
+    showInServiceMode(form);
     const CatalogueContext context = form.catalogueContext();
     for (int window = 0; window < 3; ++window) {
         std::unique_ptr<QDialog> opened;
@@ -270,13 +279,9 @@ double profilePath(const QByteArray& path, const QString& file) {
         });
     }
     QTemporaryDir dir;
-    qputenv("FILTER_REGISTRY_DIR", dir.path().toUtf8());
-    QSettings(dir.filePath("machine.ini"), QSettings::IniFormat)
-        .setValue("software/veltrano/cp/database/Path", file);
+    useInstallation(dir, file);
     FilterControlForm form;
-    form.load("/S");
-    form.show();
-    QCoreApplication::processEvents();
+    showInServiceMode(form);
     if (path == "favourites")
         return medianMs(10, [&] {
             SalesFilters window(form.catalogueContext());
@@ -312,9 +317,7 @@ void run(int rows) {
     const double service = medianMs(runs, [&] { load(true); });
     db.close();
 
-    qputenv("FILTER_REGISTRY_DIR", dir.path().toUtf8());
-    QSettings(dir.filePath("machine.ini"), QSettings::IniFormat)
-        .setValue("software/veltrano/cp/database/Path", path);
+    useInstallation(dir, path);
     // Start-up in the process: the main window built, loaded and shown with its events processed.
     const auto startUp = [&](const QString& commandLine) {
         std::unique_ptr<FilterControlForm> shown;
@@ -355,8 +358,7 @@ void run(int rows) {
     const double launchUser = launch({});
     const double launchService = launch({"/S"});
     FilterControlForm form;
-    form.load("/S");
-    form.show();
+    showInServiceMode(form);
     const int largest =
         candidatesOf(form.candidates(), wheels::Group::EmissionCandidates).CandidateIds.size();
     const double display = medianMs(runs, [&] { form.showWheel(0); });
