@@ -224,7 +224,7 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
     QCOMPARE(form->CatalogueMode(), 2);
     QVERIFY(form->RemovedFilters().isEmpty());
     const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::NftCandidates);
-    QCOMPARE(nft.CandidateIds.count("NFT 545"), 1);
+    QCOMPARE(nft.CandidateIds.toStringList().count("NFT 545"), 1);
     QVERIFY(!nft.CandidateIds.contains("Mirror"));
     QCOMPARE(nft.CandidateIds.size(), nft.CandidateCodes.size());
     QCOMPARE(candidatesOf(form->candidates(), wheels::Group::HftNtCandidates).CandidateIds,

@@ -47,13 +47,6 @@ TextList::TextList(const TextList&) = default;
 TextList& TextList::operator=(const TextList&) = default;
 TextList::~TextList() = default;
 
-TextList TextList::fromStringList(const QStringList& texts) {
-    TextList list;
-    for (const QString& text : texts)
-        list.append(text);
-    return list;
-}
-
 int TextList::size() const {
     return int(d->ends.size());
 }
@@ -114,13 +107,6 @@ int TextList::indexOf(const QString& text, int from) const {
         if (utf8At(row) == utf8)
             return row;
     return -1;
-}
-
-int TextList::count(const QString& text) const {
-    int found = 0;
-    for (int row = indexOf(text); row >= 0; row = indexOf(text, row + 1))
-        ++found;
-    return found;
 }
 
 QHash<QString, int> TextList::firstRows(const QStringList& wanted) const {

@@ -15,7 +15,6 @@ class TextList {
 public:
     TextList();
     TextList(std::initializer_list<QString> texts);
-    static TextList fromStringList(const QStringList& texts);
     TextList(const TextList&);
     TextList& operator=(const TextList&);
     ~TextList();
@@ -40,12 +39,10 @@ public:
 
     int indexOf(const QString& text, int from = 0) const;
     bool contains(const QString& text) const { return indexOf(text) >= 0; }
-    int count(const QString& text) const;
     // The first row of each wanted text, in one walk that stops once all are found.
     QHash<QString, int> firstRows(const QStringList& wanted) const;
     QStringList toStringList() const;
     bool operator==(const TextList& other) const;
-    bool operator!=(const TextList& other) const { return !(*this == other); }
 
     // Tells which rows contain a text, ignoring case as QString does; ASCII lists and texts are
     // compared byte by byte, anything else through QString.
