@@ -74,12 +74,8 @@ void CompactTypeList::removeAt(int position) {
 }
 
 void CompactTypeList::appendList(const CompactTypeList& other) {
-    if (other.m_types == m_types) {
-        m_index.insert(m_index.end(), other.m_index.begin(), other.m_index.end());
-        return;
-    }
-    for (quint16 index : other.m_index)
-        append(other.m_types.at(index));
+    Q_ASSERT(other.m_types == m_types);
+    m_index.insert(m_index.end(), other.m_index.begin(), other.m_index.end());
 }
 
 QStringList CompactTypeList::toStringList() const {
@@ -97,6 +93,12 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
         const QString id = favourites.text(0);
         if (id == schema::NoFilter || accepted.contains(favourites.text(1)))
             lists->salesList << id;
+    }
+    // The favourites' failure is the one told; the catalogue is then not read for nothing.
+    if (favourites.error().isError()) {
+        if (error)
+            *error = favourites.error();
+        return false;
     }
     // The catalogue may have a million rows: it is read in two halves at once, each into lists of
     // its own, joined in row order.
@@ -134,11 +136,6 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     const int read = ColumnReader::readInParts(
         db, schema::table::PotentialFilters,
         {schema::field::IdPotential, schema::field::Type, schema::field::Summary}, readPart, error);
-    if (favourites.error().isError()) {
-        if (error)
-            *error = favourites.error();
-        return false;
-    }
     if (read == 0)
         return false;
     lists->names.swap(parts[0].names);

@@ -28,7 +28,7 @@ public:
     explicit CompactTypeList(const QStringList& types) : m_types(types) {}
     void append(const QString& type);
     void appendAt(int typeIndex) { m_index.push_back(quint16(typeIndex)); } // of the types given
-    void appendList(const CompactTypeList& other);
+    void appendList(const CompactTypeList& other); // of a list started from the same types
     void swap(CompactTypeList& other) noexcept {
         m_types.swap(other.m_types);
         m_index.swap(other.m_index);

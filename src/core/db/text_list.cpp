@@ -1,7 +1,6 @@
 #include "core/db/text_list.h"
 
 #include <algorithm>
-#include <cstring>
 
 struct TextList::Data : QSharedData {
     QByteArray bytes;
