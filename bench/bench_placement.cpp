@@ -11,8 +11,8 @@
 #include "gui/catalogue/sales_filters.h"
 #include "gui/dialogs.h"
 #include "gui/exchange/form_excel.h"
-#include "gui/filter_control_form.h"
-#include "gui/finding_combo.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "gui/widgets/finding_combo.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

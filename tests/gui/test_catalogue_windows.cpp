@@ -1,7 +1,8 @@
 #include "core/db/cursor.h"
 #include "gui/catalogue/new_filters.h"
 #include "gui/catalogue/sales_filters.h"
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 

@@ -3,7 +3,8 @@
 #include "gui/catalogue/new_filters.h"
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 

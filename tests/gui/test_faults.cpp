@@ -1,7 +1,8 @@
 #include "core/catalogue/new_filter.h"
 #include "core/db/database.h"
 #include "core/exchange/store.h"
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 

@@ -1,5 +1,6 @@
 #include "core/startup/startup.h"
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 

@@ -1,6 +1,7 @@
 #include "core/db/cursor.h"
-#include "gui/filter_control_form.h"
-#include "gui/finding_combo.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "gui/widgets/finding_combo.h"
+#include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 

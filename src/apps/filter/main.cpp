@@ -1,6 +1,6 @@
 #include "apps/filter/single_instance.h"
 #include "gui/dialogs.h"
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -5,7 +5,7 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
-#include "gui/focus_button.h"
+#include "gui/widgets/focus_button.h"
 #include "gui/tool_window.h"
 
 #include <QCheckBox>

@@ -5,9 +5,9 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
-#include "gui/finding_combo.h"
-#include "gui/focus_button.h"
-#include "gui/text_list_model.h"
+#include "gui/widgets/finding_combo.h"
+#include "gui/widgets/focus_button.h"
+#include "gui/widgets/text_list_model.h"
 #include "gui/tool_window.h"
 
 #include <QCloseEvent>

@@ -2,7 +2,7 @@
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
-#include "gui/focus_button.h"
+#include "gui/widgets/focus_button.h"
 #include "gui/tool_window.h"
 
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
 
 #include "core/settings/tool.h"
 #include "core/startup/startup.h"

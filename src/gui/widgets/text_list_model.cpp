@@ -1,4 +1,4 @@
-#include "gui/text_list_model.h"
+#include "gui/widgets/text_list_model.h"
 
 void TextListModel::setList(const TextList& list) {
     beginResetModel();

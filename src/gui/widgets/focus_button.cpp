@@ -1,4 +1,4 @@
-#include "gui/focus_button.h"
+#include "gui/widgets/focus_button.h"
 
 #include <QKeyEvent>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
 
 #include "core/db/schema.h"
 #include "core/exchange/store.h"
@@ -8,7 +8,7 @@
 #include "gui/dialogs.h"
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
-#include "gui/text_list_model.h"
+#include "gui/widgets/text_list_model.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,6 +1,6 @@
-#include "gui/finding_combo.h"
+#include "gui/widgets/finding_combo.h"
 
-#include "gui/text_list_model.h"
+#include "gui/widgets/text_list_model.h"
 
 #include <QKeyEvent>
 #include <QLabel>

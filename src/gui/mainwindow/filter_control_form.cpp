@@ -1,9 +1,9 @@
-#include "gui/filter_control_form.h"
+#include "gui/mainwindow/filter_control_form.h"
 
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
-#include "gui/finding_combo.h"
-#include "gui/text_list_model.h"
+#include "gui/widgets/finding_combo.h"
+#include "gui/widgets/text_list_model.h"
 #include "gui/tool_window.h"
 
 #include <QCloseEvent>
