@@ -183,7 +183,7 @@ double timePackageWheel(FilterControlForm& form, int runs, const QString& packag
                          &error);
     tool::EnsureUserKey(tool::FilesSubKey);
     tool::WriteUserString(tool::FilesSubKey, "Browse", package);
-    FormExcel excel(form.configDb());
+    FormExcel excel(form.session());
     auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
     int next = 0;
     return medianMs(runs, [&] {
@@ -262,7 +262,7 @@ long peakWithEveryWindow(const QString& path) {
         else if (window == 1)
             opened = std::make_unique<NewFilters>(context);
         else
-            opened = std::make_unique<FormExcel>(form.configDb());
+            opened = std::make_unique<FormExcel>(form.session());
         opened->show();
         QCoreApplication::processEvents();
     }

@@ -23,7 +23,12 @@ int main(int argc, char* argv[]) {
     }
     for (long round = 0;; ++round) {
         const QString filter = args[3 + round % 2];
-        const StoreResult result = storeWheelPositions(db, args[2], QStringList(8, filter));
+        WheelStorePlan plan;
+        StoreResult result;
+        if (!planPackageWheelStore(db, args[2], QStringList(8, filter), &plan, &result.error))
+            result.outcome = StoreResult::Outcome::Failed;
+        else
+            result = executeStorePlan(db, plan);
         if (result.outcome == StoreResult::Outcome::Failed && result.error.code != dberr::Locked) {
             std::fprintf(stderr, "%s\n", qPrintable(result.error.description));
             return 1;

@@ -28,7 +28,11 @@ int message(const QString& text, const QString& title, QMessageBox::StandardButt
     // A question that may lose something is answered No by Enter.
     if (buttons & QMessageBox::No)
         box.setDefaultButton(QMessageBox::No);
-    return box.exec();
+    // A message asked during a busy step (Store's question) is answered with the usual pointer.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    QApplication::restoreOverrideCursor();
+    return answer;
 }
 
 BusyCursor::BusyCursor() {

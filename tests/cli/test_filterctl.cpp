@@ -1,11 +1,15 @@
 #include "support/test_support.h"
 
+#include "cli/filterctl.h"
+#include "core/db/database.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
 
-// filterctl as an engineer runs it: the real executable on real databases and workbooks.
+// filterctl as an engineer runs it, on real databases and workbooks: its commands in process, and
+// the real executable where the process itself matters.
 class TestFilterctl : public QObject {
     Q_OBJECT
 private slots:
@@ -14,6 +18,8 @@ private slots:
     void appliesAPackageOnlyWhenAsked();
     void carriesAConfigurationToAnotherSystem();
     void refusesWrongUsage();
+    void refusesWhatItCannotMean();
+    void namesRowsByTheirPosition();
 };
 
 using namespace testing;
@@ -26,7 +32,16 @@ struct Run {
     QString err;
 };
 
-Run filterctl(const QStringList& arguments) {
+Run inProcess(const QStringList& arguments) {
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int status = filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
+    return {status, out, err};
+}
+
+Run filterctlProcess(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral(FILTERCTL), arguments);
     if (!process.waitForFinished(30000))
@@ -56,7 +71,7 @@ QStringList packageWheels(const QString& path) {
 void TestFilterctl::checksAnInstallation() {
     Sandbox sandbox;
     const QString demo = sandbox.install(demoStatements());
-    Run clean = filterctl({"check"}); // the configured database
+    Run clean = inProcess({"check"}); // the configured database
     QCOMPARE(clean.status, 0);
     QVERIFY2(clean.out.startsWith("no findings"), qPrintable(clean.out));
 
@@ -70,14 +85,16 @@ void TestFilterctl::checksAnInstallation() {
                          << "UPDATE [Available FilterPlacement] SET [Position] = 2 WHERE [ID Available] = "
                             "'EF1' AND [Position] = 3");
     const QByteArray before = digest(damaged);
-    Run found = filterctl({"--db", damaged, "check"});
+    Run found = inProcess({"--db", damaged, "check"});
     QCOMPARE(found.status, 1);
     for (const char* named :
-         {"EFX: the ID has no wheel number", "EF1 position 2: the position is repeated",
+         {"EFX: the ID has no wheel number",
+          "EF1 position 3: the windows show the row with \"Position\" 2 at position 3, which repeats a "
+          "position",
           "EF2 position 3: 'Ghost' is not in 'Potential Filters'", "Gone BP: the favourite"})
         QVERIFY2(found.out.contains(named), qPrintable(named + ("\n" + found.out)));
     QCOMPARE(digest(damaged), before); // reading never writes
-    Run json = filterctl({"--db", damaged, "check", "--json"});
+    Run json = inProcess({"--db", damaged, "check", "--json"});
     QCOMPARE(json.status, 1);
     QVERIFY(json.out.contains("\"problem\": true"));
 }
@@ -85,17 +102,17 @@ void TestFilterctl::checksAnInstallation() {
 void TestFilterctl::showsAndExportsThePlacement() {
     Sandbox sandbox;
     const QString demo = sandbox.install(demoStatements());
-    Run show = filterctl({"--db", demo, "show", "EF1"});
+    Run show = inProcess({"--db", demo, "show", "EF1"});
     QCOMPARE(show.status, 0);
     QVERIFY(show.out.startsWith("wheel EF1 (button 0)\n  1  None\n  2  BP 505-530  000000-1104-321\n"));
     QVERIFY(!show.out.contains("wheel EF2"));
 
-    Run mm = filterctl({"--db", demo, "export", "--format", "mm", "--device", "EF1=Emission Wheel 1"});
+    Run mm = inProcess({"--db", demo, "export", "--format", "mm", "--device", "EF1=Emission Wheel 1"});
     QCOMPARE(mm.status, 0);
     QVERIFY(mm.out.startsWith("Label,Emission Wheel 1,0,None\nLabel,Emission Wheel 1,1,BP 505-530\n"));
     QVERIFY(mm.out.contains("\nLabel,EF2,0,"));
     const QString csv = sandbox.path("placement.csv");
-    QCOMPARE(filterctl({"--db", demo, "export", "--format", "csv", "-o", csv}).status, 0);
+    QCOMPARE(inProcess({"--db", demo, "export", "--format", "csv", "-o", csv}).status, 0);
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readLine(), QByteArray("Button,ID Available,Position,ID Potential,Veltrano Code No\n"));
@@ -106,20 +123,22 @@ void TestFilterctl::appliesAPackageOnlyWhenAsked() {
     Sandbox sandbox;
     const QString demo = sandbox.install(demoStatements());
     const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
-    Run several = filterctl({"--db", demo, "apply", workbook});
+    Run several = inProcess({"--db", demo, "apply", workbook});
     QCOMPARE(several.status, 2); // the demo workbook holds more than one package
     QVERIFY(several.err.contains("--package"));
 
     const QByteArray before = digest(demo);
     const QStringList rows = placementRows(demo);
-    Run dry = filterctl({"--db", demo, "apply", "--dry-run", "--package", "FITC - TRITC", workbook});
+    Run dry = inProcess({"--db", demo, "apply", "--dry-run", "--package", "FITC - TRITC", workbook});
     QCOMPARE(dry.status, 0);
-    QVERIFY2(dry.out.contains(" -> ") && dry.out.contains("positions change"), qPrintable(dry.out));
+    QVERIFY2(dry.out.startsWith("database: " + QDir::toNativeSeparators(demo) + "\n") &&
+                 dry.out.contains(" -> ") && dry.out.endsWith("positions would change\n"),
+             qPrintable(dry.out));
     QCOMPARE(digest(demo), before);
 
-    Run applied = filterctl({"--db", demo, "apply", "--package", "FITC - TRITC", workbook});
+    Run applied = inProcess({"--db", demo, "apply", "--package", "FITC - TRITC", workbook});
     QCOMPARE(applied.status, 0);
-    QCOMPARE(applied.out, dry.out);
+    QCOMPARE(applied.out, QString(dry.out).replace("would change", "changed"));
     // Exactly the announced positions changed.
     const QStringList after = placementRows(demo);
     QStringList changed;
@@ -127,8 +146,8 @@ void TestFilterctl::appliesAPackageOnlyWhenAsked() {
         if (rows[i] != after[i])
             changed << after[i];
     QCOMPARE(changed.size(), dry.out.count(" -> "));
-    QVERIFY(filterctl({"--db", demo, "apply", "--package", "FITC - TRITC", workbook})
-                .out.startsWith("0 positions"));
+    QVERIFY(inProcess({"--db", demo, "apply", "--package", "FITC - TRITC", workbook})
+                .out.endsWith("\n0 positions changed\n"));
 }
 
 void TestFilterctl::carriesAConfigurationToAnotherSystem() {
@@ -141,7 +160,7 @@ void TestFilterctl::carriesAConfigurationToAnotherSystem() {
     const QString target = sandbox.path("target.sqlite");
     createDatabase(target, demoStatements());
     const QString package = sandbox.path("captured.xlsx");
-    Run exported = filterctl({"--db", source, "export", "--format", "package", "-o", package});
+    Run exported = inProcess({"--db", source, "export", "--format", "package", "-o", package});
     QCOMPARE(exported.status, 0);
     QVERIFY(exported.err.contains("FW-1")); // the cube turrets have no place in a package
 
@@ -155,7 +174,7 @@ void TestFilterctl::carriesAConfigurationToAnotherSystem() {
     QVERIFY(openpyxl.waitForFinished(30000));
     QCOMPARE(openpyxl.readAllStandardOutput().trimmed(), QByteArray("1. None"));
 
-    Run applied = filterctl({"--db", target, "apply", package});
+    Run applied = inProcess({"--db", target, "apply", package});
     QCOMPARE(applied.status, 0);
     QVERIFY(applied.out.contains("EF2 1: None -> LP 650"));
     QCOMPARE(packageWheels(target), packageWheels(source));
@@ -164,9 +183,9 @@ void TestFilterctl::carriesAConfigurationToAnotherSystem() {
     createDatabase(sandbox.path("bare.sqlite"),
                    demoStatements() << "DELETE FROM [Potential Filters] WHERE [ID Potential] = 'LP 650'");
     const QByteArray bare = digest(sandbox.path("bare.sqlite"));
-    Run refused = filterctl({"--db", sandbox.path("bare.sqlite"), "apply", package});
+    Run refused = inProcess({"--db", sandbox.path("bare.sqlite"), "apply", package});
     QCOMPARE(refused.status, 1);
-    QVERIFY(refused.err.contains("'LP 650'"));
+    QVERIFY2(refused.err.contains("LP 650"), qPrintable(refused.err));
     QCOMPARE(digest(sandbox.path("bare.sqlite")), bare);
 }
 
@@ -175,11 +194,89 @@ void TestFilterctl::refusesWrongUsage() {
     for (const QStringList& wrong : {QStringList{}, QStringList{"frobnicate"}, QStringList{"check"},
                                      QStringList{"--db", sandbox.path("gone.sqlite"), "show"},
                                      QStringList{"--db", "x", "export", "--format", "pdf"}}) {
-        const Run run = filterctl(wrong);
+        const Run run = inProcess(wrong);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.startsWith("filterctl: ") && run.err.count('\n') == 1, qPrintable(run.err));
     }
-    QCOMPARE(filterctl({"--version"}).out, QString("filterctl 1.0\n"));
+    QCOMPARE(filterctlProcess({"--version"}).out, QString("filterctl 1.0\n"));
+}
+
+void TestFilterctl::refusesWhatItCannotMean() {
+    Sandbox sandbox;
+    const QString configured = sandbox.install(demoStatements());
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    const QByteArray before = digest(configured);
+    // An unset variable in a script names no database: the configured one is never written.
+    const Run empty = filterctlProcess({"--db", "", "apply", "--package", "FITC - TRITC", workbook});
+    QCOMPARE(empty.status, 2);
+    QVERIFY2(empty.err == "filterctl: --db needs a file name\n", qPrintable(empty.err));
+    QCOMPARE(digest(configured), before);
+
+    const QList<QStringList> wrong{
+        {"show", "EFX"},
+        {"export", "--format", "mm", "--device", "EFX=Emission"},
+        {"apply", "--dry-run", "--package", "FITC - TRITC", "--wheel", "FW9", workbook},
+        {"show", "--json"},
+        {"check", "--dry-run"},
+        {"export", "--format", "csv", "extra"},
+    };
+    for (const QStringList& arguments : wrong) {
+        const Run run = inProcess(arguments);
+        QVERIFY2(run.status == 2 && run.err.startsWith("filterctl: ") && run.err.count('\n') == 1,
+                 qPrintable(arguments.join(' ') + ": " + run.err));
+    }
+    QVERIFY(inProcess({"show", "EFX"}).err.contains("'EFX'"));
+    QCOMPARE(digest(configured), before);
+
+    const Run help = inProcess({"show", "--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.startsWith("Usage: filterctl [--db FILE] show [ID Available ...]"));
+    QVERIFY(!help.out.contains("--format") && help.out.contains("3 the database is in use"));
+
+    // Another program's lock has its own status, after the busy wait.
+    Database other;
+    QVERIFY(other.open(configured));
+    QVERIFY(other.exec("BEGIN EXCLUSIVE"));
+    const Run locked = inProcess({"check"});
+    QCOMPARE(locked.status, int(filterctl::Locked));
+    QVERIFY2(locked.err.contains("in use by another program"), qPrintable(locked.err));
+    other.rollback();
+}
+
+void TestFilterctl::namesRowsByTheirPosition() {
+    // EF1's second row deleted and inserted again, EF2's fifth row gone.
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString moved = sandbox.path("moved.sqlite");
+    createDatabase(moved, demoStatements()
+                              << "DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF1' AND "
+                                 "[Position] = 2"
+                              << "INSERT INTO [Available FilterPlacement] VALUES ('EF1', 2, 'BP 505-530')"
+                              << "DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2' AND "
+                                 "[Position] = 5");
+    const Run shown = inProcess({"--db", moved, "show", "EF1"});
+    QCOMPARE(shown.status, 0);
+    QVERIFY2(shown.out.contains("  3  ") && shown.out.endsWith("  2  BP 505-530  000000-1104-321\n"),
+             qPrintable(shown.out));
+    const Run checked = inProcess({"--db", moved, "check"});
+    QCOMPARE(checked.status, 1);
+    QVERIFY2(
+        checked.out.contains("EF1 position 2: the windows show the row with \"Position\" 3 at position 2, "
+                             "out of order"),
+        qPrintable(checked.out));
+
+    // The package of the copy carries each filter at its "Position": applied to the demo it changes nothing.
+    const QString package = sandbox.path("moved.xlsx");
+    QCOMPARE(inProcess({"--db", moved, "export", "--format", "package", "-o", package}).status, 0);
+    const QByteArray before = digest(demo);
+    const Run dry = inProcess({"--db", demo, "apply", "--dry-run", package});
+    QCOMPARE(dry.status, 0);
+    QVERIFY2(!dry.out.contains(" -> ") && dry.out.endsWith("\n0 positions would change\n"),
+             qPrintable(dry.out));
+    // The empty cell of EF2's fifth position stops the rows after it from lining up, and says so.
+    QVERIFY2(dry.out.contains("not written: EF2 6 (the next row of the wheel is not its row"),
+             qPrintable(dry.out));
+    QCOMPARE(digest(demo), before);
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

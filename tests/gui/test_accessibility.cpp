@@ -82,7 +82,7 @@ void TestAccessibility::everyControlIsNamedAndEveryValueReadable() {
     SalesFilters favourites(context);
     NewFilters newFilters(context);
     ImportFilter import(newFilters);
-    FormExcel configurations(form.configDb());
+    FormExcel configurations(form.session());
     for (QWidget* window :
          std::initializer_list<QWidget*>{&favourites, &newFilters, &import, &configurations})
         found << unreadable(*window);

@@ -110,11 +110,11 @@ void TestExchangeWindows::importFillsTheNewFilterForm() {
 void TestExchangeWindows::appliesPackagesWheelByWheel() {
     testing::Sandbox sandbox;
     const QString path = sandbox.install(testing::demoStatements());
-    Database db;
-    QVERIFY(db.open(path));
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.database().open(path));
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xlsx"));
-    FormExcel window(db);
+    FormExcel window(session);
     auto* packages = child<QComboBox>(window, "CmbPaket");
     auto* wheels = child<QComboBox>(window, "IDAvailable");
     QCOMPARE(packages->count(), 2);
@@ -143,7 +143,7 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
 
     // A wheel the database does not have: said, nothing written.
     remember("Browse", workbook("package_cases.xls"));
-    FormExcel cases(db);
+    FormExcel cases(session);
     choose(child<QComboBox>(cases, "IDAvailable"), 4);
     QTest::mouseClick(child(cases, "CmdStore"), Qt::LeftButton);
     QVERIFY(recorder.texts().last().contains("'MBS'"));
@@ -151,7 +151,7 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
 
     // A remembered workbook that is gone is not opened; a damaged one ends the program.
     remember("Browse", sandbox.path("gone.xls"));
-    FormExcel gone(db);
+    FormExcel gone(session);
     QCOMPARE(child<QComboBox>(gone, "CmbPaket")->count(), 0);
     recorder.nextFiles = {path};
     QTest::mouseClick(child(gone, "Browse"), Qt::LeftButton);
@@ -194,9 +194,9 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     const QString path = sandbox.install(testing::demoStatements());
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xlsx"));
-    Database db;
-    QVERIFY(db.open(path));
-    FormExcel window(db);
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.database().open(path));
+    FormExcel window(session);
     choose(child<QComboBox>(window, "CmbPaket"), "FITC - TRITC");
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
     // The package swaps three of EF1's filters; the other five stay.

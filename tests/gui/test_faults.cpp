@@ -113,28 +113,38 @@ void TestFaults::asksBeforeOverwritingAnotherProgramsChange() {
     auto form = start();
     OtherProgram other(path);
     other.set("EF1", 2, "LP 560");
-    choose(child<QComboBox>(*form, "CmbFilter_2"), "None"); // the user changes another position
+    // A position the user left as it was keeps the other program's change, without a question.
+    choose(child<QComboBox>(*form, "CmbFilter_2"), "None");
+    click(*form, "CmdStore_0");
+    QVERIFY(recorder.messages.isEmpty());
+    QVERIFY(placementRows(path).contains("EF1|2|LP 560"));
+    QVERIFY(placementRows(path).contains("EF1|3|None"));
 
+    // One the user changed too is named in the question.
+    other.set("EF1", 3, "BP 505-550");
+    choose(child<QComboBox>(*form, "CmbFilter_1"), "KP 685");
+    choose(child<QComboBox>(*form, "CmbFilter_2"), "LP 650");
     recorder.answers = {QMessageBox::No};
     click(*form, "CmdStore_0");
     QCOMPARE(recorder.messages.size(), 1);
     const dialogs::Message question = recorder.messages.first();
     QVERIFY(question.buttons & QMessageBox::No);
-    QVERIFY2(question.text.contains("position 2") && question.text.contains("'LP 560'") &&
-                 question.text.contains("'BP 505-530'"),
+    QVERIFY2(question.text.contains("position 2, 3") && question.text.contains("'LP 560'") &&
+                 question.text.contains("'KP 685'"),
              qPrintable(question.text));
     QVERIFY(placementRows(path).contains("EF1|2|LP 560"));
     QVERIFY(placementRows(path).contains("EF1|3|BP 505-550")); // nothing was written
 
     recorder.answers = {QMessageBox::Yes};
     click(*form, "CmdStore_0");
-    QVERIFY(placementRows(path).contains("EF1|2|BP 505-530"));
-    QVERIFY(placementRows(path).contains("EF1|3|None"));
+    QVERIFY(placementRows(path).contains("EF1|2|KP 685"));
+    QVERIFY(placementRows(path).contains("EF1|3|LP 650"));
     click(*form, "CmdStore_0"); // its own store is no other program's change
     QCOMPARE(recorder.messages.size(), 2);
 
     // A change made while the user was asked is not overwritten either.
     other.set("EF1", 4, "LP 650");
+    choose(child<QComboBox>(*form, "CmbFilter_3"), "BP 505-530");
     recorder.onMessage = [&] { other.set("EF1", 4, "KP 685"); };
     recorder.answers = {QMessageBox::Yes};
     click(*form, "CmdStore_0");
@@ -162,7 +172,8 @@ void TestFaults::namesPositionsThatCannotBeWritten() {
 
     // No filter name is ever written, whatever the frames show.
     WheelStorePlan plan;
-    QVERIFY(planWheelStore(form->configDb(), "EF1", {"None", ""}, nullptr, &plan, nullptr));
+    const std::vector<PlacementRow>& rows = form->session().shownRows(0);
+    QVERIFY(planShownWheelStore(form->configDb(), "EF1", rows, {"LP 560", ""}, &plan, nullptr));
     QCOMPARE(int(plan.writes.size()), 1);
     QVERIFY(plan.notWrittenNote().contains("position 2 (no filter is chosen)"));
 }
@@ -176,7 +187,9 @@ void TestFaults::saysWhenTheDatabaseIsReadOnly() {
     DbError error;
     QVERIFY(!readOnly.checkWritable("Available FilterPlacement", &error));
     QCOMPARE(error.code, dberr::ReadOnly);
-    const StoreResult result = storeWheelPositions(readOnly, "EF1", {"None", "None"});
+    WheelStorePlan plan;
+    QVERIFY(planPackageWheelStore(readOnly, "EF1", {"LP 560", "LP 560"}, &plan, nullptr));
+    const StoreResult result = executeStorePlan(readOnly, plan);
     QCOMPARE(result.outcome, StoreResult::Outcome::Failed);
     QVERIFY2(result.error.description.contains("is read-only"), qPrintable(result.error.description));
 

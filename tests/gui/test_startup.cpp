@@ -115,11 +115,11 @@ void TestStartup::showsTheDemoInstallationInServiceMode() {
     QVERIFY(!form->MarlinScanUnit());
     // Every control the other windows and tests address exists under its name, and every wheel
     // the load found can be reached.
-    for (int i = 0; i < FilterControlForm::WheelCount; ++i) {
+    for (int i = 0; i < wheels::ButtonCount; ++i) {
         auto* wheel = child<QPushButton>(*form, QString("CmdNr_%1").arg(i));
         QVERIFY2(!wheel->isEnabled() || !wheel->isHidden(), qPrintable(wheel->objectName()));
     }
-    for (int i = 0; i < FilterControlForm::FrameCount; ++i) {
+    for (int i = 0; i < wheels::FrameCount; ++i) {
         child(*form, QString("FrmObjective_%1").arg(i));
         child<QComboBox>(*form, QString("CmbFilter_%1").arg(i));
         child<QComboBox>(*form, QString("CmbIDPotential_%1").arg(i));

@@ -34,8 +34,11 @@ QStringList acceptedTypes(int mode, int wheel) {
 }
 
 std::vector<Group> newFilterGroups(int mode, int wheel) {
-    switch (mode) {
-    case wheels::EmissionFilters:
+    const std::optional<wheels::Mode> known = wheels::modeAt(mode);
+    if (!known)
+        return {};
+    switch (*known) {
+    case wheels::Mode::EmissionFilters:
         if (wheel == wheels::NotchWheel)
             return {Group::NfCandidates};
         // The scan unit's emission wheels only; the FCS unit's wheels are not extended.
@@ -43,16 +46,15 @@ std::vector<Group> newFilterGroups(int mode, int wheel) {
             wheels::button(wheel).kind == wheels::SetKind::Emission)
             return {Group::EmissionCandidates};
         return {};
-    case wheels::FilterCubes:
+    case wheels::Mode::FilterCubes:
         return {Group::Fw1Candidates, Group::Fw2Candidates, Group::Fw3Candidates};
-    case wheels::BeamSplitters:
+    case wheels::Mode::BeamSplitters:
         if (wheel == wheels::MainSplitter)
             return {Group::HftNtCandidates};
         return wheel == wheels::FirstNtSplitter ? std::vector<Group>{Group::NftCandidates}
                                                 : std::vector<Group>{};
-    default:
-        return {};
     }
+    return {};
 }
 
 void CompactTypeList::append(const QString& type) {

@@ -118,9 +118,9 @@ QString numberText(const QVariant& value) {
 
 QStringList offeredTypes(int mode, int wheel) {
     using namespace schema::type;
-    if (mode == wheels::EmissionFilters)
+    if (wheels::modeAt(mode) == wheels::Mode::EmissionFilters)
         return wheel == wheels::NotchWheel ? QStringList{Notch} : QStringList{BandPass, LongPass, ShortPass};
-    if (mode == wheels::BeamSplitters)
+    if (wheels::modeAt(mode) == wheels::Mode::BeamSplitters)
         return wheel == wheels::MainSplitter || wheel == wheels::MbsChanger
                    ? QStringList{MainSplitter, SecondarySplitter}
                    : QStringList{NotchSplitter};
@@ -130,8 +130,8 @@ QStringList offeredTypes(int mode, int wheel) {
 FieldSet fieldSetOf(int mode, const QString& type) {
     using namespace schema::type;
     using S = FieldState;
-    const bool emission = mode == wheels::EmissionFilters;
-    const bool splitters = mode == wheels::BeamSplitters;
+    const bool emission = wheels::modeAt(mode) == wheels::Mode::EmissionFilters;
+    const bool splitters = wheels::modeAt(mode) == wheels::Mode::BeamSplitters;
     if (emission && (type == BandPass || type == Notch))
         return {S::Enable, S::Clear, S::Keep};
     if (emission && (type == LongPass || type == ShortPass))
@@ -188,7 +188,7 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
     if (form.type.isEmpty()) {
         // The second turret's type is left empty, as the rule has it.
         const bool cube = selectedCubeWheel >= 0 && selectedCubeWheel < wheels::ButtonCount &&
-                          wheels::modeOfWheel(selectedCubeWheel) == wheels::FilterCubes;
+                          wheels::modeOfWheel(selectedCubeWheel) == wheels::Mode::FilterCubes;
         if (selectedCubeWheel == wheels::Fw1Wheel)
             entry[Entry::Type] = schema::type::Fw1;
         else if (cube && wheels::groupOfWheel(selectedCubeWheel) == wheels::Group::Fw3Candidates)

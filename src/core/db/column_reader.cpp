@@ -16,7 +16,7 @@ bool fieldsPresent(const Database& db, const QString& table, const QStringList& 
         return false;
     const QStringList present = db.fieldNames(table);
     for (const QString& field : fields)
-        if (!present.contains(field, Qt::CaseInsensitive))
+        if (!present.contains(field, Qt::CaseInsensitive) && field != ColumnReader::RowId)
             return fail(
                 error, dberr::FieldNotFound,
                 QStringLiteral("The table '%1' in '%2' has no field '%3'.").arg(table, db.fileName(), field));

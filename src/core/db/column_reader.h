@@ -19,6 +19,9 @@ struct sqlite3_stmt;
 
 class ColumnReader {
 public:
+    // Asked for as a field, the row's identity.
+    static inline const QString RowId = QStringLiteral("rowid");
+
     ColumnReader(const Database& db, const QString& table, const QStringList& fields);
     ~ColumnReader();
 

@@ -85,28 +85,3 @@ QStringList codeNumbers(const Database& db, const QStringList& names) {
         result << codes.value(name);
     return result;
 }
-
-StoreResult storePackageWheel(Database& db, const QString& availableId, const QStringList& filters) {
-    StoreResult result;
-    std::vector<PlacementRow> rows;
-    if (!readPlacementRows(db, &rows, &result.error)) {
-        result.outcome = StoreResult::Outcome::Failed;
-        return result;
-    }
-    auto current = std::find_if(rows.begin(), rows.end(),
-                                [&](const PlacementRow& row) { return row.availableId == availableId; });
-    if (current == rows.end()) {
-        result.outcome = StoreResult::Outcome::NoRows;
-        return result;
-    }
-    std::vector<std::pair<qint64, QString>> writes;
-    for (int q = 0; q < filters.size(); ++q) {
-        const bool linesUp =
-            current != rows.end() && current->availableId == availableId && current->isPosition(q + 1);
-        if (filters[q].isEmpty() || !linesUp)
-            continue;
-        writes.emplace_back(current->rowid, filters[q]);
-        ++current;
-    }
-    return writePlacements(db, writes);
-}

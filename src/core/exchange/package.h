@@ -26,8 +26,3 @@ PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& pack
 
 // The code number of each name from its first catalogue row; empty when none or Null.
 QStringList codeNumbers(const Database& db, const QStringList& names);
-
-// Writes the non-empty filters into the wheel's rows, walking them in stored order from the
-// wheel's first row: position q is written only while the current row is the wheel's and its
-// "Position" is q + 1, so an empty position leaves the rest in place.
-StoreResult storePackageWheel(Database& db, const QString& availableId, const QStringList& filters);

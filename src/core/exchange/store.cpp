@@ -5,7 +5,6 @@
 #include "core/db/schema.h"
 #include "core/placement/wheels.h"
 
-#include <QHash>
 #include <algorithm>
 #include <iterator>
 
@@ -15,73 +14,38 @@ bool matchesPosition(const QVariant& position, int wanted) {
     return !position.isNull() && ok && number == wanted;
 }
 
-bool readPlacementRows(const Database& db, std::vector<PlacementRow>* rows, DbError* error) {
-    auto cursor = db.openTable(schema::table::FilterPlacement, error);
+QString positionMismatch(const QVariant& position) {
+    bool number = false;
+    position.toDouble(&number);
+    if (position.isNull() || !number)
+        return QStringLiteral("its row's \"Position\" is not a number");
+    return QStringLiteral("its row holds \"Position\" %1").arg(position.toString());
+}
+
+namespace {
+
+struct TableRow {
+    QString availableId;
+    PlacementRow row;
+};
+
+// The rows of "Available FilterPlacement" in stored order: all of them, or one wheel's.
+bool readRows(const Database& db, const QString* availableId, std::vector<TableRow>* rows, DbError* error) {
+    QString sql = QStringLiteral("SELECT rowid AS [fc rowid], %1, %2, %3 FROM %4")
+                      .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
+                           sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement));
+    QVariantList values;
+    if (availableId) {
+        // The engine picks the wheel's rows (an exact comparison, as the loader's).
+        sql += QStringLiteral(" WHERE %1 = ?").arg(sqlName(schema::field::IdAvailable));
+        values << *availableId;
+    }
+    auto cursor = db.openQuery(sql + QStringLiteral(" ORDER BY rowid"), values, error);
     if (!cursor)
         return false;
     for (; !cursor->atEnd(); cursor->next())
-        rows->push_back({cursor->rowid(), cursor->text(schema::field::IdAvailable),
-                         cursor->value(schema::field::Position)});
-    if (cursor->error().isError()) {
-        if (error)
-            *error = cursor->error();
-        return false;
-    }
-    return true;
-}
-
-namespace {
-
-// Inside the caller's transaction.
-bool updateRows(Database& db, const std::vector<std::pair<qint64, QString>>& writes, DbError* error) {
-    const QString update =
-        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
-            .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
-    for (const auto& [rowid, text] : writes)
-        if (!db.exec(update, {text, rowid}, error))
-            return false;
-    return true;
-}
-
-} // namespace
-
-StoreResult writePlacements(Database& db, const std::vector<std::pair<qint64, QString>>& writes) {
-    StoreResult result;
-    Transaction transaction(db, &result.error);
-    if (!updateRows(db, writes, &result.error) || !transaction.commit(&result.error))
-        result.outcome = StoreResult::Outcome::Failed;
-    return result;
-}
-
-QString noRowsMessage(const QString& availableId) {
-    return QStringLiteral("The wheel '%1' has no rows in 'Available FilterPlacement': nothing was stored.")
-        .arg(availableId);
-}
-
-namespace {
-
-struct WheelRow {
-    qint64 rowid;
-    QVariant position;
-    QString filter;
-};
-
-// The wheel's rows in stored order.
-bool readWheelRows(const Database& db, const QString& availableId, std::vector<WheelRow>* rows, bool* any,
-                   DbError* error) {
-    // The engine picks the wheel's rows (an exact comparison, as the loader's).
-    auto cursor =
-        db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid], %1, %2 FROM %3 WHERE %4 = ? ORDER BY rowid")
-                         .arg(sqlName(schema::field::Position), sqlName(schema::field::IdPotential),
-                              sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdAvailable)),
-                     {availableId}, error);
-    if (!cursor)
-        return false;
-    *any = false;
-    for (; !cursor->atEnd(); cursor->next()) {
-        *any = true;
-        rows->push_back({cursor->valueAt(0).toLongLong(), cursor->valueAt(1), cursor->textAt(2)});
-    }
+        rows->push_back(
+            {cursor->textAt(1), {cursor->valueAt(0).toLongLong(), cursor->valueAt(2), cursor->textAt(3)}});
     if (cursor->error().isError()) {
         if (error)
             *error = cursor->error();
@@ -99,71 +63,87 @@ QString positionList(const std::vector<int>& positions) {
 
 } // namespace
 
-bool planWheelStore(const Database& db, const QString& availableId, const QStringList& chosen,
-                    const QStringList* known, WheelStorePlan* plan, DbError* error) {
+bool planShownWheelStore(const Database& db, const QString& availableId,
+                         const std::vector<PlacementRow>& shown, const QStringList& chosen,
+                         WheelStorePlan* plan, DbError* error) {
     *plan = WheelStorePlan();
     plan->availableId = availableId;
-    std::vector<WheelRow> rows;
-    if (!readWheelRows(db, availableId, &rows, &plan->hasRows, error))
+    std::vector<TableRow> rows;
+    if (!readRows(db, &availableId, &rows, error))
         return false;
-    const bool oddPositions = std::any_of(rows.begin(), rows.end(), [](const WheelRow& row) {
-        bool number = false;
-        row.position.toDouble(&number);
-        return row.position.isNull() || !number;
-    });
-    for (int p = 1; p <= chosen.size(); ++p) {
-        const QString& filter = chosen[p - 1];
-        const auto row = std::find_if(rows.begin(), rows.end(), [p](const WheelRow& candidate) {
-            return matchesPosition(candidate.position, p);
-        });
-        if (filter.isEmpty()) {
-            plan->notWritten.emplace_back(p, QStringLiteral("no filter is chosen"));
-        } else if (row == rows.end()) {
-            plan->notWritten.emplace_back(p, oddPositions
-                                                 ? QStringLiteral("a row's \"Position\" is not a number")
-                                                 : QStringLiteral("no row has that \"Position\""));
-        } else {
-            plan->writes.push_back({p, row->rowid, row->filter, filter});
-            const int index = int(row - rows.begin());
-            if (known && index < known->size() && row->filter != known->at(index) && filter != row->filter)
-                plan->changedByOthers.push_back(p);
+    plan->hasRows = !rows.empty();
+    for (int p = 0; p < chosen.size() && p < int(shown.size()); ++p) {
+        const PlacementRow& was = shown[size_t(p)];
+        const QString& filter = chosen[p];
+        if (filter == was.filter)
+            continue; // unchanged: the row keeps whatever it holds
+        const auto now = std::find_if(rows.begin(), rows.end(),
+                                      [&](const TableRow& row) { return row.row.rowid == was.rowid; });
+        if (filter.isEmpty())
+            plan->notWritten.emplace_back(p + 1, QStringLiteral("no filter is chosen"));
+        else if (now == rows.end())
+            plan->notWritten.emplace_back(p + 1, QStringLiteral("another program removed its row"));
+        else if (!matchesPosition(now->row.position, p + 1))
+            plan->notWritten.emplace_back(p + 1, positionMismatch(now->row.position));
+        else {
+            plan->writes.push_back({p + 1, was.rowid, now->row.filter, filter});
+            if (now->row.filter != was.filter && now->row.filter != filter)
+                plan->changedByOthers.push_back(p + 1);
         }
     }
-    for (int index = 0; index < int(rows.size()) && index < wheels::PositionsPerWheel; ++index) {
-        const auto write =
-            std::find_if(plan->writes.begin(), plan->writes.end(),
-                         [&](const WheelStorePlan::Write& w) { return w.rowid == rows[index].rowid; });
-        plan->rowsAfter << (write != plan->writes.end() ? write->chosen : rows[index].filter);
+    return true;
+}
+
+bool planPackageWheelStore(const Database& db, const QString& availableId, const QStringList& filters,
+                           WheelStorePlan* plan, DbError* error) {
+    *plan = WheelStorePlan();
+    plan->availableId = availableId;
+    std::vector<TableRow> rows;
+    if (!readRows(db, nullptr, &rows, error))
+        return false;
+    auto current = std::find_if(rows.begin(), rows.end(),
+                                [&](const TableRow& row) { return row.availableId == availableId; });
+    plan->hasRows = current != rows.end();
+    if (!plan->hasRows)
+        return true;
+    for (int q = 0; q < filters.size(); ++q) {
+        if (filters[q].isEmpty())
+            continue;
+        if (current == rows.end() || current->availableId != availableId)
+            plan->notWritten.emplace_back(q + 1, QStringLiteral("no more rows of the wheel line up"));
+        else if (!matchesPosition(current->row.position, q + 1))
+            plan->notWritten.emplace_back(q + 1,
+                                          QStringLiteral("the next row of the wheel is not its row: ") +
+                                              positionMismatch(current->row.position));
+        else {
+            plan->writes.push_back({q + 1, current->row.rowid, current->row.filter, filters[q]});
+            ++current;
+        }
     }
     return true;
 }
 
 namespace {
 
-// The plan's rows, checked inside the caller's transaction: what the user was shown must still be
-// what is replaced.
-StoreResult::Outcome writePlanRows(Database& db, const WheelStorePlan& plan, DbError* error) {
-    if (!plan.hasRows)
-        return StoreResult::Outcome::NoRows;
-    QStringList chosen;
-    for (int p = 1; p <= (plan.writes.empty() ? 0 : plan.writes.back().position); ++p)
-        chosen << QString();
-    for (const WheelStorePlan::Write& write : plan.writes)
-        chosen[write.position - 1] = write.chosen;
-    WheelStorePlan now;
-    if (!planWheelStore(db, plan.availableId, chosen, nullptr, &now, error))
+// Inside the caller's transaction: the row must still be what the plan read.
+StoreResult::Outcome writeChange(Database& db, const QString& availableId, const WheelStorePlan::Write& write,
+                                 DbError* error) {
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE rowid = ?")
+                         .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
+                              sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
+                     {write.rowid}, error);
+    if (!cursor)
         return StoreResult::Outcome::Failed;
-    std::vector<std::pair<qint64, QString>> writes;
-    for (const WheelStorePlan::Write& write : plan.writes) {
-        const auto same =
-            std::find_if(now.writes.begin(), now.writes.end(), [&](const WheelStorePlan::Write& w) {
-                return w.position == write.position && w.rowid == write.rowid && w.now == write.now;
-            });
-        if (same == now.writes.end())
-            return StoreResult::Outcome::Changed;
-        writes.emplace_back(write.rowid, write.chosen);
-    }
-    return updateRows(db, writes, error) ? StoreResult::Outcome::Stored : StoreResult::Outcome::Failed;
+    if (cursor->atEnd() || cursor->textAt(0) != availableId ||
+        !matchesPosition(cursor->valueAt(1), write.position) || cursor->textAt(2) != write.now)
+        return cursor->error().isError() ? StoreResult::Outcome::Failed : StoreResult::Outcome::Changed;
+    cursor.reset();
+    const QString update =
+        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+            .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
+    return db.exec(update, {write.chosen, write.rowid}, error) ? StoreResult::Outcome::Stored
+                                                               : StoreResult::Outcome::Failed;
 }
 
 } // namespace
@@ -171,10 +151,20 @@ StoreResult::Outcome writePlanRows(Database& db, const WheelStorePlan& plan, DbE
 StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans) {
     StoreResult result;
     Transaction transaction(db, &result.error);
+    if (!transaction.isActive()) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
     for (const WheelStorePlan& plan : plans) {
-        result.outcome = writePlanRows(db, plan, &result.error);
-        if (result.outcome != StoreResult::Outcome::Stored)
+        if (!plan.hasRows) {
+            result.outcome = StoreResult::Outcome::NoRows;
             return result;
+        }
+        for (const WheelStorePlan::Write& write : plan.changes()) {
+            result.outcome = writeChange(db, plan.availableId, write, &result.error);
+            if (result.outcome != StoreResult::Outcome::Stored)
+                return result;
+        }
     }
     if (!transaction.commit(&result.error))
         result.outcome = StoreResult::Outcome::Failed;
@@ -185,21 +175,16 @@ StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
     return executeStorePlans(db, {plan});
 }
 
+QString noRowsMessage(const QString& availableId) {
+    return QStringLiteral("The wheel '%1' has no rows in 'Available FilterPlacement': nothing was stored.")
+        .arg(availableId);
+}
+
 QString changedMeanwhileMessage(const QString& availableId) {
     return QStringLiteral(
                "Another program changed the wheel '%1' while it was being stored: nothing was stored. "
                "Press Store again to see the change.")
         .arg(availableId);
-}
-
-StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts) {
-    WheelStorePlan plan;
-    StoreResult result;
-    if (!planWheelStore(db, availableId, texts, nullptr, &plan, &result.error)) {
-        result.outcome = StoreResult::Outcome::Failed;
-        return result;
-    }
-    return executeStorePlan(db, plan);
 }
 
 std::vector<WheelStorePlan::Write> WheelStorePlan::changes() const {
@@ -209,22 +194,42 @@ std::vector<WheelStorePlan::Write> WheelStorePlan::changes() const {
     return changed;
 }
 
+const WheelStorePlan::Write* WheelStorePlan::writeAt(int position) const {
+    const auto write = std::find_if(writes.begin(), writes.end(),
+                                    [position](const Write& w) { return w.position == position; });
+    return write == writes.end() ? nullptr : &*write;
+}
+
+QString WheelStorePlan::notWrittenReason(int position) const {
+    for (const auto& [where, why] : notWritten)
+        if (where == position)
+            return why;
+    return QString();
+}
+
 QString WheelStorePlan::changeCountText(int chosen) const {
     if (!hasRows)
         return QStringLiteral("The database has no rows for the wheel '%1'.").arg(availableId);
     const int changing = int(changes().size());
-    if (changing == 0)
-        return QStringLiteral("Nothing changes");
-    return QStringLiteral("%1 of %2 positions change").arg(changing).arg(chosen);
+    QString text = changing == 0 ? QStringLiteral("Nothing changes")
+                                 : QStringLiteral("%1 of %2 positions change").arg(changing).arg(chosen);
+    if (!notWritten.empty())
+        text += QStringLiteral("; not written: position %1").arg(positionList([this] {
+            std::vector<int> positions;
+            for (const auto& [position, why] : notWritten)
+                positions.push_back(position);
+            return positions;
+        }()));
+    return text;
 }
 
 QString WheelStorePlan::positionText(int position) const {
-    for (const Write& write : writes)
-        if (write.position == position)
-            return write.now == write.chosen
-                       ? QStringLiteral("stays %1").arg(write.now)
-                       : QStringLiteral("changes from %1 to %2").arg(write.now, write.chosen);
-    return hasRows ? QStringLiteral("has no row") : QString();
+    if (const Write* write = writeAt(position))
+        return write->now == write->chosen
+                   ? QStringLiteral("stays %1").arg(write->now)
+                   : QStringLiteral("changes from %1 to %2").arg(write->now, write->chosen);
+    const QString why = notWrittenReason(position);
+    return why.isEmpty() ? QString() : QStringLiteral("is not written: %1").arg(why);
 }
 
 QString WheelStorePlan::changedQuestion() const {
@@ -232,11 +237,10 @@ QString WheelStorePlan::changedQuestion() const {
         return QString();
     QStringList lines;
     for (int position : changedByOthers)
-        for (const Write& write : writes)
-            if (write.position == position)
-                lines << QStringLiteral("Position %1 now holds '%2'; storing puts '%3' there.")
-                             .arg(position)
-                             .arg(write.now, write.chosen);
+        if (const Write* write = writeAt(position))
+            lines << QStringLiteral("Position %1 now holds '%2'; storing puts '%3' there.")
+                         .arg(position)
+                         .arg(write->now, write->chosen);
     return QStringLiteral(
                "Another program changed position %1 of the wheel '%2' after it was loaded.\n\n%3\n\n"
                "Overwrite the other program's change?")

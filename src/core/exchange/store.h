@@ -1,14 +1,22 @@
 #pragma once
 
-// Writes chosen filters into "Available FilterPlacement".
+// Plans and writes the filters of a wheel in "Available FilterPlacement". A plan names every row it
+// will write and what that row holds now; what a window or filterctl shows before a write is the
+// plan that is then executed, never a second reckoning.
 
 #include "core/db/db_error.h"
+#include "core/placement/placement_state.h"
 
 #include <QStringList>
 #include <QVariant>
 #include <vector>
 
 class Database;
+
+// A Null or non-numeric "Position" matches nothing.
+bool matchesPosition(const QVariant& position, int wanted);
+// Why a row with this "Position" is not written at another position.
+QString positionMismatch(const QVariant& position);
 
 struct StoreResult {
     // Changed: another program changed a planned row after it was read; nothing was written.
@@ -17,27 +25,9 @@ struct StoreResult {
     DbError error;
 };
 
-// A Null or non-numeric "Position" matches nothing.
-bool matchesPosition(const QVariant& position, int wanted);
-
-// One row of "Available FilterPlacement" as the stores need it.
-struct PlacementRow {
-    qint64 rowid;
-    QString availableId;
-    QVariant position;
-
-    bool isPosition(int wanted) const { return matchesPosition(position, wanted); }
-};
-// All rows in stored order.
-bool readPlacementRows(const Database& db, std::vector<PlacementRow>* rows, DbError* error);
-// Sets "ID Potential" of the given rows (rowid, text), all in one transaction.
-StoreResult writePlacements(Database& db, const std::vector<std::pair<qint64, QString>>& writes);
-
-// What storing one wheel will do, read before anything is written: chosen[p] goes into the
-// wheel's first row whose "Position" is p + 1; no other row is touched.
 struct WheelStorePlan {
     struct Write {
-        int position; // from 1
+        int position; // from 1; the row's "Position" is this number
         qint64 rowid;
         QString now; // what the row holds now
         QString chosen;
@@ -45,16 +35,18 @@ struct WheelStorePlan {
     QString availableId;
     bool hasRows = false; // any row carries the wheel's ID
     std::vector<Write> writes;
-    std::vector<int> changedByOthers;                // rows that no longer hold what was loaded
+    std::vector<int> changedByOthers;                // rows that no longer hold what was shown
     std::vector<std::pair<int, QString>> notWritten; // position and why
-    QStringList rowsAfter; // the wheel's first eight rows in stored order once the plan is written
 
-    // The positions whose row holds another filter than the one chosen: what storing changes.
+    // The writes whose row holds another filter than the one chosen: all that executing changes.
     std::vector<Write> changes() const;
+    const Write* writeAt(int position) const;
+    QString notWrittenReason(int position) const;
     // "3 of 8 positions change", "Nothing changes", or that the wheel has no rows; `chosen` is how
-    // many positions the caller offers a filter for.
+    // many positions the caller offers a filter for. Positions not written are counted after it.
     QString changeCountText(int chosen) const;
-    // How one position fares: "changes from LP 560 to BP 505-530", "stays BP 505-530", "has no row".
+    // How one position fares: "changes from LP 560 to BP 505-530", "stays BP 505-530", "is not
+    // written: ...".
     QString positionText(int position) const;
 
     // The question that names the changed positions, or the empty text when there are none.
@@ -63,18 +55,24 @@ struct WheelStorePlan {
     QString notWrittenNote() const;
 };
 
-// Plans the store of a wheel. `known` is what the program last read or wrote in the wheel's first
-// eight rows (stored order); a row that now holds something else, and whose chosen filter differs
-// from that, was changed by another program. Positions without a filter name are never written.
-bool planWheelStore(const Database& db, const QString& availableId, const QStringList& chosen,
-                    const QStringList* known, WheelStorePlan* plan, DbError* error);
-// Writes the plan in one transaction, after checking that no planned row changed since it was read.
-StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan);
-// The same for several wheels, all in one transaction: all are written or none.
-StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans);
+// The main window's Store of a wheel whose position p shows shown[p]: the filter chosen there goes
+// only into that row, only when it differs from what the row held when shown, and only while the
+// row's "Position" is p + 1. Nothing moves between rows; a row that another program changed since
+// it was shown is named in changedByOthers.
+[[nodiscard]] bool planShownWheelStore(const Database& db, const QString& availableId,
+                                       const std::vector<PlacementRow>& shown, const QStringList& chosen,
+                                       WheelStorePlan* plan, DbError* error);
 
-// Plans and writes at once, overwriting whatever the rows hold (for callers without a loaded state).
-StoreResult storeWheelPositions(Database& db, const QString& availableId, const QStringList& texts);
+// A package wheel: the table is walked in stored order from the wheel's first row, and a filled
+// cell q is written while the current row is the wheel's with "Position" q + 1, which then moves
+// the walk on. So an empty cell, or a missing row, stops the rows after it from lining up.
+[[nodiscard]] bool planPackageWheelStore(const Database& db, const QString& availableId,
+                                         const QStringList& filters, WheelStorePlan* plan, DbError* error);
+
+// Writes the plans' changes in one transaction, after checking that every planned row still is the
+// wheel's, at its position, holding what the plan read: all are written or none.
+[[nodiscard]] StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans);
+[[nodiscard]] StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan);
 
 QString noRowsMessage(const QString& availableId);
 QString changedMeanwhileMessage(const QString& availableId);

@@ -3,7 +3,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
-#include "core/inspect/installation_read.h"
+#include "core/exchange/store.h"
 #include "core/placement/wheels.h"
 
 #include <QHash>
@@ -104,40 +104,55 @@ struct Checker {
         return false;
     }
 
-    // Positions the store cannot find: Null, repeated, or outside 1 to 8.
-    void positions(const QSet<QString>& installed) {
+    // Rows the windows show at another position than their "Position" says: Store never writes them.
+    void positions(const std::vector<Installation::Wheel>& installed) {
         auto cursor = db.openTable(table::FilterPlacement);
-        if (!cursor)
-            return;
-        if (cursor->atEnd())
+        if (cursor && cursor->atEnd())
             problem(table::FilterPlacement, QString(),
                     QStringLiteral("the table is empty: the load ends there"));
-        QHash<QString, QSet<int>> seen;
-        for (; !cursor->atEnd(); cursor->next()) {
-            const QString id = cursor->text(field::IdAvailable);
-            const QVariant position = cursor->value(field::Position);
-            bool number = false;
-            const double value = position.toDouble(&number);
-            const QString where = QStringLiteral("%1 position %2").arg(id, position.toString());
-            if (position.isNull() || !number || value != int(value) || value < 1 ||
-                value > wheels::PositionsPerWheel)
-                problem(table::FilterPlacement, where,
-                        QStringLiteral("the \"Position\" is not 1 to 8: Store never writes this row"));
-            else if (seen[id].contains(int(value)))
-                problem(
-                    table::FilterPlacement, where,
-                    QStringLiteral("the position is repeated: Store writes only the first of these rows"));
-            else
-                seen[id].insert(int(value));
-        }
-        for (const QString& id : installed)
-            if (!seen.contains(id))
-                note(table::FilterPlacement, id,
+        QSet<QString> withRows;
+        for (; cursor && !cursor->atEnd(); cursor->next())
+            withRows.insert(cursor->text(field::IdAvailable));
+        for (const Installation::Wheel& wheel : installed) {
+            if (!withRows.contains(wheel.availableId))
+                note(table::FilterPlacement, wheel.availableId,
                      QStringLiteral("the wheel has no rows: it shows no positions"));
+            QSet<QString> seen;
+            for (int p = 0; p < int(wheel.rows.size()); ++p) {
+                const QVariant& position = wheel.rows[size_t(p)].position;
+                const QString where = QStringLiteral("%1 position %2").arg(wheel.availableId).arg(p + 1);
+                const QString shown = QStringLiteral("the windows show the row %1 at position %2, ")
+                                          .arg(rowName(position))
+                                          .arg(p + 1);
+                if (matchesPosition(position, p + 1))
+                    seen.insert(position.toString());
+                else if (position.isNull() || !isNumber(position))
+                    problem(table::FilterPlacement, where,
+                            shown +
+                                QStringLiteral("whose \"Position\" is not a number: Store never writes it"));
+                else if (seen.contains(position.toString()))
+                    problem(table::FilterPlacement, where,
+                            shown + QStringLiteral("which repeats a position: Store never writes it"));
+                else
+                    problem(table::FilterPlacement, where,
+                            shown +
+                                QStringLiteral("out of order: Store never writes it; put the wheel's rows in "
+                                               "ascending \"Position\" from 1"));
+            }
+        }
+    }
+    static bool isNumber(const QVariant& position) {
+        bool number = false;
+        position.toDouble(&number);
+        return number;
+    }
+    static QString rowName(const QVariant& position) {
+        return position.isNull() ? QStringLiteral("with a Null \"Position\"")
+                                 : QStringLiteral("with \"Position\" %1").arg(position.toString());
     }
 
     // Catalogue names, repeated names, and favourites against them.
-    void catalogue(const InstallationRead& read) {
+    void catalogue(const std::vector<Installation::Wheel>& installed) {
         QHash<QString, QString> typeOf;
         if (auto cursor = db.openTable(table::PotentialFilters)) {
             if (cursor->atEnd())
@@ -152,7 +167,7 @@ struct Checker {
                     typeOf.insert(id, cursor->text(field::Type));
             }
         }
-        for (const Installation::Wheel& wheel : read.installation.installedWheels())
+        for (const Installation::Wheel& wheel : installed)
             for (int p = 0; p < wheel.filters.size(); ++p)
                 if (!typeOf.contains(wheel.filters[p]))
                     problem(table::FilterPlacement,
@@ -184,25 +199,24 @@ struct Checker {
 
 } // namespace
 
-std::vector<Finding> checkInstallation(Database& db) {
-    Checker checker{db, {}};
+std::vector<Finding> checkInstallation(PlacementSession& session,
+                                       const PlacementSession::LoadReport& report) {
+    Checker checker{session.database(), {}};
     checker.integrity();
     if (!checker.layout())
         return checker.findings;
-    InstallationRead read;
-    DbError error;
-    if (!readInstallation(db, &read, &error)) {
-        checker.problem(QString(), QString(), error.description);
+    if (report.error.isError()) {
+        checker.problem(QString(), QString(), report.error.description);
         return checker.findings;
     }
-    if (!read.versionAccepted)
-        checker.problem(table::SystemVersions, read.version,
-                        QStringLiteral("the version is below 2.05: refused"));
+    if (!report.versionAccepted)
+        checker.problem(table::SystemVersions, report.version,
+                        QStringLiteral("the version is below %1: the program refuses the database")
+                            .arg(startup::MinVersionText));
     checker.sets();
-    QSet<QString> installed;
-    for (const Installation::Wheel& wheel : read.installation.installedWheels())
-        installed.insert(wheel.availableId);
+    const std::vector<Installation::Wheel> installed =
+        report.result ? session.installation().installedWheels() : std::vector<Installation::Wheel>();
     checker.positions(installed);
-    checker.catalogue(read);
+    checker.catalogue(installed);
     return checker.findings;
 }

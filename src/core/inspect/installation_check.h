@@ -3,10 +3,10 @@
 // Finds what in a configuration database would make the program stop, leave something out or
 // misbehave, and says what the program would do with it. Reads only.
 
+#include "core/session/placement_session.h"
+
 #include <QString>
 #include <vector>
-
-class Database;
 
 struct Finding {
     bool problem; // false: a note
@@ -15,4 +15,5 @@ struct Finding {
     QString text;  // what is wrong and what the program does with it
 };
 
-std::vector<Finding> checkInstallation(Database& db);
+// The session has started the file (read-only is enough); the report is that start's.
+std::vector<Finding> checkInstallation(PlacementSession& session, const PlacementSession::LoadReport& report);

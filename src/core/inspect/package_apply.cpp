@@ -36,7 +36,7 @@ bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const Q
             }
         }
         WheelStorePlan wheelPlan;
-        if (!planWheelStore(db, id, wheel.filters, nullptr, &wheelPlan, error))
+        if (!planPackageWheelStore(db, id, wheel.filters, &wheelPlan, error))
             return false;
         if (!wheelPlan.hasRows)
             plan->refusals << noRowsMessage(id);

@@ -1,7 +1,8 @@
 #include "core/inspect/placement_export.h"
 
+#include "core/exchange/package.h"
+#include "core/exchange/store.h"
 #include "core/exchange/xlsx_writer.h"
-#include "core/inspect/installation_read.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -27,13 +28,47 @@ const QString PositionPrefix = QStringLiteral("%1. "); // three characters the r
 
 } // namespace
 
+std::optional<int> ExportedWheel::positionNumber(int r) const {
+    for (int number = 1; number <= wheels::PositionsPerWheel; ++number)
+        if (matchesPosition(positions.value(r), number)) {
+            for (int earlier = 0; earlier < r; ++earlier)
+                if (matchesPosition(positions.value(earlier), number))
+                    return std::nullopt;
+            return number;
+        }
+    return std::nullopt;
+}
+
 std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation) {
-    const std::vector<QStringList> codes = placedCodes(db, installation);
-    std::vector<ExportedWheel> exported;
+    // One look-up of every placed filter's code.
+    QStringList names;
     for (const Installation::Wheel& wheel : installation.installedWheels())
+        names << wheel.filters;
+    const QStringList codes = codeNumbers(db, names);
+    std::vector<ExportedWheel> exported;
+    int next = 0;
+    for (const Installation::Wheel& wheel : installation.installedWheels()) {
+        QVariantList positions;
+        for (const PlacementRow& row : wheel.rows)
+            positions << row.position;
         exported.push_back({wheel.button, wheel.availableId, wheels::modeOfWheel(wheel.button), wheel.filters,
-                            codes[wheel.button]});
+                            codes.mid(next, wheel.filters.size()), positions});
+        next += wheel.filters.size();
+    }
     return exported;
+}
+
+QStringList rowsWithoutNumber(const std::vector<ExportedWheel>& wheels) {
+    QStringList rows;
+    for (const ExportedWheel& wheel : wheels)
+        for (int r = 0; r < wheel.filters.size(); ++r)
+            if (!wheel.positionNumber(r))
+                rows << QStringLiteral("%1 row %2 (\"Position\" %3)")
+                            .arg(wheel.availableId)
+                            .arg(r + 1)
+                            .arg(wheel.positions.value(r).isNull() ? QStringLiteral("Null")
+                                                                   : wheel.positions.value(r).toString());
+    return rows;
 }
 
 QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
@@ -41,8 +76,9 @@ QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
     QString text;
     for (const ExportedWheel& wheel : wheels) {
         const QString device = deviceNames.value(wheel.availableId, wheel.availableId);
-        for (int p = 0; p < wheel.filters.size(); ++p)
-            text += QStringLiteral("Label,%1,%2,%3\n").arg(device).arg(p).arg(wheel.filters[p]);
+        for (int r = 0; r < wheel.filters.size(); ++r)
+            if (const auto number = wheel.positionNumber(r))
+                text += QStringLiteral("Label,%1,%2,%3\n").arg(device).arg(*number - 1).arg(wheel.filters[r]);
     }
     return text;
 }
@@ -50,12 +86,11 @@ QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
 QString placementCsv(const std::vector<ExportedWheel>& wheels) {
     QString text = QStringLiteral("Button,ID Available,Position,ID Potential,Veltrano Code No\n");
     for (const ExportedWheel& wheel : wheels)
-        for (int p = 0; p < wheel.filters.size(); ++p)
+        for (int r = 0; r < wheel.filters.size(); ++r)
             text += QStringLiteral("%1,%2,%3,%4,%5\n")
                         .arg(wheel.button)
-                        .arg(csvField(wheel.availableId))
-                        .arg(p + 1)
-                        .arg(csvField(wheel.filters[p]), csvField(wheel.codes.value(p)));
+                        .arg(csvField(wheel.availableId), csvField(wheel.positions.value(r).toString()),
+                             csvField(wheel.filters[r]), csvField(wheel.codes.value(r)));
     return text;
 }
 
@@ -63,13 +98,17 @@ QByteArray placementJson(const std::vector<ExportedWheel>& wheels, const QString
     QJsonArray list;
     for (const ExportedWheel& wheel : wheels) {
         QJsonArray positions;
-        for (int p = 0; p < wheel.filters.size(); ++p)
-            positions.append(QJsonObject{{QStringLiteral("position"), p + 1},
-                                         {QStringLiteral("filter"), wheel.filters[p]},
-                                         {QStringLiteral("code"), wheel.codes.value(p)}});
+        for (int r = 0; r < wheel.filters.size(); ++r) {
+            const auto number = wheel.positionNumber(r);
+            const QVariant& stored = wheel.positions.value(r);
+            positions.append(QJsonObject{
+                {QStringLiteral("position"), number ? QJsonValue(*number) : QJsonValue::fromVariant(stored)},
+                {QStringLiteral("filter"), wheel.filters[r]},
+                {QStringLiteral("code"), wheel.codes.value(r)}});
+        }
         list.append(QJsonObject{{QStringLiteral("button"), wheel.button},
                                 {QStringLiteral("idAvailable"), wheel.availableId},
-                                {QStringLiteral("mode"), int(wheel.mode)},
+                                {QStringLiteral("mode"), wheels::index(wheel.mode)},
                                 {QStringLiteral("positions"), positions}});
     }
     return QJsonDocument(
@@ -83,8 +122,8 @@ bool writePackageWorkbook(const QString& path, const QString& sheetName,
     int upper = 0;
     int lower = 0;
     for (const ExportedWheel& wheel : wheels) {
-        const bool splitter = wheel.mode == wheels::BeamSplitters;
-        const bool emission = wheel.mode == wheels::EmissionFilters;
+        const bool splitter = wheel.mode == wheels::Mode::BeamSplitters;
+        const bool emission = wheel.mode == wheels::Mode::EmissionFilters;
         int& used = splitter ? upper : lower;
         if ((!splitter && !emission) || used >= (splitter ? UpperWheels : LowerWheels)) {
             *leftOut << wheel.availableId;
@@ -93,8 +132,9 @@ bool writePackageWorkbook(const QString& path, const QString& sheetName,
         const int header = splitter ? UpperHeaderRow : LowerHeaderRow;
         const int column = 2 * used++ + 1;
         cells.insert({header, column}, wheel.availableId);
-        for (int p = 0; p < wheel.filters.size(); ++p)
-            cells.insert({header + 1 + p, column}, PositionPrefix.arg(p + 1) + wheel.filters[p]);
+        for (int r = 0; r < wheel.filters.size(); ++r)
+            if (const auto number = wheel.positionNumber(r))
+                cells.insert({header + *number, column}, PositionPrefix.arg(*number) + wheel.filters[r]);
     }
     return writeXlsx(path, sheetName, cells, error);
 }

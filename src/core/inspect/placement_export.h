@@ -7,21 +7,30 @@
 #include "core/placement/installation.h"
 
 #include <QHash>
+#include <optional>
 #include <vector>
 
 class Database;
 
+// A wheel's rows in stored order, each named by its "Position" value as the table holds it.
 struct ExportedWheel {
     int button;
     QString availableId;
     wheels::Mode mode;
-    QStringList filters; // position 1 first
-    QStringList codes;   // the code number of each filter
+    QStringList filters;    // the rows the windows show, in stored order
+    QStringList codes;      // the code number of each filter
+    QVariantList positions; // each row's "Position": Null, a number or a text
+
+    // The position number of row r for the formats that need one: its "Position" when that is a
+    // whole number from 1 to 8 that no earlier row of the wheel holds.
+    std::optional<int> positionNumber(int r) const;
 };
 std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation);
+// The rows that have no position number, named for a message ("EF1 row 3 (\"Position\" three)").
+QStringList rowsWithoutNumber(const std::vector<ExportedWheel>& wheels);
 
-// "Label,<device>,<position from 0>,<filter>" lines; a device is named by its "ID Available"
-// unless renamed.
+// "Label,<device>,<position from 0>,<filter>" lines for the rows with a position number; a device
+// is named by its "ID Available" unless renamed.
 QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
                            const QHash<QString, QString>& deviceNames);
 QString placementCsv(const std::vector<ExportedWheel>& wheels);

@@ -17,8 +17,11 @@ std::vector<Installation::Wheel> Installation::installedWheels() const {
         const QStringList types = button < placement.WheelTypes.size()
                                       ? placement.WheelTypes[button].value_or(QStringList())
                                       : QStringList();
+        const std::vector<PlacementRow> rows =
+            button < placement.WheelRows.size() ? placement.WheelRows[button] : std::vector<PlacementRow>();
         installed.push_back({int(button), set, wheels::wheelNumber(set).value_or(0),
-                             wheels::groupOfWheel(int(button)), *placement.WheelFilters[button], types});
+                             wheels::groupOfWheel(int(button)), *placement.WheelFilters[button], types,
+                             rows});
     }
     return installed;
 }

@@ -35,8 +35,9 @@ struct Installation {
         QString availableId;
         int number; // the set's wheel number, 0 for an ID without one
         wheels::Group group;
-        QStringList filters; // position 1 first
-        QStringList types;   // a null QString for a Null type
+        QStringList filters;            // position 1 first
+        QStringList types;              // a null QString for a Null type
+        std::vector<PlacementRow> rows; // the row each position shows, with its "Position"
     };
     // The installed wheels that the load read positions for, in button order.
     std::vector<Wheel> installedWheels() const;

@@ -275,9 +275,9 @@ bool WheelLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
                 m_board.buttons[wheel.button].visible = true;
         }
     };
-    m_board.modeEnabled[wheels::EmissionFilters] = sets->emission;
+    m_board.modeEnabled[wheels::index(wheels::Mode::EmissionFilters)] = sets->emission;
     enableKind(wheels::SetKind::Emission, false);
-    m_board.modeEnabled[wheels::FilterCubes] = sets->cubes;
+    m_board.modeEnabled[wheels::index(wheels::Mode::FilterCubes)] = sets->cubes;
     // The FCS unit's loader refuses a stand without turrets whatever the scan unit.
     const bool marlin = !fcsUnit() && m_options.marlin;
     if (!sets->cubes && !m_options.serviceMode && !marlin) {
@@ -286,14 +286,14 @@ bool WheelLoader::enableByWheelNumber(InstalledSets* sets, LoadResult* result) {
     }
     enableKind(wheels::SetKind::Cube, false);
     if (fcsUnit()) {
-        m_board.modeEnabled[wheels::BeamSplitters] = !sets->fcsSplitters.isEmpty();
+        m_board.modeEnabled[wheels::index(wheels::Mode::BeamSplitters)] = !sets->fcsSplitters.isEmpty();
         // The DBS changer's button is hidden by design until a loader finds its wheel.
         if (sets->fcsSplitters.size() == 2)
             m_board.buttons[wheels::FirstNtSplitter].visible =
                 m_board.buttons[wheels::FirstNtSplitter].enabled = true;
         return true;
     }
-    m_board.modeEnabled[wheels::BeamSplitters] = sets->splitters;
+    m_board.modeEnabled[wheels::index(wheels::Mode::BeamSplitters)] = sets->splitters;
     enableKind(wheels::SetKind::SecondarySplitter, true);
     enableKind(wheels::SetKind::FcsEmission, true);
     return true;
@@ -303,15 +303,19 @@ bool WheelLoader::readPlacements(const InstalledSets& sets) {
     m_state.clear();
     const bool anyInstalled = std::any_of(m_board.buttons.begin(), m_board.buttons.end(),
                                           [](const ButtonState& b) { return b.enabled; });
-    QHash<QString, QStringList> rowsOfSet; // set ID -> its first eight filters
+    QHash<QString, std::vector<PlacementRow>> rowsOfSet; // set ID -> its first eight rows
     if (anyInstalled) {
         ColumnReader rows(m_db, schema::table::FilterPlacement,
-                          {schema::field::IdAvailable, schema::field::IdPotential});
+                          {ColumnReader::RowId, schema::field::IdAvailable, schema::field::Position,
+                           schema::field::IdPotential});
         bool any = false;
         for (; rows.next(); any = true) {
-            QStringList& wheel = rowsOfSet[rows.text(0)];
-            if (wheel.size() < wheels::PositionsPerWheel)
-                wheel << rows.text(1);
+            std::vector<PlacementRow>& wheel = rowsOfSet[rows.text(1)];
+            if (wheel.size() >= size_t(wheels::PositionsPerWheel))
+                continue;
+            const QString position = rows.text(2);
+            wheel.push_back({rows.text(0).toLongLong(), position.isNull() ? QVariant() : QVariant(position),
+                             rows.text(3)});
         }
         if ((m_error = rows.error()).isError())
             return false;
@@ -324,13 +328,17 @@ bool WheelLoader::readPlacements(const InstalledSets& sets) {
         if (!m_board.buttons[button].enabled) {
             m_state.WheelFilters.emplace_back(std::nullopt);
             m_state.WheelAvailableIds << QString();
-            m_state.knownRows.emplace_back();
+            m_state.WheelRows.emplace_back();
             continue;
         }
         const QString& set = sets.setOfButton[button];
-        m_state.WheelFilters.emplace_back(rowsOfSet.value(set));
+        std::vector<PlacementRow> rows = rowsOfSet.value(set);
+        QStringList filters;
+        for (const PlacementRow& row : rows)
+            filters << row.filter;
+        m_state.WheelFilters.emplace_back(filters);
         m_state.WheelAvailableIds << set;
-        m_state.knownRows.push_back(rowsOfSet.value(set));
+        m_state.WheelRows.push_back(std::move(rows));
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "core/placement/wheels.h"
 
 #include <QStringList>
+#include <QVariant>
 #include <array>
 #include <optional>
 #include <vector>
@@ -32,19 +33,26 @@ inline const CandidateList& candidatesOf(const Candidates& all, wheels::Group gr
     return all[static_cast<int>(group)];
 }
 
+// One row of "Available FilterPlacement" as it was read: its identity and what it held.
+struct PlacementRow {
+    qint64 rowid = 0;
+    QVariant position; // as stored: Null, a number or a text
+    QString filter;
+};
+
 // What each wheel button holds after a load; index = button. An absent wheel has no list.
 struct PlacementState {
     std::vector<std::optional<QStringList>> WheelFilters; // WheelFilters
     std::vector<std::optional<QStringList>> WheelTypes;   // WheelTypes; a null QString is a Null type
     QStringList WheelAvailableIds;                        // WheelAvailableIds; empty for an absent wheel
-    // What the program last read or wrote in each wheel's first eight rows, in stored order, so
-    // that a store can tell another program's change from its own.
-    std::vector<QStringList> knownRows;
+    // The rows each wheel's positions show (its first eight, in stored order), with what the program
+    // last read or wrote there: a position is written only into its own row, and only when changed.
+    std::vector<std::vector<PlacementRow>> WheelRows;
 
     void clear() {
         WheelFilters.clear();
         WheelTypes.clear();
         WheelAvailableIds.clear();
-        knownRows.clear();
+        WheelRows.clear();
     }
 };

@@ -7,9 +7,9 @@ namespace wheels {
 namespace {
 using G = Group;
 using K = SetKind;
-constexpr Mode E = EmissionFilters;
-constexpr Mode C = FilterCubes;
-constexpr Mode B = BeamSplitters;
+constexpr Mode E = Mode::EmissionFilters;
+constexpr Mode C = Mode::FilterCubes;
+constexpr Mode B = Mode::BeamSplitters;
 } // namespace
 
 const std::array<WheelButton, ButtonCount>& table() {
@@ -41,6 +41,10 @@ const std::array<WheelButton, ButtonCount>& table() {
 
 bool isMode(int mode) {
     return mode >= 0 && mode < ModeCount;
+}
+
+std::optional<Mode> modeAt(int index) {
+    return isMode(index) ? std::optional<Mode>(static_cast<Mode>(index)) : std::nullopt;
 }
 
 std::optional<int> buttonOf(SetKind kind, int number, bool fcsUnit) {
@@ -82,24 +86,27 @@ const std::vector<int>& wheelsOfMode(int mode) {
     static const std::array<std::vector<int>, ModeCount + 1> wheels = [] {
         std::array<std::vector<int>, ModeCount + 1> byMode;
         for (const WheelButton& wheel : table())
-            byMode[wheel.mode].push_back(wheel.button);
+            byMode[size_t(index(wheel.mode))].push_back(wheel.button);
         return byMode;
     }();
-    return wheels[isMode(mode) ? mode : ModeCount];
+    return wheels[size_t(isMode(mode) ? mode : ModeCount)];
+}
+
+const std::vector<int>& wheelsOfMode(Mode mode) {
+    return wheelsOfMode(index(mode));
 }
 
 std::optional<Group> editedGroup(int mode, int index) {
     if (index < 0 || index >= ButtonCount)
         return std::nullopt;
     const WheelButton& wheel = button(index);
-    if (wheel.mode != mode || !wheel.purgedAfterCatalogue)
+    if (wheels::index(wheel.mode) != mode || !wheel.purgedAfterCatalogue)
         return std::nullopt;
     return wheel.group;
 }
 
 SelectedWheels firstWheels() {
-    return {{wheelsOfMode(EmissionFilters).front(), wheelsOfMode(FilterCubes).front(),
-             wheelsOfMode(BeamSplitters).front(), 0}};
+    return {{wheelsOfMode(E).front(), wheelsOfMode(C).front(), wheelsOfMode(B).front(), 0}};
 }
 
 std::optional<int> wheelNumber(const QString& setId) {

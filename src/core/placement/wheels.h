@@ -18,9 +18,16 @@ constexpr int PositionsPerWheel = 8;
 
 // The three modes of the main window, each with its radio button, frame, row of eight positions
 // and Store button.
-enum Mode : int { EmissionFilters = 0, FilterCubes = 1, BeamSplitters = 2 };
+enum class Mode { EmissionFilters, FilterCubes, BeamSplitters };
 constexpr int ModeCount = 3;
+constexpr int FrameCount = ModeCount * PositionsPerWheel; // the position frames of the three rows
+// The mode's index: of its radio button, frame, row of positions and Store button.
+constexpr int index(Mode mode) {
+    return static_cast<int>(mode);
+}
 bool isMode(int mode);
+// The mode of an index (the catalogue windows' CatalogueMode may be any number); none outside 0-2.
+std::optional<Mode> modeAt(int index);
 
 enum class Group {
     EmissionCandidates,
@@ -81,7 +88,8 @@ std::optional<Group> groupOfType(const QString& type);
 // The mode whose frames show the wheel.
 Mode modeOfWheel(int button);
 // The wheel buttons of a mode, in the order its Store examines them.
-const std::vector<int>& wheelsOfMode(int mode);
+const std::vector<int>& wheelsOfMode(Mode mode);
+const std::vector<int>& wheelsOfMode(int mode); // none for a number that is no mode
 // The group of the wheel last chosen in a catalogue mode that the catalogue windows edit;
 // none for the wheels that the main window's purge leaves alone.
 std::optional<Group> editedGroup(int mode, int button);

@@ -2,8 +2,8 @@
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
-#include "gui/widgets/focus_button.h"
 #include "gui/tool_window.h"
+#include "gui/widgets/focus_button.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -24,7 +24,7 @@ QString indexed(const char* name, int index) {
 }
 } // namespace
 
-FormExcel::FormExcel(Database& configDb, QWidget* parent) : QDialog(parent), m_configDb(configDb) {
+FormExcel::FormExcel(PlacementSession& session, QWidget* parent) : QDialog(parent), m_session(session) {
     setObjectName(QStringLiteral("FormExcel"));
     setWindowTitle(QStringLiteral("Other Filter Configurations"));
     buildUi();
@@ -167,7 +167,7 @@ void FormExcel::wheelChosen(int index) {
     m_lStore->setVisible(false);
     m_cmdStore->setVisible(false);
     m_wheel = readPackageWheel(*m_workbook, package + 1, m_package, index);
-    const QStringList codes = codeNumbers(m_configDb, m_wheel.filters);
+    const QStringList codes = codeNumbers(m_session.database(), m_wheel.filters);
     for (int p = 0; p < 8; ++p) {
         const bool filled = !m_wheel.filters[p].isEmpty();
         m_filterName[p]->setText(m_wheel.filters[p]);
@@ -185,33 +185,32 @@ void FormExcel::wheelChosen(int index) {
 }
 
 void FormExcel::showPreview() {
-    WheelStorePlan plan;
     DbError error;
-    if (!planWheelStore(m_configDb, m_idAvailable->currentText(), m_wheel.filters, nullptr, &plan, &error)) {
+    if (!m_session.planPackageWheel(m_idAvailable->currentText(), m_wheel.filters, &m_plan, &error)) {
+        m_plan = WheelStorePlan();
         m_previewCount->setText(error.description);
         return;
     }
     int chosen = 0;
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         const QString& filter = m_wheel.filters.value(p);
         chosen += filter.isEmpty() ? 0 : 1;
-        const auto write = std::find_if(plan.writes.begin(), plan.writes.end(),
-                                        [p](const WheelStorePlan::Write& w) { return w.position == p + 1; });
-        const bool changes = write != plan.writes.end() && write->now != write->chosen;
+        const WheelStorePlan::Write* write = m_plan.writeAt(p + 1);
+        const bool changes = write && write->now != write->chosen;
         // A symbol and bold type as well as the words, so the mark does not rest on colour.
         QString text;
-        if (!filter.isEmpty() && write != plan.writes.end())
+        if (write)
             text = changes ? QStringLiteral("\u25C6 now %1").arg(write->now) : QStringLiteral("= as now");
-        else if (!filter.isEmpty() && plan.hasRows)
-            text = QStringLiteral("no row");
+        else if (!filter.isEmpty() && m_plan.hasRows)
+            text = QStringLiteral("not written: %1").arg(m_plan.notWrittenReason(p + 1));
         QFont font = m_preview[p]->font();
         font.setBold(changes);
         m_preview[p]->setFont(font);
         m_preview[p]->setText(text);
-        m_preview[p]->setAccessibleDescription(filter.isEmpty() ? QString() : plan.positionText(p + 1));
+        m_preview[p]->setAccessibleDescription(filter.isEmpty() ? QString() : m_plan.positionText(p + 1));
         m_preview[p]->setVisible(!filter.isEmpty());
     }
-    m_previewCount->setText(plan.changeCountText(chosen));
+    m_previewCount->setText(m_plan.changeCountText(chosen));
 }
 
 void FormExcel::storeClicked() {
@@ -223,15 +222,23 @@ void FormExcel::storeClicked() {
     StoreResult result;
     {
         dialogs::BusyCursor busy;
-        result = storePackageWheel(m_configDb, set, m_wheel.filters);
+        result =
+            m_plan.hasRows ? m_session.storePlans({m_plan}) : StoreResult{StoreResult::Outcome::NoRows, {}};
     }
-    if (result.outcome == StoreResult::Outcome::NoRows) {
+    switch (result.outcome) {
+    case StoreResult::Outcome::NoRows:
         dialogs::message(noRowsMessage(set));
         return;
-    }
-    if (result.outcome == StoreResult::Outcome::Failed) {
+    case StoreResult::Outcome::Failed:
         dialogs::message(result.error.description);
         return;
+    case StoreResult::Outcome::Changed:
+        // The preview showed another state: show the new one before anything is written.
+        dialogs::message(changedMeanwhileMessage(set));
+        showPreview();
+        return;
+    case StoreResult::Outcome::Stored:
+        break;
     }
     m_lStore->setText(QStringLiteral("stored"));
     m_packageStoredFlags[package][wheel] = true;

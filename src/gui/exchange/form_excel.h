@@ -2,13 +2,13 @@
 
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
+#include "core/session/placement_session.h"
 
 #include <QDialog>
 #include <array>
 #include <memory>
 #include <vector>
 
-class Database;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -19,7 +19,7 @@ class QPushButton;
 class FormExcel : public QDialog {
     Q_OBJECT
 public:
-    explicit FormExcel(Database& configDb, QWidget* parent = nullptr);
+    explicit FormExcel(PlacementSession& session, QWidget* parent = nullptr);
     ~FormExcel() override;
 
 protected:
@@ -33,15 +33,17 @@ private:
     void packageChosen(int index);
     void wheelChosen(int index);
     void storeClicked();
-    // Beside each position, what the database holds there now and whether Store changes it.
+    // Plans the wheel's store and shows beside each position what the database holds there now,
+    // whether Store changes it or why it is not written. Store executes this plan.
     void showPreview();
     void closeClicked();
 
-    Database& m_configDb;
+    PlacementSession& m_session;
     std::unique_ptr<Workbook> m_workbook;
     std::vector<std::array<bool, 13>> m_packageStoredFlags;
     Package m_package;
     PackageWheel m_wheel;
+    WheelStorePlan m_plan; // what the preview shows and Store writes
 
     QLineEdit* m_excelFile = nullptr;
     QComboBox* m_cmbPaket = nullptr;

@@ -2,9 +2,9 @@
 
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
+#include "gui/tool_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/text_list_model.h"
-#include "gui/tool_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -42,7 +42,7 @@ FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
         m_codeModels[group] = new TextListModel(this);
     }
     buildUi();
-    m_installation.board = WheelBoard::design();
+    m_session = std::make_unique<PlacementSession>(startup::Variant::User);
     showBoard();
 }
 
@@ -92,7 +92,7 @@ void FilterControlForm::buildUi() {
     auto* modes = new QWidget(this);
     auto* modeRow = new QHBoxLayout(modes);
     modeRow->setContentsMargins(0, 0, 0, 0);
-    for (int mode = 0; mode < ModeCount; ++mode) {
+    for (int mode = 0; mode < wheels::ModeCount; ++mode) {
         m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), modes);
         m_rbMode[mode]->setObjectName(indexed("RbMode", mode));
         connect(m_rbMode[mode], &QRadioButton::clicked, this, [this, mode] { switchMode(mode); });
@@ -103,7 +103,7 @@ void FilterControlForm::buildUi() {
 
     // The three frames share one place; only the current mode's is visible.
     auto* frames = new QGridLayout;
-    for (int mode = 0; mode < ModeCount; ++mode)
+    for (int mode = 0; mode < wheels::ModeCount; ++mode)
         frames->addWidget(buildModeFrame(mode), 0, 0);
     top->addLayout(frames, 1);
 
@@ -125,12 +125,12 @@ void FilterControlForm::buildUi() {
 QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     auto* frame = new QGroupBox(QString::fromLatin1(ModeCaptions[mode]), this);
     frame->setObjectName(indexed("ModeFrame", mode));
-    frame->setVisible(mode == wheels::EmissionFilters);
+    frame->setVisible(mode == modeIndex(wheels::Mode::EmissionFilters));
     auto* grid = new QGridLayout(frame);
 
     int row = 0;
-    if (mode != wheels::FilterCubes) {
-        const int configIndex = mode == wheels::EmissionFilters ? 0 : 1;
+    if (mode != modeIndex(wheels::Mode::FilterCubes)) {
+        const int configIndex = mode == modeIndex(wheels::Mode::EmissionFilters) ? 0 : 1;
         auto* config = new QLabel(frame);
         config->setObjectName(indexed("Config", configIndex));
         config->setAccessibleDescription(QStringLiteral("System configuration"));
@@ -158,7 +158,7 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     grid->addWidget(wheels, row, 0);
 
     auto* positions = new QVBoxLayout;
-    for (int p = 0; p < 8; ++p)
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p)
         positions->addWidget(buildPositionFrame(firstFrame(mode) + p));
     positions->addStretch();
     grid->addLayout(positions, row, 1);
@@ -169,11 +169,11 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     m_cmdStore[mode] = new QPushButton(QStringLiteral("Store"), frame);
     m_cmdStore[mode]->setObjectName(indexed("CmdStore", mode));
     // Mode 0's buttons wait for a load; the others are usable from the start.
-    m_cmdStore[mode]->setEnabled(mode != wheels::EmissionFilters);
+    m_cmdStore[mode]->setEnabled(mode != modeIndex(wheels::Mode::EmissionFilters));
     connect(m_cmdStore[mode], &QPushButton::clicked, this, [this, mode] { storeClicked(mode); });
     m_cmdEdit[mode] = new QPushButton(QStringLiteral("Edit Filter List"), frame);
     m_cmdEdit[mode]->setObjectName(indexed("CmdEdit", mode));
-    m_cmdEdit[mode]->setEnabled(mode != wheels::EmissionFilters);
+    m_cmdEdit[mode]->setEnabled(mode != modeIndex(wheels::Mode::EmissionFilters));
     connect(m_cmdEdit[mode], &QPushButton::clicked, this, [this, mode] { editClicked(mode); });
     buttons->addWidget(m_cmdStore[mode]);
     buttons->addStretch();
@@ -185,7 +185,7 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
 }
 
 QWidget* FilterControlForm::buildPositionFrame(int frame) {
-    const QString position = QString::number(frame % 8 + 1);
+    const QString position = QString::number(frame % wheels::PositionsPerWheel + 1);
     auto* box = new QFrame(this);
     box->setObjectName(indexed("FrmObjective", frame));
     box->setFrameShape(QFrame::StyledPanel);
@@ -236,7 +236,7 @@ void FilterControlForm::setDesignSize() {
 }
 
 void FilterControlForm::closeProgram() {
-    m_configDb.close();
+    m_session->database().close();
     tool::SaveWindowPosition(this);
     dialogs::endProgram(0);
 }

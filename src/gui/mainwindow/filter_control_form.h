@@ -1,15 +1,12 @@
 #pragma once
 
-#include "core/db/database.h"
-#include "core/db/db_error.h"
-#include "core/placement/installation.h"
-#include "core/placement/loader.h"
-#include "core/startup/startup.h"
+#include "core/session/placement_session.h"
 #include "gui/catalogue/catalogue_context.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -20,15 +17,13 @@ class QRadioButton;
 class TextListModel;
 
 // The main window: start-up, the three mode frames with their wheel buttons and position frames,
-// and closing. Start-up decisions and the database work live outside in startup.h and db/.
+// and closing. It shows a placement session and forwards the user's choices to it.
 class FilterControlForm : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int WheelCount = 18;
-    static constexpr int FrameCount = 24;
-    static constexpr int ModeCount = wheels::ModeCount;
     // Position p of the wheel shown in a mode is in frame firstFrame(mode) + p.
     static constexpr int firstFrame(int mode) { return wheels::PositionsPerWheel * mode; }
+    static constexpr int modeIndex(wheels::Mode mode) { return wheels::index(mode); }
 
     explicit FilterControlForm(QWidget* parent = nullptr);
     ~FilterControlForm() override;
@@ -40,7 +35,6 @@ public:
     void LoadFCSSystem();
     void User();
     void InitAllFilters();
-    void InitFCSFilters();
 
     // Shows wheel button w's positions in its mode's row (also used to redisplay a mode's wheel).
     void showWheel(int wheel);
@@ -54,18 +48,19 @@ public:
     void closeProgram();
     void bringToFront();
 
-    Database& configDb() { return m_configDb; }
+    PlacementSession& session() { return *m_session; }
+    Database& configDb() { return m_session->database(); }
     const QString& CommandLine() const { return m_commandLine; }
     bool DatabaseValid() const { return m_databaseValid; }
-    bool loadComplete() const { return m_loadComplete; }
+    bool loadComplete() const { return m_session->loadComplete(); }
     // Whether position frame f holds a filter that is not stored yet.
     bool isMarkedUnstored(int frame) const;
-    bool MarlinScanUnit() const { return m_marlinScanUnit; }
+    bool MarlinScanUnit() const { return m_session->marlin(); }
     int CurrentMode() const { return m_currentMode; }
-    int SelectedWheel(int mode) const { return m_selectedWheel.at(mode); }
-    const Installation& installation() const { return m_installation; }
-    const PlacementState& placement() const { return m_installation.placement; }
-    Candidates& candidates() { return m_installation.candidates; }
+    int SelectedWheel(int mode) const { return m_selectedWheel.at(size_t(mode)); }
+    const Installation& installation() const { return m_session->installation(); }
+    const PlacementState& placement() const { return m_session->installation().placement; }
+    Candidates& candidates() { return m_session->installation().candidates; }
     int CatalogueMode() const { return m_catalogueMode; }
     QStringList& RemovedFilters() { return m_removedFilters; }
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
@@ -82,20 +77,16 @@ private:
     QWidget* buildPositionFrame(int frame);
     void browseClicked();
 
-    enum class Loader { All, Fcs };
-    // Opens the file the Database label names, checks its version and reads the system record.
-    bool openSystem(const QString& versionBoxTitle, const std::vector<startup::SystemField>& fields,
-                    startup::SystemRecord* system, bool* accepted, DbError* error);
-    // The trapped part of LoadSystem / LoadFCSSystem.
-    bool runServiceLoad(Loader loader, DbError* error);
+    PlacementSession::LoadReport runLoad(PlacementSession::Loader loader);
+    // The trapped part of LoadSystem / LoadFCSSystem; the error it reports.
+    [[nodiscard]] DbError runServiceLoad(PlacementSession::Loader loader);
+    // Shows a refused version's message; false when nothing was loaded.
+    bool showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle);
     void reportLoadError(const DbError& error);
-    bool runUserLoad(DbError* error);
-    bool checkVersion(const QString& boxTitle, bool* accepted, DbError* error);
     void reportStartFailure(bool serviceMode, const DbError& error);
-    void applyFw1Rule();
     void setDesignSize();
-    using LoadFunction = LoadResult (*)(Database&, const LoadOptions&, Installation&);
-    void runLoader(LoadFunction load);
+    // The board, the status line, and then the first mode's wheel, or the fatal message and the end.
+    void showLoadResult(const LoadResult& result);
     // Shows the installation's board on the wheel and mode buttons.
     void showBoard();
     void endOnFatalData(const QString& message);
@@ -103,25 +94,20 @@ private:
 
     void showGroupInRow(int mode, wheels::Group group);
     void mirrorSelection(QComboBox* from, QComboBox* to);
-    // Marks the positions of a mode's row whose chosen filter differs from the stored one.
+    // Marks the positions of a mode's row whose chosen filter differs from what its row holds.
     void markUnstored(int mode);
-    void storeWheel(int wheel, const QStringList& texts);
     // The line above the wheels: why the load is incomplete or nothing can be stored, and what the
     // last store left out. Hidden when there is nothing to say.
     void updateStatusLine();
 
-    Database m_configDb;
+    std::unique_ptr<PlacementSession> m_session;
     QString m_commandLine;
     wheels::SelectedWheels m_selectedWheel = wheels::firstWheels();
     int m_currentMode = 0;
     bool m_databaseValid = false;
-    bool m_marlinScanUnit = false;
     int m_catalogueMode = 0;
     QStringList m_removedFilters;
-    bool m_loadComplete = false; // Store writes only a wheel whose load completed
-    QString m_loadProblem;
     QString m_storeNote;
-    Installation m_installation; // the loaders' results; the wheel and mode buttons show its board
     std::array<TextListModel*, wheels::GroupCount> m_idModels{};
     std::array<TextListModel*, wheels::GroupCount> m_codeModels{};
     QPointer<NewFilters> m_newFilters;
@@ -133,14 +119,14 @@ private:
     QPushButton* m_browse = nullptr;
     QPushButton* m_cmdFile = nullptr;
     QPushButton* m_cmdClose = nullptr;
-    std::array<QRadioButton*, ModeCount> m_rbMode{};
-    std::array<QGroupBox*, ModeCount> m_modeFrame{};
-    std::array<QPushButton*, ModeCount> m_cmdStore{};
-    std::array<QPushButton*, ModeCount> m_cmdEdit{};
-    std::array<QPushButton*, WheelCount> m_cmdNr{};
-    std::array<QFrame*, FrameCount> m_frmObjective{};
-    std::array<QLabel*, FrameCount> m_lbPosition{};
-    std::array<QComboBox*, FrameCount> m_cmbFilter{};
-    std::array<QComboBox*, FrameCount> m_cmbIdPotential{};
-    std::array<QLabel*, FrameCount> m_changeMark{};
+    std::array<QRadioButton*, wheels::ModeCount> m_rbMode{};
+    std::array<QGroupBox*, wheels::ModeCount> m_modeFrame{};
+    std::array<QPushButton*, wheels::ModeCount> m_cmdStore{};
+    std::array<QPushButton*, wheels::ModeCount> m_cmdEdit{};
+    std::array<QPushButton*, wheels::ButtonCount> m_cmdNr{};
+    std::array<QFrame*, wheels::FrameCount> m_frmObjective{};
+    std::array<QLabel*, wheels::FrameCount> m_lbPosition{};
+    std::array<QComboBox*, wheels::FrameCount> m_cmbFilter{};
+    std::array<QComboBox*, wheels::FrameCount> m_cmbIdPotential{};
+    std::array<QLabel*, wheels::FrameCount> m_changeMark{};
 };

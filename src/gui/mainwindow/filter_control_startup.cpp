@@ -1,7 +1,6 @@
 #include "gui/mainwindow/filter_control_form.h"
 
 #include "core/settings/tool.h"
-#include "core/startup/startup.h"
 #include "gui/dialogs.h"
 #include "gui/tool_window.h"
 
@@ -11,37 +10,35 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-// Start-up: finding, opening and checking the database, and choosing the variant.
+// Start-up: finding the database and showing what the session's loads found. The decisions (which
+// load, the version check, the FW1 rule) are the session's.
 
 namespace {
 const QString VersionBoxTitle = QStringLiteral("filter.exe");
+using Loader = PlacementSession::Loader;
 } // namespace
 
 void FilterControlForm::load(const QString& commandLine) {
     m_database->setText(tool::ReadMachineString(tool::DatabaseKey, tool::DatabaseValue));
+    const startup::Variant variant = startup::variantOf(commandLine);
+    m_session = std::make_unique<PlacementSession>(variant);
     DbError startError;
-    m_configDb.open(m_database->text(), &startError);
+    m_session->database().open(m_database->text(), &startError);
 
     tool::RestoreWindowPosition(this);
     setDesignSize();
 
     m_currentMode = 0;
-    m_rbMode[wheels::EmissionFilters]->setChecked(true);
-    for (int mode = 0; mode < ModeCount; ++mode)
-        m_modeFrame[mode]->setVisible(mode == wheels::EmissionFilters);
+    m_rbMode[modeIndex(wheels::Mode::EmissionFilters)]->setChecked(true);
+    for (int mode = 0; mode < wheels::ModeCount; ++mode)
+        m_modeFrame[mode]->setVisible(mode == modeIndex(wheels::Mode::EmissionFilters));
 
     m_commandLine = commandLine;
     m_selectedWheel = wheels::firstWheels();
-    m_marlinScanUnit = false;
 
-    const startup::Variant variant = startup::variantOf(commandLine);
     startup::SystemRecord system;
-    // Every variant reads the scan unit; only the service start-up reads the FCS unit.
-    std::vector<startup::SystemField> fields{startup::SystemField::ScanUnit};
-    if (variant == startup::Variant::Service)
-        fields.push_back(startup::SystemField::FcsUnit);
     if (!startError.isError())
-        startup::readSystem(m_configDb, fields, &system, &startError);
+        startup::readSystem(m_session->database(), m_session->startFields(), &system, &startError);
 
     if (variant == startup::Variant::Invalid) {
         dialogs::message(QStringLiteral("Invalid command line argument"));
@@ -52,22 +49,17 @@ void FilterControlForm::load(const QString& commandLine) {
         reportStartFailure(variant == startup::Variant::Service, startError);
         return;
     }
-    if (variant == startup::Variant::User) {
+    const Loader loader = m_session->startLoader(system);
+    if (variant == startup::Variant::User)
         m_browse->setVisible(false);
-        if (startup::isMarlin(system)) {
-            m_marlinScanUnit = true;
-            LoadSystem();
-            applyFw1Rule();
-        } else {
-            User();
-        }
-        return;
-    }
-    if (startup::needsFcsLoader(system))
+    if (loader == Loader::User)
+        User();
+    else if (loader == Loader::FcsUnit)
         LoadFCSSystem();
     else
         LoadSystem();
-    m_cmdFile->setVisible(true);
+    if (variant == startup::Variant::Service)
+        m_cmdFile->setVisible(true);
 }
 
 void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& error) {
@@ -87,7 +79,7 @@ void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& erro
         text += error.description;
     if (!serviceMode) {
         dialogs::message(text);
-        m_configDb.close();
+        m_session->database().close();
         dialogs::endProgram(1);
         return;
     }
@@ -98,25 +90,12 @@ void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& erro
     m_cmdClose->setEnabled(true);
 }
 
-bool FilterControlForm::checkVersion(const QString& boxTitle, bool* accepted, DbError* error) {
-    QString version;
-    if (!startup::readVersionText(m_configDb, &version, error))
-        return false;
-    *accepted = startup::isVersionAccepted(version);
-    if (!*accepted) {
-        dialogs::message(startup::versionMessage(version), boxTitle);
-        m_databaseValid = false;
-    }
-    return true;
-}
-
 void FilterControlForm::LoadSystem() {
-    m_loadComplete = false;
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
-    DbError error;
-    if (!runServiceLoad(Loader::All, &error)) {
+    const DbError error = runServiceLoad(Loader::AllWheels);
+    if (error.isError()) {
         reportLoadError(error);
         if (error.code == dberr::NotADatabase) {
             m_browse->setEnabled(true);
@@ -128,62 +107,45 @@ void FilterControlForm::LoadSystem() {
 }
 
 void FilterControlForm::LoadFCSSystem() {
-    m_loadComplete = false;
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
-    DbError error;
-    if (!runServiceLoad(Loader::Fcs, &error))
+    const DbError error = runServiceLoad(Loader::FcsUnit);
+    if (error.isError())
         reportLoadError(error);
     m_cmdClose->setEnabled(true);
     m_browse->setEnabled(true);
 }
 
-bool FilterControlForm::openSystem(const QString& versionBoxTitle,
-                                   const std::vector<startup::SystemField>& fields,
-                                   startup::SystemRecord* system, bool* accepted, DbError* error) {
-    const QString path = m_database->text();
-    if (!startup::checkFileExists(path, error) || !m_configDb.open(path, error))
-        return false;
-    if (!checkVersion(versionBoxTitle, accepted, error))
-        return false;
-    return !*accepted || startup::readSystem(m_configDb, fields, system, error);
+bool FilterControlForm::showVersionVerdict(const PlacementSession::LoadReport& report,
+                                           const QString& boxTitle) {
+    if (report.error.isError() || report.versionAccepted)
+        return !report.error.isError();
+    dialogs::message(startup::versionMessage(report.version), boxTitle);
+    m_databaseValid = false;
+    return false;
 }
 
-bool FilterControlForm::runServiceLoad(Loader loader, DbError* error) {
-    startup::SystemRecord system;
-    bool accepted = false;
-    using startup::SystemField;
-    // The FCS unit's load reads no scan unit; the service load of all wheels reads the FCS unit again.
-    std::vector<SystemField> fields{SystemField::Configuration, SystemField::Stand};
-    if (loader == Loader::All)
-        fields.push_back(SystemField::ScanUnit);
-    if (loader == Loader::All && !m_commandLine.isEmpty())
-        fields.push_back(SystemField::FcsUnit);
-    if (!openSystem(VersionBoxTitle, fields, &system, &accepted, error))
-        return false;
-    if (!accepted)
-        return true;
+DbError FilterControlForm::runServiceLoad(Loader loader) {
+    const PlacementSession::LoadReport report = runLoad(loader);
+    if (!showVersionVerdict(report, VersionBoxTitle))
+        return report.error;
     m_config[0]->setVisible(true);
     for (QLabel* config : m_config)
-        config->setText(tool::CaptionText(tool::DoubleAmpersand(system.configuration)));
-    m_stativ->setText(system.stand);
-
-    if (loader == Loader::Fcs) {
-        InitFCSFilters();
-    } else if (m_commandLine.isEmpty()) {
-        InitAllFilters();
-    } else {
-        if (startup::needsFcsLoader(system))
-            InitFCSFilters();
-        else
-            InitAllFilters();
+        config->setText(tool::CaptionText(tool::DoubleAmpersand(report.system.configuration)));
+    m_stativ->setText(report.system.stand);
+    showLoadResult(*report.result);
+    if (m_session->serviceMode())
         m_cmdFile->setVisible(true);
-    }
-    m_cmdStore[wheels::EmissionFilters]->setEnabled(true);
-    m_cmdEdit[wheels::EmissionFilters]->setEnabled(true);
+    m_cmdStore[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
+    m_cmdEdit[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
     m_cmdFile->setEnabled(true);
-    return true;
+    return {};
+}
+
+PlacementSession::LoadReport FilterControlForm::runLoad(Loader loader) {
+    dialogs::BusyCursor busy;
+    return m_session->load(m_database->text(), loader);
 }
 
 void FilterControlForm::reportLoadError(const DbError& error) {
@@ -195,49 +157,25 @@ void FilterControlForm::reportLoadError(const DbError& error) {
 }
 
 void FilterControlForm::User() {
-    m_loadComplete = false;
     m_cmdClose->setEnabled(false);
     m_databaseValid = true;
-    DbError error;
-    if (!runUserLoad(&error)) {
+    const PlacementSession::LoadReport report = runLoad(Loader::User);
+    if (report.error.isError()) {
         // A user cannot repair the installation from here: say why and leave.
-        reportStartFailure(false, error);
+        reportStartFailure(false, report.error);
         return;
     }
+    if (showVersionVerdict(report, dialogs::appTitle())) {
+        m_stativ->setText(report.system.stand);
+        m_rbMode[modeIndex(wheels::Mode::EmissionFilters)]->setVisible(false);
+        m_rbMode[modeIndex(wheels::Mode::BeamSplitters)]->setVisible(false);
+        showLoadResult(*report.result);
+        if (dialogs::endRequested())
+            return;
+        m_rbMode[modeIndex(wheels::Mode::FilterCubes)]->setChecked(true);
+        switchMode(modeIndex(wheels::Mode::FilterCubes));
+    }
     m_cmdClose->setEnabled(true);
-}
-
-bool FilterControlForm::runUserLoad(DbError* error) {
-    startup::SystemRecord system;
-    bool accepted = false;
-    if (!openSystem(dialogs::appTitle(), {startup::SystemField::Stand}, &system, &accepted, error))
-        return false;
-    if (!accepted)
-        return true;
-    m_stativ->setText(system.stand);
-    m_rbMode[wheels::EmissionFilters]->setVisible(false);
-    m_rbMode[wheels::BeamSplitters]->setVisible(false);
-    m_installation.board.modeEnabled[wheels::FilterCubes] = true;
-    showBoard();
-    InitAllFilters();
-    applyFw1Rule();
-    m_rbMode[wheels::FilterCubes]->setChecked(true);
-    switchMode(wheels::FilterCubes);
-    return true;
-}
-
-void FilterControlForm::applyFw1Rule() {
-    bool found = false;
-    if (!startup::hasUsableFw1Set(m_configDb, &found, nullptr) || !found)
-        return;
-    // The first cube button stands for the FW1 wheel; the other cube buttons disappear.
-    ButtonState& fw1 = m_installation.board.buttons[wheels::Fw1Wheel];
-    fw1.enabled = true;
-    fw1.caption = QStringLiteral("FW1");
-    for (int wheel : wheels::wheelsOfMode(wheels::FilterCubes))
-        if (wheel != wheels::Fw1Wheel)
-            m_installation.board.buttons[wheel].visible = false;
-    showBoard();
 }
 
 void FilterControlForm::browseClicked() {
@@ -246,22 +184,23 @@ void FilterControlForm::browseClicked() {
     if (chosen.isEmpty())
         return;
     m_database->setText(chosen);
-    m_cmdStore[wheels::EmissionFilters]->setEnabled(false);
-    m_cmdEdit[wheels::EmissionFilters]->setEnabled(false);
+    const int emission = modeIndex(wheels::Mode::EmissionFilters);
+    m_cmdStore[emission]->setEnabled(false);
+    m_cmdEdit[emission]->setEnabled(false);
     m_cmdFile->setEnabled(false);
-    m_rbMode[wheels::EmissionFilters]->setChecked(true);
-    switchMode(wheels::EmissionFilters);
+    m_rbMode[emission]->setChecked(true);
+    switchMode(emission);
     // The emission wheels are off and the FCS wheels gone until the new file's load finds them.
-    WheelBoard& board = m_installation.board;
+    WheelBoard& board = m_session->installation().board;
     board.modeEnabled.fill(false);
-    for (int wheel : wheels::wheelsOfMode(wheels::EmissionFilters)) {
+    for (int wheel : wheels::wheelsOfMode(wheels::Mode::EmissionFilters)) {
         if (wheels::button(wheel).kind == wheels::SetKind::FcsEmission)
             board.buttons[wheel].visible = false;
         else
             board.buttons[wheel].enabled = false;
     }
     showBoard();
-    for (int frame = 0; frame < 8; ++frame) {
+    for (int frame = 0; frame < wheels::PositionsPerWheel; ++frame) {
         m_cmbFilter[frame]->setEnabled(false);
         m_cmbIdPotential[frame]->setEnabled(false);
     }

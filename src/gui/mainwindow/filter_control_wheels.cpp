@@ -1,7 +1,6 @@
 #include "gui/mainwindow/filter_control_form.h"
 
 #include "core/db/schema.h"
-#include "core/exchange/store.h"
 #include "core/placement/loader.h"
 #include "gui/catalogue/new_filters.h"
 #include "gui/catalogue/sales_filters.h"
@@ -28,74 +27,60 @@ namespace {
 QString wheelName(int wheel, const QString& caption) {
     static const std::array<const char*, wheels::ModeCount> kinds{
         {"Emission filter wheel", "Filter cube turret", "Beam splitter changer"}};
-    return QStringLiteral("%1 %2").arg(QString::fromLatin1(kinds[wheels::modeOfWheel(wheel)]), caption);
+    return QStringLiteral("%1 %2").arg(
+        QString::fromLatin1(kinds[size_t(wheels::index(wheels::modeOfWheel(wheel)))]), caption);
 }
 
 } // namespace
 
 void FilterControlForm::showBoard() {
-    const WheelBoard& board = m_installation.board;
-    for (int wheel = 0; wheel < WheelCount; ++wheel) {
+    const WheelBoard& board = m_session->installation().board;
+    for (int wheel = 0; wheel < wheels::ButtonCount; ++wheel) {
         m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
         m_cmdNr[wheel]->setVisible(board.buttons[wheel].visible);
         m_cmdNr[wheel]->setText(board.buttons[wheel].caption);
         m_cmdNr[wheel]->setAccessibleName(wheelName(wheel, board.buttons[wheel].caption));
     }
-    for (int mode = 0; mode < ModeCount; ++mode)
+    for (int mode = 0; mode < wheels::ModeCount; ++mode)
         m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
 }
 
 void FilterControlForm::endOnFatalData(const QString& message) {
     dialogs::message(message);
-    m_configDb.close();
+    m_session->database().close();
     dialogs::endProgram(1);
 }
 
-void FilterControlForm::runLoader(LoadFunction load) {
-    if (dialogs::endRequested())
-        return;
-    const LoadOptions options{!m_commandLine.isEmpty(), m_marlinScanUnit};
-    LoadResult result;
-    {
-        dialogs::BusyCursor busy;
-        result = load(m_configDb, options, m_installation);
-    }
+void FilterControlForm::showLoadResult(const LoadResult& result) {
     showBoard();
-    m_loadComplete = result.outcome == LoadResult::Outcome::Complete;
-    m_loadProblem.clear();
     m_storeNote.clear();
-    if (result.outcome == LoadResult::Outcome::Stopped)
-        m_loadProblem =
-            QStringLiteral("The installation was not loaded completely, so nothing can be stored: ") +
-            result.error.description;
-    DbError writable;
-    if (m_loadComplete && !m_configDb.checkWritable(schema::table::FilterPlacement, &writable) &&
-        writable.code == dberr::ReadOnly)
-        m_loadProblem = writable.description;
     updateStatusLine();
     if (result.outcome == LoadResult::Outcome::Fatal)
         endOnFatalData(result.message);
     else if (result.outcome == LoadResult::Outcome::Complete)
-        showWheel(m_selectedWheel[wheels::EmissionFilters]);
+        showWheel(m_selectedWheel[size_t(modeIndex(wheels::Mode::EmissionFilters))]);
 }
 
 void FilterControlForm::InitAllFilters() {
-    runLoader(loadAllWheels);
-}
-
-void FilterControlForm::InitFCSFilters() {
-    runLoader(loadFcsWheels);
+    if (dialogs::endRequested())
+        return;
+    LoadResult result;
+    {
+        dialogs::BusyCursor busy;
+        result = m_session->reload();
+    }
+    showLoadResult(result);
 }
 
 QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
-    if (wheel < 0 || wheel >= int(m_installation.placement.WheelFilters.size()) ||
-        !m_installation.placement.WheelFilters[wheel])
+    const PlacementState& state = m_session->installation().placement;
+    if (wheel < 0 || wheel >= int(state.WheelFilters.size()) || !state.WheelFilters[size_t(wheel)])
         return {};
-    return *m_installation.placement.WheelFilters[wheel];
+    return *state.WheelFilters[size_t(wheel)];
 }
 
 void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
-    const CandidateList& candidates = candidatesOf(m_installation.candidates, group);
+    const CandidateList& candidates = candidatesOf(m_session->installation().candidates, group);
     const int index = static_cast<int>(group);
     m_idModels[index]->setList(candidates.CandidateIds);
     TextList codes = candidates.CandidateCodes;
@@ -113,12 +98,12 @@ void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
 }
 
 void FilterControlForm::showWheel(int wheel) {
-    if (wheel < 0 || wheel >= WheelCount)
+    if (wheel < 0 || wheel >= wheels::ButtonCount)
         return;
-    const int mode = wheels::modeOfWheel(wheel);
+    const int mode = wheels::index(wheels::modeOfWheel(wheel));
     const wheels::Group group = wheels::groupOfWheel(wheel);
     showGroupInRow(mode, group);
-    const TextList& candidates = candidatesOf(m_installation.candidates, group).CandidateIds;
+    const TextList& candidates = candidatesOf(m_session->installation().candidates, group).CandidateIds;
     const QStringList placed = wheelFiltersOf(wheel);
     const QHash<QString, int> found = candidates.firstRows(placed);
     for (int p = 0; p < placed.size() && p < wheels::PositionsPerWheel; ++p) {
@@ -144,93 +129,60 @@ void FilterControlForm::showWheel(int wheel) {
 
 void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
     to->setCurrentIndex(from->currentIndex());
-    for (int mode = 0; mode < ModeCount; ++mode)
+    for (int mode = 0; mode < wheels::ModeCount; ++mode)
         markUnstored(mode);
 }
 
 void FilterControlForm::markUnstored(int mode) {
-    const QStringList stored = wheelFiltersOf(m_selectedWheel[mode]);
+    const std::vector<PlacementRow>& rows = m_session->shownRows(m_selectedWheel[size_t(mode)]);
     for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         const int frame = firstFrame(mode) + p;
         const QString chosen = m_cmbFilter[frame]->currentText();
+        const QString stored = p < int(rows.size()) ? rows[size_t(p)].filter : QString();
         const bool unstored =
-            p < stored.size() && m_frmObjective[frame]->isVisibleTo(this) && chosen != stored[p];
+            p < int(rows.size()) && m_frmObjective[frame]->isVisibleTo(this) && chosen != stored;
         m_changeMark[frame]->setVisible(unstored);
         const QString change =
-            unstored ? QStringLiteral("changes from %1 to %2").arg(stored[p], chosen) : QString();
+            unstored ? QStringLiteral("changes from %1 to %2").arg(stored, chosen) : QString();
         m_changeMark[frame]->setToolTip(change);
         m_changeMark[frame]->setAccessibleDescription(change);
     }
 }
 
 bool FilterControlForm::isMarkedUnstored(int frame) const {
-    return frame >= 0 && frame < FrameCount && !m_changeMark[frame]->isHidden();
+    return frame >= 0 && frame < wheels::FrameCount && !m_changeMark[frame]->isHidden();
 }
 
 void FilterControlForm::storeClicked(int mode) {
     for (int wheel : wheels::wheelsOfMode(mode)) {
-        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(m_installation.placement.WheelFilters.size()) ||
-            !m_installation.placement.WheelFilters[wheel])
+        const QStringList placed = wheelFiltersOf(wheel);
+        if (!m_cmdNr[wheel]->isChecked() || wheel >= int(placement().WheelFilters.size()) ||
+            !placement().WheelFilters[size_t(wheel)])
             continue;
-        if (!m_loadComplete) {
-            dialogs::message(
-                QStringLiteral("Nothing was stored: the installation was not loaded completely.\n\n") +
-                m_loadProblem);
-            continue;
+        QStringList chosen;
+        for (int p = 0; p < placed.size(); ++p)
+            chosen << m_cmbFilter[firstFrame(mode) + p]->currentText();
+        PlacementSession::StoreReport report;
+        {
+            dialogs::BusyCursor busy;
+            report = m_session->storeWheel(wheel, chosen, [](const QString& question) {
+                return dialogs::message(question, dialogs::appTitle(), QMessageBox::Yes | QMessageBox::No) ==
+                       QMessageBox::Yes;
+            });
         }
-        QStringList texts = *m_installation.placement.WheelFilters[wheel];
-        for (int p = 0; p < texts.size(); ++p)
-            texts[p] = m_cmbFilter[firstFrame(mode) + p]->currentText();
-        storeWheel(wheel, texts);
+        if (!report.message.isEmpty())
+            dialogs::message(report.message);
+        if (!report.stored)
+            continue;
+        markUnstored(mode);
+        m_storeNote = report.note;
+        updateStatusLine();
     }
-}
-
-void FilterControlForm::storeWheel(int wheel, const QStringList& texts) {
-    const QString& set = m_installation.placement.WheelAvailableIds.at(wheel);
-    WheelStorePlan plan;
-    DbError error;
-    bool planned = false;
-    {
-        dialogs::BusyCursor busy;
-        planned =
-            planWheelStore(m_configDb, set, texts, &m_installation.placement.knownRows[wheel], &plan, &error);
-    }
-    if (!planned) {
-        dialogs::message(error.description);
-        return;
-    }
-    const QString question = plan.changedQuestion();
-    if (!question.isEmpty() && dialogs::message(question, dialogs::appTitle(),
-                                                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return;
-    StoreResult result;
-    {
-        dialogs::BusyCursor busy;
-        result = executeStorePlan(m_configDb, plan);
-    }
-    switch (result.outcome) {
-    case StoreResult::Outcome::NoRows:
-        dialogs::message(noRowsMessage(set));
-        return;
-    case StoreResult::Outcome::Failed:
-        dialogs::message(result.error.description);
-        return;
-    case StoreResult::Outcome::Changed:
-        dialogs::message(changedMeanwhileMessage(set));
-        return;
-    case StoreResult::Outcome::Stored:
-        break;
-    }
-    m_installation.placement.WheelFilters[wheel] = texts;
-    m_installation.placement.knownRows[wheel] = plan.rowsAfter;
-    markUnstored(wheels::modeOfWheel(wheel));
-    m_storeNote = plan.notWrittenNote();
-    updateStatusLine();
 }
 
 void FilterControlForm::updateStatusLine() {
     QStringList lines;
-    for (const QString& line : {m_loadProblem, m_storeNote})
+    for (const QString& line : {m_session->loadProblem(), m_storeNote})
         if (!line.isEmpty())
             lines << line;
     m_statusLine->setText(lines.join(QLatin1Char('\n')));
@@ -242,9 +194,9 @@ CatalogueContext FilterControlForm::catalogueContext() {
     context.databasePath = m_database->text();
     context.CatalogueMode = m_catalogueMode;
     context.SelectedWheel = m_selectedWheel;
-    context.serviceMode = !m_commandLine.isEmpty();
+    context.serviceMode = m_session->serviceMode();
     context.RemovedFilters = &m_removedFilters;
-    context.candidates = &m_installation.candidates;
+    context.candidates = &m_session->installation().candidates;
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
     context.openImportWindow = [](NewFilters& form) {
         ImportFilter import(form, &form);
@@ -272,13 +224,13 @@ void FilterControlForm::editClicked(int mode) {
 
 void FilterControlForm::excelFileClicked() {
     {
-        FormExcel configurations(m_configDb, this);
+        FormExcel configurations(*m_session, this);
         dialogs::execModal(&configurations);
     }
     if (dialogs::endRequested())
         return;
     InitAllFilters();
-    for (int mode = 0; mode < ModeCount; ++mode)
+    for (int mode = 0; mode < wheels::ModeCount; ++mode)
         if (m_rbMode[mode]->isChecked()) {
             showWheel(m_selectedWheel[mode]);
             break;
@@ -292,7 +244,7 @@ void FilterControlForm::windowActivated() {
     const auto group = wheels::isMode(mode) ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
     if (group)
         for (const QString& removed : std::as_const(m_removedFilters))
-            candidatesOf(m_installation.candidates, *group).removeFirst(removed);
+            candidatesOf(m_session->installation().candidates, *group).removeFirst(removed);
     m_removedFilters.clear();
     if (m_databaseValid && wheels::isMode(mode))
         showWheel(m_selectedWheel[mode]);
@@ -301,7 +253,7 @@ void FilterControlForm::windowActivated() {
 void FilterControlForm::switchMode(int mode) {
     if (mode != m_currentMode) {
         m_currentMode = mode;
-        for (int i = 0; i < ModeCount; ++i)
+        for (int i = 0; i < wheels::ModeCount; ++i)
             m_modeFrame[i]->setVisible(i == mode);
         showWheel(m_selectedWheel[mode]);
     }
