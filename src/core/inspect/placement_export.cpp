@@ -41,18 +41,22 @@ std::optional<int> ExportedWheel::positionNumber(int r) const {
 
 std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation) {
     // One look-up of every placed filter's code.
-    QStringList names;
-    for (const Installation::Wheel& wheel : installation.installedWheels())
-        names << wheel.filters;
-    const QStringList codes = codeNumbers(db, names);
+    // What the rows hold as last read or written (a store may have left chosen positions unwritten).
     std::vector<ExportedWheel> exported;
-    int next = 0;
+    QStringList names;
     for (const Installation::Wheel& wheel : installation.installedWheels()) {
-        QVariantList positions;
-        for (const PlacementRow& row : wheel.rows)
-            positions << row.position;
-        exported.push_back({wheel.button, wheel.availableId, wheels::modeOfWheel(wheel.button), wheel.filters,
-                            codes.mid(next, wheel.filters.size()), positions});
+        ExportedWheel row{wheel.button, wheel.availableId, wheels::modeOfWheel(wheel.button), {}, {}, {}};
+        for (const PlacementRow& shown : wheel.rows) {
+            row.filters << shown.filter;
+            row.positions << shown.position;
+        }
+        names << row.filters;
+        exported.push_back(row);
+    }
+    const QStringList codes = codeNumbers(db, names);
+    int next = 0;
+    for (ExportedWheel& wheel : exported) {
+        wheel.codes = codes.mid(next, wheel.filters.size());
         next += wheel.filters.size();
     }
     return exported;
@@ -127,6 +131,10 @@ bool writePackageWorkbook(const QString& path, const QString& sheetName,
         int& used = splitter ? upper : lower;
         if ((!splitter && !emission) || used >= (splitter ? UpperWheels : LowerWheels)) {
             *leftOut << wheel.availableId;
+            continue;
+        }
+        if (wheel.filters.isEmpty()) { // nothing to carry, and a wheel without rows refuses a package
+            *leftOut << wheel.availableId + QStringLiteral(" (no rows)");
             continue;
         }
         const int header = splitter ? UpperHeaderRow : LowerHeaderRow;

@@ -1,0 +1,270 @@
+#include "support/test_support.h"
+
+#include "cli/filterctl.h"
+#include "core/exchange/package.h"
+#include "core/exchange/workbook.h"
+#include "core/exchange/xlsx_writer.h"
+#include "core/inspect/package_apply.h"
+#include "core/inspect/placement_export.h"
+#include "core/session/placement_session.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+// The rules of every write, checked over generated wheel layouts (rows in order, out of order,
+// with gaps, repeated, Null and text "Position", other wheels' rows in between): a store writes
+// only what changed, only into the rows shown, and a plan announced is exactly what is written.
+class TestPlacementPlans : public QObject {
+    Q_OBJECT
+private slots:
+    void holdsForGeneratedLayouts();
+};
+
+using namespace testing;
+
+namespace {
+
+constexpr quint32 Seed = 20261206;
+constexpr int Layouts = 200;
+
+struct WheelKind {
+    const char* id;
+    QStringList filters; // what its positions may hold
+};
+
+const std::vector<WheelKind>& kinds() {
+    static const std::vector<WheelKind> list{
+        {"EF1", {"None", "BP 1", "BP 2", "LP 1", "KP 1"}},
+        {"EF2", {"None", "BP 1", "BP 3", "LP 2", "KP 1"}},
+        {"HT", {"None", "HFT 1", "HFT 2", "NT 1"}},
+        {"NT1", {"None", "NFT 1", "NFT 2", "NFT 3"}},
+        {"FW1", {"None", "Cube 1", "Cube 2"}},
+    };
+    return list;
+}
+
+QString typeOf(const QString& name) {
+    if (name == QLatin1String("None"))
+        return QString();
+    if (name.startsWith(QLatin1String("Cube")))
+        return QStringLiteral("FW1");
+    return name.section(QLatin1Char(' '), 0, 0);
+}
+
+// The "Position" values of a wheel's rows, by one of the patterns a database meets.
+QVariantList positions(QRandomGenerator& random, int count) {
+    QVariantList values;
+    for (int p = 1; p <= count; ++p)
+        values << p;
+    switch (random.bounded(6)) {
+    case 1:
+        std::shuffle(values.begin(), values.end(), std::mt19937(random.generate()));
+        break;
+    case 2: // a gap
+        for (int p = random.bounded(count + 1); p < count; ++p)
+            values[p] = values[p].toInt() + 1;
+        break;
+    case 3: // a repeated position
+        if (count > 1)
+            values[random.bounded(1, count)] = values[random.bounded(count)];
+        break;
+    case 4:
+        if (count > 0)
+            values[random.bounded(count)] = QVariant();
+        break;
+    case 5:
+        if (count > 0)
+            values[random.bounded(count)] = QStringLiteral("x");
+        break;
+    }
+    return values;
+}
+
+InstallationRows generate(QRandomGenerator& random) {
+    InstallationRows layout;
+    QList<std::tuple<QString, QVariant, QString>> rows;
+    for (const WheelKind& kind : kinds()) {
+        if (random.bounded(5) == 0)
+            continue;
+        layout.sets.append({kind.id, QVariant()});
+        const int count = random.bounded(10); // up to one more than a wheel shows
+        const QVariantList values = positions(random, count);
+        for (const QVariant& position : values)
+            rows.append({kind.id, position, kind.filters[random.bounded(kind.filters.size())]});
+    }
+    if (random.bounded(2)) // other wheels' rows in between
+        std::shuffle(rows.begin(), rows.end(), std::mt19937(random.generate()));
+    layout.placements = rows;
+    QSet<QString> names;
+    for (const WheelKind& kind : kinds())
+        for (const QString& name : kind.filters)
+            if (!names.contains(name)) {
+                names.insert(name);
+                layout.catalogue.append({name, typeOf(name), QStringLiteral("code ") + name});
+            }
+    layout.favourites = {{"None", " "}};
+    return layout;
+}
+
+// Rows that differ, by index in stored order (rows are never added or removed here).
+QStringList changedRows(const QStringList& before, const QStringList& after) {
+    QStringList changed;
+    for (int i = 0; i < before.size() && i < after.size(); ++i)
+        if (before[i] != after[i])
+            changed
+                << QStringLiteral("%1:%2>%3").arg(i).arg(before[i].section('|', 2), after[i].section('|', 2));
+    return changed;
+}
+
+// The same for announced writes: row i holds the rowid i + 1.
+QStringList announced(const std::vector<WheelStorePlan>& plans) {
+    QStringList changes;
+    for (const WheelStorePlan& plan : plans)
+        for (const WheelStorePlan::Write& write : plan.changes())
+            changes << QStringLiteral("%1:%2>%3").arg(write.rowid - 1).arg(write.now, write.chosen);
+    changes.sort();
+    return changes;
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+const std::vector<PlacementRow>& rowsOf(const PlacementSession& session, int button) {
+    return session.shownRows(button);
+}
+
+} // namespace
+
+void TestPlacementPlans::holdsForGeneratedLayouts() {
+    QRandomGenerator random(Seed);
+    QTemporaryDir dir;
+    int layouts = 0;
+    int edited = 0;
+    int packages = 0;
+    for (int n = 0; n < Layouts; ++n) {
+        const QString file = dir.filePath(QStringLiteral("layout%1.sqlite").arg(n));
+        createDatabase(file, generate(random).statements());
+        PlacementSession session(startup::Variant::Service);
+        const PlacementSession::LoadReport report = session.start(file);
+        QVERIFY2(report.complete(), qPrintable(report.error.description));
+        const auto noQuestion = [](const QString&) { return false; };
+        const std::vector<Installation::Wheel> installed = session.installation().installedWheels();
+        const QStringList before = placementRows(file);
+
+        // (1) Storing what is shown writes nothing.
+        for (const Installation::Wheel& wheel : installed)
+            QVERIFY(session.storeWheel(wheel.button, wheel.filters, noQuestion).message.isEmpty());
+        QCOMPARE(placementRows(file), before);
+
+        // (2) Editing k positions changes exactly the rows shown there whose "Position" is theirs.
+        for (const Installation::Wheel& wheel : installed) {
+            if (wheel.filters.isEmpty())
+                continue;
+            const WheelKind& kind = *std::find_if(kinds().begin(), kinds().end(), [&](const WheelKind& k) {
+                return wheel.availableId == k.id;
+            });
+            QStringList chosen = wheel.filters;
+            QStringList expected;
+            const std::vector<PlacementRow> shown = rowsOf(session, wheel.button);
+            for (int p = 0; p < chosen.size(); ++p) {
+                if (random.bounded(2))
+                    continue;
+                QString other;
+                do
+                    other = kind.filters[random.bounded(kind.filters.size())];
+                while (other == chosen[p]);
+                chosen[p] = other;
+                ++edited;
+                if (matchesPosition(shown[size_t(p)].position, p + 1))
+                    expected << QStringLiteral("%1:%2>%3")
+                                    .arg(shown[size_t(p)].rowid - 1)
+                                    .arg(wheel.filters[p], other);
+            }
+            const QStringList was = placementRows(file);
+            const PlacementSession::StoreReport stored = session.storeWheel(wheel.button, chosen, noQuestion);
+            QVERIFY2(stored.stored, qPrintable(stored.message));
+            QCOMPARE(sorted(changedRows(was, placementRows(file))), sorted(expected));
+        }
+
+        // (3) The placement exported as a package and applied back changes nothing.
+        const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
+        const QString exported = dir.filePath(QStringLiteral("export%1.xlsx").arg(n));
+        QStringList leftOut;
+        QString error;
+        QVERIFY2(writePackageWorkbook(exported, QStringLiteral("P"), wheels, &leftOut, &error),
+                 qPrintable(error));
+        {
+            auto workbook = openWorkbook(exported, &error);
+            QVERIFY2(workbook, qPrintable(error));
+            PackageApplyPlan plan;
+            QVERIFY(planPackageApply(session.database(), *workbook, 1, {}, &plan, nullptr));
+            QVERIFY2(plan.refusals.isEmpty(), qPrintable(plan.refusals.join('\n')));
+            QVERIFY2(plan.changes.empty(),
+                     qPrintable(QString("layout %1: %2").arg(n).arg(announced(plan.wheels).join(' '))));
+        }
+
+        // (4) A package with empty cells: what the preview announces is what Store writes, through
+        // the session and through filterctl on a copy.
+        SheetCells cells;
+        QStringList ids;
+        int upper = 0;
+        int lower = 0;
+        for (const Installation::Wheel& wheel : installed) {
+            const bool splitter = wheel.availableId == "HT" || wheel.availableId == "NT1";
+            if ((!splitter && !wheel.availableId.startsWith("EF")) || wheel.rows.empty())
+                continue;
+            const WheelKind& kind = *std::find_if(kinds().begin(), kinds().end(), [&](const WheelKind& k) {
+                return wheel.availableId == k.id;
+            });
+            const int header = splitter ? 1 : 11;
+            const int column = 2 * (splitter ? upper++ : lower++) + 1;
+            cells.insert({header, column}, wheel.availableId);
+            ids << wheel.availableId;
+            for (int q = 0; q < wheels::PositionsPerWheel; ++q)
+                if (random.bounded(3))
+                    cells.insert({header + 1 + q, column},
+                                 QStringLiteral("%1. ").arg(q + 1) +
+                                     kind.filters[random.bounded(kind.filters.size())]);
+        }
+        if (ids.isEmpty())
+            continue;
+        const QString package = dir.filePath(QStringLiteral("package%1.xlsx").arg(n));
+        QVERIFY(writeXlsx(package, QStringLiteral("P"), cells, &error));
+        const QString copy = dir.filePath(QStringLiteral("copy%1.sqlite").arg(n));
+        QVERIFY(QFile::copy(file, copy));
+        auto workbook = openWorkbook(package, &error);
+        QVERIFY2(workbook, qPrintable(error));
+        const Package read = readPackage(*workbook, 1);
+        std::vector<WheelStorePlan> plans;
+        for (int k = 0; k < read.wheelIds.size(); ++k) {
+            if (read.wheelIds[k].isEmpty())
+                continue;
+            WheelStorePlan plan;
+            QVERIFY(session.planPackageWheel(
+                read.wheelIds[k], readPackageWheel(*workbook, 1, read, k).filters, &plan, nullptr));
+            plans.push_back(plan);
+        }
+        const QStringList was = placementRows(file);
+        QCOMPARE(session.storePlans(plans).outcome, StoreResult::Outcome::Stored);
+        const QStringList written = sorted(changedRows(was, placementRows(file)));
+        QCOMPARE(written, announced(plans));
+
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 0);
+        QCOMPARE(sorted(changedRows(was, placementRows(copy))), written);
+        QCOMPARE(out.count(QStringLiteral(" -> ")), written.size());
+        ++packages;
+        ++layouts;
+    }
+    qInfo("%d layouts, %d positions edited, %d packages applied through the session and filterctl", Layouts,
+          edited, packages);
+    QVERIFY(layouts > Layouts / 2);
+}
+
+QTEST_GUILESS_MAIN(TestPlacementPlans)
+#include "test_placement_plans.moc"
