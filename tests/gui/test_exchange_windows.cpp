@@ -1,4 +1,6 @@
+#include "cli/filterctl.h"
 #include "core/db/cursor.h"
+#include "core/exchange/xlsx_writer.h"
 #include "core/settings/tool.h"
 #include "gui/catalogue/new_filters.h"
 #include "gui/exchange/form_excel.h"
@@ -22,6 +24,8 @@ private slots:
     void appliesPackagesWheelByWheel();
     void mainWindowReloadsAfterTheConfigurations();
     void previewsWhatStoreChanges();
+    void previewIsWhatStoreAndFilterctlWrite();
+    void windowAndFilterctlReadTheSameWheels();
 };
 
 using namespace testing;
@@ -226,6 +230,76 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     QCOMPARE(child<QLabel>(window, "PreviewCount")->text(),
              QString("The database has no rows for the wheel 'EF2'."));
     QVERIFY(recorder.messages.isEmpty());
+}
+
+void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
+    // EF1's package leaves position 3 empty: the rows after it do not line up, and keep their filters.
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    const QString copy = sandbox.path("copy.sqlite");
+    QVERIFY(QFile::copy(path, copy));
+    const QStringList before = placement(path, "EF1");
+    SheetCells cells{{{11, 1}, "EF1"}};
+    const QStringList offered{"LP 650", "KP 685", "", "BP 505-530", "LP 560", "BP 505-550", "None", "LP 650"};
+    for (int q = 0; q < offered.size(); ++q)
+        if (!offered[q].isEmpty())
+            cells.insert({12 + q, 1}, QString("%1. %2").arg(q + 1).arg(offered[q]));
+    const QString package = sandbox.path("gap.xlsx");
+    QString error;
+    QVERIFY2(writeXlsx(package, "Gap", cells, &error), qPrintable(error));
+    testing::DialogRecorder recorder;
+    remember("Browse", package);
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.database().open(path));
+    FormExcel window(session);
+    choose(child<QComboBox>(window, "IDAvailable"), "EF1");
+    QCOMPARE(child<QLabel>(window, "Preview_0")->text(), QString("\u25C6 now %1").arg(before[0]));
+    for (int p : {3, 4, 5, 6, 7})
+        QVERIFY2(child<QLabel>(window, QString("Preview_%1").arg(p))->text().startsWith("not written: "),
+                 qPrintable(child<QLabel>(window, QString("Preview_%1").arg(p))->text()));
+    QVERIFY2(child<QLabel>(window, "PreviewCount")->text().endsWith("not written: position 4, 5, 6, 7, 8"),
+             qPrintable(child<QLabel>(window, "PreviewCount")->text()));
+
+    click(window, "CmdStore");
+    QStringList expected = before;
+    expected[0] = offered[0];
+    expected[1] = offered[1];
+    QCOMPARE(placement(path, "EF1"), expected);
+    QVERIFY(recorder.messages.isEmpty());
+
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 0);
+    QCOMPARE(placement(copy, "EF1"), expected);
+    QVERIFY2(out.contains("not written: EF1 4 (the next row of the wheel is not its row: its row holds "
+                          "\"Position\" 3)"),
+             qPrintable(out));
+}
+
+void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {
+    // The start-up decisions are the session's: an FCS unit without a scan unit, in both.
+    testing::Sandbox sandbox;
+    sandbox.install(testing::fcsDemoStatements());
+    testing::DialogRecorder recorder;
+    FilterControlForm form;
+    form.load("/S");
+    QStringList shown;
+    for (int button = 0; button < wheels::ButtonCount; ++button)
+        if (child(form, QString("CmdNr_%1").arg(button))->isEnabled())
+            shown << form.placement().WheelAvailableIds.at(button);
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QCOMPARE(filterctl::run({"filterctl", "show"}, outStream, errStream), 0);
+    QStringList listed;
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith("wheel "))
+            listed << line.mid(6, line.lastIndexOf(" (button") - 6);
+    QVERIFY(!listed.isEmpty());
+    QCOMPARE(listed, shown);
 }
 
 QTEST_MAIN(TestExchangeWindows)

@@ -19,6 +19,7 @@ private slots:
     void reportsALockAsALock();
     void asksBeforeOverwritingAnotherProgramsChange();
     void namesPositionsThatCannotBeWritten();
+    void movesNothingBetweenRows();
     void saysWhenTheDatabaseIsReadOnly();
     void namesAPathTooLongForTheSettings();
 };
@@ -176,6 +177,32 @@ void TestFaults::namesPositionsThatCannotBeWritten() {
     QVERIFY(planShownWheelStore(form->configDb(), "EF1", rows, {"LP 560", ""}, &plan, nullptr));
     QCOMPARE(int(plan.writes.size()), 1);
     QVERIFY(plan.notWrittenNote().contains("position 2 (no filter is chosen)"));
+}
+
+void TestFaults::movesNothingBetweenRows() {
+    // Another tool deleted EF1's first row and inserted it again: its rows stand as 2, 3, ... 8, 1.
+    Sandbox sandbox;
+    const QString path = sandbox.install(
+        demoStatements()
+        << "DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF1' AND [Position] = 1"
+        << "INSERT INTO [Available FilterPlacement] VALUES ('EF1', 1, 'None')");
+    const QStringList before = placementRows(path);
+    DialogRecorder recorder;
+    auto form = start();
+    click(*form, "CmdStore_0"); // nothing touched: nothing written, nothing asked
+    QCOMPARE(placementRows(path), before);
+    QVERIFY(recorder.messages.isEmpty());
+    QVERIFY(statusLine(*form).isEmpty());
+
+    choose(child<QComboBox>(*form, "CmbFilter_0"), "LP 650"); // shows the row of "Position" 2
+    choose(child<QComboBox>(*form, "CmbFilter_7"), "KP 685"); // the row of "Position" 1
+    click(*form, "CmdStore_0");
+    QCOMPARE(placementRows(path), before);
+    QVERIFY(recorder.messages.isEmpty());
+    QVERIFY2(statusLine(*form).contains("position 1 (its row holds \"Position\" 2)") &&
+                 statusLine(*form).contains("position 8 (its row holds \"Position\" 1)"),
+             qPrintable(statusLine(*form)));
+    QVERIFY(form->isMarkedUnstored(0)); // what was not written stays marked
 }
 
 void TestFaults::saysWhenTheDatabaseIsReadOnly() {

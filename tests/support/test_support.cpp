@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -37,8 +38,9 @@ void createDatabase(const QString& path, const QStringList& statements) {
     QSqlDatabase::removeDatabase(name);
 }
 
-QStringList demoStatements() {
-    QFile file(qEnvironmentVariable("FC_DEMO_SQL"));
+namespace {
+QStringList sqlFileStatements(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         qFatal("FC_DEMO_SQL does not name the demo SQL");
     QStringList statements;
@@ -53,6 +55,16 @@ QStringList demoStatements() {
             statements << statement;
     }
     return statements;
+}
+} // namespace
+
+QStringList demoStatements() {
+    return sqlFileStatements(qEnvironmentVariable("FC_DEMO_SQL"));
+}
+
+QStringList fcsDemoStatements() {
+    const QFileInfo demo(qEnvironmentVariable("FC_DEMO_SQL"));
+    return demoStatements() + sqlFileStatements(demo.dir().filePath(QStringLiteral("demo-fcs.sql")));
 }
 
 QStringList smallInstallation(const QString& version, const QString& scanUnit, const QString& fcsUnit) {

@@ -10,8 +10,9 @@ namespace testing {
 
 // Creates a SQLite file from SQL statements (the program itself never creates one).
 void createDatabase(const QString& path, const QStringList& statements);
-// The statements of samples/demo.sql.
+// The statements of samples/demo.sql; with samples/demo-fcs.sql after them, the FCS-only demo.
 QStringList demoStatements();
+QStringList fcsDemoStatements();
 // A small installation: emission wheel EF1, turret FW1 and changer HT with a filter each, a
 // catalogue of the placed filters and a favourite list with "None".
 QStringList smallInstallation(const QString& version = QStringLiteral("2.05"),
