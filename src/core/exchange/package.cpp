@@ -6,6 +6,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
+#include "core/placement/wheels.h"
 
 #include <QHash>
 #include <QSet>
@@ -43,7 +44,7 @@ PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& pack
     wheel.upper = k < upperCount;
     const int column = 2 * (wheel.upper ? k : k - upperCount) + 1;
     const int firstRow = wheel.upper ? UpperHeaderRow + 1 : LowerHeaderRow + 1;
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         const QString cell = workbook.cellText(sheet, firstRow + p, column);
         // The prefix is a position mark that is not interpreted.
         wheel.filters << (cell.size() <= PrefixLength ? QString() : cell.mid(PrefixLength));

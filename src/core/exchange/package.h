@@ -11,6 +11,9 @@
 class Database;
 class Workbook;
 
+// Wheels a package can hold: four to six in the upper block, four to seven in the lower one.
+constexpr int PackageWheelCount = 13;
+
 struct Package {
     QStringList wheelIds;     // the upper block's first, then the lower block's
     int upperExtraWheels = 0; // filled optional upper cells (columns I and K)

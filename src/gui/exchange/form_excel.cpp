@@ -63,7 +63,7 @@ void FormExcel::buildUi() {
     m_modeFrame = new QGroupBox(this);
     m_modeFrame->setObjectName(QStringLiteral("ModeFrame"));
     auto* positions = new QGridLayout(m_modeFrame);
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         auto* frame = new QFrame(m_modeFrame);
         frame->setObjectName(indexed("FrmObjective", p));
         auto* row = new QHBoxLayout(frame);
@@ -168,7 +168,7 @@ void FormExcel::wheelChosen(int index) {
     m_cmdStore->setVisible(false);
     m_wheel = readPackageWheel(*m_workbook, package + 1, m_package, index);
     const QStringList codes = codeNumbers(m_session.database(), m_wheel.filters);
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         const bool filled = !m_wheel.filters[p].isEmpty();
         m_filterName[p]->setText(m_wheel.filters[p]);
         m_filterName[p]->setVisible(filled);

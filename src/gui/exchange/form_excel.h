@@ -40,7 +40,7 @@ private:
 
     PlacementSession& m_session;
     std::unique_ptr<Workbook> m_workbook;
-    std::vector<std::array<bool, 13>> m_packageStoredFlags;
+    std::vector<std::array<bool, PackageWheelCount>> m_packageStoredFlags;
     Package m_package;
     PackageWheel m_wheel;
     WheelStorePlan m_plan; // what the preview shows and Store writes
@@ -49,9 +49,9 @@ private:
     QComboBox* m_cmbPaket = nullptr;
     QComboBox* m_idAvailable = nullptr;
     QGroupBox* m_modeFrame = nullptr;
-    std::array<QLabel*, 8> m_filterName{};
-    std::array<QLabel*, 8> m_idPotential{};
-    std::array<QLabel*, 8> m_preview{};
+    std::array<QLabel*, wheels::PositionsPerWheel> m_filterName{};
+    std::array<QLabel*, wheels::PositionsPerWheel> m_idPotential{};
+    std::array<QLabel*, wheels::PositionsPerWheel> m_preview{};
     QLabel* m_previewCount = nullptr;
     QLabel* m_lStore = nullptr;
     QPushButton* m_cmdStore = nullptr;
