@@ -15,6 +15,15 @@
 namespace {
 
 QAtomicInt connectionCounter;
+Database::RecorderFactory recorderFactory;
+
+// Statements that change rows or tables; the rest read.
+bool isWrite(const QString& sql) {
+    const QString head = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return head == QLatin1String("INSERT") || head == QLatin1String("UPDATE") ||
+           head == QLatin1String("DELETE") || head == QLatin1String("CREATE") ||
+           head == QLatin1String("ALTER") || head == QLatin1String("DROP");
+}
 
 // How long a statement waits for another program's lock before it fails.
 constexpr int BusyTimeoutMs = 750;
@@ -219,10 +228,18 @@ bool Database::open(const QString& path, DbError* error, Access access) {
         }
     }
     m_path = absolute;
+    if (access == Access::ReadWrite && recorderFactory)
+        m_recorder = recorderFactory(*this);
     return true;
 }
 
+void Database::setRecorderFactory(RecorderFactory factory) {
+    recorderFactory = std::move(factory);
+}
+
 void Database::close() {
+    m_recorder.reset();
+    m_inTransaction = false;
     if (!QSqlDatabase::contains(m_connection))
         return;
     {
@@ -257,7 +274,9 @@ bool Database::checkWritable(const QString& table, DbError* error) const {
                                    "written, so nothing can be stored in it.")
                         .arg(fileName(), QDir::toNativeSeparators(file.absolutePath())));
     // An update that matches no row asks for the write lock and writes nothing.
-    return exec(QStringLiteral("UPDATE %1 SET rowid = rowid WHERE 0").arg(sqlName(table)), {}, error);
+    // Not recorded: it changes nothing, and a history file must not appear for it.
+    return execStatement(QStringLiteral("UPDATE %1 SET rowid = rowid WHERE 0").arg(sqlName(table)), {},
+                         error);
 }
 
 bool Database::hasTable(const QString& table) const {
@@ -345,6 +364,12 @@ std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantLi
 }
 
 bool Database::exec(const QString& sql, const QVariantList& values, DbError* error) const {
+    if (m_recorder && !m_inTransaction && isWrite(sql))
+        return const_cast<Database*>(this)->execInOwnTransaction(sql, values, error);
+    return execStatement(sql, values, error);
+}
+
+bool Database::execStatement(const QString& sql, const QVariantList& values, DbError* error) const {
     if (!isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
     QSqlQuery query(connection());
@@ -356,13 +381,21 @@ bool Database::exec(const QString& sql, const QVariantList& values, DbError* err
     return true;
 }
 
+bool Database::execInOwnTransaction(const QString& sql, const QVariantList& values, DbError* error) {
+    Transaction transaction(*this, error);
+    return transaction.isActive() && execStatement(sql, values, error) && transaction.commit(error);
+}
+
 bool Database::createTable(const QString& table, const QStringList& textFields, DbError* error) {
     QStringList columns;
     for (const QString& field : textFields)
         columns << sqlName(field) + QStringLiteral(" TEXT");
-    return exec(
-        QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlName(table), columns.join(QStringLiteral(", "))), {},
-        error);
+    const bool created =
+        exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlName(table), columns.join(QStringLiteral(", "))),
+             {}, error);
+    if (created && m_recorder)
+        m_recorder->tableCreated(table);
+    return created;
 }
 
 bool Database::addField(const QString& table, const QString& field, FieldType type, DbError* error) {
@@ -377,26 +410,43 @@ bool Database::beginTransaction(DbError* error) {
     QSqlDatabase db = connection();
     if (!db.isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
+    if (m_recorder && !m_recorder->prepare(*this, error))
+        return false;
     if (!db.transaction()) {
         if (error)
             *error = engineError(QStringLiteral("begin"), db.lastError());
+        if (m_recorder)
+            m_recorder->finish(*this, false);
         return false;
     }
+    m_inTransaction = true;
     return true;
 }
 
 bool Database::commit(DbError* error) {
     QSqlDatabase db = connection();
+    if (m_recorder && !m_recorder->record(*this, error)) {
+        rollback();
+        return false;
+    }
+    m_inTransaction = false;
     if (!db.commit()) {
         const DbError failure = engineError(QStringLiteral("commit"), db.lastError());
         db.rollback();
+        if (m_recorder)
+            m_recorder->finish(*this, false);
         if (error)
             *error = failure;
         return false;
     }
+    if (m_recorder)
+        m_recorder->finish(*this, true);
     return true;
 }
 
 void Database::rollback() {
     connection().rollback();
+    m_inTransaction = false;
+    if (m_recorder)
+        m_recorder->finish(*this, false);
 }

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -12,6 +13,22 @@ class Cursor;
 class QSqlError;
 
 using FieldValues = QList<std::pair<QString, QVariant>>;
+class Database;
+
+// Told of every write transaction of a database opened for writing, so that it can be recorded
+// (the history of changes). The record is written inside the transaction, so that both commit
+// together or neither does.
+class WriteRecorder {
+public:
+    virtual ~WriteRecorder() = default;
+    // Before a write transaction begins (outside it): what the record needs at hand.
+    virtual bool prepare(Database& db, DbError* error) = 0;
+    // Inside the transaction, just before it commits.
+    virtual bool record(Database& db, DbError* error) = 0;
+    // After the transaction committed or rolled back.
+    virtual void finish(Database& db, bool committed) = 0;
+    virtual void tableCreated(const QString& table) = 0;
+};
 
 // One open configuration database file. Never creates a file; failures carry the error numbers of
 // db_error.h with a description that names the file, table or field.
@@ -26,6 +43,12 @@ public:
 
     enum class Access { ReadWrite, ReadOnly };
     bool open(const QString& path, DbError* error = nullptr, Access access = Access::ReadWrite);
+    // Every database opened for writing from then on gets a recorder from the factory (the
+    // programs set it at start; tests of other things leave it unset).
+    using RecorderFactory = std::function<std::unique_ptr<WriteRecorder>(Database& db)>;
+    static void setRecorderFactory(RecorderFactory factory);
+    WriteRecorder* recorder() const { return m_recorder.get(); }
+    bool inTransaction() const { return m_inTransaction; }
     void close();
     bool isOpen() const { return !m_path.isEmpty(); }
     QString path() const { return m_path; }
@@ -69,9 +92,14 @@ public:
 
 private:
     QSqlDatabase connection() const;
+    bool execStatement(const QString& sql, const QVariantList& values, DbError* error) const;
+    // A write outside a transaction gets one of its own, so that it is recorded with it.
+    bool execInOwnTransaction(const QString& sql, const QVariantList& values, DbError* error);
 
     QString m_connection;
     QString m_path;
+    std::unique_ptr<WriteRecorder> m_recorder;
+    bool m_inTransaction = false;
 };
 
 // Rolls back unless committed, so that writes that belong together all land or none does.

@@ -1,0 +1,387 @@
+#include "core/history/history.h"
+
+#include "core/db/schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QUrl>
+// The engine reports each row change before it is made; Debian's library is built with this hook.
+#define SQLITE_ENABLE_PREUPDATE_HOOK
+#include <sqlite3.h>
+
+namespace history {
+
+namespace {
+
+QString programName;
+std::function<bool(const QString&)> unavailableQuestion;
+bool suspended = false;
+qint64 nextUndoes = 0;
+
+const char* const Schema[] = {
+    "CREATE TABLE IF NOT EXISTS history.actions (id INTEGER PRIMARY KEY, at TEXT, user TEXT, host TEXT, "
+    "program TEXT, configuration TEXT, stand TEXT, scan_unit TEXT, summary TEXT, undoes INTEGER)",
+    "CREATE TABLE IF NOT EXISTS history.changes (id INTEGER PRIMARY KEY, action INTEGER, tbl TEXT, row "
+    "INTEGER, "
+    "kind INTEGER, place TEXT, wheel TEXT)",
+    // No declared type: each value keeps the engine's own type and bytes, so an undo restores them.
+    "CREATE TABLE IF NOT EXISTS history.cells (change INTEGER, side INTEGER, col TEXT, value)",
+    "CREATE INDEX IF NOT EXISTS history.changes_action ON changes (action)",
+    "CREATE INDEX IF NOT EXISTS history.cells_change ON cells (change)",
+};
+
+struct ValueDeleter {
+    void operator()(sqlite3_value* value) const { sqlite3_value_free(value); }
+};
+using Value = std::unique_ptr<sqlite3_value, ValueDeleter>;
+
+// A row change as the engine reported it, merged per row over the transaction.
+struct Captured {
+    QString table;
+    qint64 rowid;
+    RowChange::Kind kind;
+    std::vector<Value> before; // the row before the transaction's first change of it
+    std::vector<Value> after;  // after its last
+    bool vanished = false;     // inserted and deleted again: nothing to record
+};
+
+QString userName() {
+    for (const char* variable : {"USER", "USERNAME", "LOGNAME"})
+        if (const QString user = qEnvironmentVariable(variable); !user.isEmpty())
+            return user;
+    return QFileInfo(QDir::homePath()).owner(); // a service or CI account may set none of them
+}
+
+// One statement on the engine's connection, its values bound as the engine holds them.
+class Statement {
+public:
+    Statement(sqlite3* engine, const char* sql) : m_engine(engine) {
+        if (sqlite3_prepare_v2(engine, sql, -1, &m_statement, nullptr) != SQLITE_OK)
+            m_statement = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    bool ok() const { return m_statement != nullptr; }
+    sqlite3_stmt* get() { return m_statement; }
+    void bind(int index, const QString& text) {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bind(int index, qint64 number) { sqlite3_bind_int64(m_statement, index, number); }
+    void bind(int index, const sqlite3_value* value) { sqlite3_bind_value(m_statement, index, value); }
+    bool run() {
+        const int result = sqlite3_step(m_statement);
+        sqlite3_reset(m_statement);
+        return result == SQLITE_DONE || result == SQLITE_ROW;
+    }
+    QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_engine)); }
+
+private:
+    sqlite3* m_engine;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+QString textOf(const sqlite3_value* value) {
+    if (!value || sqlite3_value_type(const_cast<sqlite3_value*>(value)) == SQLITE_NULL)
+        return QString();
+    sqlite3_value* v = const_cast<sqlite3_value*>(value);
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+class HistoryRecorder : public WriteRecorder {
+public:
+    explicit HistoryRecorder(Database& db) : m_engine(static_cast<sqlite3*>(db.engineHandle())) {
+        if (m_engine)
+            sqlite3_preupdate_hook(m_engine, &HistoryRecorder::hook, this);
+    }
+    ~HistoryRecorder() override {
+        if (m_engine)
+            sqlite3_preupdate_hook(m_engine, nullptr, nullptr);
+    }
+
+    bool prepare(Database& db, DbError*) override {
+        if (suspended || m_attached || !m_engine)
+            return true;
+        const QString path = pathFor(db.path());
+        m_createdNow = !QFileInfo::exists(path);
+        DbError error;
+        if (!db.exec(
+                QStringLiteral("ATTACH DATABASE ? AS history"),
+                {QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rwc")},
+                &error)) {
+            m_unavailable = QStringLiteral("'%1' cannot be opened: %2")
+                                .arg(QDir::toNativeSeparators(path), error.description);
+            return true; // the write decides, when it has something to record
+        }
+        m_unavailable.clear();
+        m_attached = true;
+        return true;
+    }
+
+    bool record(Database& db, DbError* error) override {
+        const bool nothing = m_created.isEmpty() && std::all_of(m_changes.begin(), m_changes.end(),
+                                                                [](const Captured& c) { return c.vanished; });
+        if (suspended || nothing)
+            return true;
+        QString reason = m_unavailable;
+        if (reason.isEmpty() && !write(db, &reason))
+            reason = QStringLiteral("'%1' cannot be written: %2")
+                         .arg(QDir::toNativeSeparators(pathFor(db.path())), reason);
+        if (reason.isEmpty())
+            return true;
+        if (unavailableQuestion && unavailableQuestion(reason)) {
+            suspended = true;
+            return true;
+        }
+        return fail(error, dberr::QueryFailed,
+                    QStringLiteral("The history of changes %1. Nothing was stored.").arg(reason));
+    }
+
+    void finish(Database& db, bool) override {
+        m_changes.clear();
+        m_rowIndex.clear();
+        m_created.clear();
+        // A history file opened for a write that recorded nothing is not left behind.
+        if (m_attached && m_createdNow && QFileInfo(pathFor(db.path())).size() == 0) {
+            db.exec(QStringLiteral("DETACH DATABASE history"));
+            QFile::remove(pathFor(db.path()));
+            m_attached = false;
+        }
+    }
+
+    void tableCreated(const QString& table) override { m_created << table; }
+
+private:
+    static void hook(void* self, sqlite3* engine, int op, const char* database, const char* table,
+                     sqlite3_int64 oldRowid, sqlite3_int64 newRowid) {
+        if (qstrcmp(database, "main") != 0)
+            return;
+        static_cast<HistoryRecorder*>(self)->capture(engine, op, QString::fromUtf8(table), oldRowid,
+                                                     newRowid);
+    }
+
+    static std::vector<Value> values(sqlite3* engine, bool old) {
+        std::vector<Value> row;
+        for (int i = 0; i < sqlite3_preupdate_count(engine); ++i) {
+            sqlite3_value* value = nullptr;
+            (old ? sqlite3_preupdate_old : sqlite3_preupdate_new)(engine, i, &value);
+            row.emplace_back(value ? sqlite3_value_dup(value) : nullptr);
+        }
+        return row;
+    }
+
+    void capture(sqlite3* engine, int op, const QString& table, qint64 oldRowid, qint64 newRowid) {
+        const qint64 rowid = op == SQLITE_INSERT ? newRowid : oldRowid;
+        const QString key = table + QLatin1Char('\n') + QString::number(rowid);
+        const auto known = m_rowIndex.find(key);
+        if (known == m_rowIndex.end()) {
+            Captured change{table, rowid,
+                            op == SQLITE_INSERT   ? RowChange::Kind::Insert
+                            : op == SQLITE_DELETE ? RowChange::Kind::Delete
+                                                  : RowChange::Kind::Update,
+                            op == SQLITE_INSERT ? std::vector<Value>() : values(engine, true),
+                            op == SQLITE_DELETE ? std::vector<Value>() : values(engine, false)};
+            m_rowIndex.insert(key, m_changes.size());
+            m_changes.push_back(std::move(change));
+            return;
+        }
+        // A row changed again in the same transaction: the first values before, the last after.
+        Captured& change = m_changes[*known];
+        if (op == SQLITE_DELETE) {
+            change.after.clear();
+            change.vanished = change.kind == RowChange::Kind::Insert;
+            change.kind = RowChange::Kind::Delete;
+        } else {
+            if (change.kind == RowChange::Kind::Delete) // deleted and inserted again
+                change.kind = RowChange::Kind::Update;
+            change.vanished = false;
+            change.after = values(engine, false);
+        }
+    }
+
+    QStringList columns(const QString& table) const {
+        QStringList names;
+        Statement info(m_engine, "SELECT name FROM main.pragma_table_info(?1) ORDER BY cid");
+        if (!info.ok())
+            return names;
+        info.bind(1, table);
+        while (sqlite3_step(info.get()) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0)));
+        return names;
+    }
+
+    // Where the windows name a row: "EF1 2" for a position, the filter's name otherwise.
+    static std::pair<QString, QString> placeOf(const QString& table, const QStringList& names,
+                                               const std::vector<Value>& row) {
+        const auto field = [&](const QString& name) {
+            const int index = int(names.indexOf(name));
+            return index >= 0 && index < int(row.size()) ? textOf(row[size_t(index)].get()) : QString();
+        };
+        if (table == schema::table::FilterPlacement) {
+            const QString wheel = field(schema::field::IdAvailable);
+            return {wheel + QLatin1Char(' ') + field(schema::field::Position), wheel};
+        }
+        return {field(schema::field::IdPotential), QString()};
+    }
+
+    bool write(Database& db, QString* reason) {
+        const auto failed = [&](const QString& why) {
+            *reason = why.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_engine)) : why;
+            sqlite3_exec(m_engine, "ROLLBACK TO history_record; RELEASE history_record", nullptr, nullptr,
+                         nullptr);
+            return false;
+        };
+        if (sqlite3_exec(m_engine, "SAVEPOINT history_record", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return failed(QString());
+        for (const char* statement : Schema)
+            if (sqlite3_exec(m_engine, statement, nullptr, nullptr, nullptr) != SQLITE_OK)
+                return failed(QString());
+        const qint64 action = writeAction(db);
+        if (action <= 0)
+            return failed(QString());
+        Statement change(m_engine, "INSERT INTO history.changes (action, tbl, row, kind, place, wheel) "
+                                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        Statement cell(m_engine,
+                       "INSERT INTO history.cells (change, side, col, value) VALUES (?1, ?2, ?3, ?4)");
+        if (!change.ok() || !cell.ok())
+            return failed(QString());
+        for (const QString& table : std::as_const(m_created))
+            if (!insertChange(change, action, table, 0, RowChange::Kind::CreateTable, table, QString()))
+                return failed(QString());
+        for (const Captured& captured : m_changes) {
+            if (captured.vanished)
+                continue;
+            const QStringList names = columns(captured.table);
+            const auto [place, wheel] =
+                placeOf(captured.table, names, captured.after.empty() ? captured.before : captured.after);
+            if (!insertChange(change, action, captured.table, captured.rowid, captured.kind, place, wheel))
+                return failed(QString());
+            const qint64 changeId = sqlite3_last_insert_rowid(m_engine);
+            for (int side = 0; side < 2; ++side) {
+                const std::vector<Value>& row = side == 0 ? captured.before : captured.after;
+                for (size_t i = 0; i < row.size() && i < size_t(names.size()); ++i) {
+                    cell.bind(1, changeId);
+                    cell.bind(2, qint64(side));
+                    cell.bind(3, names[int(i)]);
+                    cell.bind(4, row[i].get());
+                    if (!cell.run())
+                        return failed(QString());
+                }
+            }
+        }
+        return sqlite3_exec(m_engine, "RELEASE history_record", nullptr, nullptr, nullptr) == SQLITE_OK ||
+               failed(QString());
+    }
+
+    static bool insertChange(Statement& change, qint64 action, const QString& table, qint64 rowid,
+                             RowChange::Kind kind, const QString& place, const QString& wheel) {
+        change.bind(1, action);
+        change.bind(2, table);
+        change.bind(3, rowid);
+        change.bind(4, qint64(kind));
+        change.bind(5, place);
+        change.bind(6, wheel);
+        return change.run();
+    }
+
+    QString summary() const {
+        QStringList parts;
+        for (const QString& table : m_created)
+            parts << QStringLiteral("created '%1'").arg(table);
+        for (const Captured& captured : m_changes) {
+            if (captured.vanished)
+                continue;
+            const QStringList names = columns(captured.table);
+            const QString place =
+                placeOf(captured.table, names, captured.after.empty() ? captured.before : captured.after)
+                    .first;
+            const int filter = int(names.indexOf(schema::field::IdPotential));
+            const auto filterOf = [&](const std::vector<Value>& row) {
+                return filter >= 0 && filter < int(row.size()) ? textOf(row[size_t(filter)].get())
+                                                               : QString();
+            };
+            if (captured.kind == RowChange::Kind::Insert)
+                parts << QStringLiteral("added '%1' to '%2'").arg(place, captured.table);
+            else if (captured.kind == RowChange::Kind::Delete)
+                parts << QStringLiteral("removed '%1' from '%2'").arg(place, captured.table);
+            else if (captured.table == schema::table::FilterPlacement)
+                parts << QStringLiteral("%1: %2 -> %3")
+                             .arg(place, filterOf(captured.before), filterOf(captured.after));
+            else
+                parts << QStringLiteral("changed '%1' in '%2'").arg(place, captured.table);
+        }
+        constexpr int Shown = 4;
+        QString text = QStringList(parts.mid(0, Shown)).join(QStringLiteral("; "));
+        if (parts.size() > Shown)
+            text += QStringLiteral("; and %1 more").arg(parts.size() - Shown);
+        return text;
+    }
+
+    qint64 writeAction(Database&) {
+        // The installation's identity as it stands in this transaction.
+        QString identity[3];
+        {
+            Statement system(m_engine, "SELECT [ID Configuration], [ID Stand], [ID Scan Unit] "
+                                       "FROM main.[Available Systems] LIMIT 1");
+            if (system.ok() && sqlite3_step(system.get()) == SQLITE_ROW)
+                for (int i = 0; i < 3; ++i)
+                    identity[i] = textOf(sqlite3_column_value(system.get(), i));
+        }
+        Statement action(m_engine,
+                         "INSERT INTO history.actions (at, user, host, program, configuration, stand, "
+                         "scan_unit, summary, undoes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        if (!action.ok())
+            return 0;
+        action.bind(1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+        action.bind(2, userName());
+        action.bind(3, QSysInfo::machineHostName());
+        action.bind(4, programName);
+        for (int i = 0; i < 3; ++i)
+            action.bind(5 + i, identity[i]);
+        action.bind(8, summary());
+        if (nextUndoes > 0)
+            action.bind(9, nextUndoes);
+        else
+            sqlite3_bind_null(action.get(), 9);
+        nextUndoes = 0;
+        return action.run() ? sqlite3_last_insert_rowid(m_engine) : 0;
+    }
+
+    sqlite3* m_engine;
+    bool m_attached = false;
+    bool m_createdNow = false;
+    QString m_unavailable;
+    std::vector<Captured> m_changes;
+    QHash<QString, size_t> m_rowIndex;
+    QStringList m_created;
+};
+
+} // namespace
+
+QString pathFor(const QString& databasePath) {
+    const QFileInfo file(databasePath);
+    return file.dir().filePath(file.completeBaseName() + QStringLiteral(".history.sqlite"));
+}
+
+void recordEveryWrite(const QString& program) {
+    programName = program;
+    Database::setRecorderFactory([](Database& db) { return std::make_unique<HistoryRecorder>(db); });
+}
+
+void setUnavailableQuestion(std::function<bool(const QString&)> ask) {
+    unavailableQuestion = std::move(ask);
+    suspended = false;
+}
+
+bool isSuspended() {
+    return suspended;
+}
+
+void setNextUndoes(qint64 id) {
+    nextUndoes = id;
+}
+
+} // namespace history

@@ -1,0 +1,309 @@
+// Reading the history of changes and putting a record's rows back.
+
+#include "core/history/history.h"
+
+#include "core/db/cursor.h"
+#include "core/db/schema.h"
+
+#include <QFileInfo>
+
+namespace history {
+
+namespace {
+
+const QString ActionFields =
+    QStringLiteral("id, at, user, host, program, configuration, stand, scan_unit, summary, undoes");
+
+Record recordAt(const Cursor& row) {
+    Record record;
+    record.id = row.valueAt(0).toLongLong();
+    record.when = QDateTime::fromString(row.textAt(1), Qt::ISODateWithMs);
+    record.user = row.textAt(2);
+    record.host = row.textAt(3);
+    record.program = row.textAt(4);
+    record.configuration = row.textAt(5);
+    record.stand = row.textAt(6);
+    record.scanUnit = row.textAt(7);
+    record.summary = row.textAt(8);
+    record.undoes = row.valueAt(9).toLongLong();
+    return record;
+}
+
+// The history file, read only; false with no error when there is none yet.
+bool openHistory(const QString& path, Database* db, DbError* error) {
+    if (!QFileInfo::exists(path))
+        return false;
+    return db->open(path, error, Database::Access::ReadOnly) && db->hasTable(QStringLiteral("actions"));
+}
+
+// A field's value as the record holds it, by name.
+const QVariant* field(const std::vector<std::pair<QString, QVariant>>& row, const QString& name) {
+    for (const auto& [column, value] : row)
+        if (column == name)
+            return &value;
+    return nullptr;
+}
+
+QString shown(const QVariant& value) {
+    return value.isNull() ? QStringLiteral("Null") : value.toString();
+}
+
+// The engine's values compare by type and bytes: 2 and '2' differ, as they would for the program.
+bool same(const QVariant& a, const QVariant& b) {
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a.typeId() == b.typeId() && a == b;
+}
+
+// The row as it stands now, in the fields the record holds; nothing when there is no such row.
+bool currentRow(const Database& db, const RowChange& change,
+                const std::vector<std::pair<QString, QVariant>>& like,
+                std::optional<std::vector<std::pair<QString, QVariant>>>* row, DbError* error) {
+    row->reset();
+    QStringList names;
+    for (const auto& [column, value] : like)
+        names << sqlName(column);
+    auto cursor = db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid]%1 FROM %2 WHERE rowid = ?")
+                                   .arg(names.isEmpty() ? QString() : QStringLiteral(", ") + names.join(", "),
+                                        sqlName(change.table)),
+                               {change.rowid}, error);
+    if (!cursor)
+        return false;
+    if (cursor->atEnd())
+        return !cursor->error().isError();
+    std::vector<std::pair<QString, QVariant>> values;
+    for (size_t i = 0; i < like.size(); ++i)
+        values.emplace_back(like[i].first, cursor->valueAt(int(i) + 1));
+    *row = values;
+    return true;
+}
+
+bool sameRow(const std::vector<std::pair<QString, QVariant>>& a,
+             const std::vector<std::pair<QString, QVariant>>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].first != b[i].first || !same(a[i].second, b[i].second))
+            return false;
+    return true;
+}
+
+QString stepText(const RowChange& change) {
+    switch (change.kind) {
+    case RowChange::Kind::Insert:
+        return QStringLiteral("removes '%1' from '%2' again").arg(change.place, change.table);
+    case RowChange::Kind::Delete:
+        return QStringLiteral("puts '%1' back into '%2'").arg(change.place, change.table);
+    case RowChange::Kind::CreateTable:
+        return QStringLiteral("drops the table '%1' again if it holds nothing else").arg(change.table);
+    case RowChange::Kind::Update:
+        break;
+    }
+    const QVariant* before = field(change.before, schema::field::IdPotential);
+    const QVariant* after = field(change.after, schema::field::IdPotential);
+    if (change.table == schema::table::FilterPlacement && before && after)
+        return QStringLiteral("%1: %2 -> %3").arg(change.place, shown(*after), shown(*before));
+    return QStringLiteral("puts back the fields of '%1' in '%2'").arg(change.place, change.table);
+}
+
+// Whether a later change touched the row the step puts back.
+bool conflicts(const Database& db, const RowChange& change, const Record& record, bool* conflict,
+               DbError* error) {
+    *conflict = false;
+    if (change.kind == RowChange::Kind::CreateTable) {
+        auto count =
+            db.openQuery(QStringLiteral("SELECT count(*) FROM %1").arg(sqlName(change.table)), {}, error);
+        if (!count)
+            return false;
+        const auto inserted =
+            std::count_if(record.rows.begin(), record.rows.end(), [&](const RowChange& row) {
+                return row.table == change.table && row.kind == RowChange::Kind::Insert;
+            });
+        *conflict = count->valueAt(0).toLongLong() > inserted;
+        return true;
+    }
+    std::optional<std::vector<std::pair<QString, QVariant>>> now;
+    const auto& expected = change.kind == RowChange::Kind::Delete ? change.before : change.after;
+    if (!currentRow(db, change, expected, &now, error))
+        return false;
+    *conflict =
+        change.kind == RowChange::Kind::Delete ? now.has_value() : !now || !sameRow(*now, change.after);
+    return true;
+}
+
+} // namespace
+
+bool readRecords(const QString& historyPath, const Filter& filter, std::vector<Record>* records,
+                 DbError* error) {
+    records->clear();
+    Database db;
+    if (!openHistory(historyPath, &db, error))
+        return !error || !error->isError();
+    QStringList where;
+    QVariantList values;
+    if (filter.since.isValid()) {
+        where << QStringLiteral("at >= ?");
+        values << filter.since.toUTC().toString(Qt::ISODateWithMs);
+    }
+    if (!filter.wheel.isEmpty()) {
+        where << QStringLiteral("id IN (SELECT action FROM changes WHERE wheel = ?)");
+        values << filter.wheel;
+    }
+    if (!filter.text.isEmpty()) {
+        where << QStringLiteral(
+                     "(instr(lower(summary), ?1) OR instr(lower(user), ?1) OR instr(lower(host), ?1) "
+                     "OR instr(lower(program), ?1))")
+                     .replace(QStringLiteral("?1"), QStringLiteral("?"));
+        for (int i = 0; i < 4; ++i)
+            values << filter.text.toLower();
+    }
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT %1 FROM actions%2 ORDER BY id DESC")
+                         .arg(ActionFields, where.isEmpty() ? QString()
+                                                            : QStringLiteral(" WHERE ") +
+                                                                  where.join(QStringLiteral(" AND "))),
+                     values, error);
+    if (!cursor)
+        return false;
+    for (; !cursor->atEnd(); cursor->next())
+        records->push_back(recordAt(*cursor));
+    return !cursor->error().isError() || (error && (*error = cursor->error(), false));
+}
+
+bool readRecord(const QString& historyPath, qint64 id, Record* record, DbError* error) {
+    Database db;
+    if (!openHistory(historyPath, &db, error))
+        return fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
+    auto action =
+        db.openQuery(QStringLiteral("SELECT %1 FROM actions WHERE id = ?").arg(ActionFields), {id}, error);
+    if (!action)
+        return false;
+    if (action->atEnd())
+        return fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
+    *record = recordAt(*action);
+    auto changes = db.openQuery(
+        QStringLiteral("SELECT id, tbl, row, kind, place FROM changes WHERE action = ? ORDER BY id"), {id},
+        error);
+    if (!changes)
+        return false;
+    for (; !changes->atEnd(); changes->next()) {
+        RowChange change;
+        change.id = changes->valueAt(0).toLongLong();
+        change.table = changes->textAt(1);
+        change.rowid = changes->valueAt(2).toLongLong();
+        change.kind = static_cast<RowChange::Kind>(changes->valueAt(3).toInt());
+        change.place = changes->textAt(4);
+        auto cells =
+            db.openQuery(QStringLiteral("SELECT side, col, value FROM cells WHERE change = ? ORDER BY rowid"),
+                         {change.id}, error);
+        if (!cells)
+            return false;
+        for (; !cells->atEnd(); cells->next())
+            (cells->valueAt(0).toInt() == 0 ? change.before : change.after)
+                .emplace_back(cells->textAt(1), cells->valueAt(2));
+        record->rows.push_back(std::move(change));
+    }
+    return true;
+}
+
+bool UndoPlan::hasConflicts() const {
+    return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return step.conflict; });
+}
+
+QString UndoPlan::conflictText() const {
+    QStringList rows;
+    for (const Step& step : steps)
+        if (step.conflict)
+            rows << (changeOf(step).place.isEmpty() ? changeOf(step).table : changeOf(step).place);
+    if (rows.isEmpty())
+        return QString();
+    return QStringLiteral(
+               "A later change touched %1 since record %2: undoing it would overwrite that change.")
+        .arg(rows.join(QStringLiteral(", ")))
+        .arg(record.id);
+}
+
+bool planUndo(Database& db, qint64 id, UndoPlan* plan, DbError* error) {
+    *plan = UndoPlan();
+    if (!readRecord(pathFor(db.path()), id, &plan->record, error))
+        return false;
+    // Rows first, newest change first; a table the record created goes last.
+    for (size_t row = plan->record.rows.size(); row-- > 0;) {
+        const RowChange& change = plan->record.rows[row];
+        bool conflict = false;
+        if (!conflicts(db, change, plan->record, &conflict, error))
+            return false;
+        plan->steps.push_back({row, stepText(change), conflict});
+    }
+    std::stable_partition(plan->steps.begin(), plan->steps.end(), [&](const UndoPlan::Step& step) {
+        return plan->changeOf(step).kind != RowChange::Kind::CreateTable;
+    });
+    return true;
+}
+
+namespace {
+
+bool putBack(Database& db, const RowChange& change, bool force, const Record& record, DbError* error) {
+    bool conflict = false;
+    if (!conflicts(db, change, record, &conflict, error))
+        return false;
+    if (conflict && !force)
+        return fail(
+            error, dberr::QueryFailed,
+            QStringLiteral("Another change touched '%1' meanwhile: nothing was undone.").arg(change.place));
+    const QString table = sqlName(change.table);
+    switch (change.kind) {
+    case RowChange::Kind::CreateTable:
+        return conflict || db.exec(QStringLiteral("DROP TABLE %1").arg(table), {}, error);
+    case RowChange::Kind::Insert:
+        return db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(table), {change.rowid}, error);
+    case RowChange::Kind::Delete:
+        if (!conflict) {
+            QStringList names;
+            QStringList marks{QStringLiteral("?")};
+            QVariantList values{change.rowid};
+            for (const auto& [column, value] : change.before) {
+                names << sqlName(column);
+                marks << QStringLiteral("?");
+                values << value;
+            }
+            return db.exec(
+                QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (%3)")
+                    .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                values, error);
+        }
+        break; // forced over a row that took its place: that row gets the values back
+    case RowChange::Kind::Update:
+        break;
+    }
+    QStringList sets;
+    QVariantList values;
+    for (const auto& [column, value] : change.before) {
+        sets << sqlName(column) + QStringLiteral(" = ?");
+        values << value;
+    }
+    values << change.rowid;
+    return sets.isEmpty() ||
+           db.exec(
+               QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(table, sets.join(QStringLiteral(", "))),
+               values, error);
+}
+
+} // namespace
+
+bool executeUndo(Database& db, const UndoPlan& plan, bool force, DbError* error) {
+    if (plan.hasConflicts() && !force)
+        return fail(error, dberr::QueryFailed, plan.conflictText());
+    Transaction transaction(db, error);
+    if (!transaction.isActive())
+        return false;
+    for (const UndoPlan::Step& step : plan.steps)
+        if (!putBack(db, plan.changeOf(step), force, plan.record, error))
+            return false;
+    setNextUndoes(plan.record.id);
+    const bool committed = transaction.commit(error);
+    setNextUndoes(0);
+    return committed;
+}
+
+} // namespace history

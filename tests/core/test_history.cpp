@@ -1,0 +1,210 @@
+#include "support/test_support.h"
+
+#include "core/catalogue/catalogue_tables.h"
+#include "core/db/cursor.h"
+#include "core/history/history.h"
+#include "core/session/placement_session.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+// The history of changes on real files: every kind of write leaves one record, an undo puts the
+// rows back as they were, byte for byte, and refuses where a later change touched them.
+class TestHistory : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { history::recordEveryWrite(QStringLiteral("test")); }
+    void init() { history::setUnavailableQuestion({}); }
+    void recordsAndUndoesAStore();
+    void undoesCatalogueAndFavouriteChanges();
+    void refusesAWriteItCannotRecord();
+    void recordsTwoWritersAtOnce();
+};
+
+using namespace testing;
+
+namespace {
+
+// Every row of a table with its rowid and each value's type, as the engine holds them.
+QStringList exactRows(const QString& path, const QString& table) {
+    Database db;
+    db.open(path, nullptr, Database::Access::ReadOnly);
+    QStringList rows;
+    const QStringList fields = db.fieldNames(table);
+    QStringList columns{"rowid"};
+    for (const QString& field : fields)
+        columns << QString("typeof([%1]) || ':' || quote([%1])").arg(field);
+    auto cursor =
+        db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table), {});
+    for (; cursor && !cursor->atEnd(); cursor->next()) {
+        QStringList values;
+        for (int i = 0; i <= fields.size(); ++i)
+            values << cursor->textAt(i);
+        rows << values.join('|');
+    }
+    return rows;
+}
+
+std::vector<history::Record> records(const QString& path) {
+    std::vector<history::Record> list;
+    DbError error;
+    if (!history::readRecords(history::pathFor(path), {}, &list, &error))
+        qWarning("%s", qPrintable(error.description));
+    return list;
+}
+
+bool undo(Database& db, qint64 id, bool force, DbError* error) {
+    history::UndoPlan plan;
+    return history::planUndo(db, id, &plan, error) && history::executeUndo(db, plan, force, error);
+}
+
+} // namespace
+
+void TestHistory::recordsAndUndoesAStore() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    const QStringList before = exactRows(path, "Available FilterPlacement");
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.start(path).complete());
+    // The load completed the favourite list: that is a write of its own.
+    const std::vector<history::Record> atLoad = records(path);
+    QCOMPARE(int(atLoad.size()), 1);
+    QVERIFY2(atLoad.front().summary.startsWith("added '"), qPrintable(atLoad.front().summary));
+
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[1] = "LP 560";
+    QVERIFY(session.storeWheel(0, chosen, {}).stored);
+    std::vector<history::Record> list = records(path);
+    QCOMPARE(int(list.size()), 2);
+    const history::Record store = list.front();
+    QCOMPARE(store.summary, QString("EF1 2: BP 505-530 -> LP 560"));
+    QCOMPARE(store.program, QString("test"));
+    QVERIFY2(!store.configuration.isEmpty() && !store.stand.isEmpty() && !store.user.isEmpty(),
+             qPrintable(store.configuration + "|" + store.stand + "|" + store.user));
+
+    // A later change of the same row: the undo names it and refuses, unless forced.
+    chosen[1] = "KP 685";
+    QVERIFY(session.storeWheel(0, chosen, {}).stored);
+    history::UndoPlan plan;
+    QVERIFY(history::planUndo(session.database(), store.id, &plan, nullptr));
+    QVERIFY(plan.hasConflicts());
+    QVERIFY2(plan.conflictText().contains("EF1 2"), qPrintable(plan.conflictText()));
+    DbError error;
+    QVERIFY(!history::executeUndo(session.database(), plan, false, &error));
+    QVERIFY(undo(session.database(), records(path).front().id, false, &error)); // the later one first
+    QVERIFY(undo(session.database(), store.id, false, &error));
+    QCOMPARE(exactRows(path, "Available FilterPlacement"), before);
+    list = records(path);
+    QCOMPARE(int(list.size()), 5);
+    QCOMPARE(list.front().undoes, store.id); // an undo is a record of its own
+    QCOMPARE(list.front().summary, QString("EF1 2: LP 560 -> BP 505-530"));
+
+    // Filtered by wheel and by text.
+    std::vector<history::Record> ef1;
+    QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), "EF1", QString()}, &ef1, nullptr));
+    QCOMPARE(int(ef1.size()), 4);
+    QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), "EF2", QString()}, &ef1, nullptr));
+    QVERIFY(ef1.empty());
+    QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), QString(), "kp 685"}, &ef1, nullptr));
+    QCOMPARE(int(ef1.size()), 2);
+}
+
+void TestHistory::undoesCatalogueAndFavouriteChanges() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(
+        demoStatements() << "DROP TABLE [Favourite Filters]"
+                         << "DELETE FROM [Potential Filters] WHERE [Type] = 'FW1'"
+                         << "DELETE FROM [Available FilterSets] WHERE [ID Available] LIKE 'FW%'"
+                         << "UPDATE [Available Systems] SET [ID Scan Unit] = 'MARLIN'");
+    const QStringList catalogue = exactRows(path, "Potential Filters");
+    // A user's load creates the favourite list and completes it: one record.
+    PlacementSession user(startup::Variant::User);
+    QVERIFY(user.start(path).complete());
+    std::vector<history::Record> list = records(path);
+    QCOMPARE(int(list.size()), 2);
+    QVERIFY2(list[1].summary == "created 'Favourite Filters'; added 'None' to 'Favourite Filters'",
+             qPrintable(list[1].summary));
+    const qint64 created = list[1].id;
+    const qint64 completed = list[0].id;
+
+    Database db;
+    QVERIFY(db.open(path));
+    bool found = false;
+    QVERIFY(catalogue::deleteFirstNamed(db, "Potential Filters", "LP 650", &found, nullptr) && found);
+    QVERIFY(catalogue::addFavourite(db, "KP 545", "KP", nullptr));
+    list = records(path);
+    QCOMPARE(list[1].summary, QString("removed 'LP 650' from 'Potential Filters'"));
+    QCOMPARE(list[0].summary, QString("added 'KP 545' to 'Favourite Filters'"));
+    DbError error;
+    QVERIFY2(undo(db, list[1].id, false, &error), qPrintable(error.description));
+    QCOMPARE(exactRows(path, "Potential Filters"), catalogue); // the same rowid, the same values
+    QVERIFY2(undo(db, list[0].id, false, &error), qPrintable(error.description));
+    QVERIFY(!exactRows(path, "Favourite Filters").join('\n').contains("KP 545"));
+    // The created table goes again with the rows that record added, once nothing else is in it.
+    QVERIFY(!undo(db, created, false, &error));
+    QVERIFY2(undo(db, completed, false, &error), qPrintable(error.description));
+    QVERIFY2(undo(db, created, false, &error), qPrintable(error.description));
+    QVERIFY(!db.hasTable("Favourite Filters"));
+}
+
+void TestHistory::refusesAWriteItCannotRecord() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    QDir().mkpath(history::pathFor(path)); // a folder in its place: it cannot be opened
+    const QStringList before = exactRows(path, "Available FilterPlacement");
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false); // a load that writes nothing
+    QVERIFY(session.start(path).complete());
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[1] = "LP 560";
+    PlacementSession::StoreReport report = session.storeWheel(0, chosen, {});
+    QVERIFY(!report.stored);
+    QVERIFY2(report.message.startsWith("The history of changes '") &&
+                 report.message.endsWith("Nothing was stored."),
+             qPrintable(report.message));
+    QCOMPARE(exactRows(path, "Available FilterPlacement"), before);
+
+    // The user may go on without a history for the rest of the run.
+    QString asked;
+    history::setUnavailableQuestion([&](const QString& reason) {
+        asked = reason;
+        return true;
+    });
+    report = session.storeWheel(0, chosen, {});
+    QVERIFY(report.stored);
+    QVERIFY(!asked.isEmpty() && history::isSuspended());
+    QVERIFY(exactRows(path, "Available FilterPlacement") != before);
+}
+
+void TestHistory::recordsTwoWritersAtOnce() {
+    // Two programs store at the same time; each write that committed has its one record.
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    QProcess other;
+    other.start(QStringLiteral(STORE_LOOP), {path, "EF2", "BP 420-480", "BP 450-490", "40"});
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false);
+    QVERIFY(session.start(path).complete());
+    int stored = 0;
+    for (int round = 0; round < 40; ++round) {
+        QStringList chosen = session.installation().placement.WheelFilters[0].value();
+        chosen[2] = round % 2 ? "BP 505-550" : "LP 560";
+        const bool changes = chosen[2] != session.shownRows(0)[2].filter;
+        const auto report = session.storeWheel(0, chosen, {});
+        stored += report.stored && changes ? 1 : 0;
+        QVERIFY2(report.stored || report.message.contains("in use by another program"),
+                 qPrintable(report.message));
+    }
+    QVERIFY(other.waitForFinished(60000));
+    QCOMPARE(other.exitCode(), 0);
+    std::vector<history::Record> list = records(path);
+    const auto mine =
+        std::count_if(list.begin(), list.end(), [](const history::Record& r) { return r.program == "test"; });
+    const auto theirs = list.size() - size_t(mine);
+    QCOMPARE(int(mine), stored);
+    QCOMPARE(int(theirs), QString::fromUtf8(other.readAllStandardOutput()).trimmed().toInt());
+}
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "test_history.moc"
