@@ -5,6 +5,7 @@
 
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
+#include "core/history/history.h"
 #include "core/inspect/installation_check.h"
 #include "core/inspect/package_apply.h"
 #include "core/inspect/placement_export.h"
@@ -12,6 +13,7 @@
 #include "core/settings/tool.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -46,10 +48,21 @@ const std::vector<Command>& commands() {
          "The placement in a form other tools read; package needs -o FILE.xlsx.",
          {QStringLiteral("format"), QStringLiteral("o"), QStringLiteral("device")}},
         {"apply",
-         "apply [--dry-run] [--package SHEET] [--wheel ID ...] WORKBOOK",
+         "apply [--dry-run] [--no-history] [--package SHEET] [--wheel ID ...] WORKBOOK",
          "Stores a package of a configuration workbook as the configurations window does; --dry-run shows\n"
          "what would change and writes nothing.",
-         {QStringLiteral("dry-run"), QStringLiteral("package"), QStringLiteral("wheel")}},
+         {QStringLiteral("dry-run"), QStringLiteral("package"), QStringLiteral("wheel"),
+          QStringLiteral("no-history")}},
+        {"history",
+         "history [--json] [--since DATE] [--wheel ID]",
+         "The record of every write to the installation, newest first: when, who, which program, what.",
+         {QStringLiteral("json"), QStringLiteral("since"), QStringLiteral("wheel")}},
+        {"undo",
+         "undo [--dry-run] [--force] [--no-history] N",
+         "Puts back what record N of the history changed; refuses where a later change touched the same "
+         "rows,\n"
+         "unless --force. The undo is a record of its own.",
+         {QStringLiteral("dry-run"), QStringLiteral("force"), QStringLiteral("no-history")}},
     };
     return list;
 }
@@ -62,7 +75,7 @@ const Command* findCommand(const QString& name) {
 }
 
 const char* const ExitStatusHelp =
-    "Exit status: 0 done (check: nothing found), 1 check found a problem or apply was "
+    "Exit status: 0 done (check: nothing found), 1 check found a problem, apply or undo was "
     "refused,\n2 wrong usage or a file that cannot be used, 3 the database is in use "
     "by another program.\n";
 
@@ -95,6 +108,8 @@ private:
     int exportPlacement();
     int apply(const QString& workbookPath);
     int applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool dryRun);
+    int showHistory();
+    int undo(const QString& number);
 
     QTextStream& m_out;
     QTextStream& m_err;
@@ -113,7 +128,7 @@ QString Run::helpText(const Command* command) const {
         for (const Command& each : commands())
             text += QStringLiteral("  %1\n").arg(each.synopsis);
     }
-    text += QStringLiteral("\nOptions:\n  --db FILE   the database (default: the configured one)\n");
+    text += QStringLiteral("\nOptions:\n  --db FILE     the database (default: the configured one)\n");
     for (const QCommandLineOption& option :
          {QCommandLineOption(QStringLiteral("json"), QStringLiteral("check: findings as JSON.")),
           QCommandLineOption(QStringLiteral("format"), QStringLiteral("export: mm, csv, json or package.")),
@@ -122,19 +137,26 @@ QString Run::helpText(const Command* command) const {
           QCommandLineOption(QStringLiteral("device"),
                              QStringLiteral("export mm: name an installed wheel's device.")),
           QCommandLineOption(QStringLiteral("dry-run"),
-                             QStringLiteral("apply: show what would change, write nothing.")),
+                             QStringLiteral("apply, undo: show what would change, write nothing.")),
           QCommandLineOption(QStringLiteral("package"),
                              QStringLiteral("apply: the package (sheet) to apply.")),
-          QCommandLineOption(QStringLiteral("wheel"),
-                             QStringLiteral("apply: only this wheel of the package."))}) {
+          QCommandLineOption(
+              QStringLiteral("wheel"),
+              QStringLiteral("apply: only this wheel of the package; history: the records that "
+                             "changed it.")),
+          QCommandLineOption(QStringLiteral("since"),
+                             QStringLiteral("history: the records from this date (2026-12-06) or time on.")),
+          QCommandLineOption(QStringLiteral("force"), QStringLiteral("undo: also over a later change.")),
+          QCommandLineOption(QStringLiteral("no-history"),
+                             QStringLiteral("apply, undo: write even when the history of changes cannot be "
+                                            "written."))}) {
         const QString name = option.names().first();
         if (command && !command->options.contains(name))
             continue;
-        text += QStringLiteral("  %1%2  %3\n")
-                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name.leftJustified(9),
-                         option.description());
+        const QString flag = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        text += QStringLiteral("  %1  %2\n").arg(flag.leftJustified(12), option.description());
     }
-    return text + QStringLiteral("  --help      this text\n\n") + QString::fromLatin1(ExitStatusHelp);
+    return text + QStringLiteral("  --help        this text\n\n") + QString::fromLatin1(ExitStatusHelp);
 }
 
 bool Run::checkOptions(const Command& command, int* status) {
@@ -403,6 +425,88 @@ int Run::applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool
     return Done;
 }
 
+int Run::showHistory() {
+    history::Filter filter;
+    const QString since = m_parser.value(QStringLiteral("since"));
+    if (!since.isEmpty()) {
+        filter.since = QDateTime::fromString(since, Qt::ISODate);
+        if (!filter.since.isValid())
+            filter.since = QDate::fromString(since, Qt::ISODate).startOfDay();
+        if (!filter.since.isValid())
+            return fail(
+                Usage,
+                QStringLiteral("--since takes a date or time such as 2026-12-06, not '%1'").arg(since));
+    }
+    const QStringList wheels = m_parser.values(QStringLiteral("wheel"));
+    if (wheels.size() > 1)
+        return fail(Usage, QStringLiteral("history takes one --wheel"));
+    filter.wheel = wheels.value(0);
+    QString path;
+    int status = Done;
+    if (!databasePath(&path, &status))
+        return status;
+    std::vector<history::Record> records;
+    DbError error;
+    if (!history::readRecords(history::pathFor(path), filter, &records, &error))
+        return failOn(error);
+    if (m_parser.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const history::Record& record : records)
+            list.append(QJsonObject{
+                {QStringLiteral("id"), record.id},
+                {QStringLiteral("at"), record.when.toString(Qt::ISODateWithMs)},
+                {QStringLiteral("user"), record.user},
+                {QStringLiteral("host"), record.host},
+                {QStringLiteral("program"), record.program},
+                {QStringLiteral("configuration"), record.configuration},
+                {QStringLiteral("stand"), record.stand},
+                {QStringLiteral("scanUnit"), record.scanUnit},
+                {QStringLiteral("summary"), record.summary},
+                {QStringLiteral("undoes"), record.undoes ? QJsonValue(record.undoes) : QJsonValue()}});
+        m_out << QJsonDocument(list).toJson();
+        return Done;
+    }
+    for (const history::Record& record : records)
+        m_out << record.id << "  "
+              << record.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
+              << record.user << '@' << record.host << "  " << record.program << "  " << record.summary
+              << (record.undoes ? QStringLiteral(" (undoes %1)").arg(record.undoes) : QString()) << '\n';
+    return Done;
+}
+
+int Run::undo(const QString& number) {
+    bool ok = false;
+    const qint64 id = number.toLongLong(&ok);
+    if (!ok || id <= 0)
+        return fail(
+            Usage,
+            QStringLiteral("undo takes a record number from 'filterctl history', not '%1'").arg(number));
+    const bool dryRun = m_parser.isSet(QStringLiteral("dry-run"));
+    QString path;
+    int status = Done;
+    if (!databasePath(&path, &status))
+        return status;
+    Database db;
+    DbError error;
+    if (!db.open(path, &error, dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite))
+        return failOn(error);
+    history::UndoPlan plan;
+    if (!history::planUndo(db, id, &plan, &error))
+        return failOn(error);
+    if (plan.hasConflicts() && !m_parser.isSet(QStringLiteral("force")))
+        return fail(Found, plan.conflictText() +
+                               QStringLiteral(" Nothing was undone (--force undoes it all the same)."));
+    if (!dryRun && !history::executeUndo(db, plan, true, &error))
+        return failOn(error);
+    m_out << "database: " << QDir::toNativeSeparators(db.path()) << '\n';
+    m_out << "undo of record " << id << ": " << plan.record.summary << '\n';
+    for (const history::UndoPlan::Step& step : plan.steps)
+        m_out << step.text << (step.conflict ? QStringLiteral(" (over a later change)") : QString()) << '\n';
+    const int count = int(plan.steps.size());
+    m_out << count << (count == 1 ? " row " : " rows ") << (dryRun ? "would change" : "changed") << '\n';
+    return Done;
+}
+
 int Run::main(const QStringList& arguments) {
     m_parser.addOptions({
         {QStringLiteral("db"), QString(), QStringLiteral("FILE")},
@@ -415,6 +519,9 @@ int Run::main(const QStringList& arguments) {
         {QStringLiteral("dry-run"), QString()},
         {QStringLiteral("package"), QString(), QStringLiteral("SHEET")},
         {QStringLiteral("wheel"), QString(), QStringLiteral("ID")},
+        {QStringLiteral("since"), QString(), QStringLiteral("DATE")},
+        {QStringLiteral("force"), QString()},
+        {QStringLiteral("no-history"), QString()},
     });
     if (!m_parser.parse(arguments))
         return fail(Usage, m_parser.errorText());
@@ -436,6 +543,15 @@ int Run::main(const QStringList& arguments) {
     if (!checkOptions(*command, &status))
         return status;
     const QStringList args = m_parser.positionalArguments().mid(1);
+    // Every write is recorded; --no-history goes on without when the record cannot be written.
+    const bool noHistory = m_parser.isSet(QStringLiteral("no-history"));
+    history::recordEveryWrite(QStringLiteral("filterctl"));
+    history::setUnavailableQuestion([noHistory](const QString&) { return noHistory; });
+    if (name == QLatin1String("undo")) {
+        if (args.size() != 1)
+            return fail(Usage, QStringLiteral("undo takes one record number"));
+        return undo(args.first());
+    }
     if (name == QLatin1String("apply")) {
         if (args.size() != 1)
             return fail(Usage, QStringLiteral("apply takes one WORKBOOK"));
@@ -445,6 +561,8 @@ int Run::main(const QStringList& arguments) {
         return show(args);
     if (!args.isEmpty())
         return fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(name, args.first()));
+    if (name == QLatin1String("history"))
+        return showHistory();
     return name == QLatin1String("check") ? check() : exportPlacement();
 }
 

@@ -20,6 +20,7 @@ private slots:
     void refusesWrongUsage();
     void refusesWhatItCannotMean();
     void namesRowsByTheirPosition();
+    void undoesAnApplyFromItsHistory();
 };
 
 using namespace testing;
@@ -277,6 +278,39 @@ void TestFilterctl::namesRowsByTheirPosition() {
     QVERIFY2(dry.out.contains("not written: EF2 6 (the next row of the wheel is not its row"),
              qPrintable(dry.out));
     QCOMPARE(digest(demo), before);
+}
+
+void TestFilterctl::undoesAnApplyFromItsHistory() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    const QStringList before = placementRows(demo);
+    QCOMPARE(inProcess({"apply", "--package", "FITC - TRITC", workbook}).status, 0);
+    const Run history = inProcess({"history"});
+    QCOMPARE(history.status, 0);
+    const QString newest = history.out.section('\n', 0, 0);
+    QVERIFY2(newest.contains("  filterctl  HT 1: HFT 405/488 -> HFT 488/543"), qPrintable(history.out));
+    const QString id = newest.section(' ', 0, 0);
+    const Run json = inProcess({"history", "--json", "--wheel", "EF1", "--since", "2000-01-01"});
+    QVERIFY2(json.out.contains("\"program\": \"filterctl\""), qPrintable(json.out));
+    QVERIFY(inProcess({"history", "--wheel", "EF4"}).out.isEmpty());
+
+    const QByteArray applied = digest(demo);
+    const Run dry = inProcess({"undo", "--dry-run", id});
+    QCOMPARE(dry.status, 0);
+    QVERIFY2(dry.out.contains("HT 1: HFT 488/543 -> HFT 405/488") && dry.out.contains("rows would change"),
+             qPrintable(dry.out));
+    QCOMPARE(digest(demo), applied);
+    const Run undone = inProcess({"undo", id});
+    QCOMPARE(undone.status, 0);
+    QCOMPARE(undone.out, QString(dry.out).replace("would change", "changed"));
+    QCOMPARE(placementRows(demo), before);
+    QVERIFY(inProcess({"history"}).out.section('\n', 0, 0).endsWith(QString("(undoes %1)").arg(id)));
+    // Undone already: the rows no longer hold what the record wrote.
+    const Run again = inProcess({"undo", id});
+    QCOMPARE(again.status, 1);
+    QVERIFY2(again.err.contains("A later change touched"), qPrintable(again.err));
+    QCOMPARE(inProcess({"undo", "x"}).status, 2);
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)
