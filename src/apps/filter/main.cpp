@@ -1,4 +1,5 @@
 #include "apps/filter/single_instance.h"
+#include "core/history/history.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow/filter_control_form.h"
 
@@ -30,6 +31,19 @@ bool answeredWithoutWindow(int argc, char* argv[]) {
     return false;
 }
 
+// Every write of this run is recorded in the history of changes; when it cannot be, the user decides.
+void recordHistory(const QString& commandLine) {
+    history::recordEveryWrite(commandLine.isEmpty() ? QStringLiteral("filter")
+                                                    : QStringLiteral("filter ") + commandLine);
+    history::setUnavailableQuestion([](const QString& reason) {
+        return dialogs::message(
+                   QStringLiteral("The history of changes %1.\n\nStore without recording it in the "
+                                  "history for the rest of this session?")
+                       .arg(reason),
+                   dialogs::appTitle(), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,6 +62,7 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
+    recordHistory(commandLine);
 
     FilterControlForm form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form,

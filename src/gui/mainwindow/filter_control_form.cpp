@@ -113,10 +113,17 @@ void FilterControlForm::buildUi() {
     m_cmdFile->setVisible(false);
     m_cmdFile->setEnabled(false);
     connect(m_cmdFile, &QPushButton::clicked, this, &FilterControlForm::excelFileClicked);
+    // Service mode's own addition: every recorded write, and its undo.
+    m_cmdHistory = new QPushButton(QStringLiteral("History"), this);
+    m_cmdHistory->setObjectName(QStringLiteral("CmdHistory"));
+    m_cmdHistory->setVisible(false);
+    m_cmdHistory->setEnabled(false);
+    connect(m_cmdHistory, &QPushButton::clicked, this, &FilterControlForm::historyClicked);
     m_cmdClose = new QPushButton(QStringLiteral("Close"), this);
     m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
     connect(m_cmdClose, &QPushButton::clicked, this, &FilterControlForm::closeProgram);
     bottom->addWidget(m_cmdFile);
+    bottom->addWidget(m_cmdHistory);
     bottom->addStretch();
     bottom->addWidget(m_cmdClose);
     top->addLayout(bottom);

@@ -42,6 +42,8 @@ public:
     void editClicked(int mode);
     // Applies packages from a configuration workbook, then reloads every wheel.
     void excelFileClicked();
+    // Shows the history of changes; after an undo, reloads every wheel.
+    void historyClicked();
     // Brings the candidate lists up to date after a catalogue window; runs once after start-up too.
     void windowActivated();
     void switchMode(int mode);
@@ -99,6 +101,8 @@ private:
     // The line above the wheels: why the load is incomplete or nothing can be stored, and what the
     // last store left out. Hidden when there is nothing to say.
     void updateStatusLine();
+    // After a window that may have written placements: every wheel again, the selected mode's shown.
+    void reloadAfterWindow();
 
     std::unique_ptr<PlacementSession> m_session;
     QString m_commandLine;
@@ -118,6 +122,7 @@ private:
     std::array<QLabel*, 2> m_config{};
     QPushButton* m_browse = nullptr;
     QPushButton* m_cmdFile = nullptr;
+    QPushButton* m_cmdHistory = nullptr;
     QPushButton* m_cmdClose = nullptr;
     std::array<QRadioButton*, wheels::ModeCount> m_rbMode{};
     std::array<QGroupBox*, wheels::ModeCount> m_modeFrame{};

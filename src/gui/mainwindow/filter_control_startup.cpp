@@ -22,6 +22,7 @@ void FilterControlForm::load(const QString& commandLine) {
     m_database->setText(tool::ReadMachineString(tool::DatabaseKey, tool::DatabaseValue));
     const startup::Variant variant = startup::variantOf(commandLine);
     m_session = std::make_unique<PlacementSession>(variant);
+    m_cmdHistory->setVisible(variant == startup::Variant::Service);
     DbError startError;
     m_session->database().open(m_database->text(), &startError);
 
@@ -60,6 +61,7 @@ void FilterControlForm::load(const QString& commandLine) {
         LoadSystem();
     if (variant == startup::Variant::Service)
         m_cmdFile->setVisible(true);
+    m_cmdHistory->setVisible(variant == startup::Variant::Service);
 }
 
 void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& error) {
@@ -140,6 +142,7 @@ DbError FilterControlForm::runServiceLoad(Loader loader) {
     m_cmdStore[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
     m_cmdEdit[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
     m_cmdFile->setEnabled(true);
+    m_cmdHistory->setEnabled(true);
     return {};
 }
 
@@ -188,6 +191,7 @@ void FilterControlForm::browseClicked() {
     m_cmdStore[emission]->setEnabled(false);
     m_cmdEdit[emission]->setEnabled(false);
     m_cmdFile->setEnabled(false);
+    m_cmdHistory->setEnabled(false);
     m_rbMode[emission]->setChecked(true);
     switchMode(emission);
     // The emission wheels are off and the FCS wheels gone until the new file's load finds them.

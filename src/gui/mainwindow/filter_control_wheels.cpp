@@ -7,6 +7,7 @@
 #include "gui/dialogs.h"
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
+#include "gui/history/history_window.h"
 #include "gui/widgets/text_list_model.h"
 
 #include <QComboBox>
@@ -227,6 +228,21 @@ void FilterControlForm::excelFileClicked() {
         FormExcel configurations(*m_session, this);
         dialogs::execModal(&configurations);
     }
+    reloadAfterWindow();
+}
+
+void FilterControlForm::historyClicked() {
+    bool changed = false;
+    {
+        HistoryWindow window(m_session->database(), this);
+        dialogs::execModal(&window);
+        changed = window.changedInstallation();
+    }
+    if (changed)
+        reloadAfterWindow();
+}
+
+void FilterControlForm::reloadAfterWindow() {
     if (dialogs::endRequested())
         return;
     InitAllFilters();
