@@ -454,7 +454,7 @@ int Run::showHistory() {
         for (const history::Record& record : records)
             list.append(QJsonObject{
                 {QStringLiteral("id"), record.id},
-                {QStringLiteral("at"), record.when.toString(Qt::ISODateWithMs)},
+                {QStringLiteral("at"), record.at},
                 {QStringLiteral("user"), record.user},
                 {QStringLiteral("host"), record.host},
                 {QStringLiteral("program"), record.program},
@@ -468,7 +468,7 @@ int Run::showHistory() {
     }
     for (const history::Record& record : records)
         m_out << record.id << "  "
-              << record.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
+              << record.when().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
               << record.user << '@' << record.host << "  " << record.program << "  " << record.summary
               << (record.undoes ? QStringLiteral(" (undoes %1)").arg(record.undoes) : QString()) << '\n';
     return Done;

@@ -44,7 +44,7 @@ struct RowChange {
 
 struct Record {
     qint64 id = 0;
-    QDateTime when; // UTC
+    QString at; // when, in UTC as ISO 8601 text (made a QDateTime only when shown)
     QString user;
     QString host;
     QString program;
@@ -54,6 +54,8 @@ struct Record {
     QString summary;
     qint64 undoes = 0;           // the record this one undid, or 0
     std::vector<RowChange> rows; // filled by readRecord
+
+    QDateTime when() const { return QDateTime::fromString(at, Qt::ISODateWithMs); }
 };
 
 struct Filter {

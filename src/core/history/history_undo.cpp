@@ -2,6 +2,7 @@
 
 #include "core/history/history.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/schema.h"
 
@@ -17,7 +18,7 @@ const QString ActionFields =
 Record recordAt(const Cursor& row) {
     Record record;
     record.id = row.valueAt(0).toLongLong();
-    record.when = QDateTime::fromString(row.textAt(1), Qt::ISODateWithMs);
+    record.at = row.textAt(1);
     record.user = row.textAt(2);
     record.host = row.textAt(3);
     record.program = row.textAt(4);
@@ -140,7 +141,7 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
     if (!openHistory(historyPath, &db, error))
         return !error || !error->isError();
     QStringList where;
-    QVariantList values;
+    QStringList values;
     if (filter.since.isValid()) {
         where << QStringLiteral("at >= ?");
         values << filter.since.toUTC().toString(Qt::ISODateWithMs);
@@ -150,24 +151,40 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
         values << filter.wheel;
     }
     if (!filter.text.isEmpty()) {
-        where << QStringLiteral(
-                     "(instr(lower(summary), ?1) OR instr(lower(user), ?1) OR instr(lower(host), ?1) "
-                     "OR instr(lower(program), ?1))")
-                     .replace(QStringLiteral("?1"), QStringLiteral("?"));
+        where << QStringLiteral("(instr(lower(summary), ?) OR instr(lower(user), ?) OR instr(lower(host), ?) "
+                                "OR instr(lower(program), ?))");
         for (int i = 0; i < 4; ++i)
             values << filter.text.toLower();
     }
-    auto cursor =
-        db.openQuery(QStringLiteral("SELECT %1 FROM actions%2 ORDER BY id DESC")
-                         .arg(ActionFields, where.isEmpty() ? QString()
-                                                            : QStringLiteral(" WHERE ") +
-                                                                  where.join(QStringLiteral(" AND "))),
-                     values, error);
-    if (!cursor)
+    // A long history is read through the engine's own interface, in two halves at once.
+    std::vector<Record> parts[2];
+    const int read = ColumnReader::readInParts(
+        db, QStringLiteral("actions"),
+        {QStringLiteral("id"), QStringLiteral("at"), QStringLiteral("user"), QStringLiteral("host"),
+         QStringLiteral("program"), QStringLiteral("configuration"), QStringLiteral("stand"),
+         QStringLiteral("scan_unit"), QStringLiteral("summary"), QStringLiteral("undoes")},
+        [&parts](ColumnReader& rows, int part) {
+            while (rows.next())
+                parts[part].push_back({rows.text(0).toLongLong(),
+                                       rows.text(1),
+                                       rows.text(2),
+                                       rows.text(3),
+                                       rows.text(4),
+                                       rows.text(5),
+                                       rows.text(6),
+                                       rows.text(7),
+                                       rows.text(8),
+                                       rows.text(9).toLongLong(),
+                                       {}});
+        },
+        error, where.join(QStringLiteral(" AND ")), values);
+    if (read == 0)
         return false;
-    for (; !cursor->atEnd(); cursor->next())
-        records->push_back(recordAt(*cursor));
-    return !cursor->error().isError() || (error && (*error = cursor->error(), false));
+    records->reserve(parts[0].size() + parts[1].size());
+    for (int part = 1; part >= 0; --part) // newest first
+        records->insert(records->end(), std::make_move_iterator(parts[part].rbegin()),
+                        std::make_move_iterator(parts[part].rend()));
+    return true;
 }
 
 bool readRecord(const QString& historyPath, qint64 id, Record* record, DbError* error) {

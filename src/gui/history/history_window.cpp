@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -21,7 +20,31 @@ enum Column { Number, When, Who, Program, What, ColumnCount };
 void HistoryModel::setRecords(std::vector<history::Record> records) {
     beginResetModel();
     m_records = std::move(records);
+    m_haystacks.clear();
     endResetModel();
+}
+
+bool HistoryModel::matches(int row, const QString& lowerText) const {
+    if (m_haystacks.size() != m_records.size()) {
+        m_haystacks.clear();
+        m_haystacks.reserve(m_records.size());
+        for (const history::Record& record : m_records)
+            m_haystacks.push_back(
+                QStringLiteral("%1 %2 %3@%4 %5 %6")
+                    .arg(record.id)
+                    .arg(record.at, record.user, record.host, record.program, record.summary)
+                    .toLower());
+    }
+    return row >= 0 && row < int(m_haystacks.size()) && m_haystacks[size_t(row)].contains(lowerText);
+}
+
+void HistoryFilter::setText(const QString& text) {
+    m_text = text.toLower();
+    invalidateFilter();
+}
+
+bool HistoryFilter::filterAcceptsRow(int row, const QModelIndex&) const {
+    return m_text.isEmpty() || static_cast<const HistoryModel*>(sourceModel())->matches(row, m_text);
 }
 
 const history::Record* HistoryModel::recordAt(int row) const {
@@ -44,7 +67,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     case Number:
         return record->id;
     case When:
-        return record->when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return record->when().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case Who:
         return record->user + QLatin1Char('@') + record->host;
     case Program:
@@ -84,10 +107,8 @@ void HistoryWindow::buildUi() {
     top->addLayout(searchRow);
 
     m_model = new HistoryModel(this);
-    m_filter = new QSortFilterProxyModel(this);
+    m_filter = new HistoryFilter(this);
     m_filter->setSourceModel(m_model);
-    m_filter->setFilterKeyColumn(-1);
-    m_filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_records = new QTreeView(this);
     m_records->setObjectName(QStringLiteral("Records"));
     m_records->setAccessibleName(QStringLiteral("Recorded changes, newest first"));
@@ -125,7 +146,7 @@ void HistoryWindow::buildUi() {
     top->addLayout(buttons);
 
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_filter->setFilterFixedString(text);
+        m_filter->setText(text);
         m_count->setText(
             QStringLiteral("%1 of %2 records").arg(m_filter->rowCount()).arg(m_model->rowCount()));
         recordChosen();

@@ -7,12 +7,12 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QSortFilterProxyModel>
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTreeView;
 
 // The records as rows: number, when, who, program, what.
@@ -22,6 +22,8 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
     void setRecords(std::vector<history::Record> records);
     const history::Record* recordAt(int row) const;
+    // Whether the record's line holds the text (lower case), without making its cells' texts.
+    bool matches(int row, const QString& lowerText) const;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -29,6 +31,21 @@ public:
 
 private:
     std::vector<history::Record> m_records;
+    mutable std::vector<QString> m_haystacks; // each record's searchable text, made at the first search
+};
+
+// Keeps the records whose line holds the search text.
+class HistoryFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setText(const QString& text);
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+
+private:
+    QString m_text;
 };
 
 class HistoryWindow : public QDialog {
@@ -51,7 +68,7 @@ private:
 
     Database& m_db;
     HistoryModel* m_model = nullptr;
-    QSortFilterProxyModel* m_filter = nullptr;
+    HistoryFilter* m_filter = nullptr;
     history::UndoPlan m_plan; // what the preview shows and Undo executes
     bool m_changed = false;
 

@@ -1,0 +1,124 @@
+// Times the history of changes at the size a busy facility reaches: bench_history [RECORDS...]
+// (default 100000) builds the demo installation with that many records in its history and prints
+// the medians of what a service engineer waits for: the history window opened and shown, the
+// records read, a search typed, and the preview of an undo.
+
+#include "core/history/history.h"
+#include "core/session/placement_session.h"
+#include "gui/history/history_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace {
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+bool run(sqlite3* db, const QByteArray& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    std::fprintf(stderr, "%s\n", message);
+    sqlite3_free(message);
+    return false;
+}
+
+// The demo installation with one real store recorded, its record then repeated to the count.
+bool build(const QString& path, int records) {
+    QFile demo(QStringLiteral(FC_DEMO_SQL));
+    sqlite3* db = nullptr;
+    if (!demo.open(QIODevice::ReadOnly) || sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK ||
+        !run(db, demo.readAll()))
+        return false;
+    sqlite3_close(db);
+    PlacementSession session(startup::Variant::Service);
+    if (!session.start(path).complete())
+        return false;
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[1] = QStringLiteral("LP 560");
+    if (!session.storeWheel(0, chosen, {}).stored)
+        return false;
+    sqlite3_open(history::pathFor(path).toUtf8().constData(), &db);
+    const QByteArray copies = QByteArray::number(records);
+    const bool filled = run(
+        db,
+        "BEGIN; CREATE TEMP TABLE n AS WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
+        "WHERE i < " +
+            copies +
+            ") SELECT i FROM k;"
+            "INSERT INTO actions (at, user, host, program, configuration, stand, scan_unit, summary) "
+            "SELECT strftime('%Y-%m-%dT%H:%M:%f', 'now', '-' || i || ' minutes'), 'user' || (i % 7), 'host', "
+            "'filter /S', configuration, stand, scan_unit, 'EF' || (i % 4 + 1) || ' ' || (i % 8 + 1) || ': "
+            "BP ' || "
+            "i || ' -> LP ' || i FROM n, (SELECT * FROM actions LIMIT 1);"
+            "INSERT INTO changes (action, tbl, row, kind, place, wheel) SELECT a.id, c.tbl, c.row, c.kind, "
+            "c.place, "
+            "c.wheel FROM actions a, (SELECT * FROM changes LIMIT 1) c WHERE a.id > 1;"
+            "INSERT INTO cells (change, side, col, value) SELECT ch.id, v.side, v.col, v.value FROM changes "
+            "ch, "
+            "(SELECT * FROM cells WHERE change = 1) v WHERE ch.id > 1; COMMIT;");
+    sqlite3_close(db);
+    return filled;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    history::recordEveryWrite(QStringLiteral("bench"));
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(QByteArray(argv[i]).toInt());
+    if (sizes.empty())
+        sizes = {100000};
+    for (int size : sizes) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("System_Configurations.sqlite"));
+        if (!build(path, size)) {
+            std::fprintf(stderr, "could not build the installation\n");
+            return 1;
+        }
+        Database db;
+        db.open(path);
+        std::vector<history::Record> records;
+        const double read =
+            medianMs(7, [&] { history::readRecords(history::pathFor(path), {}, &records, nullptr); });
+        const double window = medianMs(7, [&] {
+            HistoryWindow shown(db);
+            shown.show();
+            QCoreApplication::processEvents();
+        });
+        HistoryWindow open(db);
+        open.show();
+        QCoreApplication::processEvents();
+        auto* search = open.findChild<QLineEdit*>(QStringLiteral("Search"));
+        const double typed = medianMs(7, [&] {
+            search->clear();
+            QTest::keyClicks(search, QStringLiteral("EF1 2"));
+            QCoreApplication::processEvents();
+        });
+        history::UndoPlan plan;
+        const double preview = medianMs(7, [&] { history::planUndo(db, records.back().id, &plan, nullptr); });
+        std::printf(
+            "%8d records | read %6.1f ms | history window shown %6.1f ms (goal 200) | search typed %6.1f ms "
+            "| undo preview %5.1f ms (goal 50)\n",
+            int(records.size()), read, window, typed, preview);
+    }
+    return 0;
+}
