@@ -117,6 +117,11 @@ void HistoryWindow::buildUi() {
     m_records->setUniformRowHeights(true); // a long history lays out at once
     m_records->setSelectionMode(QAbstractItemView::SingleSelection);
     m_records->header()->setStretchLastSection(true);
+    // Widths from the font, not from the rows: a long history is not measured.
+    const QFontMetrics metrics = m_records->fontMetrics();
+    const char* const widest[] = {"No. 000000", "0000-00-00 00:00:00 ", "operator@workstation", "filterctl /S "};
+    for (int column = Number; column < What; ++column)
+        m_records->setColumnWidth(column, metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + 16);
     m_records->setMinimumSize(720, 260);
     top->addWidget(m_records, 2);
     m_count = new QLabel(this);
