@@ -4,6 +4,7 @@
 #include "gui/catalogue/sales_filters.h"
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
+#include "gui/history/history_window.h"
 #include "gui/mainwindow/filter_control_form.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
@@ -83,8 +84,9 @@ void TestAccessibility::everyControlIsNamedAndEveryValueReadable() {
     NewFilters newFilters(context);
     ImportFilter import(newFilters);
     FormExcel configurations(form.session());
+    HistoryWindow history(form.configDb());
     for (QWidget* window :
-         std::initializer_list<QWidget*>{&favourites, &newFilters, &import, &configurations})
+         std::initializer_list<QWidget*>{&favourites, &newFilters, &import, &configurations, &history})
         found << unreadable(*window);
     QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
     QCOMPARE(QAccessible::queryAccessibleInterface(child(form, "CmdNr_9"))->text(QAccessible::Name),
