@@ -6,6 +6,7 @@
 #include "core/history/history.h"
 #include "core/session/placement_session.h"
 #include "gui/history/history_window.h"
+#include "median_time.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,18 +17,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 bool run(sqlite3* db, const QByteArray& sql) {
     char* message = nullptr;

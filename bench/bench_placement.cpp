@@ -13,6 +13,7 @@
 #include "gui/exchange/form_excel.h"
 #include "gui/mainwindow/filter_control_form.h"
 #include "gui/widgets/finding_combo.h"
+#include "median_time.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -122,21 +123,6 @@ void generate(const QString& path, int rows) {
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase("generate");
-}
-
-// The median time of the work; what `after` does (closing what was opened) is not counted.
-double medianMs(int runs, const std::function<void()>& work, const std::function<void()>& after = {}) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-        if (after)
-            after();
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 // What the loader reads, and what the favourite window reads.
@@ -368,7 +354,8 @@ void run(int rows) {
     int flip = 0;
     const auto choose = [&] { firstPosition->setCurrentIndex(1 + flip++ % 2); };
     choose();
-    const double store = medianMs(runs, [&] { form.storeClicked(0); }, choose);
+    const double store = medianMs(
+        runs, [&] { form.storeClicked(0); }, choose);
     // A position's drop-down opened and painted, then narrowed by typing "LP 5".
     auto* dropDown = form.findChild<FindingComboBox*>("CmbFilter_0");
     const double open = medianMs(runs, [&] {
