@@ -3,12 +3,15 @@
 
 #include "cli/filterctl.h"
 
+#include "core/db/cursor.h"
+#include "core/db/schema.h"
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
 #include "core/history/history.h"
 #include "core/inspect/installation_check.h"
 #include "core/inspect/package_apply.h"
 #include "core/inspect/placement_export.h"
+#include "core/inspect/snapshot.h"
 #include "core/session/placement_session.h"
 #include "core/settings/tool.h"
 
@@ -36,17 +39,30 @@ struct Command {
 const std::vector<Command>& commands() {
     static const std::vector<Command> list{
         {"check",
-         "check [--json]",
-         "Names what would stop or mislead the program, one finding a line; exit 1 on a problem.",
+         "check [--json] [FILE ...]",
+         "Names what would stop or mislead the program, one finding a line; exit 1 on a problem. With "
+         "files,\n"
+         "one line (with --json one object) for each, and the worst status of them.",
          {QStringLiteral("json")}},
         {"show",
-         "show [ID Available ...]",
-         "The installed wheels, or the named ones, each row with its \"Position\", filter and code number.",
-         {}},
+         "show [--format text|json|csv] [ID Available ...]",
+         "The installation: its identity and each installed wheel's rows by \"Position\", one line a "
+         "position\n"
+         "(text), or the canonical snapshot (json), or the placement as CSV.",
+         {QStringLiteral("format")}},
+        {"diff",
+         "diff [--json] A B",
+         "What differs between two installations or snapshots (database files or JSON from 'show --format\n"
+         "json'): positions by wheel and \"Position\", catalogue rows, favourites. Exit 0 when equal, 1 when "
+         "they\n"
+         "differ.",
+         {QStringLiteral("json")}},
         {"export",
-         "export --format mm|csv|json|package [-o FILE] [--device ID=NAME ...]",
-         "The placement in a form other tools read; package needs -o FILE.xlsx.",
-         {QStringLiteral("format"), QStringLiteral("o"), QStringLiteral("device")}},
+         "export --format mm|csv|json|package|ome [-o FILE] [--device ID=NAME ...] [--replace TEXT]",
+         "The placement in a form other tools read (json: the canonical snapshot); package needs -o "
+         "FILE.xlsx.",
+         {QStringLiteral("format"), QStringLiteral("o"), QStringLiteral("device"),
+          QStringLiteral("replace")}},
         {"apply",
          "apply [--dry-run] [--no-history] [--package SHEET] [--wheel ID ...] WORKBOOK",
          "Stores a package of a configuration workbook as the configurations window does; --dry-run shows\n"
@@ -98,12 +114,18 @@ private:
     // The file named by --db, or the configured one.
     bool databasePath(QString* path, int* status);
     // Starts the file as the service start-up does, reading only.
-    bool startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status);
+    bool startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+                      const QString& file = QString());
+    // An installation's snapshot: a database loaded as the service start-up does, or a JSON snapshot.
+    bool snapshotOf(const QString& file, Snapshot* snapshot, int* status);
     bool requireLoaded(const PlacementSession::LoadReport& report, int* status);
     bool checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
                        int* status);
 
-    int check();
+    int check(const QStringList& files);
+    // One installation's findings; with `summary`, counted into it (and into `json`) instead of printed.
+    int checkOne(const QString& file, QJsonArray* json, QString* summary);
+    int diff(const QString& a, const QString& b);
     int show(const QStringList& ids);
     int exportPlacement();
     int apply(const QString& workbookPath);
@@ -130,8 +152,9 @@ QString Run::helpText(const Command* command) const {
     }
     text += QStringLiteral("\nOptions:\n  --db FILE     the database (default: the configured one)\n");
     for (const QCommandLineOption& option :
-         {QCommandLineOption(QStringLiteral("json"), QStringLiteral("check: findings as JSON.")),
-          QCommandLineOption(QStringLiteral("format"), QStringLiteral("export: mm, csv, json or package.")),
+         {QCommandLineOption(QStringLiteral("json"), QStringLiteral("check, diff, history: as JSON.")),
+          QCommandLineOption(QStringLiteral("format"),
+                             QStringLiteral("show: text, json or csv; export: mm, csv, json or package.")),
           QCommandLineOption(QStringLiteral("o"),
                              QStringLiteral("export: the file to write (default: standard output).")),
           QCommandLineOption(QStringLiteral("device"),
@@ -147,6 +170,9 @@ QString Run::helpText(const Command* command) const {
           QCommandLineOption(QStringLiteral("since"),
                              QStringLiteral("history: the records from this date (2026-12-06) or time on.")),
           QCommandLineOption(QStringLiteral("force"), QStringLiteral("undo: also over a later change.")),
+          QCommandLineOption(
+              QStringLiteral("replace"),
+              QStringLiteral("export mm: put TEXT in place of each comma or line break of a name.")),
           QCommandLineOption(QStringLiteral("no-history"),
                              QStringLiteral("apply, undo: write even when the history of changes cannot be "
                                             "written."))}) {
@@ -192,9 +218,10 @@ bool Run::databasePath(QString* path, int* status) {
     return true;
 }
 
-bool Run::startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status) {
-    QString path;
-    if (!databasePath(&path, status))
+bool Run::startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+                       const QString& file) {
+    QString path = file;
+    if (path.isEmpty() && !databasePath(&path, status))
         return false;
     session->setWriteFavourites(false); // reading never writes
     *report = session->start(path, Database::Access::ReadOnly);
@@ -238,85 +265,197 @@ bool Run::checkWheelIds(const Installation& installation, const QStringList& ids
     return true;
 }
 
-int Run::check() {
+int Run::check(const QStringList& files) {
+    if (files.isEmpty())
+        return checkOne(QString(), nullptr, nullptr);
+    // Many installations: a line (or an object) each, and the worst status.
+    const bool json = m_parser.isSet(QStringLiteral("json"));
+    int worst = Done;
+    QJsonArray objects;
+    for (const QString& file : files) {
+        QString summary;
+        worst = std::max(worst, checkOne(file, &objects, &summary));
+        if (!json)
+            m_out << QDir::toNativeSeparators(file) << ": " << summary << '\n';
+    }
+    if (json)
+        m_out << QJsonDocument(objects).toJson();
+    return worst;
+}
+
+int Run::checkOne(const QString& file, QJsonArray* json, QString* summary) {
     PlacementSession session(startup::Variant::Service);
     PlacementSession::LoadReport report;
     int status = Done;
-    if (!startSession(&session, &report, &status))
+    // With many files, a file that cannot be read is its line, not the end of the run.
+    QString failure;
+    QTextStream failureText(&failure);
+    Run quiet(m_out, failureText);
+    Run& runner = summary ? quiet : *this;
+    const bool started = runner.startSession(&session, &report, &status, file);
+    if (!started || report.error.code == dberr::Locked) {
+        if (started)
+            status = runner.failOn(report.error);
+        const QString why = failure.trimmed().remove(QStringLiteral("filterctl: "));
+        if (summary)
+            *summary = why;
+        if (json)
+            json->append(QJsonObject{{QStringLiteral("database"), QDir::toNativeSeparators(file)},
+                                     {QStringLiteral("error"), why}});
         return status;
-    if (report.error.code == dberr::Locked)
-        return failOn(report.error);
+    }
     const std::vector<Finding> findings = checkInstallation(session, report);
-    const bool problems =
-        std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; });
-    const QString file = session.database().fileName();
-    if (m_parser.isSet(QStringLiteral("json"))) {
-        QJsonArray list;
-        for (const Finding& f : findings)
-            list.append(QJsonObject{{QStringLiteral("problem"), f.problem},
-                                    {QStringLiteral("table"), f.table},
-                                    {QStringLiteral("where"), f.where},
-                                    {QStringLiteral("text"), f.text}});
-        m_out << QJsonDocument(
-                     QJsonObject{{QStringLiteral("database"), file}, {QStringLiteral("findings"), list}})
-                     .toJson();
-        return problems ? Found : Done;
+    const int problems =
+        int(std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }));
+    const int notes = int(findings.size()) - problems;
+    QJsonArray list;
+    for (const Finding& f : findings)
+        list.append(QJsonObject{{QStringLiteral("problem"), f.problem},
+                                {QStringLiteral("table"), f.table},
+                                {QStringLiteral("where"), f.where},
+                                {QStringLiteral("text"), f.text}});
+    const QString name = summary ? QDir::toNativeSeparators(file) : session.database().fileName();
+    const QJsonObject object{{QStringLiteral("database"), name}, {QStringLiteral("findings"), list}};
+    if (summary) {
+        *summary = findings.empty() ? QStringLiteral("no findings")
+                                    : QStringLiteral("%1 problem%2, %3 note%4")
+                                          .arg(problems)
+                                          .arg(problems == 1 ? "" : "s")
+                                          .arg(notes)
+                                          .arg(notes == 1 ? "" : "s");
+        json->append(object);
+    } else if (m_parser.isSet(QStringLiteral("json"))) {
+        m_out << QJsonDocument(object).toJson();
+    } else {
+        for (const Finding& f : findings) {
+            QStringList place;
+            if (!f.table.isEmpty())
+                place << QLatin1Char('"') + f.table + QLatin1Char('"');
+            if (!f.where.isEmpty())
+                place << f.where;
+            m_out << (f.problem ? "problem: " : "note: ") << place.join(QStringLiteral(", "))
+                  << (place.isEmpty() ? "" : ": ") << f.text << '\n';
+        }
+        if (findings.empty())
+            m_out << "no findings in " << name << '\n';
     }
-    for (const Finding& f : findings) {
-        QStringList place;
-        if (!f.table.isEmpty())
-            place << QLatin1Char('"') + f.table + QLatin1Char('"');
-        if (!f.where.isEmpty())
-            place << f.where;
-        m_out << (f.problem ? "problem: " : "note: ") << place.join(QStringLiteral(", "))
-              << (place.isEmpty() ? "" : ": ") << f.text << '\n';
-    }
-    if (findings.empty())
-        m_out << "no findings in " << file << '\n';
     return problems ? Found : Done;
 }
 
+bool Run::snapshotOf(const QString& file, Snapshot* snapshot, int* status) {
+    QFile text(file);
+    if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
+        QString error;
+        if (!parseSnapshotJson(text.readAll(), snapshot, &error)) {
+            *status = fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
+                                      .arg(QDir::toNativeSeparators(file), error));
+            return false;
+        }
+        return true;
+    }
+    PlacementSession session(startup::Variant::Service);
+    PlacementSession::LoadReport report;
+    DbError error;
+    if (!startSession(&session, &report, status, file) || !requireLoaded(report, status))
+        return false;
+    if (!readSnapshot(session, snapshot, &error)) {
+        *status = failOn(error);
+        return false;
+    }
+    return true;
+}
+
+int Run::diff(const QString& a, const QString& b) {
+    Snapshot first;
+    Snapshot second;
+    int status = Done;
+    if (!snapshotOf(a, &first, &status) || !snapshotOf(b, &second, &status))
+        return status;
+    const std::vector<Difference> differences = diffSnapshots(first, second);
+    if (m_parser.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const Difference& difference : differences)
+            list.append(
+                QJsonObject{{QStringLiteral("where"), difference.where},
+                            {QStringLiteral("a"), difference.a ? QJsonValue(*difference.a) : QJsonValue()},
+                            {QStringLiteral("b"), difference.b ? QJsonValue(*difference.b) : QJsonValue()}});
+        m_out << QJsonDocument(list).toJson();
+    } else {
+        for (const Difference& difference : differences)
+            m_out << difference.text() << '\n';
+    }
+    return differences.empty() ? Done : Found;
+}
+
 int Run::show(const QStringList& ids) {
+    const QString format = m_parser.isSet(QStringLiteral("format")) ? m_parser.value(QStringLiteral("format"))
+                                                                    : QStringLiteral("text");
+    if (!QStringList{QStringLiteral("text"), QStringLiteral("json"), QStringLiteral("csv")}.contains(format))
+        return fail(Usage, QStringLiteral("show --format takes text, json or csv, not '%1'").arg(format));
     PlacementSession session(startup::Variant::Service);
     PlacementSession::LoadReport report;
     int status = Done;
     if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
         !checkWheelIds(session.installation(), ids, QStringLiteral("show"), &status))
         return status;
-    for (const ExportedWheel& wheel : exportedWheels(session.database(), session.installation())) {
-        if (!ids.isEmpty() && !ids.contains(wheel.availableId))
-            continue;
-        m_out << "wheel " << wheel.availableId << " (button " << wheel.button << ")\n";
-        // A row is named by its "Position", as the table holds it.
-        for (int r = 0; r < wheel.filters.size(); ++r) {
-            const QVariant& position = wheel.positions.value(r);
-            m_out << "  " << (position.isNull() ? QStringLiteral("(Null)") : position.toString()) << "  "
-                  << wheel.filters[r]
-                  << (wheel.codes.value(r).isEmpty() ? QString()
-                                                     : QStringLiteral("  ") + wheel.codes.value(r))
-                  << '\n';
-        }
+    if (format == QLatin1String("csv")) {
+        std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
+        if (!ids.isEmpty())
+            wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
+                                        [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
+                         wheels.end());
+        m_out << placementCsv(wheels);
+        return Done;
     }
+    Snapshot snapshot;
+    DbError error;
+    if (!readSnapshot(session, &snapshot, &error))
+        return failOn(error);
+    if (!ids.isEmpty())
+        snapshot.wheels.erase(std::remove_if(snapshot.wheels.begin(), snapshot.wheels.end(),
+                                             [&](const Snapshot::Wheel& w) { return !ids.contains(w.id); }),
+                              snapshot.wheels.end());
+    m_out << (format == QLatin1String("json") ? QString::fromUtf8(snapshotJson(snapshot))
+                                              : snapshotText(snapshot));
     return Done;
 }
+
+namespace {
+// The stand as the installation names it, for the exports that describe the microscope.
+QString snapshotStand(PlacementSession& session) {
+    auto system = session.database().openFirstRow(schema::table::AvailableSystems);
+    return system ? system->text(schema::field::IdStand) : QString();
+}
+} // namespace
 
 int Run::exportPlacement() {
     const QString format = m_parser.value(QStringLiteral("format"));
     const QString file = m_parser.value(QStringLiteral("o"));
     if (!QStringList{QStringLiteral("mm"), QStringLiteral("csv"), QStringLiteral("json"),
-                     QStringLiteral("package")}
+                     QStringLiteral("package"), QStringLiteral("ome")}
              .contains(format))
         return fail(
-            Usage, format.isEmpty()
-                       ? QStringLiteral("export needs --format mm, csv, json or package")
-                       : QStringLiteral("unknown export format '%1' (mm, csv, json or package)").arg(format));
+            Usage,
+            format.isEmpty()
+                ? QStringLiteral("export needs --format mm, csv, json, package or ome")
+                : QStringLiteral("unknown export format '%1' (mm, csv, json, package or ome)").arg(format));
+    const QString replacement = m_parser.value(QStringLiteral("replace"));
+    if (m_parser.isSet(QStringLiteral("replace")) &&
+        (format != QLatin1String("mm") || replacement.isEmpty() || !microManagerName(replacement, QString())))
+        return fail(Usage,
+                    QStringLiteral("--replace takes a text without commas or line breaks, with --format mm"));
     if (format == QLatin1String("package") && file.isEmpty())
         return fail(Usage, QStringLiteral("export --format package needs -o FILE.xlsx"));
     QHash<QString, QString> devices;
     for (const QString& rename : m_parser.values(QStringLiteral("device"))) {
         const int equals = rename.indexOf(QLatin1Char('='));
-        if (equals <= 0)
+        if (equals <= 0 || equals == rename.size() - 1)
             return fail(Usage, QStringLiteral("--device takes ID=NAME, not '%1'").arg(rename));
+        if (!microManagerName(rename.mid(equals + 1), replacement))
+            return fail(Usage,
+                        QStringLiteral("--device: Micro-Manager takes no comma or line break in a device "
+                                       "name, as in '%1'")
+                            .arg(rename.mid(equals + 1)));
         devices.insert(rename.left(equals), rename.mid(equals + 1));
     }
     PlacementSession session(startup::Variant::Service);
@@ -340,10 +479,29 @@ int Run::exportPlacement() {
                   << Qt::endl;
         return Done;
     }
-    const QByteArray text = format == QLatin1String("mm") ? microManagerLabels(wheels, devices).toUtf8()
-                            : format == QLatin1String("csv")
-                                ? placementCsv(wheels).toUtf8()
-                                : placementJson(wheels, session.database().fileName());
+    QByteArray text;
+    if (format == QLatin1String("json")) {
+        Snapshot snapshot;
+        DbError error;
+        if (!readSnapshot(session, &snapshot, &error))
+            return failOn(error);
+        text = snapshotJson(snapshot);
+    } else {
+        QStringList refused;
+        if (format == QLatin1String("ome"))
+            text = omeInstrument(session.database(), snapshotStand(session), wheels);
+        else if (format == QLatin1String("mm"))
+            text = microManagerLabels(wheels, devices, replacement, &refused).toUtf8();
+        else
+            text = placementCsv(wheels).toUtf8();
+        if (!refused.isEmpty()) {
+            for (const QString& name : refused)
+                m_err << "filterctl: Micro-Manager takes no comma or line break in a label: " << name
+                      << Qt::endl;
+            return fail(Found,
+                        QStringLiteral("nothing was written; --replace TEXT puts TEXT in their place"));
+        }
+    }
     if (file.isEmpty()) {
         m_out << QString::fromUtf8(text);
         return Done;
@@ -522,6 +680,7 @@ int Run::main(const QStringList& arguments) {
         {QStringLiteral("since"), QString(), QStringLiteral("DATE")},
         {QStringLiteral("force"), QString()},
         {QStringLiteral("no-history"), QString()},
+        {QStringLiteral("replace"), QString(), QStringLiteral("TEXT")},
     });
     if (!m_parser.parse(arguments))
         return fail(Usage, m_parser.errorText());
@@ -536,9 +695,8 @@ int Run::main(const QStringList& arguments) {
         return Done;
     }
     if (!command)
-        return fail(Usage, name.isEmpty()
-                               ? QStringLiteral("no command (check, show, export or apply); see --help")
-                               : QStringLiteral("unknown command '%1'; see --help").arg(name));
+        return fail(Usage, name.isEmpty() ? QStringLiteral("no command; see --help for the commands")
+                                          : QStringLiteral("unknown command '%1'; see --help").arg(name));
     int status = Done;
     if (!checkOptions(*command, &status))
         return status;
@@ -559,11 +717,18 @@ int Run::main(const QStringList& arguments) {
     }
     if (name == QLatin1String("show"))
         return show(args);
-    if (!args.isEmpty())
+    if (!args.isEmpty() && name != QLatin1String("check") && name != QLatin1String("diff"))
         return fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(name, args.first()));
     if (name == QLatin1String("history"))
         return showHistory();
-    return name == QLatin1String("check") ? check() : exportPlacement();
+    if (name == QLatin1String("check"))
+        return check(args);
+    if (name == QLatin1String("diff")) {
+        if (args.size() != 2)
+            return fail(Usage, QStringLiteral("diff takes two installations or snapshots, A and B"));
+        return diff(args[0], args[1]);
+    }
+    return exportPlacement();
 }
 
 } // namespace

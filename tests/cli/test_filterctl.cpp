@@ -21,6 +21,9 @@ private slots:
     void refusesWhatItCannotMean();
     void namesRowsByTheirPosition();
     void undoesAnApplyFromItsHistory();
+    void comparesInstallationsAndSnapshots();
+    void exportsWhatMicroManagerLoads();
+    void exportsOmeThatTheSchemaAccepts();
 };
 
 using namespace testing;
@@ -105,7 +108,10 @@ void TestFilterctl::showsAndExportsThePlacement() {
     const QString demo = sandbox.install(demoStatements());
     Run show = inProcess({"--db", demo, "show", "EF1"});
     QCOMPARE(show.status, 0);
-    QVERIFY(show.out.startsWith("wheel EF1 (button 0)\n  1  None\n  2  BP 505-530  000000-1104-321\n"));
+    QVERIFY2(
+        show.out.section('\n', 1).startsWith("wheel EF1: emission filter wheel 1 (Emission Filters)\nEF1 1  "
+                                             "None\nEF1 2  BP 505-530  000000-1104-321\n"),
+        qPrintable(show.out));
     QVERIFY(!show.out.contains("wheel EF2"));
 
     Run mm = inProcess({"--db", demo, "export", "--format", "mm", "--device", "EF1=Emission Wheel 1"});
@@ -231,8 +237,9 @@ void TestFilterctl::refusesWhatItCannotMean() {
 
     const Run help = inProcess({"show", "--help"});
     QCOMPARE(help.status, 0);
-    QVERIFY(help.out.startsWith("Usage: filterctl [--db FILE] show [ID Available ...]"));
-    QVERIFY(!help.out.contains("--format") && help.out.contains("3 the database is in use"));
+    QVERIFY(
+        help.out.startsWith("Usage: filterctl [--db FILE] show [--format text|json|csv] [ID Available ...]"));
+    QVERIFY(!help.out.contains("--dry-run") && help.out.contains("3 the database is in use"));
 
     // Another program's lock has its own status, after the busy wait.
     Database other;
@@ -257,7 +264,8 @@ void TestFilterctl::namesRowsByTheirPosition() {
                                  "[Position] = 5");
     const Run shown = inProcess({"--db", moved, "show", "EF1"});
     QCOMPARE(shown.status, 0);
-    QVERIFY2(shown.out.contains("  3  ") && shown.out.endsWith("  2  BP 505-530  000000-1104-321\n"),
+    QVERIFY2(shown.out.contains("\nEF1 1  None\nEF1 3  ") &&
+                 shown.out.endsWith("\nEF1 2  BP 505-530  000000-1104-321\n"),
              qPrintable(shown.out));
     const Run checked = inProcess({"--db", moved, "check"});
     QCOMPARE(checked.status, 1);
@@ -311,6 +319,137 @@ void TestFilterctl::undoesAnApplyFromItsHistory() {
     QCOMPARE(again.status, 1);
     QVERIFY2(again.err.contains("A later change touched"), qPrintable(again.err));
     QCOMPARE(inProcess({"undo", "x"}).status, 2);
+}
+
+namespace {
+
+QString writeFile(const QString& path, const QString& text) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(text.toUtf8());
+    return path;
+}
+
+// Micro-Manager's configuration reader: fields split at commas (empty ones skipped), a Label line
+// exactly four fields, and a device keeping one position per label.
+QString microManagerRefusal(const QString& text) {
+    QHash<QString, QHash<QString, QString>> labels;
+    for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(',', Qt::SkipEmptyParts);
+        if (fields.size() != 4 || fields[0] != "Label")
+            return "not four fields: " + line;
+        if (labels[fields[1]].contains(fields[3]))
+            return "a label twice: " + line;
+        labels[fields[1]].insert(fields[3], fields[2]);
+    }
+    return QString();
+}
+
+} // namespace
+
+void TestFilterctl::comparesInstallationsAndSnapshots() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString twin = sandbox.path("twin.sqlite");
+    createDatabase(twin, demoStatements());
+    const QString changed = sandbox.path("changed.sqlite");
+    createDatabase(changed,
+                   demoStatements()
+                       << "UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP 560' WHERE "
+                          "[ID Available] = 'EF1' AND [Position] = 2"
+                       << "UPDATE [Potential Filters] SET [Veltrano Code No] = 'X-1' WHERE [ID Potential] = "
+                          "'LP 650'"
+                       << "INSERT INTO [Favourite Filters] VALUES ('KP 545', 'KP')");
+    const Run differs = inProcess({"diff", demo, changed});
+    QCOMPARE(differs.status, 1);
+    QCOMPARE(differs.out, QString("EF1 2: BP 505-530 -> LP 560\n"
+                                  "catalogue 'LP 650' Veltrano Code No: 000000-1208-431 -> X-1\n"
+                                  "favourite 'KP 545': only in B (KP)\n"));
+    QVERIFY(inProcess({"diff", "--json", demo, changed}).out.contains("\"where\": \"EF1 2\""));
+
+    // A snapshot carries no path: two identical installations give identical snapshots.
+    const Run snapshot = inProcess({"--db", demo, "show", "--format", "json"});
+    QCOMPARE(snapshot.status, 0);
+    QCOMPARE(inProcess({"--db", twin, "show", "--format", "json"}).out, snapshot.out);
+    QVERIFY(!snapshot.out.contains(sandbox.path("")));
+    const QString saved = writeFile(sandbox.path("demo.json"), snapshot.out);
+    const Run same = inProcess({"diff", demo, saved});
+    QVERIFY2(same.status == 0 && same.out.isEmpty(), qPrintable(same.out + same.err));
+    QCOMPARE(inProcess({"diff", saved, changed}).out, differs.out);
+    QCOMPARE(inProcess({"diff", demo, sandbox.path("gone.sqlite")}).status, 2);
+    QVERIFY(inProcess({"--db", demo, "show"}).out.contains("\nEF1 2  BP 505-530  000000-1104-321\n"));
+
+    // Package workbooks are the same byte for byte.
+    QCOMPARE(inProcess({"--db", demo, "export", "--format", "package", "-o", sandbox.path("a.xlsx")}).status,
+             0);
+    QCOMPARE(inProcess({"--db", twin, "export", "--format", "package", "-o", sandbox.path("b.xlsx")}).status,
+             0);
+    QCOMPARE(digest(sandbox.path("a.xlsx")), digest(sandbox.path("b.xlsx")));
+
+    // Many installations at once: a line each, the worst status.
+    const Run many = inProcess({"check", demo, changed, sandbox.path("gone.sqlite")});
+    QCOMPARE(many.status, 2);
+    QVERIFY2(many.out.contains(QDir::toNativeSeparators(demo) + ": no findings\n") &&
+                 many.out.contains("gone.sqlite: File not found"),
+             qPrintable(many.out));
+    QCOMPARE(inProcess({"check", "--json", demo, twin}).out.count("\"findings\""), 2);
+}
+
+void TestFilterctl::exportsWhatMicroManagerLoads() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(
+        demoStatements()
+        << "UPDATE [Potential Filters] SET [ID Potential] = 'BP 505,530' WHERE [ID Potential] = 'BP 505-530'"
+        << "UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP 505,530' WHERE [ID Potential] = "
+           "'BP 505-530'"
+        << "INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES ('LP two' || char(10) || "
+           "'lines', 'LP')"
+        << "UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP two' || char(10) || 'lines' WHERE "
+           "[ID Available] = 'EF2' AND [Position] = 3"
+        << "UPDATE [Available FilterPlacement] SET [ID Potential] = 'None' WHERE [ID Available] = 'EF1' AND "
+           "[Position] = 5");
+    const Run refused = inProcess({"export", "--format", "mm"});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("'BP 505,530' (EF1 2)") && refused.err.contains("(EF2 3)") &&
+                 refused.out.isEmpty(),
+             qPrintable(refused.err));
+    const Run replaced =
+        inProcess({"export", "--format", "mm", "--replace", ";", "--device", "EF1=Emission 1"});
+    QCOMPARE(replaced.status, 0);
+    QCOMPARE(microManagerRefusal(replaced.out), QString());
+    QVERIFY(replaced.out.contains("Label,Emission 1,1,BP 505;530\n"));
+    QVERIFY(replaced.out.contains("Label,Emission 1,4,None (5)\n")); // one position per label
+    for (const QStringList& wrong : {QStringList{"export", "--format", "mm", "--device", "EF1="},
+                                     QStringList{"export", "--format", "mm", "--device", "EF1=Em,1"},
+                                     QStringList{"export", "--format", "csv", "--replace", ";"}})
+        QCOMPARE(inProcess(wrong).status, 2);
+}
+
+void TestFilterctl::exportsOmeThatTheSchemaAccepts() {
+    const QString schema = QStringLiteral(FC_OME_SCHEMA);
+    if (!QFile::exists(schema))
+        QSKIP("the OME schema is not beside the project");
+    Sandbox sandbox;
+    const QStringList hostile =
+        demoStatements() << "UPDATE [Potential Filters] SET [ID Potential] = 'BP <5&6> \"q\"', "
+                            "[Lower Wavelength] = NULL WHERE [ID Potential] = 'BP 505-530'"
+                         << "UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP <5&6> \"q\"' WHERE "
+                            "[ID Potential] = 'BP 505-530'";
+    for (const QStringList& statements : {demoStatements(), fcsDemoStatements(), hostile}) {
+        const QString path = sandbox.path(QString("ome%1.sqlite").arg(statements.size()));
+        createDatabase(path, statements);
+        const QString xml = sandbox.path("instrument.ome.xml");
+        QCOMPARE(inProcess({"--db", path, "export", "--format", "ome", "-o", xml}).status, 0);
+        QProcess lint;
+        lint.start("xmllint", {"--noout", "--nonet", "--schema", schema, xml});
+        QVERIFY(lint.waitForFinished(30000));
+        QVERIFY2(lint.exitCode() == 0, qPrintable(lint.readAllStandardError()));
+        QFile file(xml);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("FilterWheel=\"EF1 position 2\"") ||
+                statements.size() != demoStatements().size());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

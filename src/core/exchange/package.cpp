@@ -52,37 +52,46 @@ PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& pack
     return wheel;
 }
 
-QStringList codeNumbers(const Database& db, const QStringList& names) {
+QHash<QString, QStringList> catalogueValues(const Database& db, const QStringList& names,
+                                            const QStringList& fields) {
     QSet<QString> wantedSet;
     for (const QString& name : names)
         if (!name.isEmpty())
             wantedSet.insert(name);
     const QStringList wanted(wantedSet.begin(), wantedSet.end());
+    QHash<QString, QStringList> values;
+    if (wanted.isEmpty())
+        return values;
+    QStringList marks;
+    for (int i = 0; i < wanted.size(); ++i)
+        marks << QStringLiteral("?");
     // The engine picks the rows of these names, in two halves at once for a large catalogue; the
-    // first row of each name gives its code.
-    std::vector<std::pair<QString, QString>> parts[2];
-    if (!wanted.isEmpty()) {
-        QStringList marks;
-        for (int i = 0; i < wanted.size(); ++i)
-            marks << QStringLiteral("?");
-        ColumnReader::readInParts(
-            db, schema::table::PotentialFilters, {schema::field::IdPotential, schema::field::CodeNo},
-            [&parts](ColumnReader& rows, int part) {
-                while (rows.next())
-                    parts[part].emplace_back(rows.text(0), rows.text(1));
-            },
-            nullptr,
-            QStringLiteral("%1 IN (%2)")
-                .arg(sqlName(schema::field::IdPotential), marks.join(QLatin1Char(','))),
-            wanted);
-    }
-    QHash<QString, QString> codes;
+    // first row of each name counts.
+    std::vector<std::pair<QString, QStringList>> parts[2];
+    ColumnReader::readInParts(
+        db, schema::table::PotentialFilters, QStringList{schema::field::IdPotential} + fields,
+        [&parts, &fields](ColumnReader& rows, int part) {
+            while (rows.next()) {
+                QStringList row;
+                for (int field = 1; field <= fields.size(); ++field)
+                    row << rows.text(field);
+                parts[part].emplace_back(rows.text(0), row);
+            }
+        },
+        nullptr,
+        QStringLiteral("%1 IN (%2)").arg(sqlName(schema::field::IdPotential), marks.join(QLatin1Char(','))),
+        wanted);
     for (const auto& part : parts)
-        for (const auto& [id, code] : part)
-            if (!codes.contains(id))
-                codes.insert(id, code);
+        for (const auto& [id, row] : part)
+            if (!values.contains(id))
+                values.insert(id, row);
+    return values;
+}
+
+QStringList codeNumbers(const Database& db, const QStringList& names) {
+    const QHash<QString, QStringList> codes = catalogueValues(db, names, {schema::field::CodeNo});
     QStringList result;
     for (const QString& name : names)
-        result << codes.value(name);
+        result << codes.value(name).value(0);
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "core/exchange/store.h"
 
+#include <QHash>
 #include <QStringList>
 
 class Database;
@@ -29,3 +30,6 @@ PackageWheel readPackageWheel(Workbook& workbook, int sheet, const Package& pack
 
 // The code number of each name from its first catalogue row; empty when none or Null.
 QStringList codeNumbers(const Database& db, const QStringList& names);
+// The fields of each name's first catalogue row, by name; a name the catalogue lacks is absent.
+QHash<QString, QStringList> catalogueValues(const Database& db, const QStringList& names,
+                                            const QStringList& fields);

@@ -1,5 +1,6 @@
 #include "core/exchange/xlsx_writer.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QXmlStreamWriter>
 #include <quazip/quazip.h>
@@ -93,7 +94,10 @@ const char* const WorkbookRels =
 
 bool addPart(QuaZip& zip, const QString& name, const QByteArray& content) {
     QuaZipFile part(&zip);
-    return part.open(QIODevice::WriteOnly, QuaZipNewInfo(name)) && part.write(content) == content.size() &&
+    // A fixed time, so that the same cells give the same file byte for byte (version control).
+    QuaZipNewInfo info(name);
+    info.dateTime = QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+    return part.open(QIODevice::WriteOnly, info) && part.write(content) == content.size() &&
            (part.close(), part.getZipError() == 0);
 }
 

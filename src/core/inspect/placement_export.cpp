@@ -1,5 +1,6 @@
 #include "core/inspect/placement_export.h"
 
+#include "core/db/schema.h"
 #include "core/exchange/package.h"
 #include "core/exchange/store.h"
 #include "core/exchange/xlsx_writer.h"
@@ -8,6 +9,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+#include <QXmlStreamWriter>
 
 namespace {
 
@@ -75,14 +79,42 @@ QStringList rowsWithoutNumber(const std::vector<ExportedWheel>& wheels) {
     return rows;
 }
 
+std::optional<QString> microManagerName(const QString& name, const QString& replacement) {
+    static const QRegularExpression forbidden(QStringLiteral("[,\\r\\n]"));
+    if (!name.contains(forbidden))
+        return name;
+    if (replacement.isEmpty())
+        return std::nullopt;
+    return QString(name).replace(forbidden, replacement);
+}
+
 QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
-                           const QHash<QString, QString>& deviceNames) {
+                           const QHash<QString, QString>& deviceNames, const QString& replacement,
+                           QStringList* refused) {
     QString text;
     for (const ExportedWheel& wheel : wheels) {
-        const QString device = deviceNames.value(wheel.availableId, wheel.availableId);
-        for (int r = 0; r < wheel.filters.size(); ++r)
-            if (const auto number = wheel.positionNumber(r))
-                text += QStringLiteral("Label,%1,%2,%3\n").arg(device).arg(*number - 1).arg(wheel.filters[r]);
+        const QString named = deviceNames.value(wheel.availableId, wheel.availableId);
+        const std::optional<QString> device = microManagerName(named, replacement);
+        if (!device)
+            *refused << QStringLiteral("the device name '%1'").arg(named);
+        QSet<QString> used; // one position per label, as the reader keeps it
+        for (int r = 0; r < wheel.filters.size(); ++r) {
+            const auto number = wheel.positionNumber(r);
+            if (!number)
+                continue;
+            const QString& filter = wheel.filters[r];
+            std::optional<QString> label =
+                filter.isEmpty() ? QStringLiteral("(empty)") : microManagerName(filter, replacement);
+            if (!label) {
+                *refused << QStringLiteral("'%1' (%2 %3)").arg(filter, wheel.availableId).arg(*number);
+                continue;
+            }
+            for (QString unique = *label; used.contains(unique);)
+                unique = *label = QStringLiteral("%1 (%2)").arg(unique).arg(*number);
+            used.insert(*label);
+            if (device)
+                text += QStringLiteral("Label,%1,%2,%3\n").arg(*device).arg(*number - 1).arg(*label);
+        }
     }
     return text;
 }
@@ -96,28 +128,6 @@ QString placementCsv(const std::vector<ExportedWheel>& wheels) {
                         .arg(csvField(wheel.availableId), csvField(wheel.positions.value(r).toString()),
                              csvField(wheel.filters[r]), csvField(wheel.codes.value(r)));
     return text;
-}
-
-QByteArray placementJson(const std::vector<ExportedWheel>& wheels, const QString& database) {
-    QJsonArray list;
-    for (const ExportedWheel& wheel : wheels) {
-        QJsonArray positions;
-        for (int r = 0; r < wheel.filters.size(); ++r) {
-            const auto number = wheel.positionNumber(r);
-            const QVariant& stored = wheel.positions.value(r);
-            positions.append(QJsonObject{
-                {QStringLiteral("position"), number ? QJsonValue(*number) : QJsonValue::fromVariant(stored)},
-                {QStringLiteral("filter"), wheel.filters[r]},
-                {QStringLiteral("code"), wheel.codes.value(r)}});
-        }
-        list.append(QJsonObject{{QStringLiteral("button"), wheel.button},
-                                {QStringLiteral("idAvailable"), wheel.availableId},
-                                {QStringLiteral("mode"), wheels::index(wheel.mode)},
-                                {QStringLiteral("positions"), positions}});
-    }
-    return QJsonDocument(
-               QJsonObject{{QStringLiteral("database"), database}, {QStringLiteral("wheels"), list}})
-        .toJson();
 }
 
 bool writePackageWorkbook(const QString& path, const QString& sheetName,
@@ -145,4 +155,100 @@ bool writePackageWorkbook(const QString& path, const QString& sheetName,
                 cells.insert({header + *number, column}, PositionPrefix.arg(*number) + wheel.filters[r]);
     }
     return writeXlsx(path, sheetName, cells, error);
+}
+
+namespace {
+
+// The OME filter type of a catalogue "Type".
+QString omeFilterType(const QString& type) {
+    using namespace schema::type;
+    if (type == BandPass)
+        return QStringLiteral("BandPass");
+    if (type == LongPass)
+        return QStringLiteral("LongPass");
+    if (type == ShortPass)
+        return QStringLiteral("ShortPass");
+    if (type == MainSplitter || type == SecondarySplitter || type == NotchSplitter)
+        return QStringLiteral("Dichroic");
+    return QStringLiteral("Other"); // a notch filter has no type of its own in the schema
+}
+
+bool isCube(const QString& type) {
+    return type == schema::type::Fw1 || type == schema::type::Fw2 || type == schema::type::Fw3;
+}
+
+// A wavelength the schema takes (a positive number), or nothing.
+QString positiveNumber(const QString& text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && value > 0 ? QString::number(value, 'g', 15) : QString();
+}
+
+} // namespace
+
+QByteArray omeInstrument(const Database& db, const QString& stand, const std::vector<ExportedWheel>& wheels) {
+    using namespace schema::field;
+    QStringList names;
+    for (const ExportedWheel& wheel : wheels)
+        names << wheel.filters;
+    const QStringList fields{Type, LowerWavelength, UpperWavelength, Producer};
+    const QHash<QString, QStringList> catalogue = catalogueValues(db, names, fields);
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeDefaultNamespace(QStringLiteral("http://www.openmicroscopy.org/Schemas/OME/2016-06"));
+    writer.writeNamespace(QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"), QStringLiteral("xsi"));
+    writer.writeStartElement(QStringLiteral("OME"));
+    writer.writeAttribute(QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"),
+                          QStringLiteral("schemaLocation"),
+                          QStringLiteral("http://www.openmicroscopy.org/Schemas/OME/2016-06 "
+                                         "http://www.openmicroscopy.org/Schemas/OME/2016-06/ome.xsd"));
+    writer.writeStartElement(QStringLiteral("Instrument"));
+    writer.writeAttribute(QStringLiteral("ID"), QStringLiteral("Instrument:0"));
+    writer.writeEmptyElement(QStringLiteral("Microscope"));
+    writer.writeAttribute(QStringLiteral("Model"), stand);
+    // The schema wants the filter sets before the filters.
+    int sets = 0;
+    for (const ExportedWheel& wheel : wheels)
+        for (const QString& filter : wheel.filters)
+            if (isCube(catalogue.value(filter).value(0))) {
+                writer.writeEmptyElement(QStringLiteral("FilterSet"));
+                writer.writeAttribute(QStringLiteral("ID"), QStringLiteral("FilterSet:%1").arg(sets++));
+                if (const QString producer = catalogue.value(filter).value(3); !producer.isEmpty())
+                    writer.writeAttribute(QStringLiteral("Manufacturer"), producer);
+                writer.writeAttribute(QStringLiteral("Model"), filter);
+            }
+    int filters = 0;
+    for (const ExportedWheel& wheel : wheels)
+        for (int r = 0; r < wheel.filters.size(); ++r) {
+            const QString& filter = wheel.filters[r];
+            const QStringList values = catalogue.value(filter);
+            if (filter == schema::NoFilter || isCube(values.value(0)))
+                continue;
+            writer.writeStartElement(QStringLiteral("Filter"));
+            writer.writeAttribute(QStringLiteral("ID"), QStringLiteral("Filter:%1").arg(filters++));
+            if (!values.value(3).isEmpty())
+                writer.writeAttribute(QStringLiteral("Manufacturer"), values.value(3));
+            writer.writeAttribute(QStringLiteral("Model"), filter);
+            writer.writeAttribute(QStringLiteral("Type"), omeFilterType(values.value(0)));
+            writer.writeAttribute(
+                QStringLiteral("FilterWheel"),
+                QStringLiteral("%1 position %2").arg(wheel.availableId, wheel.positions.value(r).toString()));
+            const QString cutIn = positiveNumber(values.value(1));
+            const QString cutOut = positiveNumber(values.value(2));
+            if (omeFilterType(values.value(0)) != QLatin1String("Dichroic") &&
+                (!cutIn.isEmpty() || !cutOut.isEmpty())) {
+                writer.writeEmptyElement(QStringLiteral("TransmittanceRange"));
+                if (!cutIn.isEmpty())
+                    writer.writeAttribute(QStringLiteral("CutIn"), cutIn);
+                if (!cutOut.isEmpty())
+                    writer.writeAttribute(QStringLiteral("CutOut"), cutOut);
+            }
+            writer.writeEndElement();
+        }
+    writer.writeEndElement(); // Instrument
+    writer.writeEndElement(); // OME
+    writer.writeEndDocument();
+    return xml;
 }

@@ -1,0 +1,55 @@
+#pragma once
+
+// An installation as a facility keeps it: its identity, every installed wheel's rows by "Position",
+// the catalogue and the favourites, in a stable order and without the file's path, so that two
+// identical installations give identical snapshots and `git diff` of two snapshots reads as the
+// change. Compared with another installation or snapshot, it says what differs.
+
+#include "core/db/db_error.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class PlacementSession;
+
+struct Snapshot {
+    struct Identity {
+        QString configuration, stand, scanUnit, fcsUnit;
+    } identity;
+    struct Row {
+        QString position; // as the table holds it ("" for Null)
+        QString filter;
+        QString code;
+    };
+    struct Wheel {
+        QString id;
+        QString kind;          // "emission filter wheel 1", "main beam splitter changer", ...
+        QString mode;          // the mode's caption
+        std::vector<Row> rows; // in stored order, as the windows show them
+    };
+    std::vector<Wheel> wheels;
+    QStringList catalogueFields; // the catalogue's fields, "ID Potential" first
+    // Each catalogue row's fields joined by a unit separator, sorted; the name is the first field.
+    QStringList catalogue;
+    QStringList favourites; // "name\x1Ftype", sorted
+};
+
+// The session has loaded the installation (the service start-up's read).
+bool readSnapshot(PlacementSession& session, Snapshot* snapshot, DbError* error);
+
+// The canonical forms: JSON (stable keys and order, one position an object), and text with one
+// line a position ("EF1 2  BP 505-530  000000-1104-321").
+QByteArray snapshotJson(const Snapshot& snapshot);
+QString snapshotText(const Snapshot& snapshot);
+bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, QString* error);
+
+struct Difference {
+    QString where; // "EF1 2", "catalogue 'LP 650' Veltrano Code No", "favourite 'X'", "installation stand"
+    std::optional<QString> a; // none: only in B
+    std::optional<QString> b; // none: only in A
+    QString text() const;     // "EF1 2: BP 505-530 -> LP 560", "favourite 'X': only in B"
+};
+std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b);
