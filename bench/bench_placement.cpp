@@ -400,6 +400,33 @@ void run(int rows) {
 
 } // namespace
 
+QString timeDiff(int rows) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.sqlite");
+    const QString b = dir.filePath("b.sqlite");
+    QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", a, QString::number(rows)});
+    QFile::copy(a, b);
+    {
+        Database db;
+        db.open(b);
+        db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = (SELECT [ID Potential] FROM "
+                "[Available FilterPlacement] WHERE rowid = 2) WHERE rowid = 1");
+        db.exec("UPDATE [Potential Filters] SET [Veltrano Code No] = 'changed' WHERE rowid = 7");
+        db.exec("DELETE FROM [Favourite Filters] WHERE rowid = 3");
+    }
+    QString output;
+    const double ms = medianMs(3, [&] {
+        QProcess filterctl;
+        filterctl.start(QStringLiteral(FC_FILTERCTL_PROGRAM), {"diff", a, b});
+        filterctl.waitForFinished(60000);
+        output = QString::fromUtf8(filterctl.readAllStandardOutput());
+    });
+    return QStringLiteral("%1 rows | filterctl diff of two installations %2 ms (goal 2000), %3 differences")
+        .arg(rows)
+        .arg(ms, 0, 'f', 1)
+        .arg(output.count(QLatin1Char('\n')));
+}
+
 int main(int argc, char* argv[]) {
     // bench_placement --bare FILE: the limit of the whole-process start, a process that only reads.
     if (argc == 3 && QByteArray(argv[1]) == "--bare") {
@@ -427,6 +454,12 @@ int main(int argc, char* argv[]) {
     // bench_placement --memory FILE: the program's peak memory with every window opened once.
     if (argc == 3 && QString(argv[1]) == "--memory") {
         std::printf("%ld\n", peakWithEveryWindow(QString::fromLocal8Bit(argv[2])));
+        return 0;
+    }
+    // bench_placement --diff ROWS: two generated installations that differ in a position, a code number
+    // and a favourite, compared by the filterctl process (launch to exit), median of 3.
+    if (argc == 3 && QString(argv[1]) == "--diff") {
+        std::printf("%s\n", qPrintable(timeDiff(QString(argv[2]).toInt())));
         return 0;
     }
     // bench_placement --profile load-user|load-service|drop-down|favourites|package-wheel FILE: one path

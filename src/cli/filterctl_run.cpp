@@ -24,6 +24,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QTextStream>
+#include <thread>
 
 namespace filterctl {
 
@@ -366,12 +367,28 @@ bool Run::snapshotOf(const QString& file, Snapshot* snapshot, int* status) {
 }
 
 int Run::diff(const QString& a, const QString& b) {
-    Snapshot first;
-    Snapshot second;
-    int status = Done;
-    if (!snapshotOf(a, &first, &status) || !snapshotOf(b, &second, &status))
-        return status;
-    const std::vector<Difference> differences = diffSnapshots(first, second);
+    // The two installations are read at once, each on its own connection in its own thread.
+    struct Side {
+        Snapshot snapshot;
+        int status = Done;
+        QString errors;
+    } sides[2];
+    const auto read = [](const QString& file, Side* side) {
+        QString ignored;
+        QTextStream out(&ignored);
+        QTextStream errors(&side->errors);
+        Run(out, errors).snapshotOf(file, &side->snapshot, &side->status);
+    };
+    std::thread second(read, b, &sides[1]);
+    read(a, &sides[0]);
+    second.join();
+    for (const Side& side : sides)
+        if (side.status != Done) {
+            m_err << side.errors;
+            return side.status;
+        }
+    const Snapshot& first = sides[0].snapshot;
+    const std::vector<Difference> differences = diffSnapshots(first, sides[1].snapshot);
     if (m_parser.isSet(QStringLiteral("json"))) {
         QJsonArray list;
         for (const Difference& difference : differences)

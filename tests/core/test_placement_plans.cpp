@@ -8,6 +8,7 @@
 #include "core/inspect/placement_export.h"
 #include "core/session/placement_session.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -26,6 +27,7 @@ namespace {
 
 constexpr quint32 Seed = 20261206;
 constexpr int Layouts = 200;
+constexpr int OmeLayouts = 20;
 
 struct WheelKind {
     const char* id;
@@ -203,6 +205,19 @@ void TestPlacementPlans::holdsForGeneratedLayouts() {
             QVERIFY2(plan.refusals.isEmpty(), qPrintable(plan.refusals.join('\n')));
             QVERIFY2(plan.changes.empty(),
                      qPrintable(QString("layout %1: %2").arg(n).arg(announced(plan.wheels).join(' '))));
+        }
+
+        // (3b) The first layouts' OME-XML export is what the schema accepts.
+        if (n < OmeLayouts && QFile::exists(QStringLiteral(FC_OME_SCHEMA))) {
+            const QString xml = dir.filePath(QStringLiteral("layout%1.ome.xml").arg(n));
+            QFile out(xml);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(omeInstrument(session.database(), QStringLiteral("Stand & <S>"), wheels));
+            out.close();
+            QProcess lint;
+            lint.start(QStringLiteral("xmllint"), {"--noout", "--nonet", "--schema", FC_OME_SCHEMA, xml});
+            QVERIFY(lint.waitForFinished(30000));
+            QVERIFY2(lint.exitCode() == 0, qPrintable(lint.readAllStandardError()));
         }
 
         // (4) A package with empty cells: what the preview announces is what Store writes, through

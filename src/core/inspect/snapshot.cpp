@@ -15,7 +15,7 @@
 
 namespace {
 
-const QChar Separator(0x1F);
+constexpr char Separator = 0x1F;
 
 const QStringList& catalogueFieldOrder() {
     using namespace schema::field;
@@ -63,23 +63,46 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, DbError* err
     return true;
 }
 
-// A table's fields joined a row, sorted: two tables with the same rows in any order agree.
-bool readSortedRows(const Database& db, const QString& table, const QStringList& fields, QStringList* rows,
-                    DbError* error) {
-    ColumnReader reader(db, table, fields);
-    while (reader.next()) {
-        QString row = reader.text(0);
-        for (int field = 1; field < fields.size(); ++field)
-            row += Separator + reader.text(field);
-        rows->append(row);
-    }
-    if (reader.error().isError()) {
-        if (error)
-            *error = reader.error();
-        return false;
-    }
-    rows->sort();
-    return true;
+// A table's fields joined a row, read in two halves at once for a large table.
+bool readRows(const Database& db, const QString& table, const QStringList& fields, QByteArrayList* rows,
+              DbError* error) {
+    QByteArrayList parts[2];
+    const int read = ColumnReader::readInParts(
+        db, table, fields,
+        [&parts, &fields](ColumnReader& reader, int part) {
+            while (reader.next()) {
+                qsizetype size = fields.size() - 1;
+                for (int field = 0; field < fields.size(); ++field)
+                    size += reader.utf8(field).size();
+                QByteArray row;
+                row.reserve(size); // one allocation a row
+                row.append(reader.utf8(0));
+                for (int field = 1; field < fields.size(); ++field)
+                    row.append(Separator).append(reader.utf8(field));
+                parts[part].append(std::move(row));
+            }
+        },
+        error);
+    *rows = parts[0] + parts[1];
+    return read > 0;
+}
+
+QByteArrayList sortedRows(QByteArrayList rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QStringList fieldsOf(const QByteArray& row) {
+    QStringList fields;
+    for (const QByteArray& field : row.split(Separator))
+        fields << QString::fromUtf8(field);
+    return fields;
+}
+
+// The name, as a view into the row: a million keys cost no allocation.
+QByteArrayView keyOf(const QByteArray& row) {
+    const qsizetype end = row.indexOf(Separator);
+    return end < 0 ? QByteArrayView(row) : QByteArrayView(row).first(end);
 }
 
 // Writes JSON text without building a document: a catalogue of a million rows stays a stream.
@@ -116,41 +139,58 @@ void difference(std::vector<Difference>* differences, const QString& where, cons
         differences->push_back({where, a, b});
 }
 
-// Rows keyed by their first field (the first row of a key), by the other fields' names.
+// Rows keyed by their first field (the first row of a key), by the other fields' names. A row equal
+// byte for byte to its key's row costs no more than a look-up.
 void diffKeyedRows(std::vector<Difference>* differences, const QString& what, const QStringList& fieldsA,
-                   const QStringList& rowsA, const QStringList& fieldsB, const QStringList& rowsB) {
-    QHash<QString, QStringList> byKeyB;
-    for (const QString& row : rowsB) {
-        const QStringList fields = row.split(Separator);
-        if (!byKeyB.contains(fields.first()))
-            byKeyB.insert(fields.first(), fields);
-    }
-    QSet<QString> seen;
-    for (const QString& row : rowsA) {
-        const QStringList fields = row.split(Separator);
-        const QString& key = fields.first();
+                   const QByteArrayList& allA, const QStringList& fieldsB, const QByteArrayList& allB) {
+    // Installations copied from one another keep their rows in the same order: rows equal at the
+    // same place are the same, and only the others are looked up by key.
+    QByteArrayList rowsA;
+    QByteArrayList rowsB;
+    const qsizetype common = std::min(allA.size(), allB.size());
+    for (qsizetype row = 0; row < common; ++row)
+        if (fieldsA != fieldsB || allA[row] != allB[row]) {
+            rowsA.append(allA[row]);
+            rowsB.append(allB[row]);
+        }
+    rowsA.append(allA.mid(common));
+    rowsB.append(allB.mid(common));
+    QHash<QByteArrayView, qsizetype> byKeyB;
+    byKeyB.reserve(rowsB.size());
+    for (qsizetype row = rowsB.size(); row-- > 0;) // backwards, so that the first row of a key stays
+        byKeyB.insert(keyOf(rowsB[row]), row);
+    QSet<QByteArrayView> seen;
+    seen.reserve(rowsA.size());
+    const bool sameFields = fieldsA == fieldsB;
+    for (const QByteArray& row : rowsA) {
+        const QByteArrayView key = keyOf(row);
         if (seen.contains(key))
             continue;
         seen.insert(key);
-        const QString where = QStringLiteral("%1 '%2'").arg(what, key);
         const auto other = byKeyB.constFind(key);
+        if (other != byKeyB.constEnd() && sameFields && rowsB[*other] == row)
+            continue;
+        const QString where = QStringLiteral("%1 '%2'").arg(what, QString::fromUtf8(key.data(), key.size()));
+        const QStringList fields = fieldsOf(row);
         if (other == byKeyB.constEnd()) {
             differences->push_back({where, fields.mid(1).join(QStringLiteral(" | ")), std::nullopt});
             continue;
         }
+        const QStringList otherFields = fieldsOf(rowsB[*other]);
         for (int field = 1; field < fieldsA.size(); ++field) {
             const int inB = int(fieldsB.indexOf(fieldsA[field]));
             difference(differences, where + QLatin1Char(' ') + fieldsA[field], fields.value(field),
-                       inB < 0 ? std::nullopt : std::optional<QString>(other->value(inB)));
+                       inB < 0 ? std::nullopt : std::optional<QString>(otherFields.value(inB)));
         }
     }
-    for (const QString& row : rowsB) {
-        const QStringList fields = row.split(Separator);
-        if (!seen.contains(fields.first())) {
-            seen.insert(fields.first());
-            differences->push_back({QStringLiteral("%1 '%2'").arg(what, fields.first()), std::nullopt,
-                                    fields.mid(1).join(QStringLiteral(" | "))});
-        }
+    for (const QByteArray& row : rowsB) {
+        const QByteArrayView key = keyOf(row);
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        differences->push_back(
+            {QStringLiteral("%1 '%2'").arg(what, QString::fromUtf8(key.data(), key.size())), std::nullopt,
+             fieldsOf(row).mid(1).join(QStringLiteral(" | "))});
     }
 }
 
@@ -172,12 +212,12 @@ bool readSnapshot(PlacementSession& session, Snapshot* snapshot, DbError* error)
     for (const QString& field : catalogueFieldOrder())
         if (present.contains(field, Qt::CaseInsensitive))
             snapshot->catalogueFields << field;
-    if (!readSortedRows(db, schema::table::PotentialFilters, snapshot->catalogueFields, &snapshot->catalogue,
-                        error))
+    if (!readRows(db, schema::table::PotentialFilters, snapshot->catalogueFields, &snapshot->catalogue,
+                  error))
         return false;
     return !db.hasTable(schema::table::FavouriteFilters) ||
-           readSortedRows(db, schema::table::FavouriteFilters,
-                          {schema::field::IdPotential, schema::field::Type}, &snapshot->favourites, error);
+           readRows(db, schema::table::FavouriteFilters, {schema::field::IdPotential, schema::field::Type},
+                    &snapshot->favourites, error);
 }
 
 QByteArray snapshotJson(const Snapshot& snapshot) {
@@ -199,13 +239,15 @@ QByteArray snapshotJson(const Snapshot& snapshot) {
     }
     json += QStringLiteral("\n  ],\n  \"catalogueFields\": %1,\n  \"catalogue\": [")
                 .arg(jsonList(snapshot.catalogueFields));
-    for (int row = 0; row < snapshot.catalogue.size(); ++row)
-        json += (row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) +
-                jsonList(snapshot.catalogue[row].split(Separator));
+    const QByteArrayList catalogue = sortedRows(snapshot.catalogue);
+    for (qsizetype row = 0; row < catalogue.size(); ++row)
+        json +=
+            (row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) + jsonList(fieldsOf(catalogue[row]));
     json += QStringLiteral("\n  ],\n  \"favourites\": [");
-    for (int row = 0; row < snapshot.favourites.size(); ++row)
+    const QByteArrayList favourites = sortedRows(snapshot.favourites);
+    for (qsizetype row = 0; row < favourites.size(); ++row)
         json += (row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) +
-                jsonList(snapshot.favourites[row].split(Separator));
+                jsonList(fieldsOf(favourites[row]));
     json += QStringLiteral("\n  ]\n}\n");
     return json.toUtf8();
 }
@@ -255,9 +297,9 @@ bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, QString* erro
     }
     snapshot->catalogueFields = fromJsonList(root.value(QStringLiteral("catalogueFields")));
     for (const QJsonValue& row : root.value(QStringLiteral("catalogue")).toArray())
-        snapshot->catalogue << fromJsonList(row).join(Separator);
+        snapshot->catalogue << fromJsonList(row).join(QChar(Separator)).toUtf8();
     for (const QJsonValue& row : root.value(QStringLiteral("favourites")).toArray())
-        snapshot->favourites << fromJsonList(row).join(Separator);
+        snapshot->favourites << fromJsonList(row).join(QChar(Separator)).toUtf8();
     return true;
 }
 
@@ -280,9 +322,9 @@ std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
     difference(&differences, QStringLiteral("installation ID FCS Unit"), ia.fcsUnit, ib.fcsUnit);
     // Wheels and their rows, keyed by "ID Available" and "Position".
     const auto rowsOf = [](const Snapshot::Wheel& wheel) {
-        QStringList rows;
+        QByteArrayList rows;
         for (const Snapshot::Row& row : wheel.rows)
-            rows << row.position + Separator + row.filter;
+            rows << (row.position + QChar(Separator) + row.filter).toUtf8();
         return rows;
     };
     QHash<QString, const Snapshot::Wheel*> wheelsB;

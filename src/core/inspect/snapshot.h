@@ -8,6 +8,7 @@
 #include "core/db/db_error.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,9 +33,10 @@ struct Snapshot {
     };
     std::vector<Wheel> wheels;
     QStringList catalogueFields; // the catalogue's fields, "ID Potential" first
-    // Each catalogue row's fields joined by a unit separator, sorted; the name is the first field.
-    QStringList catalogue;
-    QStringList favourites; // "name\x1Ftype", sorted
+    // Each catalogue row's fields in UTF-8 joined by a unit separator (0x1F), the name first; in no
+    // particular order (the canonical forms sort them). A million rows stay one block each.
+    QByteArrayList catalogue;
+    QByteArrayList favourites; // "name\x1Ftype"
 };
 
 // The session has loaded the installation (the service start-up's read).
