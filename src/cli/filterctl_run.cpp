@@ -9,16 +9,19 @@
 #include "core/exchange/workbook.h"
 #include "core/history/history.h"
 #include "core/inspect/installation_check.h"
+#include "core/inspect/light_path.h"
 #include "core/inspect/package_apply.h"
 #include "core/inspect/placement_export.h"
 #include "core/inspect/snapshot.h"
 #include "core/session/placement_session.h"
 #include "core/settings/tool.h"
+#include "plot/light_path_plot.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -70,6 +73,10 @@ const std::vector<Command>& commands() {
          "what would change and writes nothing.",
          {QStringLiteral("dry-run"), QStringLiteral("package"), QStringLiteral("wheel"),
           QStringLiteral("no-history")}},
+        {"plot",
+         "plot [--wheel ID ...] -o FILE.svg|FILE.png",
+         "Draws the pass bands of the installed wheels' filters, lane by lane, without a display.",
+         {QStringLiteral("wheel"), QStringLiteral("o")}},
         {"history",
          "history [--json] [--since DATE] [--wheel ID]",
          "The record of every write to the installation, newest first: when, who, which program, what.",
@@ -132,6 +139,7 @@ private:
     int apply(const QString& workbookPath);
     int applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool dryRun);
     int showHistory();
+    int plotLightPath();
     int undo(const QString& number);
 
     QTextStream& m_out;
@@ -600,6 +608,31 @@ int Run::applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool
     return Done;
 }
 
+int Run::plotLightPath() {
+    const QString file = m_parser.value(QStringLiteral("o"));
+    if (file.isEmpty())
+        return fail(Usage, QStringLiteral("plot needs -o FILE.svg or FILE.png"));
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return fail(Usage, QStringLiteral("plot draws only where filterctl runs as its own program"));
+    const QStringList ids = m_parser.values(QStringLiteral("wheel"));
+    PlacementSession session(startup::Variant::Service);
+    PlacementSession::LoadReport report;
+    int status = Done;
+    if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
+        !checkWheelIds(session.installation(), ids, QStringLiteral("--wheel"), &status))
+        return status;
+    std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
+    if (!ids.isEmpty())
+        wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
+                                    [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
+                     wheels.end());
+    const LightPath path = buildLightPath(session.database(), wheels);
+    QString error;
+    if (!plot::LightPathPlot(path, QGuiApplication::palette()).write(file, &error))
+        return fail(Usage, error);
+    return Done;
+}
+
 int Run::showHistory() {
     history::Filter filter;
     const QString since = m_parser.value(QStringLiteral("since"));
@@ -738,6 +771,8 @@ int Run::main(const QStringList& arguments) {
         return fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(name, args.first()));
     if (name == QLatin1String("history"))
         return showHistory();
+    if (name == QLatin1String("plot"))
+        return plotLightPath();
     if (name == QLatin1String("check"))
         return check(args);
     if (name == QLatin1String("diff")) {

@@ -45,6 +45,12 @@ BusyCursor::~BusyCursor() {
         QApplication::restoreOverrideCursor();
 }
 
+QString saveFileName(QWidget* parent, const QString& startPath, const QString& filter) {
+    if (openFileHandler)
+        return openFileHandler(startPath, filter);
+    return QFileDialog::getSaveFileName(parent, appTitle(), startPath, filter);
+}
+
 QString openFileName(QWidget* parent, const QString& startPath, const QString& filter) {
     if (openFileHandler)
         return openFileHandler(startPath, filter);

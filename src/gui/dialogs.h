@@ -19,6 +19,8 @@ int message(const QString& text, const QString& title = appTitle(),
             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 // The chosen existing file, or the empty text when the dialog was cancelled.
 QString openFileName(QWidget* parent, const QString& startPath, const QString& filter);
+// The file to write; answered by the same handler as openFileName in tests.
+QString saveFileName(QWidget* parent, const QString& startPath, const QString& filter);
 int execModal(QDialog* dialog);
 // Ends the program: every event loop returns, so main() returns the status and destructors run.
 // From then on no message box or window is shown; callers return at once after calling this.

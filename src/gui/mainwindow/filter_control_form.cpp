@@ -124,6 +124,11 @@ void FilterControlForm::buildUi() {
     connect(m_cmdClose, &QPushButton::clicked, this, &FilterControlForm::closeProgram);
     bottom->addWidget(m_cmdFile);
     bottom->addWidget(m_cmdHistory);
+    // The pass bands of the shown mode's wheels, drawn; for every user.
+    m_cmdLightPath = new QPushButton(QStringLiteral("Light Path"), this);
+    m_cmdLightPath->setObjectName(QStringLiteral("CmdLightPath"));
+    connect(m_cmdLightPath, &QPushButton::clicked, this, &FilterControlForm::lightPathClicked);
+    bottom->addWidget(m_cmdLightPath);
     bottom->addStretch();
     bottom->addWidget(m_cmdClose);
     top->addLayout(bottom);

@@ -15,6 +15,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class TextListModel;
+class LightPathWindow;
 
 // The main window: start-up, the three mode frames with their wheel buttons and position frames,
 // and closing. It shows a placement session and forwards the user's choices to it.
@@ -44,6 +45,9 @@ public:
     void excelFileClicked();
     // Shows the history of changes; after an undo, reloads every wheel.
     void historyClicked();
+    // Opens the light-path window, which follows the shown mode and its choices from then on.
+    void lightPathClicked();
+    LightPathWindow* lightPathWindow() const;
     // Brings the candidate lists up to date after a catalogue window; runs once after start-up too.
     void windowActivated();
     void switchMode(int mode);
@@ -103,6 +107,8 @@ private:
     void updateStatusLine();
     // After a window that may have written placements: every wheel again, the selected mode's shown.
     void reloadAfterWindow();
+    // The light-path window, when open, shows the current mode's wheels and the choices in its row.
+    void refreshLightPath();
 
     std::unique_ptr<PlacementSession> m_session;
     QString m_commandLine;
@@ -123,6 +129,8 @@ private:
     QPushButton* m_browse = nullptr;
     QPushButton* m_cmdFile = nullptr;
     QPushButton* m_cmdHistory = nullptr;
+    QPushButton* m_cmdLightPath = nullptr;
+    QPointer<LightPathWindow> m_lightPath;
     QPushButton* m_cmdClose = nullptr;
     std::array<QRadioButton*, wheels::ModeCount> m_rbMode{};
     std::array<QGroupBox*, wheels::ModeCount> m_modeFrame{};

@@ -1,6 +1,7 @@
 #include "gui/mainwindow/filter_control_form.h"
 
 #include "core/db/schema.h"
+#include "core/inspect/placement_export.h"
 #include "core/placement/loader.h"
 #include "gui/catalogue/new_filters.h"
 #include "gui/catalogue/sales_filters.h"
@@ -8,6 +9,7 @@
 #include "gui/exchange/form_excel.h"
 #include "gui/exchange/import_filter.h"
 #include "gui/history/history_window.h"
+#include "gui/lightpath/light_path_window.h"
 #include "gui/widgets/text_list_model.h"
 
 #include <QComboBox>
@@ -126,12 +128,14 @@ void FilterControlForm::showWheel(int wheel) {
             m_cmdNr[other]->setFocusPolicy(other == wheel ? Qt::StrongFocus : Qt::ClickFocus);
     }
     markUnstored(mode);
+    refreshLightPath();
 }
 
 void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
     to->setCurrentIndex(from->currentIndex());
     for (int mode = 0; mode < wheels::ModeCount; ++mode)
         markUnstored(mode);
+    refreshLightPath();
 }
 
 void FilterControlForm::markUnstored(int mode) {
@@ -176,6 +180,7 @@ void FilterControlForm::storeClicked(int mode) {
         if (!report.stored)
             continue;
         markUnstored(mode);
+        refreshLightPath();
         m_storeNote = report.note;
         updateStatusLine();
     }
@@ -240,6 +245,36 @@ void FilterControlForm::historyClicked() {
     }
     if (changed)
         reloadAfterWindow();
+}
+
+void FilterControlForm::lightPathClicked() {
+    if (!m_lightPath) {
+        m_lightPath = new LightPathWindow(this);
+        m_lightPath->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    refreshLightPath();
+    m_lightPath->show();
+    m_lightPath->raise();
+}
+
+LightPathWindow* FilterControlForm::lightPathWindow() const {
+    return m_lightPath;
+}
+
+void FilterControlForm::refreshLightPath() {
+    if (!m_lightPath || !m_session->loadComplete())
+        return;
+    const int mode = m_currentMode;
+    std::vector<ExportedWheel> shown;
+    for (const ExportedWheel& wheel : exportedWheels(m_session->database(), m_session->installation()))
+        if (wheels::index(wheels::modeOfWheel(wheel.button)) == mode)
+            shown.push_back(wheel);
+    // What the user chose in the shown wheel's positions and has not stored.
+    std::vector<QStringList> chosen(wheels::ButtonCount);
+    const int wheel = m_selectedWheel[size_t(mode)];
+    for (int p = 0; p < int(m_session->shownRows(wheel).size()) && p < wheels::PositionsPerWheel; ++p)
+        chosen[size_t(wheel)] << m_cmbFilter[firstFrame(mode) + p]->currentText();
+    m_lightPath->setPath(buildLightPath(m_session->database(), shown, chosen, wheel));
 }
 
 void FilterControlForm::reloadAfterWindow() {

@@ -1,0 +1,96 @@
+#include "gui/lightpath/light_path_window.h"
+#include "gui/mainwindow/filter_control_form.h"
+#include "support/dialog_recorder.h"
+#include "support/test_support.h"
+#include "support/widgets.h"
+
+#include <QProcess>
+#include <QTableWidget>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+// The light-path window beside the main window, its image files, and filterctl's plot.
+class TestLightPathWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void followsTheMainWindowAndSavesImages();
+};
+
+using namespace testing;
+
+namespace {
+
+// The bands of an SVG: every band is drawn as one path.
+int bandsIn(const QString& file) {
+    QFile svg(file);
+    if (!svg.open(QIODevice::ReadOnly))
+        return -1;
+    QXmlStreamReader xml(&svg);
+    int paths = 0;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("path"))
+            ++paths;
+    return xml.hasError() ? -1 : paths;
+}
+
+} // namespace
+
+void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    DialogRecorder recorder;
+    FilterControlForm form;
+    form.load("/S");
+    click(form, "CmdLightPath");
+    LightPathWindow* window = form.lightPathWindow();
+    QVERIFY(window);
+    auto* table = child<QTableWidget>(*window, "LightPathTable");
+    const int rows = table->rowCount();
+    QVERIFY(rows > 8);
+    QCOMPARE(table->item(1, 2)->text(), QString("BP 505-530"));
+    QCOMPARE(table->item(1, 3)->text(), QString("passes 505 to 530 nm, centre 517 nm"));
+
+    // A choice in the main window is drawn beside the stored filter, at once.
+    choose(child<QComboBox>(form, "CmbFilter_1"), "LP 560");
+    QCOMPARE(table->rowCount(), rows + 1);
+    QCOMPARE(table->item(2, 2)->text(), QString("LP 560 (chosen, not stored)"));
+    QCOMPARE(table->item(2, 3)->text(), QString("passes from 560 nm up"));
+    // The keyboard reaches each band and hears what it is.
+    window->view()->repaint();
+    window->view()->setFocus();
+    QTest::keyClick(window->view(), Qt::Key_Right);
+    QVERIFY2(window->view()->accessibleDescription().startsWith("EF1 position 2: BP 505-530"),
+             qPrintable(window->view()->accessibleDescription()));
+    // The beam-splitter mode's lanes follow the mode.
+    click(form, "RbMode_2");
+    QCOMPARE(table->item(0, 0)->text(), QString("HT"));
+
+    recorder.nextFiles = {sandbox.path("path.svg")};
+    click(*window, "CmdSaveImage");
+    int placed = 0;
+    for (int row = 0; row < table->rowCount(); ++row)
+        placed += table->item(row, 2)->text() != "None" &&
+                  !table->item(row, 3)->text().startsWith("no wavelengths");
+    QCOMPARE(bandsIn(sandbox.path("path.svg")), placed);
+    QVERIFY(recorder.messages.isEmpty());
+
+    // filterctl draws without a display.
+    QProcess filterctl;
+    filterctl.setProcessEnvironment([] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        return environment;
+    }());
+    filterctl.start(FILTERCTL, {"--db", path, "plot", "--wheel", "EF1", "-o", sandbox.path("ef1.svg")});
+    QVERIFY(filterctl.waitForFinished(30000));
+    QVERIFY2(filterctl.exitCode() == 0, qPrintable(filterctl.readAllStandardError()));
+    QCOMPARE(bandsIn(sandbox.path("ef1.svg")), 7); // EF1's eight positions, one of them "None"
+    filterctl.start(FILTERCTL, {"--db", path, "plot", "-o", sandbox.path("all.png")});
+    QVERIFY(filterctl.waitForFinished(30000));
+    QCOMPARE(filterctl.exitCode(), 0);
+    QVERIFY(QImage(sandbox.path("all.png")).width() > 800);
+}
+
+QTEST_MAIN(TestLightPathWindow)
+#include "test_light_path_window.moc"
