@@ -11,6 +11,7 @@
 #include "gui/catalogue/sales_filters.h"
 #include "gui/dialogs.h"
 #include "gui/exchange/form_excel.h"
+#include "gui/lightpath/light_path_window.h"
 #include "gui/mainwindow/filter_control_form.h"
 #include "gui/widgets/finding_combo.h"
 #include "median_time.h"
@@ -427,6 +428,35 @@ QString timeDiff(int rows) {
         .arg(output.count(QLatin1Char('\n')));
 }
 
+// The light-path window opened and shown on a generated installation, and a choice redrawn in it.
+QString timeLightPath(int rows) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("System_Configurations.sqlite");
+    QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", path, QString::number(rows)});
+    useInstallation(dir, path);
+    FilterControlForm form;
+    showInServiceMode(form);
+    const double open = medianMs(
+        5,
+        [&] {
+            form.lightPathClicked();
+            QCoreApplication::processEvents();
+        },
+        [&] { delete form.lightPathWindow(); });
+    form.lightPathClicked();
+    auto* position = form.findChild<QComboBox*>("CmbFilter_1");
+    int next = 0;
+    const double follow = medianMs(5, [&] {
+        position->setCurrentIndex(1 + next++ % 2);
+        emit position->activated(position->currentIndex());
+        QCoreApplication::processEvents();
+    });
+    return QStringLiteral("%1 rows | light-path window opened %2 ms (goal 100), a choice redrawn %3 ms")
+        .arg(rows)
+        .arg(open, 0, 'f', 1)
+        .arg(follow, 0, 'f', 1);
+}
+
 int main(int argc, char* argv[]) {
     // bench_placement --bare FILE: the limit of the whole-process start, a process that only reads.
     if (argc == 3 && QByteArray(argv[1]) == "--bare") {
@@ -460,6 +490,11 @@ int main(int argc, char* argv[]) {
     // and a favourite, compared by the filterctl process (launch to exit), median of 3.
     if (argc == 3 && QString(argv[1]) == "--diff") {
         std::printf("%s\n", qPrintable(timeDiff(QString(argv[2]).toInt())));
+        return 0;
+    }
+    // bench_placement --light-path ROWS: the light-path window on a generated installation.
+    if (argc == 3 && QString(argv[1]) == "--light-path") {
+        std::printf("%s\n", qPrintable(timeLightPath(QString(argv[2]).toInt())));
         return 0;
     }
     // bench_placement --profile load-user|load-service|drop-down|favourites|package-wheel FILE: one path

@@ -621,7 +621,7 @@ int Run::plotLightPath() {
     if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
         !checkWheelIds(session.installation(), ids, QStringLiteral("--wheel"), &status))
         return status;
-    std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
+    std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation(), false);
     if (!ids.isEmpty())
         wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
                                     [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),

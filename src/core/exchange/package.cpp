@@ -65,16 +65,25 @@ QHash<QString, QStringList> catalogueValues(const Database& db, const QStringLis
     QStringList marks;
     for (int i = 0; i < wanted.size(); ++i)
         marks << QStringLiteral("?");
+    // A field the catalogue lacks reads as empty, as a Null one does.
+    const QStringList present = db.fieldNames(schema::table::PotentialFilters);
+    QStringList asked{schema::field::IdPotential};
+    std::vector<int> column; // for each field wanted, its column in the read, or 0
+    for (const QString& field : fields) {
+        column.push_back(present.contains(field, Qt::CaseInsensitive) ? int(asked.size()) : 0);
+        if (column.back())
+            asked << field;
+    }
     // The engine picks the rows of these names, in two halves at once for a large catalogue; the
     // first row of each name counts.
     std::vector<std::pair<QString, QStringList>> parts[2];
     ColumnReader::readInParts(
-        db, schema::table::PotentialFilters, QStringList{schema::field::IdPotential} + fields,
-        [&parts, &fields](ColumnReader& rows, int part) {
+        db, schema::table::PotentialFilters, asked,
+        [&parts, &column](ColumnReader& rows, int part) {
             while (rows.next()) {
                 QStringList row;
-                for (int field = 1; field <= fields.size(); ++field)
-                    row << rows.text(field);
+                for (int at : column)
+                    row << (at ? rows.text(at) : QString());
                 parts[part].emplace_back(rows.text(0), row);
             }
         },

@@ -43,7 +43,8 @@ std::optional<int> ExportedWheel::positionNumber(int r) const {
     return std::nullopt;
 }
 
-std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation) {
+std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation,
+                                          bool withCodes) {
     // One look-up of every placed filter's code.
     // What the rows hold as last read or written (a store may have left chosen positions unwritten).
     std::vector<ExportedWheel> exported;
@@ -57,6 +58,8 @@ std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation
         names << row.filters;
         exported.push_back(row);
     }
+    if (!withCodes)
+        return exported;
     const QStringList codes = codeNumbers(db, names);
     int next = 0;
     for (ExportedWheel& wheel : exported) {

@@ -25,7 +25,9 @@ struct ExportedWheel {
     // whole number from 1 to 8 that no earlier row of the wheel holds.
     std::optional<int> positionNumber(int r) const;
 };
-std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation);
+// `withCodes`: look the code numbers up (one walk of a large catalogue).
+std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation& installation,
+                                          bool withCodes = true);
 // The rows that have no position number, named for a message ("EF1 row 3 (\"Position\" three)").
 QStringList rowsWithoutNumber(const std::vector<ExportedWheel>& wheels);
 

@@ -266,7 +266,8 @@ void FilterControlForm::refreshLightPath() {
         return;
     const int mode = m_currentMode;
     std::vector<ExportedWheel> shown;
-    for (const ExportedWheel& wheel : exportedWheels(m_session->database(), m_session->installation()))
+    // The light path looks every filter up itself, codes included.
+    for (const ExportedWheel& wheel : exportedWheels(m_session->database(), m_session->installation(), false))
         if (wheels::index(wheels::modeOfWheel(wheel.button)) == mode)
             shown.push_back(wheel);
     // What the user chose in the shown wheel's positions and has not stored.
