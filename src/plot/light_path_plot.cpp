@@ -66,7 +66,7 @@ void LightPathPlot::paintAxis(QPainter& painter, const QRectF& plotArea, double 
         painter.drawLine(QPointF(at, top + 8), QPointF(at, top + 14));
         painter.drawText(QRectF(at - 25, top + 14, 50, 16), Qt::AlignHCenter, QString::number(nm));
     }
-    painter.drawText(QRectF(plotArea.left() - LabelWidth, top + 14, LabelWidth - 8, 16), Qt::AlignRight,
+    painter.drawText(QRectF(plotArea.left() - LabelWidth, top + 14, LabelWidth - 30, 16), Qt::AlignRight,
                      QStringLiteral("nm"));
 }
 
@@ -146,11 +146,12 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
     double top = area.top() + AxisHeight + 8;
     for (const LightPath::Lane& lane : m_path.lanes) {
         const double laneHeight = LaneHeader + RowHeight * double(lane.positions.size());
-        if (lane.shown) // the wheel the main window shows
-            painter.fillRect(QRectF(area.left(), top, area.width(), laneHeight),
-                             m_palette.color(QPalette::Highlight).lighter(lane.shown ? 170 : 100));
-        painter.setPen(lane.shown ? m_palette.color(QPalette::HighlightedText)
-                                  : m_palette.color(QPalette::WindowText));
+        if (lane.shown) { // the wheel the main window shows: tinted, and said in words
+            QColor tint = m_palette.color(QPalette::Highlight);
+            tint.setAlphaF(0.18f);
+            painter.fillRect(QRectF(area.left(), top, area.width(), laneHeight), tint);
+        }
+        painter.setPen(m_palette.color(QPalette::WindowText));
         QFont bold = painter.font();
         bold.setBold(true);
         painter.setFont(bold);

@@ -30,8 +30,8 @@ std::vector<double> Band::extent() const {
         return {to};
     case Shape::Lines:
         return lines;
-    case Shape::Edge:
-        return {from};
+    case Shape::Edge: // a mirror's edge stored at 1000 nm, as a long pass's end, does not widen the axis
+        return from < 1000 ? std::vector<double>{from} : std::vector<double>{};
     case Shape::NoValues:
         break;
     }
