@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 // filterctl as an engineer runs it, on real databases and workbooks: its commands in process, and
 // the real executable where the process itself matters.
@@ -24,6 +26,7 @@ private slots:
     void comparesInstallationsAndSnapshots();
     void exportsWhatMicroManagerLoads();
     void exportsOmeThatTheSchemaAccepts();
+    void waitsForAnotherProgramsShortWrite();
 };
 
 using namespace testing;
@@ -450,6 +453,31 @@ void TestFilterctl::exportsOmeThatTheSchemaAccepts() {
         QVERIFY(text.contains("FilterWheel=\"EF1 position 2\"") ||
                 statements.size() != demoStatements().size());
     }
+}
+
+void TestFilterctl::waitsForAnotherProgramsShortWrite() {
+    // Another program writes for 0.3 s: apply waits for it (0.75 s at most) and then writes.
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    std::atomic<bool> holding{false};
+    std::thread other([&] {
+        Database db;
+        db.open(demo);
+        db.exec("BEGIN IMMEDIATE");
+        holding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        db.exec("COMMIT");
+    });
+    while (!holding)
+        std::this_thread::yield();
+    QElapsedTimer waited;
+    waited.start();
+    const Run applied = inProcess({"--db", demo, "apply", "--package", "FITC - TRITC", workbook});
+    other.join();
+    QVERIFY2(applied.status == 0, qPrintable(applied.err));
+    QVERIFY(applied.out.endsWith("positions changed\n"));
+    QVERIFY(waited.elapsed() >= 150);
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

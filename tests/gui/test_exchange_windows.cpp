@@ -161,6 +161,8 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
     QTest::mouseClick(child(gone, "Browse"), Qt::LeftButton);
     QVERIFY(recorder.texts().last().contains("not an Excel workbook"));
     QCOMPARE(recorder.ends, QList<int>({1}));
+    // Forgotten, so that the window opens again next time, with its Browse.
+    QCOMPARE(tool::ReadUserString(tool::FilesKeyPath, "Browse"), QString());
 }
 
 void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {

@@ -412,9 +412,12 @@ bool Database::beginTransaction(DbError* error) {
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
     if (m_recorder && !m_recorder->prepare(*this, error))
         return false;
-    if (!db.transaction()) {
+    // A write transaction takes the write lock at once, so that another program's short write is
+    // waited for (a deferred one that read first would be refused at once, to avoid a deadlock).
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         if (error)
-            *error = engineError(QStringLiteral("begin"), db.lastError());
+            *error = engineError(QStringLiteral("begin"), begin.lastError());
         if (m_recorder)
             m_recorder->finish(*this, false);
         return false;

@@ -137,7 +137,8 @@ private:
     bool readCatalogue();
     bool findTypes(LoadResult* result);
     bool completeFavourites();
-    bool completeFavouritesInMemory();
+    // The placed filters the favourite list lacks, in button and slot order, each once.
+    bool missingFavourites(std::vector<std::pair<QString, QString>>* missing);
     bool buildCandidates();
     bool lookUpCodes();
 
@@ -417,24 +418,45 @@ bool WheelLoader::findTypes(LoadResult* result) {
 }
 
 bool WheelLoader::completeFavourites() {
-    if (!m_options.writeFavourites)
-        return completeFavouritesInMemory();
     if (!m_hasFavouriteTable) {
-        Transaction create(m_db, &m_error);
-        if (!m_db.createTable(schema::table::FavouriteFilters,
-                              {schema::field::IdPotential, schema::field::Type}, &m_error) ||
-            !m_db.exec(
-                QStringLiteral("INSERT INTO %1 VALUES (?, ?)").arg(sqlName(schema::table::FavouriteFilters)),
-                {schema::NoFilter, QStringLiteral(" ")}, &m_error) ||
-            !create.commit(&m_error))
-            return false;
+        if (m_options.writeFavourites) {
+            Transaction create(m_db, &m_error);
+            if (!m_db.createTable(schema::table::FavouriteFilters,
+                                  {schema::field::IdPotential, schema::field::Type}, &m_error) ||
+                !m_db.exec(QStringLiteral("INSERT INTO %1 VALUES (?, ?)")
+                               .arg(sqlName(schema::table::FavouriteFilters)),
+                           {schema::NoFilter, QStringLiteral(" ")}, &m_error) ||
+                !create.commit(&m_error))
+                return false;
+        }
         addFavourite(schema::NoFilter.toUtf8(), std::nullopt);
     }
-    auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
-    if (!cursor)
+    std::vector<std::pair<QString, QString>> missing;
+    if (!missingFavourites(&missing))
         return false;
+    // A write, and so the write lock, only when a placed filter is missing: a complete list on a
+    // file that cannot be written still loads.
+    if (m_options.writeFavourites && !missing.empty()) {
+        auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
+        if (!cursor)
+            return false;
+        Transaction transaction(m_db, &m_error);
+        for (const auto& [name, type] : missing)
+            if (!cursor->addRow({{schema::field::IdPotential, name},
+                                 {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
+                                &m_error))
+                return false;
+        cursor.reset();
+        if (!transaction.commit(&m_error))
+            return false;
+    }
+    for (const auto& [name, type] : missing)
+        addFavourite(name.toUtf8(), wheels::groupOfType(type));
+    return true;
+}
+
+bool WheelLoader::missingFavourites(std::vector<std::pair<QString, QString>>* missing) {
     TextIndex names = favouriteNames();
-    Transaction transaction(m_db, &m_error);
     for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel) {
         if (!m_state.WheelFilters[wheel])
             continue;
@@ -447,36 +469,10 @@ bool WheelLoader::completeFavourites() {
             const QByteArray name = filters[slot].toUtf8();
             if (names.find(name) >= 0)
                 continue;
-            const QString& type = m_state.WheelTypes[wheel]->at(slot);
-            if (!cursor->addRow({{schema::field::IdPotential, filters[slot]},
-                                 {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
-                                &m_error))
-                return false;
-            addFavourite(name, wheels::groupOfType(type));
+            missing->emplace_back(filters[slot], m_state.WheelTypes[wheel]->at(slot));
             names.insert(name);
         }
     }
-    cursor.reset();
-    return transaction.commit(&m_error);
-}
-
-bool WheelLoader::completeFavouritesInMemory() {
-    if (!m_hasFavouriteTable)
-        addFavourite(schema::NoFilter.toUtf8(), std::nullopt);
-    TextIndex names = favouriteNames();
-    for (size_t wheel = 0; wheel < m_state.WheelFilters.size(); ++wheel)
-        for (int slot = 0; m_state.WheelFilters[wheel] && slot < m_state.WheelFilters[wheel]->size();
-             ++slot) {
-            if (m_favouriteIds.isEmpty()) { // as the written load: a search of an empty table fails
-                m_error = m_db.emptyTableError(schema::table::FavouriteFilters);
-                return false;
-            }
-            const QByteArray name = m_state.WheelFilters[wheel]->at(slot).toUtf8();
-            if (names.find(name) < 0) {
-                addFavourite(name, wheels::groupOfType(m_state.WheelTypes[wheel]->at(slot)));
-                names.insert(name);
-            }
-        }
     return true;
 }
 

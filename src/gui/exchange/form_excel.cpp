@@ -131,6 +131,7 @@ void FormExcel::openPackages() {
         m_workbook = openWorkbook(m_excelFile->text(), &error);
     }
     if (!m_workbook) {
+        forgetWorkbook(BrowseValue); // the next start opens the window without it
         dialogs::message(error);
         dialogs::endProgram(1);
         return;
