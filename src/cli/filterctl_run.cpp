@@ -551,6 +551,8 @@ int Run::apply(const QString& workbookPath) {
                      dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite);
     if (!requireLoaded(report, &status))
         return status;
+    if (!session.recoveryNote().isEmpty())
+        m_err << "filterctl: note: " << session.recoveryNote() << Qt::endl;
     QString error;
     auto workbook = openWorkbook(workbookPath, &error);
     if (!workbook)

@@ -27,6 +27,7 @@ private slots:
     void exportsWhatMicroManagerLoads();
     void exportsOmeThatTheSchemaAccepts();
     void waitsForAnotherProgramsShortWrite();
+    void namesAnInterruptedWrite();
 };
 
 using namespace testing;
@@ -478,6 +479,35 @@ void TestFilterctl::waitsForAnotherProgramsShortWrite() {
     QVERIFY2(applied.status == 0, qPrintable(applied.err));
     QVERIFY(applied.out.endsWith("positions changed\n"));
     QVERIFY(waited.elapsed() >= 150);
+}
+
+void TestFilterctl::namesAnInterruptedWrite() {
+    // A writer that died mid-write, as its files were at that moment: the pages written, the journal
+    // of the old ones beside them.
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString crashed = sandbox.path("crashed.sqlite");
+    {
+        Database writer;
+        QVERIFY(writer.open(demo));
+        QVERIFY(writer.exec("PRAGMA cache_size = 1") && writer.beginTransaction());
+        QVERIFY(writer.exec("UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'"));
+        QVERIFY(writer.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'"));
+        QVERIFY(QFile::copy(demo, crashed) && QFile::copy(demo + "-journal", crashed + "-journal"));
+        writer.rollback();
+    }
+    const Run read = inProcess({"--db", crashed, "check"});
+    QCOMPARE(read.status, 2);
+    QVERIFY2(read.err.contains("An interrupted write left its journal") && !read.err.contains("read-only"),
+             qPrintable(read.err));
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    const Run applied = inProcess({"--db", crashed, "apply", "--package", "FITC - TRITC", workbook});
+    QCOMPARE(applied.status, 0);
+    QVERIFY2(applied.err.contains("opening it restored its last complete state"), qPrintable(applied.err));
+    QCOMPARE(inProcess({"--db", crashed, "check"}).status, 0);
+    // The unfinished write (every position "None") is gone.
+    const QStringList rows = placementRows(crashed);
+    QVERIFY(rows.filter(QRegularExpression("\\|None$")).size() < rows.size() / 2);
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

@@ -57,6 +57,22 @@ FileKind sniffFile(const QString& path) {
     return FileKind::Other;
 }
 
+// A journal left with content beside the file: a writer ended before its write completed.
+bool hasHotJournal(const QString& path) {
+    return QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+}
+
+DbError interruptedWriteError(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    return DbError::make(
+        dberr::InterruptedWrite,
+        QStringLiteral(
+            "An interrupted write left its journal '%1-journal' beside the configuration database '%1', "
+            "which is not complete until it is opened for writing: that restores its last complete "
+            "state. Start the program on it, or run 'filterctl apply' on it, then read it again.")
+            .arg(shown));
+}
+
 DbError notADatabase(const QString& path) {
     return DbError::make(dberr::NotADatabase,
                          QStringLiteral("'%1' is not a database file (unrecognized database format).")
@@ -196,6 +212,7 @@ bool Database::open(const QString& path, DbError* error, Access access) {
     if (!checkFile(path, error))
         return false;
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool interrupted = hasHotJournal(absolute);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         // mode=rw: the engine must never create a missing file. Another program's lock is waited
@@ -223,10 +240,14 @@ bool Database::open(const QString& path, DbError* error, Access access) {
                 *error = describeFailure(absolute, QString(), primaryResultCode(failure), failure.text());
                 if (error->code == dberr::QueryFailed)
                     *error = notADatabase(absolute);
+                if (error->code == dberr::ReadOnly && interrupted)
+                    *error = interruptedWriteError(absolute);
             }
             return false;
         }
     }
+    // Opened for writing, the engine has put the file back as the last complete write left it.
+    m_recoveredJournal = interrupted && !hasHotJournal(absolute);
     m_path = absolute;
     if (access == Access::ReadWrite && recorderFactory)
         m_recorder = recorderFactory(*this);

@@ -48,6 +48,8 @@ public:
     using RecorderFactory = std::function<std::unique_ptr<WriteRecorder>(Database& db)>;
     static void setRecorderFactory(RecorderFactory factory);
     WriteRecorder* recorder() const { return m_recorder.get(); }
+    // Whether opening the file for writing rolled back a write that a crashed writer had left.
+    bool recoveredInterruptedWrite() const { return m_recoveredJournal; }
     bool inTransaction() const { return m_inTransaction; }
     void close();
     bool isOpen() const { return !m_path.isEmpty(); }
@@ -100,6 +102,7 @@ private:
     QString m_path;
     std::unique_ptr<WriteRecorder> m_recorder;
     bool m_inTransaction = false;
+    bool m_recoveredJournal = false;
 };
 
 // Rolls back unless committed, so that writes that belong together all land or none does.

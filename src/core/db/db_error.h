@@ -17,8 +17,9 @@ constexpr int FieldNotFound = 3265;
 constexpr int NotADatabase = 3343;
 constexpr int ReadOnly = 3027; // the file, its folder or the connection cannot be written
 constexpr int Damaged = 3049;
-constexpr int Locked = 3260;      // another program holds the file
-constexpr int QueryFailed = 3000; // any other engine failure
+constexpr int InterruptedWrite = 3046; // a crashed writer's journal: only a writing open restores the file
+constexpr int Locked = 3260;           // another program holds the file
+constexpr int QueryFailed = 3000;      // any other engine failure
 } // namespace dberr
 
 struct DbError {

@@ -106,6 +106,15 @@ void PlacementSession::applyFw1Rule() {
             m_installation.board.buttons[wheel].visible = false;
 }
 
+QString PlacementSession::recoveryNote() const {
+    if (!m_db.recoveredInterruptedWrite())
+        return QString();
+    return QStringLiteral(
+               "An interrupted write had left '%1' incomplete; opening it restored its last complete "
+               "state.")
+        .arg(m_db.fileName());
+}
+
 const std::vector<PlacementRow>& PlacementSession::shownRows(int wheel) const {
     static const std::vector<PlacementRow> none;
     const auto& rows = m_installation.placement.WheelRows;

@@ -71,6 +71,8 @@ public:
     bool loadComplete() const { return m_loadComplete; }
     // Why nothing can be stored (an incomplete load, a read-only file), or the empty text.
     const QString& loadProblem() const { return m_loadProblem; }
+    // That opening the file restored it after an interrupted write, or the empty text.
+    QString recoveryNote() const;
 
     // The rows a wheel's positions show, with what each held when last read or written.
     const std::vector<PlacementRow>& shownRows(int wheel) const;

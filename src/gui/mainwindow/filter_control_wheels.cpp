@@ -188,7 +188,7 @@ void FilterControlForm::storeClicked(int mode) {
 
 void FilterControlForm::updateStatusLine() {
     QStringList lines;
-    for (const QString& line : {m_session->loadProblem(), m_storeNote})
+    for (const QString& line : {m_session->recoveryNote(), m_session->loadProblem(), m_storeNote})
         if (!line.isEmpty())
             lines << line;
     m_statusLine->setText(lines.join(QLatin1Char('\n')));
