@@ -156,6 +156,15 @@ void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
     QVERIFY(cursor->value("Summary").isNull());
     QCOMPARE(cursor->error().code, 3265);
     QVERIFY(cursor->error().description.contains("'Summary'"));
+    // A statement's failure names the table or field, never the statement's text.
+    DbError missing;
+    QVERIFY(!db.openQuery("SELECT rowid AS [fc rowid], [Position] FROM [Gone] WHERE 1", {}, &missing));
+    QCOMPARE(missing.code, 3078);
+    QVERIFY2(missing.description.endsWith("has no table 'Gone'.") && !missing.description.contains("SELECT"),
+             qPrintable(missing.description));
+    QVERIFY(!db.exec("UPDATE [Potential Filters] SET [Nowhere] = 1", {}, &missing));
+    QCOMPARE(missing.code, 3265);
+    QVERIFY(!missing.description.contains("UPDATE"));
 }
 
 void TestDatabase::rollsBackAndExtendsTables() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -171,9 +172,28 @@ DbError describeFailure(const QString& path, const QString& what, int resultCode
     case SqliteNotADatabase:
         return notADatabase(path);
     default:
-        return DbError::make(dberr::QueryFailed,
-                             QStringLiteral("Database '%1', %2: %3").arg(shown, what, text));
+        break;
     }
+    // A table or field that is not there is named as such; a statement's text is never shown.
+    static const QRegularExpression missing(QStringLiteral("no such (table|column): ([^ ]+)"));
+    const QRegularExpressionMatch found = missing.match(text);
+    if (found.hasMatch()) {
+        const bool table = found.captured(1) == QLatin1String("table");
+        QString name = found.captured(2);
+        name.remove(QRegularExpression(QStringLiteral("^(main|history)\\.")));
+        return DbError::make(
+            table ? dberr::TableNotFound : dberr::FieldNotFound,
+            QStringLiteral("The database '%1' has no %2 '%3'.")
+                .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));
+    }
+    static const QRegularExpression statement(
+        QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString doing = statement.match(what).hasMatch() ? QStringLiteral("reading or writing") : what;
+    QString engine = text;
+    engine.remove(QRegularExpression(QStringLiteral("\\s*Unable to (fetch row|execute statement)$")));
+    return DbError::make(dberr::QueryFailed,
+                         QStringLiteral("Database '%1', %2: %3").arg(shown, doing, engine.trimmed()));
 }
 
 QString typeName(Database::FieldType type) {
