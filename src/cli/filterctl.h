@@ -11,10 +11,11 @@ namespace filterctl {
 
 // The exit statuses, as --help and the manual page state them.
 enum Status {
-    Done = 0,   // done; for check: nothing found; for apply: written (or nothing to write)
-    Found = 1,  // check found a problem, apply was refused, the installation does not load
-    Usage = 2,  // wrong usage, or a file that cannot be used
-    Locked = 3, // another program holds the database: try again once it has finished
+    Done = 0,     // done; for check: nothing found; for apply: written (or nothing to write)
+    Found = 1,    // check found a problem, apply was refused, the installation does not load
+    Usage = 2,    // wrong usage, or a file that cannot be used
+    Locked = 3,   // another program holds the database: try again once it has finished
+    ReadOnly = 4, // apply --dry-run: the changes were shown, but apply will be refused (read-only)
 };
 
 // Runs one command line (arguments[0] is the program's name); writes results to `out` and every

@@ -68,11 +68,14 @@ const std::vector<Command>& commands() {
          {QStringLiteral("format"), QStringLiteral("o"), QStringLiteral("device"),
           QStringLiteral("replace")}},
         {"apply",
-         "apply [--dry-run] [--no-history] [--package SHEET] [--wheel ID ...] WORKBOOK",
+         "apply [--dry-run [--save-plan FILE]] [--no-history] [--package SHEET] [--wheel ID ...] WORKBOOK\n"
+         "       apply --plan FILE [--no-history]",
          "Stores a package of a configuration workbook as the configurations window does; --dry-run shows\n"
-         "what would change and writes nothing.",
+         "what would change and writes nothing (--save-plan keeps that plan for review); --plan writes "
+         "exactly\n"
+         "a saved plan, and refuses, naming the rows, if any of them changed since.",
          {QStringLiteral("dry-run"), QStringLiteral("package"), QStringLiteral("wheel"),
-          QStringLiteral("no-history")}},
+          QStringLiteral("no-history"), QStringLiteral("save-plan"), QStringLiteral("plan")}},
         {"plot",
          "plot [--wheel ID ...] -o FILE.svg|FILE.png",
          "Draws the pass bands of the installed wheels' filters, lane by lane, without a display.",
@@ -101,7 +104,7 @@ const Command* findCommand(const QString& name) {
 const char* const ExitStatusHelp =
     "Exit status: 0 done (check: nothing found), 1 check found a problem, apply or undo was "
     "refused,\n2 wrong usage or a file that cannot be used, 3 the database is in use "
-    "by another program.\n";
+    "by another program,\n4 apply --dry-run: apply would be refused, the database is read-only.\n";
 
 class Run {
 public:
@@ -138,6 +141,7 @@ private:
     int exportPlacement();
     int apply(const QString& workbookPath);
     int applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool dryRun);
+    int applySavedPlan(const QString& file);
     int showHistory();
     int plotLightPath();
     int undo(const QString& number);
@@ -179,6 +183,12 @@ QString Run::helpText(const Command* command) const {
           QCommandLineOption(QStringLiteral("since"),
                              QStringLiteral("history: the records from this date (2026-12-06) or time on.")),
           QCommandLineOption(QStringLiteral("force"), QStringLiteral("undo: also over a later change.")),
+          QCommandLineOption(
+              QStringLiteral("save-plan"),
+              QStringLiteral("apply --dry-run: keep the plan (every row, with what it holds) in FILE.")),
+          QCommandLineOption(
+              QStringLiteral("plan"),
+              QStringLiteral("apply: write exactly the saved plan in FILE, if its rows are unchanged.")),
           QCommandLineOption(
               QStringLiteral("replace"),
               QStringLiteral("export mm: put TEXT in place of each comma or line break of a name.")),
@@ -588,6 +598,14 @@ int Run::applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool
             m_err << "filterctl: " << refusal << Qt::endl;
         return fail(Found, QStringLiteral("nothing was written"));
     }
+    const QString saveAs = m_parser.value(QStringLiteral("save-plan"));
+    if (dryRun && !saveAs.isEmpty()) {
+        QFile saved(saveAs);
+        const QByteArray json = planJson(plan.wheels);
+        if (!saved.open(QIODevice::WriteOnly) || saved.write(json) != json.size())
+            return fail(Usage, QStringLiteral("'%1' cannot be written: %2")
+                                   .arg(QDir::toNativeSeparators(saveAs), saved.errorString()));
+    }
     if (!dryRun && !plan.changes.empty()) {
         const StoreResult result = session.storePlans(plan.wheels);
         if (result.outcome == StoreResult::Outcome::Changed)
@@ -607,7 +625,50 @@ int Run::applyPlan(PlacementSession& session, const PackageApplyPlan& plan, bool
     const int count = int(plan.changes.size());
     m_out << count << (count == 1 ? " position " : " positions ") << (dryRun ? "would change" : "changed")
           << '\n';
+    // A dry run says whether apply could write at all (it read without asking).
+    DbError writable;
+    Database probe;
+    if (dryRun && count > 0 && probe.open(session.database().path(), &writable) &&
+        !probe.checkWritable(schema::table::FilterPlacement, &writable) && writable.code == dberr::ReadOnly)
+        return fail(ReadOnly, QStringLiteral("apply will be refused: ") + writable.description);
     return Done;
+}
+
+int Run::applySavedPlan(const QString& file) {
+    QFile saved(file);
+    if (!saved.open(QIODevice::ReadOnly))
+        return fail(Usage, QStringLiteral("'%1' cannot be read: %2")
+                               .arg(QDir::toNativeSeparators(file), saved.errorString()));
+    PackageApplyPlan plan;
+    QString error;
+    if (!parsePlanJson(saved.readAll(), &plan.wheels, &error))
+        return fail(
+            Usage, QStringLiteral("'%1' is not a saved plan: %2").arg(QDir::toNativeSeparators(file), error));
+    QString path;
+    int status = Done;
+    if (!databasePath(&path, &status))
+        return status;
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false);
+    if (!requireLoaded(session.load(path, PlacementSession::Loader::AllWheels), &status))
+        return status;
+    // What was reviewed is what is written: a row changed since is named, and nothing is written.
+    QStringList changed;
+    DbError dbError;
+    if (!changedSincePlanned(session.database(), plan.wheels, &changed, &dbError))
+        return failOn(dbError);
+    if (!changed.isEmpty()) {
+        for (const QString& row : changed)
+            m_err << "filterctl: changed since the plan: " << row << Qt::endl;
+        return fail(Found, QStringLiteral("nothing was written; make and review a new plan"));
+    }
+    for (const WheelStorePlan& wheel : plan.wheels) {
+        if (!wheel.hasRows)
+            plan.refusals << noRowsMessage(wheel.availableId);
+        for (const WheelStorePlan::Write& write : wheel.changes())
+            plan.changes.push_back({wheel.availableId, write.position, write.now, write.chosen});
+    }
+    return applyPlan(session, plan, false);
 }
 
 int Run::plotLightPath() {
@@ -733,6 +794,8 @@ int Run::main(const QStringList& arguments) {
         {QStringLiteral("force"), QString()},
         {QStringLiteral("no-history"), QString()},
         {QStringLiteral("replace"), QString(), QStringLiteral("TEXT")},
+        {QStringLiteral("save-plan"), QString(), QStringLiteral("FILE")},
+        {QStringLiteral("plan"), QString(), QStringLiteral("FILE")},
     });
     if (!m_parser.parse(arguments))
         return fail(Usage, m_parser.errorText());
@@ -763,6 +826,12 @@ int Run::main(const QStringList& arguments) {
         return undo(args.first());
     }
     if (name == QLatin1String("apply")) {
+        if (m_parser.isSet(QStringLiteral("plan")))
+            return args.isEmpty() && !m_parser.isSet(QStringLiteral("dry-run"))
+                       ? applySavedPlan(m_parser.value(QStringLiteral("plan")))
+                       : fail(Usage, QStringLiteral("apply --plan takes no workbook and no --dry-run"));
+        if (m_parser.isSet(QStringLiteral("save-plan")) && !m_parser.isSet(QStringLiteral("dry-run")))
+            return fail(Usage, QStringLiteral("--save-plan goes with --dry-run"));
         if (args.size() != 1)
             return fail(Usage, QStringLiteral("apply takes one WORKBOOK"));
         return apply(args.first());

@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 // filterctl as an engineer runs it, on real databases and workbooks: its commands in process, and
 // the real executable where the process itself matters.
@@ -28,6 +29,7 @@ private slots:
     void exportsOmeThatTheSchemaAccepts();
     void waitsForAnotherProgramsShortWrite();
     void namesAnInterruptedWrite();
+    void writesOnlyAReviewedPlan();
 };
 
 using namespace testing;
@@ -243,7 +245,7 @@ void TestFilterctl::refusesWhatItCannotMean() {
     QCOMPARE(help.status, 0);
     QVERIFY(
         help.out.startsWith("Usage: filterctl [--db FILE] show [--format text|json|csv] [ID Available ...]"));
-    QVERIFY(!help.out.contains("--dry-run") && help.out.contains("3 the database is in use"));
+    QVERIFY(!help.out.contains("--save-plan") && help.out.contains("3 the database is in use"));
 
     // Another program's lock has its own status, after the busy wait.
     Database other;
@@ -508,6 +510,54 @@ void TestFilterctl::namesAnInterruptedWrite() {
     // The unfinished write (every position "None") is gone.
     const QStringList rows = placementRows(crashed);
     QVERIFY(rows.filter(QRegularExpression("\\|None$")).size() < rows.size() / 2);
+}
+
+void TestFilterctl::writesOnlyAReviewedPlan() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    const QString planFile = sandbox.path("plan.json");
+    const Run dry =
+        inProcess({"apply", "--dry-run", "--save-plan", planFile, "--package", "FITC - TRITC", workbook});
+    QCOMPARE(dry.status, 0);
+    QVERIFY(QFile::exists(planFile));
+    // Another program changes a planned row after the review: the plan is refused, naming it.
+    {
+        Database other;
+        QVERIFY(other.open(demo));
+        QVERIFY(other.exec(
+            "UPDATE [Available FilterPlacement] SET [ID Potential] = 'KP 685' WHERE [ID Available] = "
+            "'EF1' AND [Position] = 3"));
+    }
+    const QByteArray changed = digest(demo);
+    const Run refused = inProcess({"apply", "--plan", planFile});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("EF1 3 now holds 'KP 685', the plan read 'BP 505-550'"),
+             qPrintable(refused.err));
+    QCOMPARE(digest(demo), changed);
+    {
+        Database other;
+        QVERIFY(other.open(demo));
+        QVERIFY(other.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP 505-550' WHERE "
+                           "[ID Available] = 'EF1' AND [Position] = 3"));
+    }
+    const Run applied = inProcess({"apply", "--plan", planFile});
+    QCOMPARE(applied.status, 0);
+    QCOMPARE(applied.out, QString(dry.out).replace("would change", "changed"));
+    for (const QStringList& wrong : {QStringList{"apply", "--save-plan", planFile, workbook},
+                                     QStringList{"apply", "--plan", planFile, workbook}})
+        QCOMPARE(inProcess(wrong).status, 2);
+
+    // A dry run says when apply would be refused: as a user who may not write the folder.
+    QFile::setPermissions(sandbox.path(""),
+                          QFile::permissions(sandbox.path("")) | QFile::ExeOther | QFile::ReadOther);
+    QProcess nobody;
+    nobody.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", FILTERCTL, "--db", demo,
+                             "apply", "--dry-run", "--package", "CFP - YFP - RFP", workbook});
+    if (!nobody.waitForFinished(30000) || nobody.exitCode() == 127 || getuid() != 0)
+        QSKIP("no other user to run as");
+    QCOMPARE(nobody.exitCode(), int(filterctl::ReadOnly));
+    QVERIFY(nobody.readAllStandardError().contains("apply will be refused: "));
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

@@ -203,6 +203,21 @@ void TestFaults::movesNothingBetweenRows() {
                  statusLine(*form).contains("position 8 (its row holds \"Position\" 1)"),
              qPrintable(statusLine(*form)));
     QVERIFY(form->isMarkedUnstored(0)); // what was not written stays marked
+
+    // Another program swaps two rows' "Position" after the load: neither is written over.
+    const QString inOrder = sandbox.install(demoStatements(), "in-order.sqlite");
+    auto fresh = start();
+    OtherProgram other(inOrder);
+    QVERIFY(other.db.exec("UPDATE [Available FilterPlacement] SET [Position] = 7 - [Position] WHERE "
+                          "[ID Available] = 'EF1' AND [Position] IN (3, 4)"));
+    const QStringList swapped = placementRows(inOrder);
+    choose(child<QComboBox>(*fresh, "CmbFilter_2"), "LP 650");
+    choose(child<QComboBox>(*fresh, "CmbFilter_3"), "KP 685");
+    click(*fresh, "CmdStore_0");
+    QCOMPARE(placementRows(inOrder), swapped);
+    QVERIFY2(statusLine(*fresh).contains("position 3 (its row holds \"Position\" 4)") &&
+                 statusLine(*fresh).contains("position 4 (its row holds \"Position\" 3)"),
+             qPrintable(statusLine(*fresh)));
 }
 
 void TestFaults::saysWhenTheDatabaseIsReadOnly() {

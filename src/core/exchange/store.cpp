@@ -5,6 +5,9 @@
 #include "core/db/schema.h"
 #include "core/placement/wheels.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <iterator>
 
@@ -87,7 +90,9 @@ bool planShownWheelStore(const Database& db, const QString& availableId,
             plan->notWritten.emplace_back(p + 1, positionMismatch(now->row.position));
         else {
             plan->writes.push_back({p + 1, was.rowid, now->row.filter, filter});
-            if (now->row.filter != was.filter && now->row.filter != filter)
+            // Another program's change of the row: its filter, or its "Position" (it stood elsewhere).
+            const bool moved = now->row.position.toString() != was.position.toString();
+            if ((now->row.filter != was.filter || moved) && now->row.filter != filter)
                 plan->changedByOthers.push_back(p + 1);
         }
     }
@@ -173,6 +178,79 @@ StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& p
 
 StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
     return executeStorePlans(db, {plan});
+}
+
+bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& plans, QStringList* changed,
+                         DbError* error) {
+    for (const WheelStorePlan& plan : plans)
+        for (const WheelStorePlan::Write& write : plan.changes()) {
+            auto row = db.openQuery(
+                QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE rowid = ?")
+                    .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
+                         sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
+                {write.rowid}, error);
+            if (!row)
+                return false;
+            const QString where = QStringLiteral("%1 %2").arg(plan.availableId).arg(write.position);
+            if (row->atEnd() || row->textAt(0) != plan.availableId)
+                *changed << QStringLiteral("%1: its row is gone").arg(where);
+            else if (!matchesPosition(row->valueAt(1), write.position))
+                *changed << QStringLiteral("%1: %2").arg(where, positionMismatch(row->valueAt(1)));
+            else if (row->textAt(2) != write.now)
+                *changed << QStringLiteral("%1 now holds '%2', the plan read '%3'")
+                                .arg(where, row->textAt(2), write.now);
+        }
+    return true;
+}
+
+QByteArray planJson(const std::vector<WheelStorePlan>& plans) {
+    QJsonArray wheels;
+    for (const WheelStorePlan& plan : plans) {
+        QJsonArray writes;
+        for (const WheelStorePlan::Write& write : plan.writes)
+            writes.append(QJsonObject{{QStringLiteral("position"), write.position},
+                                      {QStringLiteral("rowid"), write.rowid},
+                                      {QStringLiteral("now"), write.now},
+                                      {QStringLiteral("chosen"), write.chosen}});
+        QJsonArray notWritten;
+        for (const auto& [position, why] : plan.notWritten)
+            notWritten.append(
+                QJsonObject{{QStringLiteral("position"), position}, {QStringLiteral("why"), why}});
+        wheels.append(QJsonObject{{QStringLiteral("idAvailable"), plan.availableId},
+                                  {QStringLiteral("hasRows"), plan.hasRows},
+                                  {QStringLiteral("writes"), writes},
+                                  {QStringLiteral("notWritten"), notWritten}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("plan"), wheels}}).toJson();
+}
+
+bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, QString* error) {
+    QJsonParseError parsed;
+    const QJsonObject root = QJsonDocument::fromJson(json, &parsed).object();
+    if (parsed.error != QJsonParseError::NoError || !root.value(QStringLiteral("plan")).isArray()) {
+        *error = parsed.error != QJsonParseError::NoError ? parsed.errorString()
+                                                          : QStringLiteral("it holds no plan");
+        return false;
+    }
+    plans->clear();
+    for (const QJsonValue& value : root.value(QStringLiteral("plan")).toArray()) {
+        const QJsonObject wheel = value.toObject();
+        WheelStorePlan plan;
+        plan.availableId = wheel.value(QStringLiteral("idAvailable")).toString();
+        plan.hasRows = wheel.value(QStringLiteral("hasRows")).toBool();
+        for (const QJsonValue& item : wheel.value(QStringLiteral("writes")).toArray()) {
+            const QJsonObject write = item.toObject();
+            plan.writes.push_back({write.value(QStringLiteral("position")).toInt(),
+                                   qint64(write.value(QStringLiteral("rowid")).toDouble()),
+                                   write.value(QStringLiteral("now")).toString(),
+                                   write.value(QStringLiteral("chosen")).toString()});
+        }
+        for (const QJsonValue& item : wheel.value(QStringLiteral("notWritten")).toArray())
+            plan.notWritten.emplace_back(item.toObject().value(QStringLiteral("position")).toInt(),
+                                         item.toObject().value(QStringLiteral("why")).toString());
+        plans->push_back(std::move(plan));
+    }
+    return true;
 }
 
 QString noRowsMessage(const QString& availableId) {

@@ -74,5 +74,13 @@ struct WheelStorePlan {
 [[nodiscard]] StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& plans);
 [[nodiscard]] StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan);
 
+// The rows the plans would change that no longer hold what the plans read, each named ("EF1 2 now
+// holds 'X', the plan read 'Y'"), read outside any write.
+[[nodiscard]] bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& plans,
+                                       QStringList* changed, DbError* error);
+// A reviewed plan as a file: every row it writes with the values it read (JSON).
+QByteArray planJson(const std::vector<WheelStorePlan>& plans);
+bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, QString* error);
+
 QString noRowsMessage(const QString& availableId);
 QString changedMeanwhileMessage(const QString& availableId);
