@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QtTest>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -137,8 +138,12 @@ void TestWorkbooks::refusesDamagedFiles() {
     for (const auto& [name, bytes] : corpus)
         files << write(dir.filePath(name), bytes);
     files << writeZip(dir.filePath("no-workbook.xlsx"), {{"xl/worksheets/a.xml", "<worksheet/>"}})
-          << writeZip(dir.filePath("bomb.xlsx"), {{"xl/workbook.xml", WorkbookXml},
-                                                  {"xl/sharedStrings.xml", QByteArray(40 << 20, ' ')}});
+          << writeZip(dir.filePath("bomb.xlsx"),
+                      {{"xl/workbook.xml", WorkbookXml}, {"xl/sharedStrings.xml", QByteArray(40 << 20, ' ')}})
+          // A sheet that inflates past the limit is refused, not read as a sheet without cells.
+          << writeZip(dir.filePath("sheet-bomb.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                        {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                        {"xl/worksheets/a.xml", QByteArray(33 << 20, ' ')}});
     for (const QString& file : files) {
         QString error;
         auto book = openWorkbook(file, &error);
@@ -169,6 +174,34 @@ void TestWorkbooks::refusesDamagedFiles() {
     QVERIFY2(broken, qPrintable(error));
     QVERIFY(!broken->hasCells(1));
     QCOMPARE(broken->cellText(1, 1, 1), QString());
+    QVERIFY(!openWorkbook(dir.filePath("sheet-bomb.xlsx"), &error));
+    QVERIFY2(error.contains("the sheet 'One' cannot be read") && error.contains("larger than 32 MiB"),
+             qPrintable(error));
+
+    // Text nested 100,000 elements deep inside a cell is read in a loop, not on the stack.
+    QByteArray deep = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>";
+    deep += QByteArray("<x>").repeated(100000) + "deep" + QByteArray("</x>").repeated(100000);
+    deep += "</t></is></c></row><row r=\"1000000\"><c r=\"A1000000\" t=\"inlineStr\"><is><t>far</t></is></c>"
+            "</row></sheetData></worksheet>";
+    auto nested = openWorkbook(writeZip(dir.filePath("deep.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                                    {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                                    {"xl/worksheets/a.xml", deep}}),
+                               &error);
+    QVERIFY2(nested, qPrintable(error));
+    QCOMPARE(nested->cellText(1, 1, 1), QString("deep"));
+    QCOMPARE(nested->cellText(1, 1000000, 1), QString()); // far rows are not kept
+
+    // A valid .xls whose 40 sheets each claim a cell at row 65536, column 256: the reader meets its
+    // memory limit and says so, instead of taking the machine's memory.
+    QProcess xlwt;
+    xlwt.start("/usr/bin/python3",
+               {"-c",
+                "import xlwt, sys\nbook = xlwt.Workbook()\nfor i in range(40):\n"
+                "    book.add_sheet('S%d' % i).write(65535, 255, 'x')\nbook.save(sys.argv[1])",
+                dir.filePath("wide.xls")});
+    QVERIFY(xlwt.waitForFinished(60000) && xlwt.exitCode() == 0);
+    QVERIFY(!openWorkbook(dir.filePath("wide.xls"), &error));
+    QVERIFY2(error.contains("needs more memory than the .xls reader may take"), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbooks)

@@ -4,6 +4,7 @@
 #include "core/exchange/xls_dump.h"
 
 #include <QFile>
+#include <cerrno>
 #include <freexl.h>
 
 namespace {
@@ -74,7 +75,11 @@ bool readSheet(const void* handle, unsigned short index, XlsDump::Sheet* sheet, 
 XlsDump readXlsWithFreeXL(const QString& path) {
     XlsDump dump;
     const void* handle = nullptr;
+    errno = 0;
     int result = freexl_open(QFile::encodeName(path).constData(), &handle);
+    // FreeXL lays every sheet's cells out at once; a sheet that claims a far cell asks for more
+    // memory than the reader may take, and FreeXL then reports a damaged file.
+    const bool outOfMemory = errno == ENOMEM;
     if (result != FREEXL_OK) {
         dump.reason = freexlReason(result);
     } else {
@@ -92,6 +97,10 @@ XlsDump readXlsWithFreeXL(const QString& path) {
     }
     if (handle)
         freexl_close(handle);
+    if (!dump.reason.isEmpty() && outOfMemory)
+        dump.reason =
+            QStringLiteral("reading it needs more memory than the .xls reader may take (1 GiB): a sheet "
+                           "claims cells far beyond those a workbook of packages or filters uses.");
     dump.ok = dump.reason.isEmpty();
     return dump;
 }

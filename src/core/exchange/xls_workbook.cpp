@@ -4,6 +4,7 @@
 #include "core/exchange/xls_dump.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -12,6 +13,8 @@
 namespace {
 
 constexpr int ReaderTimeoutMs = 15000;
+constexpr qint64 MaxDumpSize = 16 * 1024 * 1024; // far more than a package's or data sheet's cells
+constexpr int OutOfMemoryExit = 3;               // the reader's status when its memory limit is met
 
 class XlsWorkbook : public Workbook {
 public:
@@ -70,19 +73,34 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) 
             QStringLiteral("the .xls reader '%1' cannot be started.").arg(QDir::toNativeSeparators(program));
         return nullptr;
     }
-    if (!reader.waitForFinished(ReaderTimeoutMs)) {
+    // The output is read as it comes and bounded: a file cannot make the program hold more than the
+    // reader may pass on.
+    QByteArray output;
+    QDeadlineTimer deadline(ReaderTimeoutMs);
+    while (reader.state() != QProcess::NotRunning && !deadline.hasExpired() && output.size() <= MaxDumpSize) {
+        reader.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 200)));
+        output += reader.readAllStandardOutput();
+    }
+    output += reader.readAllStandardOutput();
+    if (reader.state() != QProcess::NotRunning) {
         reader.kill();
         reader.waitForFinished();
-        *reason = QStringLiteral("reading it did not finish; the file is damaged.");
+        *reason = output.size() > MaxDumpSize
+                      ? QStringLiteral("its cells hold more than the %1 MiB of text a workbook may pass on.")
+                            .arg(MaxDumpSize >> 20)
+                      : QStringLiteral("reading it took longer than %1 s.").arg(ReaderTimeoutMs / 1000);
         return nullptr;
     }
     XlsDump dump;
-    QByteArray output = reader.readAllStandardOutput();
     QDataStream stream(&output, QIODevice::ReadOnly);
     stream >> dump;
     if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 ||
         stream.status() != QDataStream::Ok) {
-        *reason = QStringLiteral("the file is damaged (the .xls reader '%1' failed on it).")
+        *reason =
+            reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == OutOfMemoryExit
+                ? QStringLiteral("reading it needs more memory than the .xls reader may take (1 GiB).")
+                : QStringLiteral("the .xls reader '%1' stopped on it: the file is damaged, or reading it "
+                                 "needs more than the reader's limits (1 GiB, 10 s of processor time).")
                       .arg(QDir::toNativeSeparators(program));
         return nullptr;
     }

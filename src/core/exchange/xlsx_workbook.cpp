@@ -12,6 +12,8 @@ namespace {
 
 using workbook_limits::MaxInflatedSize;
 using workbook_limits::MaxPartSize;
+constexpr int MaxRow = 1000; // as the .xls reader
+constexpr int MaxColumn = 64;
 
 // "AB12" -> row 12, column 28; false for anything else.
 bool parseReference(QStringView reference, int* row, int* column) {
@@ -34,6 +36,29 @@ quint64 cellKey(int row, int column) {
     return (quint64(quint32(row)) << 32) | quint32(column);
 }
 
+// The text inside the current element and every element nested in it, read in a loop: a file
+// nests as deep as it likes without taking the stack (the reader's own recursive reading would).
+QString textInside(QXmlStreamReader& xml) {
+    QString text;
+    for (int depth = 1; depth > 0 && !xml.atEnd();) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
 // Joins the text of every <t> inside the current element, leaving out phonetic runs.
 QString elementText(QXmlStreamReader& xml) {
     QString text;
@@ -46,7 +71,7 @@ QString elementText(QXmlStreamReader& xml) {
         else if (xml.isEndElement() && xml.name() == QLatin1String("rPh"))
             --phonetic;
         else if (xml.isStartElement() && xml.name() == QLatin1String("t") && phonetic == 0)
-            text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            text += textInside(xml);
         else if (xml.isEndElement() && xml.name() == end)
             break;
     }
@@ -129,7 +154,22 @@ bool XlsxWorkbook::load(QString* reason) {
         *reason = QStringLiteral("the file is damaged or truncated (not a readable zip archive).");
         return false;
     }
-    return readSharedStrings(reason) && readSheetList(reason);
+    if (!readSharedStrings(reason) || !readSheetList(reason))
+        return false;
+    // Every sheet is read now, so that one over the limits is refused with the file, not read as empty.
+    for (Sheet& sheet : m_sheets) {
+        sheet.parsed = true;
+        QByteArray data;
+        QString why;
+        if (sheet.part.isEmpty() || !m_zip.setCurrentFile(sheet.part, QuaZip::csInsensitive))
+            continue; // a sheet without a part of its own (a chart) has no cells
+        if (!readPart(sheet.part, &data, &why)) {
+            *reason = QStringLiteral("the sheet '%1' cannot be read: %2").arg(sheet.name, why);
+            return false;
+        }
+        parseSheet(sheet, data);
+    }
+    return true;
 }
 
 bool XlsxWorkbook::readSharedStrings(QString* reason) {
@@ -202,7 +242,7 @@ QString XlsxWorkbook::cellValue(QXmlStreamReader& xml, const QString& type) {
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("v")) {
-            value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            value = textInside(xml);
         } else if (xml.isStartElement() && xml.name() == QLatin1String("is")) {
             value = elementText(xml);
             inline_ = true;
@@ -248,7 +288,8 @@ void XlsxWorkbook::parseSheet(Sheet& sheet, const QByteArray& data) {
             column = c;
             const QString type = xml.attributes().value(QLatin1String("t")).toString();
             const QString text = cellValue(xml, type);
-            if (!text.isEmpty())
+            // Packages and filter sheets use rows 1 to 19 and columns A to M: far cells are not kept.
+            if (!text.isEmpty() && r <= MaxRow && c <= MaxColumn)
                 sheet.cells.insert(cellKey(r, c), text);
         }
     }
