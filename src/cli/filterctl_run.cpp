@@ -112,9 +112,10 @@ public:
     int main(const QStringList& arguments);
 
 private:
+    // Every error is one line, whatever line breaks the windows' form of a message has.
     int fail(int status, const QString& line) {
         m_out.flush();
-        m_err << "filterctl: " << line << Qt::endl;
+        m_err << "filterctl: " << QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')) << Qt::endl;
         return status;
     }
     int failOn(const DbError& error) {
