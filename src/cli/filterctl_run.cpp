@@ -101,6 +101,15 @@ const Command* findCommand(const QString& name) {
     return nullptr;
 }
 
+// The wheels named, or all of them when none is.
+std::vector<ExportedWheel> onlyWheels(std::vector<ExportedWheel> wheels, const QStringList& ids) {
+    if (!ids.isEmpty())
+        wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
+                                    [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
+                     wheels.end());
+    return wheels;
+}
+
 const char* const ExitStatusHelp =
     "Exit status: 0 done (check: nothing found), 1 check found a problem, apply or undo was "
     "refused,\n2 wrong usage or a file that cannot be used, 3 the database is in use "
@@ -435,12 +444,7 @@ int Run::show(const QStringList& ids) {
         !checkWheelIds(session.installation(), ids, QStringLiteral("show"), &status))
         return status;
     if (format == QLatin1String("csv")) {
-        std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
-        if (!ids.isEmpty())
-            wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
-                                        [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
-                         wheels.end());
-        m_out << placementCsv(wheels);
+        m_out << placementCsv(onlyWheels(exportedWheels(session.database(), session.installation()), ids));
         return Done;
     }
     Snapshot snapshot;
@@ -685,11 +689,8 @@ int Run::plotLightPath() {
     if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
         !checkWheelIds(session.installation(), ids, QStringLiteral("--wheel"), &status))
         return status;
-    std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation(), false);
-    if (!ids.isEmpty())
-        wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
-                                    [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
-                     wheels.end());
+    const std::vector<ExportedWheel> wheels =
+        onlyWheels(exportedWheels(session.database(), session.installation(), false), ids);
     const LightPath path = buildLightPath(session.database(), wheels);
     QString error;
     if (!plot::LightPathPlot(path, QGuiApplication::palette()).write(file, &error))

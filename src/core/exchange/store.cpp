@@ -130,20 +130,41 @@ bool planPackageWheelStore(const Database& db, const QString& availableId, const
 
 namespace {
 
-// Inside the caller's transaction: the row must still be what the plan read.
-StoreResult::Outcome writeChange(Database& db, const QString& availableId, const WheelStorePlan::Write& write,
-                                 DbError* error) {
-    auto cursor =
+// Why the planned row no longer is what the plan read (gone, moved, another filter), or the empty
+// text when it still is. False on the engine's failure.
+bool checkPlannedRow(const Database& db, const QString& availableId, const WheelStorePlan::Write& write,
+                     QString* why, DbError* error) {
+    auto row =
         db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE rowid = ?")
                          .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
                               sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
                      {write.rowid}, error);
-    if (!cursor)
+    if (!row)
+        return false;
+    const QString where = QStringLiteral("%1 %2").arg(availableId).arg(write.position);
+    why->clear();
+    if (row->atEnd() || row->textAt(0) != availableId)
+        *why = QStringLiteral("%1: its row is gone").arg(where);
+    else if (!matchesPosition(row->valueAt(1), write.position))
+        *why = QStringLiteral("%1: %2").arg(where, positionMismatch(row->valueAt(1)));
+    else if (row->textAt(2) != write.now)
+        *why = QStringLiteral("%1 now holds '%2', the plan read '%3'").arg(where, row->textAt(2), write.now);
+    if (row->error().isError()) {
+        if (error)
+            *error = row->error();
+        return false;
+    }
+    return true;
+}
+
+// Inside the caller's transaction: the row must still be what the plan read.
+StoreResult::Outcome writeChange(Database& db, const QString& availableId, const WheelStorePlan::Write& write,
+                                 DbError* error) {
+    QString changed;
+    if (!checkPlannedRow(db, availableId, write, &changed, error))
         return StoreResult::Outcome::Failed;
-    if (cursor->atEnd() || cursor->textAt(0) != availableId ||
-        !matchesPosition(cursor->valueAt(1), write.position) || cursor->textAt(2) != write.now)
-        return cursor->error().isError() ? StoreResult::Outcome::Failed : StoreResult::Outcome::Changed;
-    cursor.reset();
+    if (!changed.isEmpty())
+        return StoreResult::Outcome::Changed;
     const QString update =
         QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
             .arg(sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential));
@@ -184,21 +205,11 @@ bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& 
                          DbError* error) {
     for (const WheelStorePlan& plan : plans)
         for (const WheelStorePlan::Write& write : plan.changes()) {
-            auto row = db.openQuery(
-                QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE rowid = ?")
-                    .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
-                         sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
-                {write.rowid}, error);
-            if (!row)
+            QString why;
+            if (!checkPlannedRow(db, plan.availableId, write, &why, error))
                 return false;
-            const QString where = QStringLiteral("%1 %2").arg(plan.availableId).arg(write.position);
-            if (row->atEnd() || row->textAt(0) != plan.availableId)
-                *changed << QStringLiteral("%1: its row is gone").arg(where);
-            else if (!matchesPosition(row->valueAt(1), write.position))
-                *changed << QStringLiteral("%1: %2").arg(where, positionMismatch(row->valueAt(1)));
-            else if (row->textAt(2) != write.now)
-                *changed << QStringLiteral("%1 now holds '%2', the plan read '%3'")
-                                .arg(where, row->textAt(2), write.now);
+            if (!why.isEmpty())
+                *changed << why;
         }
     return true;
 }
