@@ -3,6 +3,7 @@
 
 #include "cli/filterctl.h"
 
+#include "core/access/access_import.h"
 #include "core/db/cursor.h"
 #include "core/db/schema.h"
 #include "core/exchange/package.h"
@@ -90,6 +91,12 @@ const std::vector<Command>& commands() {
          "rows,\n"
          "unless --force. The undo is a record of its own.",
          {QStringLiteral("dry-run"), QStringLiteral("force"), QStringLiteral("no-history")}},
+        {"import-mdb",
+         "import-mdb FILE.mdb|FILE.accdb [NEW.sqlite]",
+         "Converts an Access installation into a new SQLite file (by default beside it, never over an\n"
+         "existing one): every table, rows in stored order, each table's rows counted; then checks it as\n"
+         "'check' does. The Access file is only read. Exit 1 when the result has a problem.",
+         {}},
     };
     return list;
 }
@@ -155,6 +162,7 @@ private:
     int showHistory();
     int plotLightPath();
     int undo(const QString& number);
+    int importMdb(const QStringList& files);
 
     QTextStream& m_out;
     QTextStream& m_err;
@@ -356,15 +364,8 @@ int Run::checkOne(const QString& file, QJsonArray* json, QString* summary) {
     } else if (m_parser.isSet(QStringLiteral("json"))) {
         m_out << QJsonDocument(object).toJson();
     } else {
-        for (const Finding& f : findings) {
-            QStringList place;
-            if (!f.table.isEmpty())
-                place << QLatin1Char('"') + f.table + QLatin1Char('"');
-            if (!f.where.isEmpty())
-                place << f.where;
-            m_out << (f.problem ? "problem: " : "note: ") << place.join(QStringLiteral(", "))
-                  << (place.isEmpty() ? "" : ": ") << f.text << '\n';
-        }
+        for (const Finding& f : findings)
+            m_out << findingLine(f) << '\n';
         if (findings.empty())
             m_out << "no findings in " << name << '\n';
     }
@@ -840,6 +841,8 @@ int Run::main(const QStringList& arguments) {
     }
     if (name == QLatin1String("show"))
         return show(args);
+    if (name == QLatin1String("import-mdb"))
+        return importMdb(args);
     if (!args.isEmpty() && name != QLatin1String("check") && name != QLatin1String("diff"))
         return fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(name, args.first()));
     if (name == QLatin1String("history"))
@@ -854,6 +857,23 @@ int Run::main(const QStringList& arguments) {
         return diff(args[0], args[1]);
     }
     return exportPlacement();
+}
+
+int Run::importMdb(const QStringList& files) {
+    if (files.isEmpty() || files.size() > 2)
+        return fail(Usage,
+                    QStringLiteral("import-mdb takes an Access file and, optionally, the new file's name"));
+    const QString target = files.size() == 2 ? files[1] : accessdb::convertedName(files[0]);
+    const accessdb::ImportReport report = accessdb::importAccessFile(files[0], target);
+    if (!report.ok())
+        return fail(Usage, report.error);
+    for (const QString& line : accessdb::reportLines(report))
+        m_out << line << '\n';
+    if (!report.holdsInstallation()) {
+        m_out << "not checked: it holds no installation\n";
+        return Found;
+    }
+    return checkOne(target, nullptr, nullptr);
 }
 
 } // namespace

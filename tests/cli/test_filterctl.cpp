@@ -30,6 +30,7 @@ private slots:
     void waitsForAnotherProgramsShortWrite();
     void namesAnInterruptedWrite();
     void writesOnlyAReviewedPlan();
+    void convertsAnAccessFile();
 };
 
 using namespace testing;
@@ -559,6 +560,45 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
         QSKIP("no other user to run as");
     QCOMPARE(nobody.exitCode(), int(filterctl::ReadOnly));
     QVERIFY(nobody.readAllStandardError().contains("apply will be refused: "));
+}
+
+void TestFilterctl::convertsAnAccessFile() {
+    QTemporaryDir dir;
+    const QString access = dir.filePath("DateTest.mdb");
+    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/DateTestDatabase.mdb", access));
+    // Beside it by default; not an installation, so exit 1 and every missing table named.
+    Run run = inProcess({"import-mdb", access});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.out.startsWith(
+                 QString("converted 1 table, 6 rows (JET4) into %1;").arg(dir.filePath("DateTest.sqlite"))),
+             qPrintable(run.out));
+    QVERIFY(run.out.contains("  \"DateTest\": 6 rows, 6 fields\n"));
+    QVERIFY(run.out.contains("problem: no table \"System Versions\", which an installation holds\n"));
+    QVERIFY(run.out.endsWith("not checked: it holds no installation\n"));
+    // Again: a new name, the first file untouched.
+    const QByteArray first = digest(dir.filePath("DateTest.sqlite"));
+    QCOMPARE(inProcess({"import-mdb", access}).status, 1);
+    QVERIFY(QFile::exists(dir.filePath("DateTest (2).sqlite")));
+    QCOMPARE(digest(dir.filePath("DateTest.sqlite")), first);
+    // Named over an existing file, or a damaged file: one line, exit 2, nothing written.
+    run = inProcess({"import-mdb", access, dir.filePath("DateTest.sqlite")});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.err.contains("exists already, and is never overwritten. Nothing was written.\n"));
+    QCOMPARE(digest(dir.filePath("DateTest.sqlite")), first);
+    QFile truncated(dir.filePath("truncated.mdb"));
+    QFile whole(access);
+    QVERIFY(truncated.open(QIODevice::WriteOnly) && whole.open(QIODevice::ReadOnly));
+    truncated.write(whole.read(20000));
+    truncated.close();
+    run = inProcess({"import-mdb", truncated.fileName(), dir.filePath("t.sqlite")});
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY(run.err.startsWith(QString("filterctl: '%1' cannot be converted: ").arg(truncated.fileName())));
+    QVERIFY(!QFile::exists(dir.filePath("t.sqlite")));
+    // The database layer names the conversion where it refuses an Access file.
+    run = inProcess({"--db", access, "check"});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.err.contains("filterctl import-mdb FILE NEW.sqlite"));
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

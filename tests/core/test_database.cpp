@@ -61,7 +61,7 @@ void TestDatabase::refusesWhatIsNotADatabase() {
     QCOMPARE(error.code, 3343);
     QVERIFY(error.description.contains("Access"));
     QVERIFY(error.description.contains("System_Configurations.mdb"));
-    QVERIFY(error.description.contains("mdb-tools"));
+    QVERIFY(error.description.contains("filterctl import-mdb"));
     QVERIFY(!db.isOpen());
 
     // A '#' in the path must reach the right file, not a new one.

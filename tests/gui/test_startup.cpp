@@ -22,6 +22,7 @@ private slots:
     void choosesTheFcsLoaderInServiceModeOnly();
     void reportsAMissingOrBrokenDatabase();
     void browseRefusesFilesThatAreNotDatabases();
+    void convertsAnAccessFileWhenAsked();
     void closesThroughTheCloseButton();
     void endsByLeavingTheEventLoops(); // last: the program counts as ending afterwards
 };
@@ -280,6 +281,51 @@ void TestStartup::browseRefusesFilesThatAreNotDatabases() {
     QTest::mouseClick(child(*form, "Browse"), Qt::LeftButton);
     QCOMPARE(recorder.texts(), QStringList({lost + ": Path not found"}));
     QVERIFY(child(*form, "CmdClose")->isEnabled());
+}
+
+void TestStartup::convertsAnAccessFileWhenAsked() {
+    testing::Sandbox sandbox;
+    sandbox.install(testing::smallInstallation());
+    const QString nwind = sandbox.path("nwind.mdb");
+    const QString dates = sandbox.path("dates.mdb");
+    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/nwind.mdb", nwind));
+    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/DateTestDatabase.mdb", dates));
+    {
+        // Browse: asked, converted beside it with the report shown, then loaded as any database.
+        testing::DialogRecorder recorder;
+        auto form = start("/S");
+        recorder.nextFiles = {nwind};
+        recorder.answers = {QMessageBox::Yes};
+        QTest::mouseClick(child(*form, "Browse"), Qt::LeftButton);
+        QCOMPARE(recorder.messages.size(), 3);
+        QVERIFY(recorder.texts()[0].contains(sandbox.path("nwind.sqlite") + "' and open that?"));
+        QVERIFY(recorder.texts()[1].startsWith("converted 9 tables, 4032 rows (JET3) into"));
+        QVERIFY(recorder.texts()[1].contains("\"Umsätze\": 830 rows, 14 fields"));
+        QVERIFY(recorder.texts()[1].contains("The settings still name the Access file"));
+        QVERIFY2(recorder.texts()[2].contains("'System Versions'"), qPrintable(recorder.texts()[2]));
+        QCOMPARE(child<QLabel>(*form, "Database")->text(), sandbox.path("nwind.sqlite"));
+        QVERIFY(child(*form, "Browse")->isEnabled());
+    }
+    {
+        // Start-up on a configured Access file: declined, nothing is written.
+        sandbox.setDatabasePath(dates);
+        testing::DialogRecorder recorder;
+        recorder.answers = {QMessageBox::No};
+        auto form = start("/S");
+        QCOMPARE(recorder.messages.size(), 2);
+        QVERIFY(recorder.texts()[1].contains("Choose a database with Browse"));
+        QVERIFY(!QFile::exists(sandbox.path("dates.sqlite")));
+    }
+    {
+        // Accepted: the program goes on with the new file.
+        testing::DialogRecorder recorder;
+        recorder.answers = {QMessageBox::Yes};
+        auto form = start("/S");
+        QCOMPARE(recorder.messages.size(), 3);
+        QVERIFY(recorder.texts()[1].startsWith("converted 1 table, 6 rows (JET4)"));
+        QCOMPARE(child<QLabel>(*form, "Database")->text(), sandbox.path("dates.sqlite"));
+        QVERIFY(recorder.ends.isEmpty());
+    }
 }
 
 void TestStartup::closesThroughTheCloseButton() {

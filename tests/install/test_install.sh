@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs into a temporary DESTDIR and uses the installation as an administrator would: the desktop
 # entry and metainfo validate, both programs answer --version without a display, and the installed
-# filterctl reads a demo .xls through the installed reader, not the build tree's (taken away to
-# prove it). Arguments: the build folder and the source folder.
+# filterctl reads a demo .xls and converts an Access file through the installed readers, not the
+# build tree's (taken away to prove it). Arguments: the build folder and the source folder.
 set -euo pipefail
 build=$1
 source=$2
 dest=$(mktemp -d)
 aside="$build/bin/filter-xls-reader.aside"
-trap 'rm -rf "$dest"; [ ! -e "$aside" ] || mv "$aside" "$build/bin/filter-xls-reader"' EXIT
+mdb_aside="$build/bin/filter-mdb-reader.aside"
+restore() {
+    [ ! -e "$aside" ] || mv "$aside" "$build/bin/filter-xls-reader"
+    [ ! -e "$mdb_aside" ] || mv "$mdb_aside" "$build/bin/filter-mdb-reader"
+}
+trap 'rm -rf "$dest"; restore' EXIT
 fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
 
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
@@ -17,7 +22,8 @@ desktop-file-validate "$dest/usr/share/applications/$app.desktop" || fail "deskt
 appstreamcli validate --no-net "$dest/usr/share/metainfo/$app.metainfo.xml" >/dev/null || fail "metainfo"
 for file in share/icons/hicolor/scalable/apps/$app.svg share/icons/hicolor/48x48/apps/$app.png \
             share/man/man1/filter.1.gz share/man/man1/filterctl.1.gz share/doc/filter-control/copyright \
-            share/doc/filter-control/changelog.gz libexec/filter-control/filter-xls-reader; do
+            share/doc/filter-control/changelog.gz libexec/filter-control/filter-xls-reader \
+            libexec/filter-control/filter-mdb-reader; do
     [ -e "$dest/usr/$file" ] || fail "$file is not installed"
 done
 [ "$(env -u DISPLAY QT_QPA_PLATFORM=none "$dest/usr/bin/filter" --version)" = "filter 1.0" ] || fail "filter --version"
@@ -34,8 +40,14 @@ if err=$("$dest/usr/bin/filterctl" --db "$dest/db.sqlite" apply --dry-run --pack
     fail "read without its reader"
 fi
 grep -q "$dest/usr/libexec/filter-control/filter-xls-reader" <<<"$err" || fail "the message names no path: $err"
-# Debian's checker accepts the package, where it is installed (the build tree's reader back in place).
-[ ! -e "$aside" ] || mv "$aside" "$build/bin/filter-xls-reader"
+access="$source/../shared/reference/access/DateTestDatabase.mdb"
+if [ -e "$access" ]; then
+    mv "$build/bin/filter-mdb-reader" "$mdb_aside"
+    out=$("$dest/usr/bin/filterctl" import-mdb "$access" "$dest/dates.sqlite" || true)
+    grep -q '"DateTest": 6 rows' <<<"$out" || fail "the installed filterctl does not convert: $out"
+fi
+# Debian's checker accepts the package, where it is installed (the build tree's readers back in place).
+restore
 if command -v lintian >/dev/null && command -v cpack >/dev/null; then
     (cd "$build" && cpack -G DEB >/dev/null) || fail "the package does not build"
     findings=$(lintian --tag-display-limit 0 "$build"/filter-control_*.deb 2>/dev/null | grep -E '^[EW]:' || true)

@@ -3,6 +3,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/exchange/workbook.h"
+#include "core/startup/helper_programs.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,8 +129,8 @@ QStringList InstallationRows::statements() const {
 }
 
 namespace {
-// Every test program reads .xls workbooks through the reader the build made.
-const bool readerNamed = (setXlsReaderProgram(QStringLiteral(FC_XLS_READER)), true);
+// Every test program reads foreign files through the readers the build made.
+const bool readersNamed = (helpers::setFolder(QStringLiteral(FC_HELPER_FOLDER)), true);
 } // namespace
 
 QStringList placementRows(const QString& path) {

@@ -91,11 +91,18 @@ DbError accessFile(const QString& path) {
     return DbError::make(
         dberr::NotADatabase,
         QStringLiteral("'%1' is a Microsoft Access database file; Filter Control reads SQLite databases. "
-                       "Convert it first, for example with mdb-tools: run \"mdb-schema FILE sqlite | sqlite3 "
-                       "NEW.sqlite\", then \"mdb-export -I sqlite FILE TABLE | sqlite3 NEW.sqlite\" for each "
-                       "table, and choose the .sqlite file.")
+                       "Convert it into one: choose it with Browse in service mode (filter /S), which offers "
+                       "the conversion, or run \"filterctl import-mdb FILE NEW.sqlite\".")
             .arg(QDir::toNativeSeparators(path)));
 }
+
+} // namespace
+
+bool Database::isAccessFile(const QString& path) {
+    return sniffFile(path) == FileKind::Access;
+}
+
+namespace {
 
 // Checks what can be told before the engine sees the file.
 bool checkFile(const QString& path, DbError* error) {

@@ -53,6 +53,8 @@ public:
     bool inTransaction() const { return m_inTransaction; }
     void close();
     bool isOpen() const { return !m_path.isEmpty(); }
+    // A Microsoft Access (Jet or ACE) file, told by its content: refused here, converted by access/.
+    static bool isAccessFile(const QString& path);
     QString path() const { return m_path; }
 
     bool hasTable(const QString& table) const;

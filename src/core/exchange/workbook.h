@@ -23,11 +23,6 @@ public:
 // password-protected, oversized and non-spreadsheet files are refused, never crashed on.
 std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error);
 
-// The .xls reader process (filter-xls-reader). By default it stands beside the running program;
-// a caller elsewhere (the tests) names it.
-void setXlsReaderProgram(const QString& path);
-QString xlsReaderProgram();
-
 // The readers, for callers that know the format (the fuzz targets).
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason);
 std::unique_ptr<Workbook> openXlsxWorkbook(const QString& path, QString* reason);

@@ -2,8 +2,8 @@
 
 #include "core/exchange/workbook.h"
 #include "core/exchange/xls_dump.h"
+#include "core/startup/helper_programs.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -42,31 +42,11 @@ private:
     std::vector<QHash<quint64, QString>> m_cells;
 };
 
-QString& namedReader() {
-    static QString path;
-    return path;
-}
-
 } // namespace
-
-void setXlsReaderProgram(const QString& path) {
-    namedReader() = path;
-}
-
-QString xlsReaderProgram() {
-    if (!namedReader().isEmpty())
-        return namedReader();
-    // Beside the program in a build tree; in the libexec folder of an installation.
-    const QDir programs(QCoreApplication::applicationDirPath());
-    const QString beside = programs.filePath(QStringLiteral("filter-xls-reader"));
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return QDir::cleanPath(programs.filePath(QStringLiteral(FC_HELPER_FROM_BINDIR "/filter-xls-reader")));
-}
 
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
     QProcess reader;
-    const QString program = xlsReaderProgram();
+    const QString program = helpers::program(helpers::XlsReader);
     reader.start(program, {QFileInfo(path).absoluteFilePath()});
     if (!reader.waitForStarted()) {
         *reason =

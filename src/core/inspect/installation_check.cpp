@@ -220,3 +220,28 @@ std::vector<Finding> checkInstallation(PlacementSession& session,
     checker.catalogue(installed);
     return checker.findings;
 }
+
+QString findingLine(const Finding& finding) {
+    QStringList place;
+    if (!finding.table.isEmpty())
+        place << QLatin1Char('"') + finding.table + QLatin1Char('"');
+    if (!finding.where.isEmpty())
+        place << finding.where;
+    return (finding.problem ? QStringLiteral("problem: ") : QStringLiteral("note: ")) +
+           place.join(QStringLiteral(", ")) + (place.isEmpty() ? QString() : QStringLiteral(": ")) +
+           finding.text;
+}
+
+QStringList checkFileLines(const QString& path) {
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false); // checking never writes
+    const PlacementSession::LoadReport report = session.start(path, Database::Access::ReadOnly);
+    if (!session.database().isOpen() || report.error.code == dberr::Locked)
+        return {report.error.description};
+    QStringList lines;
+    for (const Finding& finding : checkInstallation(session, report))
+        lines << findingLine(finding);
+    if (lines.isEmpty())
+        lines << QStringLiteral("no findings");
+    return lines;
+}

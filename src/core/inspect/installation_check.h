@@ -17,3 +17,10 @@ struct Finding {
 
 // The session has started the file (read-only is enough); the report is that start's.
 std::vector<Finding> checkInstallation(PlacementSession& session, const PlacementSession::LoadReport& report);
+
+// A finding in words, as filterctl check prints it: `problem: "Table", where: text`.
+QString findingLine(const Finding& finding);
+
+// Starts the file read-only as the service start-up does and checks it: its findings in words
+// ("no findings" when there are none), or why it could not be started.
+QStringList checkFileLines(const QString& path);

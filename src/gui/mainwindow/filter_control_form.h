@@ -89,6 +89,8 @@ private:
     // Shows a refused version's message; false when nothing was loaded.
     bool showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle);
     void reportLoadError(const DbError& error);
+    // Opens the file the database field names and starts on it as the command line says.
+    void startOn(startup::Variant variant);
     void reportStartFailure(bool serviceMode, const DbError& error);
     void setDesignSize();
     // The board, the status line, and then the first mode's wheel, or the fatal message and the end.

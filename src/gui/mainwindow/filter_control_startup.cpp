@@ -1,7 +1,9 @@
 #include "gui/mainwindow/filter_control_form.h"
 
+#include "core/access/access_import.h"
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
+#include "gui/mainwindow/access_conversion.h"
 #include "gui/tool_window.h"
 
 #include <QComboBox>
@@ -23,8 +25,6 @@ void FilterControlForm::load(const QString& commandLine) {
     const startup::Variant variant = startup::variantOf(commandLine);
     m_session = std::make_unique<PlacementSession>(variant);
     m_cmdHistory->setVisible(variant == startup::Variant::Service);
-    DbError startError;
-    m_session->database().open(m_database->text(), &startError);
 
     tool::RestoreWindowPosition(this);
     setDesignSize();
@@ -36,7 +36,12 @@ void FilterControlForm::load(const QString& commandLine) {
 
     m_commandLine = commandLine;
     m_selectedWheel = wheels::firstWheels();
+    startOn(variant);
+}
 
+void FilterControlForm::startOn(startup::Variant variant) {
+    DbError startError;
+    m_session->database().open(m_database->text(), &startError);
     startup::SystemRecord system;
     if (!startError.isError())
         startup::readSystem(m_session->database(), m_session->startFields(), &system, &startError);
@@ -85,7 +90,15 @@ void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& erro
         dialogs::endProgram(1);
         return;
     }
-    // A service engineer can still point the program at another file.
+    // A service engineer can bring an Access installation over, or point the program at another file.
+    if (accessdb::isAccessFile(m_database->text())) {
+        const QString converted = offerAccessConversion(this, m_database->text());
+        if (!converted.isEmpty()) {
+            m_database->setText(converted);
+            startOn(startup::Variant::Service);
+            return;
+        }
+    }
     dialogs::message(text + QStringLiteral("\n\nChoose a database with Browse."));
     m_cmdFile->setVisible(true);
     m_browse->setEnabled(true);
@@ -182,8 +195,10 @@ void FilterControlForm::User() {
 }
 
 void FilterControlForm::browseClicked() {
-    const QString chosen =
+    QString chosen =
         dialogs::openFileName(this, m_database->text(), QStringLiteral("Databases (*.sqlite *.db *.mdb)"));
+    if (!chosen.isEmpty() && accessdb::isAccessFile(chosen))
+        chosen = offerAccessConversion(this, chosen);
     if (chosen.isEmpty())
         return;
     m_database->setText(chosen);

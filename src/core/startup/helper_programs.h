@@ -1,0 +1,16 @@
+#pragma once
+
+// Where the reader processes for foreign files stand: beside the running program in a build tree,
+// in the installation's libexec folder, or in a folder a caller (the tests) names.
+
+#include <QString>
+
+namespace helpers {
+
+inline const QString XlsReader = QStringLiteral("filter-xls-reader");
+inline const QString MdbReader = QStringLiteral("filter-mdb-reader");
+
+void setFolder(const QString& folder);
+QString program(const QString& name);
+
+} // namespace helpers

@@ -1,0 +1,39 @@
+#include "gui/widgets/progress_task.h"
+
+#include "gui/dialogs.h"
+
+#include <QCoreApplication>
+#include <QProgressDialog>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+void runWithProgress(QWidget* parent, const QString& title,
+                     const std::function<void(const ProgressReport&)>& work) {
+    dialogs::BusyCursor busy;
+    QProgressDialog progress(title, QStringLiteral("Cancel"), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("Progress"));
+    progress.setWindowTitle(dialogs::appTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400); // a quick read shows no window at all
+    std::atomic<bool> cancelled{false};
+    QObject::connect(&progress, &QProgressDialog::canceled, [&cancelled] { cancelled = true; });
+
+    const ProgressReport report = [&progress, &cancelled](const QString& doing) {
+        // Queued to the window's thread; dropped if the window is gone by then.
+        QMetaObject::invokeMethod(
+            &progress, [&progress, doing] { progress.setLabelText(doing); }, Qt::QueuedConnection);
+        return !cancelled;
+    };
+    // A QThread, not a bare thread: the work may start processes, which need its event dispatcher.
+    std::unique_ptr<QThread> worker(QThread::create([&work, &report] { work(report); }));
+    bool finished = false;
+    QObject::connect(worker.get(), &QThread::finished, &progress, [&finished] { finished = true; });
+    worker->start();
+    // Until the progress window shows (and blocks the window below), clicks wait for the end.
+    while (!finished)
+        QCoreApplication::processEvents(
+            QEventLoop::WaitForMoreEvents |
+            (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
+    worker->wait();
+}
