@@ -1,5 +1,6 @@
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
+#include "core/startup/helper_programs.h"
 #include "support/test_support.h"
 
 #include <QBuffer>
@@ -14,6 +15,8 @@ private slots:
     void readsBothFormatsAlike();
     void readsPackages();
     void refusesDamagedFiles();
+    void sandboxRefusesWhatAReaderNeverNeeds();
+    void readersEndWithTheirProgram();
 };
 
 namespace {
@@ -202,6 +205,61 @@ void TestWorkbooks::refusesDamagedFiles() {
     QVERIFY(xlwt.waitForFinished(60000) && xlwt.exitCode() == 0);
     QVERIFY(!openWorkbook(dir.filePath("wide.xls"), &error));
     QVERIFY2(error.contains("needs more memory than the .xls reader may take"), qPrintable(error));
+}
+
+void TestWorkbooks::sandboxRefusesWhatAReaderNeverNeeds() {
+    // The probe enters the readers' sandbox and tries, after it is up, what a taken-over reader
+    // would; the test reads its report and looks for the file it tried to create.
+    QTemporaryDir dir;
+    const QString input = write(dir.filePath("input.xls"), "input");
+    const QString other = write(dir.filePath("other.txt"), "private");
+    QProcess probe;
+    probe.setStandardInputFile(input);
+    probe.start(QStringLiteral(SANDBOX_PROBE), {other, dir.filePath("new.txt")});
+    QVERIFY(probe.waitForFinished(10000));
+    const QStringList lines =
+        QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.contains("seccomp: on"), qPrintable(lines.join('|')));
+    for (const char* allowed : {"read the input: ok", "open the input again: ok"})
+        QVERIFY2(lines.contains(allowed), allowed);
+    for (const char* refused : {"create a file", "open a socket", "start a program", "start a process"})
+        QVERIFY2(lines.contains(QString("%1: refused (Operation not permitted)").arg(refused)), refused);
+    QVERIFY(!QFile::exists(dir.filePath("new.txt")));
+    // Another file is out of reach where the kernel has Landlock (seccomp alone lets it be read).
+    if (lines.contains("landlock: on"))
+        QVERIFY(lines.contains("open another file: refused (Permission denied)"));
+
+    // Under the sandbox the reader still reads every kind of workbook, code pages included.
+    for (const QString name : {"Filter_Sheets.xls", "Filter_Configurations.xls"}) {
+        QString error;
+        auto book = openWorkbook(workbook(name), &error);
+        QVERIFY2(book && book->sheetCount() > 0, qPrintable(error));
+    }
+}
+
+void TestWorkbooks::readersEndWithTheirProgram() {
+    // A reader waiting on input that never ends (a pipe held open) under a shell that is then
+    // killed without a word: the reader goes with it.
+    const auto running = [](qint64 pid) {
+        QFile stat(QString("/proc/%1/stat").arg(pid));
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+    };
+    QTemporaryDir dir;
+    for (const QString reader : {"filter-xls-reader", "filter-mdb-reader"}) {
+        QProcess shell;
+        shell.start("/bin/sh",
+                    {"-c", QString("mkfifo '%1/pipe'; exec 3<>'%1/pipe'; '%2' <'%1/pipe' & echo $!; wait")
+                               .arg(dir.path(), helpers::program(reader))});
+        QVERIFY(shell.waitForReadyRead(5000));
+        const qint64 pid = shell.readLine().trimmed().toLongLong();
+        QVERIFY(pid > 0);
+        QTest::qWait(300);
+        QVERIFY2(running(pid), qPrintable(reader));
+        shell.kill();
+        shell.waitForFinished();
+        QTRY_VERIFY2_WITH_TIMEOUT(!running(pid), qPrintable(reader), 3000);
+        QFile::remove(dir.filePath("pipe"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWorkbooks)

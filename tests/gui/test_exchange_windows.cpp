@@ -11,10 +11,14 @@
 #include "support/widgets.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 class TestExchangeWindows : public QObject {
@@ -26,6 +30,7 @@ private slots:
     void previewsWhatStoreChanges();
     void previewIsWhatStoreAndFilterctlWrite();
     void windowAndFilterctlReadTheSameWheels();
+    void readsAWorkbookWithTheWindowResponsive();
 };
 
 using namespace testing;
@@ -302,6 +307,47 @@ void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {
             listed << line.mid(6, line.indexOf(": ") - 6);
     QVERIFY(!listed.isEmpty());
     QCOMPARE(listed, shown);
+}
+
+void TestExchangeWindows::readsAWorkbookWithTheWindowResponsive() {
+    // A valid .xls that keeps the reader busy for seconds (40 sheets with a cell at the last row and
+    // column): the window goes on handling events, shows its progress and takes a Cancel.
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    const QString wide = sandbox.path("wide.xls");
+    QProcess xlwt;
+    xlwt.start("/usr/bin/python3",
+               {"-c",
+                "import xlwt, sys\nbook = xlwt.Workbook()\nfor i in range(40):\n"
+                "    book.add_sheet('S%d' % i).write(65535, 255, 'x')\nbook.save(sys.argv[1])",
+                wide});
+    QVERIFY(xlwt.waitForFinished(60000) && xlwt.exitCode() == 0);
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.database().open(path));
+    testing::DialogRecorder recorder;
+    remember("Browse", wide);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(50);
+    bool progressShown = false;
+    QTimer::singleShot(700, [&progressShown] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(window); progress && progress->isVisible()) {
+                progressShown = true;
+                progress->cancel();
+            }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    FormExcel window(session);
+    QVERIFY(progressShown);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks))); // events went on during the read
+    QVERIFY(clock.elapsed() < 2000);                          // cancelled, not read to the end
+    // A cancel is no fault of the file: no message, the window stays, without the workbook.
+    QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
+    QVERIFY(recorder.ends.isEmpty());
+    QCOMPARE(child<QComboBox>(window, "CmbPaket")->count(), 0);
 }
 
 QTEST_MAIN(TestExchangeWindows)

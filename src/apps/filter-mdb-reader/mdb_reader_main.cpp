@@ -1,13 +1,17 @@
 // filter-mdb-reader: reads the Access database file open on its standard input with MDB Tools and
 // writes its tables to standard output as accessdb::AccessRecord records. libmdb is written for
-// well-formed files; in this separate process a damaged one cannot take the program down.
+// well-formed files; in this separate, sandboxed process a damaged one cannot take the program
+// down or do anything but hand back tables.
 
 #include "apps/filter-mdb-reader/mdb_libmdb.h"
 #include "apps/helper/helper_limits.h"
+#include "apps/helper/helper_sandbox.h"
 #include "core/access/mdb_stream.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     limitHelper(std::uint64_t(accessdb::readerMemoryLimit(accessdb::MaxAccessFileBytes)), 60);
@@ -32,6 +36,10 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     lowerAddressSpace(std::uint64_t(accessdb::readerMemoryLimit(file.size())));
+    // libmdb reads the copy in memory; it loads the character set converters of the file's texts.
+    const SandboxOutcome sandbox = enterSandbox(STDIN_FILENO, characterSetFolder());
+    if (!sandbox.refused.empty())
+        std::fprintf(stderr, "filter-mdb-reader: %srunning with the rest\n", sandbox.refused.c_str());
     readAccessWithLibmdb(file, stream);
     return 0;
 }

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error) {
+std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error,
+                                       const std::function<bool()>& cancelled) {
     const QString shown = QDir::toNativeSeparators(path);
     const auto refuse = [&](const QString& reason) {
         *error = QStringLiteral("The workbook '%1' cannot be read: %2").arg(shown, reason);
@@ -28,7 +29,7 @@ std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error) {
     if (head.startsWith("PK\x03\x04"))
         workbook = openXlsxWorkbook(path, &reason);
     else if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
-        workbook = openXlsWorkbook(path, &reason);
+        workbook = openXlsWorkbook(path, &reason, cancelled);
     else
         return refuse(QStringLiteral("it is not an Excel workbook (.xls or .xlsx)."));
     if (!workbook)

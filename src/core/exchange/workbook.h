@@ -5,6 +5,7 @@
 // Two readers stand behind it, chosen by the file's content: .xls (FreeXL) and .xlsx (QuaZip).
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class Workbook {
@@ -21,10 +22,13 @@ public:
 
 // Opens the workbook; on failure *error says why, naming the file. Damaged, truncated, empty,
 // password-protected, oversized and non-spreadsheet files are refused, never crashed on.
-std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error);
+// `cancelled`, asked now and then while a helper process reads, ends the read when it says so.
+std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error,
+                                       const std::function<bool()>& cancelled = {});
 
 // The readers, for callers that know the format (the fuzz targets).
-std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason);
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason,
+                                          const std::function<bool()>& cancelled = {});
 std::unique_ptr<Workbook> openXlsxWorkbook(const QString& path, QString* reason);
 
 namespace workbook_limits {

@@ -44,10 +44,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) {
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason,
+                                          const std::function<bool()>& cancelled) {
     QProcess reader;
     const QString program = helpers::program(helpers::XlsReader);
-    reader.start(program, {QFileInfo(path).absoluteFilePath()});
+    // The reader gets the file open, as its standard input: it opens nothing itself.
+    reader.setStandardInputFile(path);
+    reader.setStandardErrorFile(QProcess::nullDevice()); // nothing the program would show
+    reader.start(program, {});
     if (!reader.waitForStarted()) {
         *reason =
             QStringLiteral("the .xls reader '%1' cannot be started.").arg(QDir::toNativeSeparators(program));
@@ -57,7 +61,9 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) 
     // reader may pass on.
     QByteArray output;
     QDeadlineTimer deadline(ReaderTimeoutMs);
-    while (reader.state() != QProcess::NotRunning && !deadline.hasExpired() && output.size() <= MaxDumpSize) {
+    bool stopped = false;
+    while (reader.state() != QProcess::NotRunning && !deadline.hasExpired() && output.size() <= MaxDumpSize &&
+           !(stopped = cancelled && cancelled())) {
         reader.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 200)));
         output += reader.readAllStandardOutput();
     }
@@ -65,7 +71,8 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason) 
     if (reader.state() != QProcess::NotRunning) {
         reader.kill();
         reader.waitForFinished();
-        *reason = output.size() > MaxDumpSize
+        *reason = stopped ? QStringLiteral("reading it was cancelled.")
+                  : output.size() > MaxDumpSize
                       ? QStringLiteral("its cells hold more than the %1 MiB of text a workbook may pass on.")
                             .arg(MaxDumpSize >> 20)
                       : QStringLiteral("reading it took longer than %1 s.").arg(ReaderTimeoutMs / 1000);

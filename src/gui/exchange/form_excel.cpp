@@ -126,9 +126,14 @@ void FormExcel::openPackages() {
     if (!QFileInfo::exists(m_excelFile->text()))
         return;
     QString error;
-    {
-        dialogs::BusyCursor busy; // an .xls is read by a helper process
-        m_workbook = openWorkbook(m_excelFile->text(), &error);
+    bool cancelled = false;
+    m_workbook = readWorkbook(this, m_excelFile->text(), &error, &cancelled);
+    if (cancelled) { // the user's choice, not a fault of the file: the window stays, without it
+        m_packageStoredFlags.clear();
+        m_cmbPaket->clear();
+        m_cmbPaket->setEnabled(false);
+        m_idAvailable->clear();
+        return;
     }
     if (!m_workbook) {
         forgetWorkbook(BrowseValue); // the next start opens the window without it

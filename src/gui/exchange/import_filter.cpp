@@ -2,8 +2,8 @@
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
-#include "gui/widgets/focus_button.h"
 #include "gui/tool_window.h"
+#include "gui/widgets/focus_button.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -76,14 +76,12 @@ void ImportFilter::dropWorkbook() {
 
 void ImportFilter::listSheets() {
     QString error;
-    std::unique_ptr<Workbook> workbook;
-    {
-        dialogs::BusyCursor busy; // an .xls is read by a helper process
-        workbook = openWorkbook(m_importFile->text(), &error);
-    }
+    bool cancelled = false;
+    std::unique_ptr<Workbook> workbook = readWorkbook(this, m_importFile->text(), &error, &cancelled);
     if (!workbook) {
         dropWorkbook();
-        dialogs::message(error);
+        if (!cancelled)
+            dialogs::message(error);
         return;
     }
     m_workbook = std::move(workbook);

@@ -2,6 +2,9 @@
 
 #include "core/settings/tool.h"
 #include "gui/dialogs.h"
+#include "gui/widgets/progress_task.h"
+
+#include <QFileInfo>
 
 QString rememberedWorkbook(const QString& valueName) {
     return tool::ReadUserString(tool::FilesKeyPath, valueName);
@@ -19,4 +22,16 @@ QString chooseWorkbook(QWidget* parent, const QString& current, const QString& v
     tool::EnsureUserKey(tool::FilesSubKey);
     tool::WriteUserString(tool::FilesSubKey, valueName, chosen);
     return chosen;
+}
+
+std::unique_ptr<Workbook> readWorkbook(QWidget* parent, const QString& path, QString* error,
+                                       bool* cancelled) {
+    std::unique_ptr<Workbook> workbook;
+    *cancelled = false;
+    runWithProgress(parent, QStringLiteral("Reading %1 ...").arg(QFileInfo(path).fileName()),
+                    [&](const ProgressReport& progress) {
+                        workbook =
+                            openWorkbook(path, error, [&] { return *cancelled = !progress(QString()); });
+                    });
+    return workbook;
 }

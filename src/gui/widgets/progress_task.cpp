@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
+#include <limits>
 #include <memory>
 
 void runWithProgress(QWidget* parent, const QString& title,
@@ -15,14 +17,19 @@ void runWithProgress(QWidget* parent, const QString& title,
     progress.setObjectName(QStringLiteral("Progress"));
     progress.setWindowTitle(dialogs::appTitle());
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400); // a quick read shows no window at all
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    // A quick read shows no window at all.
+    progress.setMinimumDuration(std::numeric_limits<int>::max());
+    QTimer::singleShot(400, &progress, [&progress] { progress.show(); });
     std::atomic<bool> cancelled{false};
     QObject::connect(&progress, &QProgressDialog::canceled, [&cancelled] { cancelled = true; });
 
     const ProgressReport report = [&progress, &cancelled](const QString& doing) {
         // Queued to the window's thread; dropped if the window is gone by then.
-        QMetaObject::invokeMethod(
-            &progress, [&progress, doing] { progress.setLabelText(doing); }, Qt::QueuedConnection);
+        if (!doing.isEmpty())
+            QMetaObject::invokeMethod(
+                &progress, [&progress, doing] { progress.setLabelText(doing); }, Qt::QueuedConnection);
         return !cancelled;
     };
     // A QThread, not a bare thread: the work may start processes, which need its event dispatcher.
@@ -31,9 +38,12 @@ void runWithProgress(QWidget* parent, const QString& title,
     QObject::connect(worker.get(), &QThread::finished, &progress, [&finished] { finished = true; });
     worker->start();
     // Until the progress window shows (and blocks the window below), clicks wait for the end.
-    while (!finished)
+    while (!finished) {
         QCoreApplication::processEvents(
             QEventLoop::WaitForMoreEvents |
             (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
+        if (progress.wasCanceled()) // also a cancel by Escape or the window's close button
+            cancelled = true;
+    }
     worker->wait();
 }

@@ -8,7 +8,8 @@
 
 class QWidget;
 
-// Told what the work is doing now; returns false once the user has cancelled.
+// Told what the work is doing now (an empty text: no news); returns false once the user has
+// cancelled.
 using ProgressReport = std::function<bool(const QString& doing)>;
 
 // Returns when `work` has returned. `work` must not touch widgets; it reports through its argument.
