@@ -181,18 +181,29 @@ void TestWorkbooks::refusesDamagedFiles() {
     QVERIFY2(error.contains("the sheet 'One' cannot be read") && error.contains("larger than 32 MiB"),
              qPrintable(error));
 
-    // Text nested 100,000 elements deep inside a cell is read in a loop, not on the stack.
-    QByteArray deep = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>";
-    deep += QByteArray("<x>").repeated(100000) + "deep" + QByteArray("</x>").repeated(100000);
-    deep += "</t></is></c></row><row r=\"1000000\"><c r=\"A1000000\" t=\"inlineStr\"><is><t>far</t></is></c>"
-            "</row></sheetData></worksheet>";
-    auto nested = openWorkbook(writeZip(dir.filePath("deep.xlsx"), {{"xl/workbook.xml", WorkbookXml},
-                                                                    {"xl/_rels/workbook.xml.rels", RelsXml},
-                                                                    {"xl/worksheets/a.xml", deep}}),
-                               &error);
+    // Text nested inside a cell is read in a loop, not on the stack; nesting 100,000 elements deep
+    // (which would take the XML reader's memory) is refused when the workbook opens.
+    const auto nestedSheet = [](int depth) {
+        QByteArray xml = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>";
+        xml += QByteArray("<x>").repeated(depth) + "deep" + QByteArray("</x>").repeated(depth);
+        xml += "</t></is></c></row><row r=\"1000000\"><c r=\"A1000000\" t=\"inlineStr\"><is><t>far</t></is>"
+               "</c></row></sheetData></worksheet>";
+        return xml;
+    };
+    auto nested =
+        openWorkbook(writeZip(dir.filePath("nested.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                            {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                            {"xl/worksheets/a.xml", nestedSheet(200)}}),
+                     &error);
     QVERIFY2(nested, qPrintable(error));
     QCOMPARE(nested->cellText(1, 1, 1), QString("deep"));
     QCOMPARE(nested->cellText(1, 1000000, 1), QString()); // far rows are not kept
+    QVERIFY(!openWorkbook(writeZip(dir.filePath("deep.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                               {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                               {"xl/worksheets/a.xml", nestedSheet(100000)}}),
+                          &error));
+    QVERIFY2(error.contains("the sheet 'One' cannot be read: its XML is nested deeper than 256 elements"),
+             qPrintable(error));
 
     // A valid .xls whose 40 sheets each claim a cell at row 65536, column 256: the reader meets its
     // memory limit and says so, instead of taking the machine's memory.

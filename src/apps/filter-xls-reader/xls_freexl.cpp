@@ -99,8 +99,9 @@ XlsDump readXlsWithFreeXL(const QString& path) {
         freexl_close(handle);
     if (!dump.reason.isEmpty() && outOfMemory)
         dump.reason =
-            QStringLiteral("reading it needs more memory than the .xls reader may take (1 GiB): a sheet "
-                           "claims cells far beyond those a workbook of packages or filters uses.");
+            QStringLiteral("reading it needs more memory than the .xls reader may take (%1 MiB): a sheet "
+                           "claims cells far beyond those a workbook of packages or filters uses.")
+                .arg(XlsReaderMemory >> 20);
     dump.ok = dump.reason.isEmpty();
     return dump;
 }

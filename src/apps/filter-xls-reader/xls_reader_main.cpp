@@ -13,8 +13,7 @@
 #include <unistd.h>
 
 int main(int argc, char* argv[]) {
-    // A well-formed package or data sheet needs a few MiB and well under a second.
-    limitHelper(std::uint64_t(1) << 30, 10);
+    limitHelper(std::uint64_t(XlsReaderMemory), XlsReaderSeconds);
     QCoreApplication app(argc, argv);
     if (argc != 1)
         return 2;

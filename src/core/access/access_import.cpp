@@ -241,7 +241,8 @@ private:
                     .arg(readerMemoryLimit(QFileInfo(m_source).size()) >> 20));
         return fail(
             QStringLiteral("the Access reader stopped on it: the file is damaged, or reading it needs "
-                           "more than the reader's limits (512 MiB, 60 s of processor time)"));
+                           "more than the reader's limits (%1 MiB, 60 s of processor time)")
+                .arg(readerMemoryLimit(QFileInfo(m_source).size()) >> 20));
     }
 
     bool fail(const QString& why) {

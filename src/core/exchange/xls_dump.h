@@ -6,6 +6,11 @@
 #include <QString>
 #include <vector>
 
+// What the reader process may take: a package or data sheet needs a few MiB and well under a
+// second; FreeXL lays out every cell a sheet claims, so a hostile sheet meets the memory first.
+constexpr qint64 XlsReaderMemory = qint64(256) << 20;
+constexpr int XlsReaderSeconds = 10;
+
 struct XlsDump {
     // Cells beyond these are not read; packages and filter sheets use far fewer.
     static constexpr int MaxRows = 1000;

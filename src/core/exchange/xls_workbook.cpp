@@ -85,10 +85,13 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason,
         stream.status() != QDataStream::Ok) {
         *reason =
             reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == OutOfMemoryExit
-                ? QStringLiteral("reading it needs more memory than the .xls reader may take (1 GiB).")
+                ? QStringLiteral("reading it needs more memory than the .xls reader may take (%1 MiB).")
+                      .arg(XlsReaderMemory >> 20)
                 : QStringLiteral("the .xls reader '%1' stopped on it: the file is damaged, or reading it "
-                                 "needs more than the reader's limits (1 GiB, 10 s of processor time).")
-                      .arg(QDir::toNativeSeparators(program));
+                                 "needs more than the reader's limits (%2 MiB, %3 s of processor time).")
+                      .arg(QDir::toNativeSeparators(program))
+                      .arg(XlsReaderMemory >> 20)
+                      .arg(XlsReaderSeconds);
         return nullptr;
     }
     if (!dump.ok) {

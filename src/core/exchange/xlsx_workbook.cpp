@@ -14,6 +14,9 @@ using workbook_limits::MaxInflatedSize;
 using workbook_limits::MaxPartSize;
 constexpr int MaxRow = 1000; // as the .xls reader
 constexpr int MaxColumn = 64;
+// Spreadsheets nest a cell's text a few elements deep; the XML reader keeps a record for every
+// open element, so a part nested millions deep would take gigabytes.
+constexpr int MaxNesting = 256;
 
 // "AB12" -> row 12, column 28; false for anything else.
 bool parseReference(QStringView reference, int* row, int* column) {
@@ -34,6 +37,26 @@ bool parseReference(QStringView reference, int* row, int* column) {
 
 quint64 cellKey(int row, int column) {
     return (quint64(quint32(row)) << 32) | quint32(column);
+}
+
+// How deep the part's elements nest, counted on the bytes before any XML is read (comments,
+// declarations and processing instructions skipped; a '>' inside an attribute value may miscount
+// a well-formed file, never a spreadsheet's own).
+int nesting(const QByteArray& xml) {
+    int depth = 0;
+    int deepest = 0;
+    for (qsizetype at = xml.indexOf('<'); at >= 0 && at + 1 < xml.size(); at = xml.indexOf('<', at + 1)) {
+        const char next = xml[at + 1];
+        const qsizetype end = xml.indexOf('>', at);
+        if (end < 0)
+            break;
+        if (next == '/')
+            --depth;
+        else if (next != '?' && next != '!' && xml[end - 1] != '/')
+            deepest = std::max(deepest, ++depth);
+        at = end;
+    }
+    return deepest;
 }
 
 // The text inside the current element and every element nested in it, read in a loop: a file
@@ -144,6 +167,10 @@ bool XlsxWorkbook::readPart(const QString& name, QByteArray* data, QString* reas
     part.close();
     if (part.getZipError() != UNZ_OK) {
         *reason = QStringLiteral("the part '%1' is damaged or truncated.").arg(name);
+        return false;
+    }
+    if (nesting(*data) > MaxNesting) {
+        *reason = QStringLiteral("its XML is nested deeper than %1 elements.").arg(MaxNesting);
         return false;
     }
     return true;

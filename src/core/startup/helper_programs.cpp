@@ -17,6 +17,10 @@ void setFolder(const QString& folder) {
     namedFolder() = folder;
 }
 
+QString folder() {
+    return namedFolder();
+}
+
 QString program(const QString& name) {
     if (!namedFolder().isEmpty())
         return QDir(namedFolder()).filePath(name);

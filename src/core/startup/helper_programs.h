@@ -11,6 +11,8 @@ inline const QString XlsReader = QStringLiteral("filter-xls-reader");
 inline const QString MdbReader = QStringLiteral("filter-mdb-reader");
 
 void setFolder(const QString& folder);
+// The folder named, or the empty text for the default places.
+QString folder();
 QString program(const QString& name);
 
 } // namespace helpers
