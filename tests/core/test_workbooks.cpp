@@ -205,6 +205,22 @@ void TestWorkbooks::refusesDamagedFiles() {
     QVERIFY2(error.contains("the sheet 'One' cannot be read: its XML is nested deeper than 256 elements"),
              qPrintable(error));
 
+    // More than Excel allows: a text longer than 32,767 characters, more than 4096 sheets.
+    const QByteArray longText = "<worksheet><sheetData><row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>" +
+                                QByteArray(40000, 'x') + "</t></is></c></row></sheetData></worksheet>";
+    QVERIFY(!openWorkbook(writeZip(dir.filePath("long.xlsx"), {{"xl/workbook.xml", WorkbookXml},
+                                                               {"xl/_rels/workbook.xml.rels", RelsXml},
+                                                               {"xl/worksheets/a.xml", longText}}),
+                          &error));
+    QVERIFY2(error.contains("row 2, column 2 holds a text longer than 32767 characters"), qPrintable(error));
+    QByteArray manySheets = "<workbook><sheets>";
+    for (int sheet = 0; sheet < 5000; ++sheet)
+        manySheets += "<sheet name=\"S" + QByteArray::number(sheet) + "\"/>";
+    QVERIFY(!openWorkbook(
+        writeZip(dir.filePath("many.xlsx"), {{"xl/workbook.xml", manySheets + "</sheets></workbook>"}}),
+        &error));
+    QVERIFY2(error.contains("it has too many sheets (5000; a workbook may have 4096)"), qPrintable(error));
+
     // A valid .xls whose 40 sheets each claim a cell at row 65536, column 256: the reader meets its
     // memory limit and says so, instead of taking the machine's memory.
     QProcess xlwt;

@@ -64,6 +64,16 @@ bool readSheet(const void* handle, unsigned short index, XlsDump::Sheet* sheet, 
             if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK)
                 continue;
             const QString text = cellText(cell);
+            if (text.size() > XlsDump::MaxTextLength) {
+                *reason =
+                    QStringLiteral("the cell in row %1, column %2 of sheet '%3' holds a text longer than "
+                                   "%4 characters, more than Excel allows.")
+                        .arg(row + 1)
+                        .arg(column + 1)
+                        .arg(sheet->name)
+                        .arg(XlsDump::MaxTextLength);
+                return false;
+            }
             if (!text.isEmpty())
                 sheet->cells.push_back({int(row) + 1, int(column) + 1, text});
         }
@@ -90,6 +100,10 @@ XlsDump readXlsWithFreeXL(const QString& path) {
             dump.reason = QStringLiteral("it is protected with a password.");
         else if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0)
             dump.reason = QStringLiteral("it has no sheets; the file is damaged.");
+        else if (count > XlsDump::MaxSheets)
+            dump.reason = QStringLiteral("it has too many sheets (%1; a workbook may have %2).")
+                              .arg(count)
+                              .arg(XlsDump::MaxSheets);
         for (unsigned short i = 0; dump.reason.isEmpty() && i < count; ++i) {
             dump.sheets.emplace_back();
             readSheet(handle, i, &dump.sheets.back(), &dump.reason);

@@ -12,9 +12,13 @@ constexpr qint64 XlsReaderMemory = qint64(256) << 20;
 constexpr int XlsReaderSeconds = 10;
 
 struct XlsDump {
-    // Cells beyond these are not read; packages and filter sheets use far fewer.
-    static constexpr int MaxRows = 1000;
-    static constexpr int MaxColumns = 64;
+    // Cells beyond these are not read: packages and filter sheets use rows 1 to 19 and columns A to
+    // M. A workbook with more sheets, or a cell with a longer text than Excel itself allows, is
+    // refused by name.
+    static constexpr int MaxRows = 19;
+    static constexpr int MaxColumns = 13;
+    static constexpr int MaxSheets = 4096;
+    static constexpr int MaxTextLength = 32767;
 
     struct Cell {
         int row;

@@ -2,6 +2,7 @@
 // inflated with a bound, so a hostile file cannot take unbounded memory.
 
 #include "core/exchange/workbook.h"
+#include "core/exchange/xls_dump.h"
 
 #include <QHash>
 #include <QXmlStreamReader>
@@ -12,8 +13,9 @@ namespace {
 
 using workbook_limits::MaxInflatedSize;
 using workbook_limits::MaxPartSize;
-constexpr int MaxRow = 1000; // as the .xls reader
-constexpr int MaxColumn = 64;
+// The same bounds as the .xls reader's.
+constexpr int MaxRow = XlsDump::MaxRows;
+constexpr int MaxColumn = XlsDump::MaxColumns;
 // Spreadsheets nest a cell's text a few elements deep; the XML reader keeps a record for every
 // open element, so a part nested millions deep would take gigabytes.
 constexpr int MaxNesting = 256;
@@ -127,7 +129,7 @@ private:
     bool readSharedStrings(QString* reason);
     bool readSheetList(QString* reason);
     bool parsed(int sheet);
-    void parseSheet(Sheet& sheet, const QByteArray& xml);
+    bool parseSheet(Sheet& sheet, const QByteArray& xml, QString* reason);
     QString cellValue(QXmlStreamReader& xml, const QString& type);
 
     QuaZip m_zip;
@@ -190,11 +192,10 @@ bool XlsxWorkbook::load(QString* reason) {
         QString why;
         if (sheet.part.isEmpty() || !m_zip.setCurrentFile(sheet.part, QuaZip::csInsensitive))
             continue; // a sheet without a part of its own (a chart) has no cells
-        if (!readPart(sheet.part, &data, &why)) {
+        if (!readPart(sheet.part, &data, &why) || !parseSheet(sheet, data, &why)) {
             *reason = QStringLiteral("the sheet '%1' cannot be read: %2").arg(sheet.name, why);
             return false;
         }
-        parseSheet(sheet, data);
     }
     return true;
 }
@@ -245,6 +246,12 @@ bool XlsxWorkbook::readSheetList(QString* reason) {
         *reason = QStringLiteral("it lists no sheets; the file is damaged.");
         return false;
     }
+    if (m_sheets.size() > XlsDump::MaxSheets) {
+        *reason = QStringLiteral("it has too many sheets (%1; a workbook may have %2).")
+                      .arg(m_sheets.size())
+                      .arg(XlsDump::MaxSheets);
+        return false;
+    }
     return true;
 }
 
@@ -258,7 +265,7 @@ bool XlsxWorkbook::parsed(int sheet) {
         QString ignored;
         // A sheet whose part is missing or unreadable shows no cells.
         if (!wanted.part.isEmpty() && readPart(wanted.part, &data, &ignored))
-            parseSheet(wanted, data);
+            parseSheet(wanted, data, &ignored);
     }
     return true;
 }
@@ -292,7 +299,7 @@ QString XlsxWorkbook::cellValue(QXmlStreamReader& xml, const QString& type) {
     return ok ? QString::number(number, 'g', 15) : value;
 }
 
-void XlsxWorkbook::parseSheet(Sheet& sheet, const QByteArray& data) {
+bool XlsxWorkbook::parseSheet(Sheet& sheet, const QByteArray& data, QString* reason) {
     QXmlStreamReader xml(data);
     int row = 0;
     int column = 0;
@@ -316,10 +323,21 @@ void XlsxWorkbook::parseSheet(Sheet& sheet, const QByteArray& data) {
             const QString type = xml.attributes().value(QLatin1String("t")).toString();
             const QString text = cellValue(xml, type);
             // Packages and filter sheets use rows 1 to 19 and columns A to M: far cells are not kept.
-            if (!text.isEmpty() && r <= MaxRow && c <= MaxColumn)
-                sheet.cells.insert(cellKey(r, c), text);
+            if (text.isEmpty() || r > MaxRow || c > MaxColumn)
+                continue;
+            if (text.size() > XlsDump::MaxTextLength) {
+                *reason =
+                    QStringLiteral("the cell in row %1, column %2 holds a text longer than %3 characters, "
+                                   "more than Excel allows.")
+                        .arg(r)
+                        .arg(c)
+                        .arg(XlsDump::MaxTextLength);
+                return false;
+            }
+            sheet.cells.insert(cellKey(r, c), text);
         }
     }
+    return true;
 }
 
 } // namespace
