@@ -23,12 +23,14 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -159,11 +161,11 @@ long peakMemoryMiB() {
 }
 
 struct WindowTimes {
-    double favourites, addRemove, newFilters, packageWheel;
+    Timing favourites, addRemove, newFilters, packageWheel;
 };
 
 // The package window on a workbook of the installation's own wheels, choosing one wheel after another.
-double timePackageWheel(FilterControlForm& form, int runs, const QString& package) {
+Timing timePackageWheel(FilterControlForm& form, int runs, const QString& package) {
     QStringList leftOut;
     QString error;
     writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
@@ -173,7 +175,7 @@ double timePackageWheel(FilterControlForm& form, int runs, const QString& packag
     FormExcel excel(form.session());
     auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
     int next = 0;
-    return medianMs(runs, [&] {
+    return timeRuns(runs, [&] {
         next = (next + 1) % wheel->count();
         wheel->setCurrentIndex(next);
         emit wheel->activated(next);
@@ -189,7 +191,7 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     // Opening is timed; closing again is not what the user waits for.
     std::unique_ptr<QDialog> opened;
     const auto close = [&] { opened.reset(); };
-    times.favourites = medianMs(
+    times.favourites = timeRuns(
         runs,
         [&] {
             opened = std::make_unique<SalesFilters>(context);
@@ -201,7 +203,7 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     favourites.show();
     auto* potential = favourites.findChild<QComboBox*>("Potential");
     auto* salesList = favourites.findChild<QListWidget*>("SalesList");
-    times.addRemove = medianMs(runs, [&] {
+    times.addRemove = timeRuns(runs, [&] {
         const int last = potential->count() - 1; // no favourite: the tenth rows are
         potential->setCurrentIndex(last);
         emit potential->activated(last);
@@ -210,7 +212,7 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
         favourites.findChild<QPushButton*>("CmdRemove")->click();
         QCoreApplication::processEvents();
     });
-    times.newFilters = medianMs(
+    times.newFilters = timeRuns(
         runs,
         [&] {
             opened = std::make_unique<NewFilters>(context);
@@ -276,13 +278,54 @@ double profilePath(const QByteArray& path, const QString& file) {
             QCoreApplication::processEvents();
         });
     if (path == "package-wheel")
-        return timePackageWheel(form, 10, dir.filePath("package.xlsx"));
+        return timePackageWheel(form, 10, dir.filePath("package.xlsx")).median;
     auto* dropDown = form.findChild<FindingComboBox*>("CmbFilter_0");
     return medianMs(10, [&] {
         dropDown->showPopup();
         QCoreApplication::processEvents();
         dropDown->hidePopup();
     });
+}
+
+// One line of the table: a path, its times and, where it has one, what it is measured against.
+struct Line {
+    const char* path;
+    Timing times;
+    double against = 0; // a median the path's median is divided by
+    const char* goal = "";
+};
+
+void printTable(int rows, const std::vector<Line>& lines, long peak) {
+    std::printf("\n%d rows (%s build; min / median / max of the runs, ms)\n", rows, FC_BUILD_TYPE);
+    std::printf("| path | min | median | max | ratio | goal |\n|---|---|---|---|---|---|\n");
+    for (const Line& line : lines) {
+        char ratio[32] = "";
+        if (line.against > 0)
+            std::snprintf(ratio, sizeof ratio, "%.2fx", line.times.median / line.against);
+        std::printf("| %s | %.1f | %.1f | %.1f | %s | %s |\n", line.path, line.times.min, line.times.median,
+                    line.times.max, ratio, line.goal);
+    }
+    std::printf("| peak memory, every window opened once | | %ld MiB | | | |\n", peak);
+    std::fflush(stdout);
+}
+
+// The whole process, from its launch to the window shown and painted (its end is not counted).
+Timing timeLaunches(int runs, const QTemporaryDir& dir, const QStringList& arguments,
+                    const QString& platform = QStringLiteral("offscreen")) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", platform);
+    environment.insert("FILTER_QUIT_WHEN_SHOWN", "1");
+    environment.insert("FILTER_REGISTRY_DIR", dir.path());
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        const qint64 launched = QDeadlineTimer::current().deadlineNSecs();
+        program.start(FC_FILTER_PROGRAM, arguments);
+        program.waitForFinished(-1);
+        times.push_back((program.readAllStandardOutput().trimmed().toLongLong() - launched) / 1e6);
+    }
+    return timingOf(times);
 }
 
 void run(int rows) {
@@ -292,23 +335,23 @@ void run(int rows) {
     QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", path, QString::number(rows)});
     Database db;
     db.open(path);
-    const int runs = rows >= 1000000 ? 7 : 11; // medians of several runs: this machine is noisy
+    const int runs = rows >= 1000000 ? 7 : 11; // several runs: this machine is noisy
 
-    const double bare = medianMs(runs, [&] { bareRead(path); });
-    const double bareFavourites = medianMs(runs, [&] { bareRead(path, FavouriteWindowColumns); });
+    const Timing bare = timeRuns(runs, [&] { bareRead(path); });
+    const Timing bareFavourites = timeRuns(runs, [&] { bareRead(path, FavouriteWindowColumns); });
     const auto load = [&](bool service) {
         Installation installation;
         loadAllWheels(db, {service, false}, installation);
     };
-    const double user = medianMs(runs, [&] { load(false); });
-    const double service = medianMs(runs, [&] { load(true); });
+    const Timing user = timeRuns(runs, [&] { load(false); });
+    const Timing service = timeRuns(runs, [&] { load(true); });
     db.close();
 
     useInstallation(dir, path);
     // Start-up in the process: the main window built, loaded and shown with its events processed.
     const auto startUp = [&](const QString& commandLine) {
         std::unique_ptr<FilterControlForm> shown;
-        return medianMs(
+        return timeRuns(
             runs,
             [&] {
                 shown = std::make_unique<FilterControlForm>();
@@ -319,52 +362,32 @@ void run(int rows) {
             },
             [&] { shown.reset(); });
     };
-    const double startUser = startUp(QString());
-    const double startService = startUp("/S");
-    // The whole process, from its launch to the window shown and painted (its end is not counted).
-    const auto launch = [&](const QStringList& arguments) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("FILTER_QUIT_WHEN_SHOWN", "1");
-        environment.insert("FILTER_REGISTRY_DIR", dir.path());
-        std::vector<double> times;
-        for (int i = 0; i < runs; ++i) {
-            QProcess program;
-            program.setProcessEnvironment(environment);
-            const qint64 launched = QDeadlineTimer::current().deadlineNSecs();
-            program.start(FC_FILTER_PROGRAM, arguments);
-            program.waitForFinished(-1);
-            times.push_back((program.readAllStandardOutput().trimmed().toLongLong() - launched) / 1e6);
-        }
-        std::sort(times.begin(), times.end());
-        return times[times.size() / 2];
-    };
-    const double bareProcess = medianMs(runs, [&] {
+    const Timing startUser = startUp(QString());
+    const Timing startService = startUp("/S");
+    const Timing bareProcess = timeRuns(runs, [&] {
         QProcess::execute(QCoreApplication::applicationFilePath(), {"--bare", path});
     });
-    const double launchUser = launch({});
-    const double launchService = launch({"/S"});
+    const Timing launchUser = timeLaunches(runs, dir, {});
+    const Timing launchService = timeLaunches(runs, dir, {"/S"});
     FilterControlForm form;
     showInServiceMode(form);
-    const int largest =
-        candidatesOf(form.candidates(), wheels::Group::EmissionCandidates).CandidateIds.size();
-    const double display = medianMs(runs, [&] { form.showWheel(0); });
-    const double displayAtEnd = medianMs(runs, [&] { form.showWheel(1); });
+    const Timing display = timeRuns(runs, [&] { form.showWheel(0); });
+    const Timing displayAtEnd = timeRuns(runs, [&] { form.showWheel(1); });
     // A store writes only what changed: each run stores another filter in the first position.
     auto* firstPosition = form.findChild<QComboBox*>("CmbFilter_0");
     int flip = 0;
     const auto choose = [&] { firstPosition->setCurrentIndex(1 + flip++ % 2); };
     choose();
-    const double store = medianMs(
+    const Timing store = timeRuns(
         runs, [&] { form.storeClicked(0); }, choose);
     // A position's drop-down opened and painted, then narrowed by typing "LP 5".
     auto* dropDown = form.findChild<FindingComboBox*>("CmbFilter_0");
-    const double open = medianMs(runs, [&] {
+    const Timing open = timeRuns(runs, [&] {
         dropDown->showPopup();
         QCoreApplication::processEvents();
         dropDown->hidePopup();
     });
-    const double narrow = medianMs(runs, [&] {
+    const Timing narrow = timeRuns(runs, [&] {
         dropDown->showPopup();
         for (const QChar key : QStringLiteral("LP 5")) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
@@ -381,21 +404,93 @@ void run(int rows) {
     memory.waitForFinished(-1);
     const long peak = memory.readAllStandardOutput().trimmed().toLong();
 
-    std::printf(
-        "%8d rows | bare read %8.1f ms | load user %8.1f ms (%4.2fx) | load service %8.1f ms (%4.2fx) | "
-        "display of %6d candidates %6.1f ms (placed at their end %5.1f ms) | store %5.1f ms | drop-down open "
-        "%5.1f ms, narrowed %5.1f ms\n"
-        "%8s      | favourite window %6.1f ms (%4.2fx its bare read) | add+remove favourite %6.1f ms | "
-        "new-filter window %6.1f ms | "
-        "package wheel %6.1f ms | peak memory %4ld MiB\n"
-        "%8s      | start-up to the window shown: user %6.1f ms (%4.2fx), service %6.1f ms (%4.2fx)\n"
-        "%8s      | whole process, launch to the window shown: user %6.1f ms (%4.2fx), service %6.1f ms "
-        "(%4.2fx), of a process that reads the tables, %6.1f ms\n",
-        rows, bare, user, user / bare, service, service / bare, largest, display, displayAtEnd, store, open,
-        narrow, "", windows.favourites, windows.favourites / bareFavourites, windows.addRemove,
-        windows.newFilters, windows.packageWheel, peak, "", startUser, startUser / bare, startService,
-        startService / bare, "", launchUser, launchUser / bareProcess, launchService,
-        launchService / bareProcess, bareProcess);
+    const bool million = rows >= 1000000;
+    printTable(rows,
+               {{"bare read of the loader's columns", bare},
+                {"load, user mode", user, bare.median, "within 2x the bare read"},
+                {"load, service mode", service, bare.median, "within 2x the bare read"},
+                {"start in the process, user", startUser, bare.median, "within 2x the bare read"},
+                {"start in the process, service", startService, bare.median, "within 2x the bare read"},
+                {"a process that only reads the tables", bareProcess},
+                {"whole start, launch to window painted, user", launchUser, bareProcess.median,
+                 "within 2x the reading process"},
+                {"whole start, launch to window painted, service", launchService, bareProcess.median,
+                 "within 2x the reading process"},
+                {"display of the largest group", display},
+                {"display, the placed filters at the group's end", displayAtEnd},
+                {"store", store, 0, million ? "under 200 ms" : "under 50 ms"},
+                {"drop-down opened", open, 0, "under 50 ms"},
+                {"drop-down narrowed by \"LP 5\"", narrow},
+                {"bare read of the favourite window's columns", bareFavourites},
+                {"favourite window opened", windows.favourites, bareFavourites.median,
+                 million ? "under 200 ms" : "under 50 ms"},
+                {"favourite added and removed", windows.addRemove},
+                {"new-filter window opened", windows.newFilters},
+                {"package window, a wheel chosen", windows.packageWheel}},
+               peak);
+}
+
+// Waits, handling events, until the window is exposed (or no longer, with `exposed` false).
+void waitForExposure(QWidget* widget, bool exposed) {
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() &&
+           (widget->windowHandle() && widget->windowHandle()->isExposed()) != exposed)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// Under a real X server (Xvfb), as users' desktops: the whole start to the window mapped and
+// painted, beside the same start offscreen and a reading process; and a click on a position's
+// drop-down until its popup is mapped (exposed) by the server.
+void runX11(int rows) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("System_Configurations.sqlite");
+    QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", path, QString::number(rows)});
+    useInstallation(dir, path);
+    const int runs = rows >= 1000000 ? 7 : 11;
+    const Timing bareProcess = timeRuns(runs, [&] {
+        QProcess::execute(QCoreApplication::applicationFilePath(), {"--bare", path});
+    });
+    const Timing offscreenUser = timeLaunches(runs, dir, {});
+    const Timing offscreenService = timeLaunches(runs, dir, {"/S"});
+    const Timing x11User = timeLaunches(runs, dir, {}, QStringLiteral("xcb"));
+    const Timing x11Service = timeLaunches(runs, dir, {"/S"}, QStringLiteral("xcb"));
+
+    FilterControlForm form;
+    form.load("/S");
+    form.show();
+    waitForExposure(&form, true);
+    auto* dropDown = form.findChild<FindingComboBox*>("CmbFilter_0");
+    // The popup is made at the first opening.
+    const auto popup = [dropDown] { return dropDown->findingList()->window(); };
+    const QPoint middle = dropDown->rect().center();
+    const Timing click = timeRuns(
+        runs,
+        [&] {
+            QMouseEvent press(QEvent::MouseButtonPress, middle, dropDown->mapToGlobal(middle), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(dropDown, &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, middle, dropDown->mapToGlobal(middle),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(dropDown, &release);
+            waitForExposure(popup(), true);
+        },
+        [&] {
+            dropDown->hidePopup();
+            waitForExposure(popup(), false);
+        });
+    std::printf("\n%d rows under X11 (%s, %s build; min / median / max, ms)\n", rows,
+                qPrintable(QGuiApplication::platformName()), FC_BUILD_TYPE);
+    std::printf("| path | min | median | max | ratio |\n|---|---|---|---|---|\n");
+    const auto line = [&](const char* name, const Timing& t, double against) {
+        std::printf("| %s | %.1f | %.1f | %.1f | %s |\n", name, t.min, t.median, t.max,
+                    against > 0 ? qPrintable(QString::number(t.median / against, 'f', 2) + "x") : "");
+    };
+    line("a process that only reads the tables", bareProcess, 0);
+    line("whole start offscreen, user", offscreenUser, bareProcess.median);
+    line("whole start offscreen, service", offscreenService, bareProcess.median);
+    line("whole start under X11 to the window mapped and painted, user", x11User, bareProcess.median);
+    line("whole start under X11 to the window mapped and painted, service", x11Service, bareProcess.median);
+    line("a click on a position drop-down to its popup mapped", click, 0);
     std::fflush(stdout);
 }
 
@@ -463,8 +558,9 @@ int main(int argc, char* argv[]) {
         bareRead(QString::fromLocal8Bit(argv[2]));
         return 0;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // bench_placement --x11 ROWS...: under the X server DISPLAY names (scripts/bench-x11 starts Xvfb).
+    const bool x11 = argc > 1 && QByteArray(argv[1]) == "--x11";
+    qputenv("QT_QPA_PLATFORM", x11 ? "xcb" : "offscreen");
     QApplication app(argc, argv);
     // The offscreen platform says at every popup what it cannot do; the figures matter here.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
@@ -504,12 +600,12 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QList<int> sizes{1000, 10000, 100000};
-    if (argc > 1) {
+    if (argc > (x11 ? 2 : 1)) {
         sizes.clear();
-        for (int i = 1; i < argc; ++i)
+        for (int i = x11 ? 2 : 1; i < argc; ++i)
             sizes << QString(argv[i]).toInt();
     }
     for (int rows : sizes)
-        run(rows);
+        x11 ? runX11(rows) : run(rows);
     return 0;
 }
