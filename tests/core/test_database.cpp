@@ -4,6 +4,7 @@
 #include "core/db/text_list.h"
 #include "support/test_support.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 class TestDatabase : public QObject {
@@ -245,6 +246,34 @@ void TestDatabase::compactTextListsKeepEveryText() {
     QCOMPARE(index.find("BP 1000"), -1);
     QCOMPARE(index.find(""), -1);
     QCOMPARE(index.texts().at(42), QString("BP 42"));
+
+    // Lists grown well past the size where their block is mapped and grows in place (a MiB) keep
+    // every text through copies, removals and joins; generated from a fixed seed.
+    QRandomGenerator random(20261206);
+    TextList big;
+    QStringList model;
+    for (int i = 0; i < 150000; ++i) {
+        const QString text = QString("F%1-").arg(i) + QString(random.bounded(40), QChar(u'a' + i % 26));
+        big << text;
+        model << text;
+        if (i == 70000) { // a copy made midway stays as it was
+            const TextList midway = big;
+            big << "after";
+            model << "after";
+            QCOMPARE(midway.size(), 70001);
+            QCOMPARE(midway.last(), model[70000]);
+        }
+    }
+    big.removeAt(3);
+    model.removeAt(3);
+    TextList joined{"None"};
+    joined.appendList(big);
+    QCOMPARE(joined.size(), model.size() + 1);
+    for (int row = 0; row < model.size(); row += 997)
+        QCOMPARE(joined.at(row + 1), model[row]);
+    QCOMPARE(joined.last(), model.last());
+    QVERIFY(big.toStringList() == model);
+    QVERIFY(TextList(big) == big);
 }
 
 void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {

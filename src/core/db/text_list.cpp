@@ -1,9 +1,11 @@
 #include "core/db/text_list.h"
 
+#include "core/db/growing_block.h"
+
 #include <algorithm>
 
 struct TextList::Data : QSharedData {
-    QByteArray bytes;
+    GrowingBlock bytes;
     std::vector<quint32> ends; // where each text ends in bytes
     bool ascii = true;         // no text so far had a byte beyond ASCII
 
@@ -78,7 +80,7 @@ void TextList::appendList(const TextList& other) {
     Data& data = *d;
     const quint32 base = quint32(data.bytes.size());
     data.ascii = data.ascii && other.d->ascii;
-    data.bytes.append(other.d->bytes);
+    data.bytes.append(QByteArrayView(other.d->bytes.constData(), other.d->bytes.size()));
     data.ends.reserve(data.ends.size() + other.d->ends.size());
     for (quint32 end : other.d->ends)
         data.ends.push_back(base + end);

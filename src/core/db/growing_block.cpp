@@ -1,0 +1,96 @@
+#include "core/db/growing_block.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace {
+constexpr qsizetype MappedFrom = qsizetype(1) << 20;
+
+// Memory is made ready a MiB ahead of the bytes, in one call each time.
+constexpr qsizetype ReadyAhead = qsizetype(1) << 20;
+} // namespace
+
+GrowingBlock::GrowingBlock(const GrowingBlock& other) {
+    append(QByteArrayView(other.m_data, other.m_size));
+}
+
+GrowingBlock::~GrowingBlock() {
+#ifdef __linux__
+    if (m_mapped) {
+        munmap(m_data, size_t(m_capacity));
+        return;
+    }
+#endif
+    std::free(m_data);
+}
+
+void GrowingBlock::append(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return;
+    if (m_capacity - m_size < bytes.size())
+        grow(m_size + bytes.size());
+    if (m_mapped && m_size + bytes.size() > m_ready)
+        makeReady(m_size + bytes.size());
+    std::memcpy(m_data + m_size, bytes.data(), size_t(bytes.size()));
+    m_size += bytes.size();
+}
+
+void GrowingBlock::remove(qsizetype start, qsizetype length) {
+    std::memmove(m_data + start, m_data + start + length, size_t(m_size - start - length));
+    m_size -= length;
+}
+
+bool GrowingBlock::operator==(const GrowingBlock& other) const {
+    return m_size == other.m_size && (m_size == 0 || std::memcmp(m_data, other.m_data, size_t(m_size)) == 0);
+}
+
+void GrowingBlock::grow(qsizetype needed) {
+    const qsizetype capacity = std::max<qsizetype>({needed, 2 * m_capacity, 256});
+#ifdef __linux__
+    if (capacity >= MappedFrom) {
+        void* grown = nullptr;
+        if (m_mapped) {
+            grown = mremap(m_data, size_t(m_capacity), size_t(capacity), MREMAP_MAYMOVE);
+        } else {
+            grown =
+                mmap(nullptr, size_t(capacity), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (grown != MAP_FAILED) {
+                std::memcpy(grown, m_data, size_t(m_size));
+                std::free(m_data);
+            }
+        }
+        if (grown == MAP_FAILED)
+            throw std::bad_alloc();
+        m_data = static_cast<char*>(grown);
+        if (!m_mapped)
+            m_ready = m_size;
+        m_capacity = capacity;
+        m_mapped = true;
+        return;
+    }
+#endif
+    void* grown = std::realloc(m_data, size_t(capacity));
+    if (!grown)
+        throw std::bad_alloc();
+    m_data = static_cast<char*>(grown);
+    m_capacity = capacity;
+}
+
+// The pages up to a MiB beyond `needed` in one call, rather than a fault each on first use: on a
+// virtual machine a fault costs far more than the page.
+void GrowingBlock::makeReady(qsizetype needed) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    constexpr uintptr_t Page = 4096;
+    const qsizetype until = std::min(m_capacity, needed + ReadyAhead);
+    char* first = reinterpret_cast<char*>((uintptr_t(m_data + m_ready) + Page - 1) & ~(Page - 1));
+    char* last = reinterpret_cast<char*>(uintptr_t(m_data + until) & ~(Page - 1));
+    if (first < last)
+        madvise(first, size_t(last - first), MADV_POPULATE_WRITE);
+#endif
+    m_ready = std::max(m_ready, std::min(m_capacity, needed + ReadyAhead));
+}
