@@ -190,6 +190,36 @@ void TestLoader::buildsParallelCandidateLists() {
     auto noNone = load(installation, {false, false});
     for (const CandidateList& group : noNone->candidates)
         QVERIFY(group.CandidateCodes.isEmpty());
+
+    // A catalogue large enough to be walked in two halves at once: candidates stay in row order,
+    // and a name's code is its first row's, in the first half where both halves have one.
+    installation.catalogue.clear();
+    for (int row = 1; row <= 60000; ++row) {
+        if (row == 5)
+            installation.catalogue << std::tuple{QString("BP 1"), QString("BP"), QVariant("first")};
+        else if (row == 30000)
+            installation.catalogue << std::tuple{QString("None"), QString(""), QVariant("c-none")};
+        else if (row == 45000)
+            installation.catalogue << std::tuple{QString("KP 3"), QString("KP"), QVariant("c-kp3")};
+        else if (row == 59000)
+            installation.catalogue << std::tuple{QString("BP 1"), QString("BP"), QVariant("late")};
+        else
+            installation.catalogue << std::tuple{QString("F %1").arg(row), QString("NF"), QVariant()};
+    }
+    installation.favourites = {{"None", " "}, {"BP 1", "BP"}, {"KP 3", "KP"}};
+    auto largeService = load(installation, {true, false});
+    QCOMPARE(largeService->group(Group::EmissionCandidates).CandidateIds.toStringList(),
+             QStringList({"None", "BP 1", "KP 3", "BP 1"}));
+    QCOMPARE(largeService->group(Group::EmissionCandidates).CandidateCodes.toStringList(),
+             QStringList({"", "first", "c-kp3", "late"}));
+    const TextList& notch = largeService->group(Group::NfCandidates).CandidateIds;
+    QCOMPARE(notch.size(), 1 + 60000 - 4);
+    QCOMPARE(notch.at(1), QString("F 1"));
+    QCOMPARE(notch.at(29998), QString("F 29999")); // rows 5 and 30000 are not notch filters
+    QCOMPARE(notch.last(), QString("F 60000"));
+    auto largeUser = load(installation, {false, false});
+    QCOMPARE(largeUser->group(Group::EmissionCandidates).CandidateCodes.toStringList(),
+             QStringList({"c-none", "first", "c-kp3"}));
 }
 
 void TestLoader::loadsTheFcsUnit() {

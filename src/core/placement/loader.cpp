@@ -52,6 +52,7 @@ public:
             m_rows.emplace_back();
     }
     int find(QByteArrayView name) const { return m_names.find(name); }
+    int size() const { return int(m_rows.size()); }
     bool isFound(int entry) const { return m_rows[size_t(entry)].found; }
     void setFound(int entry, const QString& type, QByteArrayView code) {
         Row& row = m_rows[size_t(entry)];
@@ -135,6 +136,18 @@ private:
     bool readPlacements(const InstalledSets& sets);
     bool readFavourites();
     bool readCatalogue();
+    // What one half of the catalogue holds for the load.
+    struct CataloguePart {
+        struct Found {
+            int entry;
+            QString type; // null for a Null type
+            QByteArray code;
+        };
+        Candidates candidates; // the second half's; the first half's go straight into the load's
+        std::vector<Found> found;
+        bool empty = true;
+    };
+    void walkCatalogue(ColumnReader& rows, CataloguePart& part, Candidates& candidates) const;
     bool findTypes(LoadResult* result);
     bool completeFavourites();
     // The placed filters the favourite list lacks, in button and slot order, each once.
@@ -369,28 +382,57 @@ bool WheelLoader::readCatalogue() {
     for (CandidateList& group : m_catalogueCandidates)
         group.append(schema::NoFilter, QString());
 
-    ColumnReader rows(m_db, schema::table::PotentialFilters,
-                      {schema::field::IdPotential, schema::field::Type, schema::field::CodeNo});
-    // A user load reads a row's type and code only when it needs the row.
+    // A large catalogue is walked in two halves at once; the first half's candidates go straight
+    // into the lists, the second's are joined after them, and a name's first row is the first
+    // half's where both have one.
+    CataloguePart parts[2];
+    const int read = ColumnReader::readInParts(
+        m_db, schema::table::PotentialFilters,
+        {schema::field::IdPotential, schema::field::Type, schema::field::CodeNo},
+        [this, &parts](ColumnReader& rows, int part) {
+            walkCatalogue(rows, parts[part], part == 0 ? m_catalogueCandidates : parts[part].candidates);
+        },
+        &m_error);
+    if (read == 0)
+        return false;
+    for (CandidateList& group : m_catalogueCandidates) {
+        const CandidateList& second = parts[1].candidates[size_t(&group - m_catalogueCandidates.data())];
+        group.CandidateIds.appendList(second.CandidateIds);
+        group.CandidateCodes.appendList(second.CandidateCodes);
+    }
+    for (const CataloguePart& part : parts) {
+        m_catalogueEmpty = m_catalogueEmpty && part.empty;
+        for (const CataloguePart::Found& found : part.found)
+            if (!m_needed.isFound(found.entry))
+                m_needed.setFound(found.entry, found.type, found.code);
+    }
+    return true;
+}
+
+// One half of the catalogue (or all of it): in service mode every row joins its type's group; a
+// user load reads a row's type and code only when it needs the row.
+void WheelLoader::walkCatalogue(ColumnReader& rows, CataloguePart& part, Candidates& candidates) const {
+    std::vector<bool> seen(size_t(m_needed.size()));
     while (rows.next()) {
-        m_catalogueEmpty = false;
+        part.empty = false;
         const QByteArrayView name = rows.utf8(0);
         const int entry = m_needed.find(name);
-        const bool needed = entry >= 0 && !m_needed.isFound(entry);
+        const bool needed = entry >= 0 && !seen[size_t(entry)];
         if (!m_options.serviceMode && !needed)
             continue;
         const int known = rows.indexIn(1, knownTypesUtf8());
         if (m_options.serviceMode && known >= 0)
             if (const auto group = knownTypeGroups()[size_t(known)]) {
-                CandidateList& candidates = candidatesOf(m_catalogueCandidates, *group);
-                candidates.CandidateIds.appendUtf8(name);
-                candidates.CandidateCodes.appendUtf8(rows.utf8(2));
+                CandidateList& list = candidatesOf(candidates, *group);
+                list.CandidateIds.appendUtf8(name);
+                list.CandidateCodes.appendUtf8(rows.utf8(2));
             }
-        if (needed)
-            m_needed.setFound(entry, known >= 0 ? knownTypes()[known] : rows.text(1), rows.utf8(2));
+        if (needed) {
+            seen[size_t(entry)] = true;
+            part.found.push_back(
+                {entry, known >= 0 ? knownTypes()[known] : rows.text(1), rows.utf8(2).toByteArray()});
+        }
     }
-    m_error = rows.error();
-    return !m_error.isError();
 }
 
 bool WheelLoader::findTypes(LoadResult* result) {
