@@ -3,6 +3,7 @@
 // Reading and changing the catalogue and the favourite list for the catalogue windows.
 
 #include "core/db/db_error.h"
+#include "core/db/growing_block.h"
 #include "core/db/text_list.h"
 #include "core/placement/wheels.h"
 
@@ -40,7 +41,7 @@ public:
 
 private:
     QStringList m_types; // the distinct texts
-    std::vector<quint16> m_index;
+    std::vector<quint16, ReadyAllocator<quint16>> m_index;
 };
 
 // What the favourite window shows: the favourites of the group and, position for position, the

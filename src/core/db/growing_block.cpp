@@ -94,3 +94,33 @@ void GrowingBlock::makeReady(qsizetype needed) {
 #endif
     m_ready = std::max(m_ready, std::min(m_capacity, needed + ReadyAhead));
 }
+
+void* allocateReady(std::size_t bytes) {
+#ifdef __linux__
+    if (qsizetype(bytes) >= MappedFrom) {
+        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+        madvise(memory, bytes, MADV_POPULATE_WRITE);
+#endif
+        return memory;
+    }
+#endif
+    void* memory = std::malloc(bytes);
+    if (!memory && bytes)
+        throw std::bad_alloc();
+    return memory;
+}
+
+void releaseReady(void* memory, std::size_t bytes) {
+#ifdef __linux__
+    if (qsizetype(bytes) >= MappedFrom) {
+        munmap(memory, bytes);
+        return;
+    }
+#else
+    (void)bytes;
+#endif
+    std::free(memory);
+}

@@ -7,6 +7,7 @@
 
 #include <QByteArrayView>
 #include <QtGlobal>
+#include <cstddef>
 
 class GrowingBlock {
 public:
@@ -30,4 +31,19 @@ private:
     qsizetype m_capacity = 0;
     qsizetype m_ready = 0; // mapped memory made ready up to here
     bool m_mapped = false;
+};
+
+// Memory for a large array (the row ends of a million-row list) taken whole from the kernel and
+// made ready in one call, for the same reason: a fault a page costs more than the page.
+void* allocateReady(std::size_t bytes);
+void releaseReady(void* memory, std::size_t bytes);
+
+template <class T> struct ReadyAllocator {
+    using value_type = T;
+    ReadyAllocator() = default;
+    template <class U> ReadyAllocator(const ReadyAllocator<U>&) {}
+    T* allocate(std::size_t count) { return static_cast<T*>(allocateReady(count * sizeof(T))); }
+    void deallocate(T* memory, std::size_t count) { releaseReady(memory, count * sizeof(T)); }
+    template <class U> bool operator==(const ReadyAllocator<U>&) const { return true; }
+    template <class U> bool operator!=(const ReadyAllocator<U>&) const { return false; }
 };

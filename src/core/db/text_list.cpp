@@ -6,8 +6,8 @@
 
 struct TextList::Data : QSharedData {
     GrowingBlock bytes;
-    std::vector<quint32> ends; // where each text ends in bytes
-    bool ascii = true;         // no text so far had a byte beyond ASCII
+    std::vector<quint32, ReadyAllocator<quint32>> ends; // where each text ends in bytes
+    bool ascii = true;                                  // no text so far had a byte beyond ASCII
 
     qsizetype start(int row) const { return row > 0 ? ends[size_t(row) - 1] : 0; }
 };
