@@ -5,6 +5,8 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 
+#include <thread>
+
 namespace catalogue {
 
 using wheels::Group;
@@ -87,21 +89,34 @@ QStringList CompactTypeList::toStringList() const {
     return texts;
 }
 
-bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
-                              DbError* error) {
-    ColumnReader favourites(db, schema::table::FavouriteFilters,
+namespace {
+
+struct FavouriteIds {
+    QStringList ids;
+    DbError error;
+};
+
+// The favourite list's names of the accepted types (and "None"), read on a connection of its own
+// so that the read goes beside the catalogue's.
+FavouriteIds readFavouriteIds(const QString& path, const QStringList& accepted) {
+    FavouriteIds read;
+    Database own;
+    if (!own.open(path, &read.error, Database::Access::ReadOnly))
+        return read;
+    ColumnReader favourites(own, schema::table::FavouriteFilters,
                             {schema::field::IdPotential, schema::field::Type});
     while (favourites.next()) {
         const QString id = favourites.text(0);
         if (id == schema::NoFilter || accepted.contains(favourites.text(1)))
-            lists->salesList << id;
+            read.ids << id;
     }
-    // The favourites' failure is the one told; the catalogue is then not read for nothing.
-    if (favourites.error().isError()) {
-        if (error)
-            *error = favourites.error();
-        return false;
-    }
+    read.error = favourites.error();
+    return read;
+}
+
+// The catalogue's rows of the accepted types (and "None"): names, summaries and types.
+bool readCatalogueLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
+                        DbError* error) {
     // The catalogue may have a million rows: it is read in two halves at once, each into lists of
     // its own, joined in row order.
     const QString blank = QStringLiteral(" ");
@@ -143,13 +158,32 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     lists->names.swap(parts[0].names);
     lists->summaries.swap(parts[0].summaries);
     lists->types.swap(parts[0].types);
-    if (read == 2) {
+    if (read == 2) { // the two largest lists joined at once
+        std::thread summaries([&] { lists->summaries.appendList(parts[1].summaries); });
         lists->names.appendList(parts[1].names);
-        lists->summaries.appendList(parts[1].summaries);
         lists->types.appendList(parts[1].types);
+        summaries.join();
     }
     lists->catalogueEmpty = parts[0].empty && parts[1].empty;
     return true;
+}
+
+} // namespace
+
+bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
+                              DbError* error) {
+    FavouriteIds favourites;
+    std::thread favouritesReader([&] { favourites = readFavouriteIds(db.path(), accepted); });
+    const bool catalogueRead = readCatalogueLists(db, accepted, lists, error);
+    favouritesReader.join();
+    // The favourites' failure is the one told.
+    if (favourites.error.isError()) {
+        if (error)
+            *error = favourites.error;
+        return false;
+    }
+    lists->salesList = std::move(favourites.ids);
+    return catalogueRead;
 }
 
 bool ensureFavouriteTable(Database& db, DbError* error) {
