@@ -149,6 +149,9 @@ private:
     bool requireLoaded(const PlacementSession::LoadReport& report, int* status);
     bool checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
                        int* status);
+    // The configured (or named) installation started and loaded, with every wheel `ids` names
+    // installed (`what` says where the names came from).
+    bool startLoaded(PlacementSession* session, const QStringList& ids, const QString& what, int* status);
 
     int check(const QStringList& files);
     // One installation's findings; with `summary`, counted into it (and into `json`) instead of printed.
@@ -287,6 +290,12 @@ bool Run::requireLoaded(const PlacementSession::LoadReport& report, int* status)
         return false;
     }
     return true;
+}
+
+bool Run::startLoaded(PlacementSession* session, const QStringList& ids, const QString& what, int* status) {
+    PlacementSession::LoadReport report;
+    return startSession(session, &report, status) && requireLoaded(report, status) &&
+           checkWheelIds(session->installation(), ids, what, status);
 }
 
 bool Run::checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
@@ -439,10 +448,8 @@ int Run::show(const QStringList& ids) {
     if (!QStringList{QStringLiteral("text"), QStringLiteral("json"), QStringLiteral("csv")}.contains(format))
         return fail(Usage, QStringLiteral("show --format takes text, json or csv, not '%1'").arg(format));
     PlacementSession session(startup::Variant::Service);
-    PlacementSession::LoadReport report;
     int status = Done;
-    if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
-        !checkWheelIds(session.installation(), ids, QStringLiteral("show"), &status))
+    if (!startLoaded(&session, ids, QStringLiteral("show"), &status))
         return status;
     if (format == QLatin1String("csv")) {
         m_out << placementCsv(onlyWheels(exportedWheels(session.database(), session.installation()), ids));
@@ -500,10 +507,8 @@ int Run::exportPlacement() {
         devices.insert(rename.left(equals), rename.mid(equals + 1));
     }
     PlacementSession session(startup::Variant::Service);
-    PlacementSession::LoadReport report;
     int status = Done;
-    if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
-        !checkWheelIds(session.installation(), devices.keys(), QStringLiteral("--device"), &status))
+    if (!startLoaded(&session, devices.keys(), QStringLiteral("--device"), &status))
         return status;
     const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
     if (format == QLatin1String("mm") || format == QLatin1String("package"))
@@ -685,10 +690,8 @@ int Run::plotLightPath() {
         return fail(Usage, QStringLiteral("plot draws only where filterctl runs as its own program"));
     const QStringList ids = m_parser.values(QStringLiteral("wheel"));
     PlacementSession session(startup::Variant::Service);
-    PlacementSession::LoadReport report;
     int status = Done;
-    if (!startSession(&session, &report, &status) || !requireLoaded(report, &status) ||
-        !checkWheelIds(session.installation(), ids, QStringLiteral("--wheel"), &status))
+    if (!startLoaded(&session, ids, QStringLiteral("--wheel"), &status))
         return status;
     const std::vector<ExportedWheel> wheels =
         onlyWheels(exportedWheels(session.database(), session.installation(), false), ids);

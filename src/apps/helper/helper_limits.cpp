@@ -1,5 +1,7 @@
 #include "apps/helper/helper_limits.h"
 
+#include "core/startup/helper_programs.h"
+
 #include <csignal>
 #include <new>
 #ifdef __linux__
@@ -35,5 +37,5 @@ void limitHelper(std::uint64_t addressSpaceBytes, unsigned cpuSeconds) {
     (void)addressSpaceBytes;
     (void)cpuSeconds;
 #endif
-    std::set_new_handler([] { _exit(OutOfMemoryStatus); });
+    std::set_new_handler([] { _exit(helpers::OutOfMemoryStatus); });
 }

@@ -7,10 +7,8 @@
 
 // Sets the address space and processor time the process may take, forbids writing files and core
 // dumps, and makes the process end with its parent (or at once when that is already gone).
-// Running out of memory ends the process with status OutOfMemoryStatus.
+// Running out of memory ends the process with status helpers::OutOfMemoryStatus.
 void limitHelper(std::uint64_t addressSpaceBytes, unsigned cpuSeconds);
 
 // Lowers the address space once the helper knows what its input needs.
 void lowerAddressSpace(std::uint64_t bytes);
-
-constexpr int OutOfMemoryStatus = 3;

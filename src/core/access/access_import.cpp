@@ -235,7 +235,8 @@ private:
     // The reader ended without its last record: a crash or a limit met on a damaged file.
     bool stopped() {
         m_reader.waitForFinished(1000);
-        if (m_reader.exitStatus() == QProcess::NormalExit && m_reader.exitCode() == 3)
+        if (m_reader.exitStatus() == QProcess::NormalExit &&
+            m_reader.exitCode() == helpers::OutOfMemoryStatus)
             return fail(
                 QStringLiteral("reading it needs more memory than the Access reader may take for it (%1 MiB)")
                     .arg(readerMemoryLimit(QFileInfo(m_source).size()) >> 20));

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int ReaderTimeoutMs = 15000;
 constexpr qint64 MaxDumpSize = 16 * 1024 * 1024; // far more than a package's or data sheet's cells
-constexpr int OutOfMemoryExit = 3;               // the reader's status when its memory limit is met
 
 class XlsWorkbook : public Workbook {
 public:
@@ -84,7 +83,7 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, QString* reason,
     if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 ||
         stream.status() != QDataStream::Ok) {
         *reason =
-            reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == OutOfMemoryExit
+            reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == helpers::OutOfMemoryStatus
                 ? QStringLiteral("reading it needs more memory than the .xls reader may take (%1 MiB).")
                       .arg(XlsReaderMemory >> 20)
                 : QStringLiteral("the .xls reader '%1' stopped on it: the file is damaged, or reading it "

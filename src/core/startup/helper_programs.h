@@ -10,6 +10,9 @@ namespace helpers {
 inline const QString XlsReader = QStringLiteral("filter-xls-reader");
 inline const QString MdbReader = QStringLiteral("filter-mdb-reader");
 
+// A reader's exit status when its memory limit is met.
+constexpr int OutOfMemoryStatus = 3;
+
 void setFolder(const QString& folder);
 // The folder named, or the empty text for the default places.
 QString folder();

@@ -23,7 +23,6 @@ void runWithProgress(QWidget* parent, const QString& title,
     progress.setMinimumDuration(std::numeric_limits<int>::max());
     QTimer::singleShot(400, &progress, [&progress] { progress.show(); });
     std::atomic<bool> cancelled{false};
-    QObject::connect(&progress, &QProgressDialog::canceled, [&cancelled] { cancelled = true; });
 
     const ProgressReport report = [&progress, &cancelled](const QString& doing) {
         // Queued to the window's thread; dropped if the window is gone by then.
@@ -42,7 +41,7 @@ void runWithProgress(QWidget* parent, const QString& title,
         QCoreApplication::processEvents(
             QEventLoop::WaitForMoreEvents |
             (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
-        if (progress.wasCanceled()) // also a cancel by Escape or the window's close button
+        if (progress.wasCanceled()) // Cancel, Escape or the window's close button
             cancelled = true;
     }
     worker->wait();
