@@ -1,11 +1,15 @@
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
+#include "core/db/growing_block.h"
 #include "core/db/text_list.h"
 #include "support/test_support.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 class TestDatabase : public QObject {
     Q_OBJECT
@@ -274,6 +278,30 @@ void TestDatabase::compactTextListsKeepEveryText() {
     QCOMPARE(joined.last(), model.last());
     QVERIFY(big.toStringList() == model);
     QVERIFY(TextList(big) == big);
+
+#ifdef __linux__
+    // A mapped block whose next addresses are taken moves its pages, keeping its bytes.
+    GrowingBlock block;
+    QByteArray expected;
+    const auto appendRun = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const QByteArray piece = QByteArray::number(expected.size()) + ';';
+            block.append(piece);
+            expected += piece;
+        }
+    };
+    appendRun(200000); // past a MiB: mapped, two MiB at a two-MiB boundary
+    constexpr uintptr_t TwoMiB = uintptr_t(2) << 20;
+    void* const after =
+        reinterpret_cast<void*>((uintptr_t(block.constData() + block.size()) + TwoMiB - 1) & ~(TwoMiB - 1));
+    void* blocker = mmap(after, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    QVERIFY(blocker == after);
+    const char* before = block.constData();
+    appendRun(400000);
+    QVERIFY(block.constData() != before);
+    QVERIFY(QByteArrayView(block.constData(), block.size()) == expected);
+    munmap(blocker, 4096);
+#endif
 }
 
 void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {

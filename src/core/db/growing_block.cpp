@@ -13,6 +13,51 @@ constexpr qsizetype MappedFrom = qsizetype(1) << 20;
 
 // Memory is made ready a MiB ahead of the bytes, in one call each time.
 constexpr qsizetype ReadyAhead = qsizetype(1) << 20;
+
+#ifdef __linux__
+// Mapped blocks are whole huge pages, at huge-page boundaries, and ask the kernel for huge pages:
+// making a 4 KiB page ready costs about 7 µs on a virtual machine, a 2 MiB one little more.
+constexpr size_t HugePage = size_t(2) << 20;
+
+size_t wholeHugePages(size_t bytes) {
+    return (bytes + HugePage - 1) & ~(HugePage - 1);
+}
+
+// `bytes` (whole huge pages) at a huge-page boundary: a larger mapping, trimmed at both ends.
+char* mapAligned(size_t bytes) {
+    void* mapped =
+        mmap(nullptr, bytes + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    char* start = static_cast<char*>(mapped);
+    char* aligned = reinterpret_cast<char*>((uintptr_t(start) + HugePage - 1) & ~uintptr_t(HugePage - 1));
+    if (aligned > start)
+        munmap(start, size_t(aligned - start));
+    if (char* end = aligned + bytes; end < start + bytes + HugePage)
+        munmap(end, size_t(start + bytes + HugePage - end));
+#ifdef MADV_HUGEPAGE
+    madvise(aligned, bytes, MADV_HUGEPAGE);
+#endif
+    return aligned;
+}
+
+// Grows a block from mapAligned where it is when the addresses after it are free; otherwise its
+// pages move to the start of a new aligned block (the kernel moves them, nothing is copied).
+char* remapAligned(char* data, size_t bytes, size_t grownBytes) {
+    if (mremap(data, bytes, grownBytes, 0) != MAP_FAILED) {
+#ifdef MADV_HUGEPAGE
+        madvise(data, grownBytes, MADV_HUGEPAGE);
+#endif
+        return data;
+    }
+    char* grown = mapAligned(grownBytes);
+    if (mremap(data, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, grown) == MAP_FAILED) {
+        munmap(grown, grownBytes);
+        throw std::bad_alloc();
+    }
+    return grown;
+}
+#endif
 } // namespace
 
 GrowingBlock::GrowingBlock(const GrowingBlock& other) {
@@ -50,27 +95,21 @@ bool GrowingBlock::operator==(const GrowingBlock& other) const {
 }
 
 void GrowingBlock::grow(qsizetype needed) {
-    const qsizetype capacity = std::max<qsizetype>({needed, 2 * m_capacity, 256});
+    qsizetype capacity = std::max<qsizetype>({needed, 2 * m_capacity, 256});
 #ifdef __linux__
     if (capacity >= MappedFrom) {
-        void* grown = nullptr;
+        capacity = qsizetype(wholeHugePages(size_t(capacity)));
         if (m_mapped) {
-            grown = mremap(m_data, size_t(m_capacity), size_t(capacity), MREMAP_MAYMOVE);
+            m_data = remapAligned(m_data, size_t(m_capacity), size_t(capacity));
         } else {
-            grown =
-                mmap(nullptr, size_t(capacity), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (grown != MAP_FAILED) {
-                std::memcpy(grown, m_data, size_t(m_size));
-                std::free(m_data);
-            }
-        }
-        if (grown == MAP_FAILED)
-            throw std::bad_alloc();
-        m_data = static_cast<char*>(grown);
-        if (!m_mapped)
+            char* mapped = mapAligned(size_t(capacity));
+            std::memcpy(mapped, m_data, size_t(m_size));
+            std::free(m_data);
+            m_data = mapped;
             m_ready = m_size;
+            m_mapped = true;
+        }
         m_capacity = capacity;
-        m_mapped = true;
         return;
     }
 #endif
@@ -98,11 +137,10 @@ void GrowingBlock::makeReady(qsizetype needed) {
 void* allocateReady(std::size_t bytes) {
 #ifdef __linux__
     if (qsizetype(bytes) >= MappedFrom) {
-        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
-            throw std::bad_alloc();
+        const size_t mapped = wholeHugePages(bytes);
+        char* memory = mapAligned(mapped);
 #ifdef MADV_POPULATE_WRITE
-        madvise(memory, bytes, MADV_POPULATE_WRITE);
+        madvise(memory, mapped, MADV_POPULATE_WRITE);
 #endif
         return memory;
     }
@@ -116,7 +154,7 @@ void* allocateReady(std::size_t bytes) {
 void releaseReady(void* memory, std::size_t bytes) {
 #ifdef __linux__
     if (qsizetype(bytes) >= MappedFrom) {
-        munmap(memory, bytes);
+        munmap(memory, wholeHugePages(bytes));
         return;
     }
 #else

@@ -4,6 +4,8 @@
 // Once large it is memory mapped and grows where it is (the kernel moves the pages, nothing is
 // copied), and its memory is made ready a MiB at a time instead of a page fault every 4 KiB: on
 // a virtual machine, copying and faulting took a third of the service load at a million rows.
+// Mapped memory comes in huge pages where the kernel gives them: even made ready in one call,
+// each 4 KiB page cost about 7 µs there, so 30 MiB of lists took 58 ms against 13 ms.
 
 #include <QByteArrayView>
 #include <QtGlobal>

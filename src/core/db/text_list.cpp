@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-struct TextList::Data : QSharedData {
+// On cache lines of its own: lists filled at once by two threads would otherwise share a line.
+struct alignas(64) TextList::Data : QSharedData {
     GrowingBlock bytes;
     std::vector<quint32, ReadyAllocator<quint32>> ends; // where each text ends in bytes
     bool ascii = true;                                  // no text so far had a byte beyond ASCII
