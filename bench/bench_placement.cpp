@@ -22,7 +22,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QListView>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
@@ -202,13 +201,13 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     SalesFilters favourites(context);
     favourites.show();
     auto* potential = favourites.findChild<QComboBox*>("Potential");
-    auto* salesList = favourites.findChild<QListWidget*>("SalesList");
+    auto* salesList = favourites.findChild<QListView*>("SalesList");
     times.addRemove = timeRuns(runs, [&] {
         const int last = potential->count() - 1; // no favourite: the tenth rows are
         potential->setCurrentIndex(last);
         emit potential->activated(last);
         favourites.findChild<QPushButton*>("CmdApply")->click();
-        salesList->setCurrentRow(salesList->count() - 1);
+        salesList->setCurrentIndex(salesList->model()->index(salesList->model()->rowCount() - 1, 0));
         favourites.findChild<QPushButton*>("CmdRemove")->click();
         QCoreApplication::processEvents();
     });

@@ -9,7 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -44,10 +44,10 @@ std::function<void(QDialog&)> applyAndClose(const Fields& fields) {
         click(window, "CmdClose");
     };
 }
-QStringList texts(QListWidget* list) {
+QStringList texts(QListView* list) {
     QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->item(i)->text();
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        items << list->model()->index(i, 0).data().toString();
     return items;
 }
 int rows(const QString& path, const QString& sql, const QVariantList& values = {}) {
@@ -62,9 +62,9 @@ void select(QTreeWidget* list, const QString& name) {
     list->setCurrentItem(item);
     emit list->itemClicked(item, 0);
 }
-void select(QListWidget* list, const QString& name) {
-    list->setCurrentRow(texts(list).indexOf(name));
-    emit list->itemClicked(list->currentItem());
+void select(QListView* list, const QString& name) {
+    list->setCurrentIndex(list->model()->index(int(texts(list).indexOf(name)), 0));
+    emit list->clicked(list->currentIndex());
 }
 
 // A demo installation with one more filter cube that is nobody's favourite yet.
@@ -111,7 +111,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     Demo demo;
     testing::DialogRecorder recorder;
     SalesFilters cubes(demo.context(1, 6, true));
-    const QStringList favourites = texts(child<QListWidget>(cubes, "SalesList"));
+    const QStringList favourites = texts(child<QListView>(cubes, "SalesList"));
     QCOMPARE(favourites, QStringList({"None", "FSet 10 FITC", "FSet 43 DsRed"}));
     const QStringList names = texts(child<QComboBox>(cubes, "Potential"));
     QCOMPARE(names, QStringList({"None", "FSet 10 FITC", "FSet 15 Rhodamine", "FSet 38 GFP HE",
@@ -122,7 +122,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     QVERIFY(!child(cubes, "CmdRemove")->isEnabled());
 
     SalesFilters mbs(demo.context(2, 13, true));
-    QCOMPARE(texts(child<QListWidget>(mbs, "SalesList")), QStringList({"None"}));
+    QCOMPARE(texts(child<QListView>(mbs, "SalesList")), QStringList({"None"}));
     QCOMPARE(texts(child<QComboBox>(mbs, "Potential")), QStringList({"None"}));
     QVERIFY(recorder.messages.isEmpty());
 
@@ -133,7 +133,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
         QVERIFY(db.exec("DROP TABLE [Favourite Filters]") && db.exec("DELETE FROM [Potential Filters]"));
     }
     SalesFilters empty(demo.context(0, 0, true));
-    QCOMPARE(texts(child<QListWidget>(empty, "SalesList")), QStringList({"None"}));
+    QCOMPARE(texts(child<QListView>(empty, "SalesList")), QStringList({"None"}));
     QCOMPARE(recorder.texts(), QStringList({"No data in table 'Potential Filters'"}));
     QVERIFY(!child(empty, "Potential")->isEnabled());
 }
@@ -143,7 +143,7 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
     testing::DialogRecorder recorder;
     SalesFilters window(demo.context(1, 6, false));
     auto* potential = child<QComboBox>(window, "Potential");
-    auto* salesList = child<QListWidget>(window, "SalesList");
+    auto* salesList = child<QListView>(window, "SalesList");
     choose(potential, "FSet 99 Test");
     QCOMPARE(child<QComboBox>(window, "ObName")->currentText(), QString("Test cube"));
     click(window, "CmdApply");
@@ -281,7 +281,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
     }
     testing::DialogRecorder recorder;
     SalesFilters favourites(demo.context(0, 0, true));
-    QVERIFY(texts(child<QListWidget>(favourites, "SalesList")).contains("BP 525/50 Customer's"));
+    QVERIFY(texts(child<QListView>(favourites, "SalesList")).contains("BP 525/50 Customer's"));
     NewFilters window(demo.context(0, 0, true));
     ModalScript script;
     script.newFilters = [&](QDialog&) {
@@ -304,7 +304,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'LP 590 Lab'"), 1);
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = 'None'"), 1);
-    const QStringList left = texts(child<QListWidget>(favourites, "SalesList"));
+    const QStringList left = texts(child<QListView>(favourites, "SalesList"));
     QCOMPARE(left.first(), QString("None"));
     QVERIFY(!left.contains("BP 525/50 Customer's"));
     QCOMPARE(demo.removed, QStringList({"BP 525/50 Customer's"}));
@@ -347,7 +347,7 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
         script.favourites = [](QDialog& window) {
             choose(child<QComboBox>(window, "Potential"), "FSet 99 Test");
             click(window, "CmdApply");
-            select(child<QListWidget>(window, "SalesList"), "FSet 43 DsRed");
+            select(child<QListView>(window, "SalesList"), "FSet 43 DsRed");
             click(window, "CmdRemove");
             click(window, "CmdClose");
         };

@@ -5,6 +5,8 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 namespace catalogue {
@@ -92,7 +94,7 @@ QStringList CompactTypeList::toStringList() const {
 namespace {
 
 struct FavouriteIds {
-    QStringList ids;
+    TextList ids;
     DbError error;
 };
 
@@ -103,27 +105,33 @@ FavouriteIds readFavouriteIds(const QString& path, const QStringList& accepted) 
     Database own;
     if (!own.open(path, &read.error, Database::Access::ReadOnly))
         return read;
+    const std::vector<QByteArray> acceptedUtf8 = ColumnReader::utf8Values(accepted);
+    const QByteArray noFilter = schema::NoFilter.toUtf8();
     ColumnReader favourites(own, schema::table::FavouriteFilters,
                             {schema::field::IdPotential, schema::field::Type});
     while (favourites.next()) {
-        const QString id = favourites.text(0);
-        if (id == schema::NoFilter || accepted.contains(favourites.text(1)))
-            read.ids << id;
+        const QByteArrayView id = favourites.utf8(0);
+        if (id == noFilter || favourites.indexIn(1, acceptedUtf8) >= 0)
+            read.ids.appendUtf8(id);
     }
     read.error = favourites.error();
     return read;
 }
 
-// The catalogue's rows of the accepted types (and "None"): names, summaries and types.
+// The catalogue's rows of the accepted types (and "None"): names, summaries and types. `besides`
+// runs once, on the thread whose half ends first, where it takes no processor from the halves.
 bool readCatalogueLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
-                        DbError* error) {
+                        const std::function<void()>& besides, DbError* error) {
+    std::atomic<bool> besidesTaken{false};
+    const auto runBesides = [&] {
+        if (!besidesTaken.exchange(true))
+            besides();
+    };
     // The catalogue may have a million rows: it is read in two halves at once, each into lists of
     // its own, joined in row order.
     const QString blank = QStringLiteral(" ");
     const QStringList types = QStringList{blank} + accepted; // blank first, then each accepted type
-    std::vector<QByteArray> acceptedUtf8;
-    for (const QString& type : accepted)
-        acceptedUtf8.push_back(type.toUtf8());
+    const std::vector<QByteArray> acceptedUtf8 = ColumnReader::utf8Values(accepted);
     struct alignas(64) Part { // on cache lines of its own: the threads write their part at every row
         TextList names, summaries;
         CompactTypeList types;
@@ -149,10 +157,12 @@ bool readCatalogueLists(const Database& db, const QStringList& accepted, Favouri
                 part.types.appendAt(type + 1);
             }
         }
+        runBesides();
     };
     const int read = ColumnReader::readInParts(
         db, schema::table::PotentialFilters,
         {schema::field::IdPotential, schema::field::Type, schema::field::Summary}, readPart, error);
+    runBesides(); // when no part was read
     if (read == 0)
         return false;
     lists->names.swap(parts[0].names);
@@ -173,9 +183,8 @@ bool readCatalogueLists(const Database& db, const QStringList& accepted, Favouri
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
                               DbError* error) {
     FavouriteIds favourites;
-    std::thread favouritesReader([&] { favourites = readFavouriteIds(db.path(), accepted); });
-    const bool catalogueRead = readCatalogueLists(db, accepted, lists, error);
-    favouritesReader.join();
+    const bool catalogueRead = readCatalogueLists(
+        db, accepted, lists, [&] { favourites = readFavouriteIds(db.path(), accepted); }, error);
     // The favourites' failure is the one told.
     if (favourites.error.isError()) {
         if (error)

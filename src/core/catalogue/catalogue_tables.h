@@ -47,7 +47,7 @@ private:
 // What the favourite window shows: the favourites of the group and, position for position, the
 // catalogue's names, summaries and types of the group.
 struct FavouriteWindowLists {
-    QStringList salesList;
+    TextList salesList;
     TextList names;
     TextList summaries;
     CompactTypeList types;

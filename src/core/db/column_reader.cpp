@@ -180,3 +180,10 @@ int ColumnReader::indexIn(int field, const std::vector<QByteArray>& utf8Values) 
             return int(i);
     return -1;
 }
+
+std::vector<QByteArray> ColumnReader::utf8Values(const QStringList& texts) {
+    std::vector<QByteArray> utf8;
+    for (const QString& text : texts)
+        utf8.push_back(text.toUtf8());
+    return utf8;
+}

@@ -48,6 +48,8 @@ public:
     // The position in the list of the field's text, or -1; compared without making a QString, for
     // walks that test a code against a few values.
     int indexIn(int field, const std::vector<QByteArray>& utf8Values) const;
+    // The values for indexIn.
+    static std::vector<QByteArray> utf8Values(const QStringList& texts);
     const DbError& error() const { return m_error; }
 
 private:

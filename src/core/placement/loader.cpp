@@ -22,12 +22,7 @@ const QStringList& knownTypes() {
 }
 
 const std::vector<QByteArray>& knownTypesUtf8() {
-    static const std::vector<QByteArray> utf8 = [] {
-        std::vector<QByteArray> texts;
-        for (const QString& type : knownTypes())
-            texts.push_back(type.toUtf8());
-        return texts;
-    }();
+    static const std::vector<QByteArray> utf8 = ColumnReader::utf8Values(knownTypes());
     return utf8;
 }
 

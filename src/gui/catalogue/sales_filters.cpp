@@ -5,17 +5,18 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
+#include "gui/tool_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/widgets/text_list_model.h"
-#include "gui/tool_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -33,6 +34,10 @@ TextListModel* SalesFilters::catalogueModel(QComboBox* combo) {
     return static_cast<TextListModel*>(combo->model());
 }
 
+TextListModel* SalesFilters::favourites() const {
+    return static_cast<TextListModel*>(m_salesList->model());
+}
+
 QPushButton* SalesFilters::button(const QString& name, const QString& caption,
                                   void (SalesFilters::*handler)()) {
     auto* cmd = new QPushButton(caption, this);
@@ -44,13 +49,17 @@ QPushButton* SalesFilters::button(const QString& name, const QString& caption,
 
 void SalesFilters::buildUi() {
     auto* top = new QVBoxLayout(this);
-    m_salesList = new QListWidget(this);
+    // A view over one text list: a hundred thousand favourites cost no item each.
+    m_salesList = new QListView(this);
     m_salesList->setObjectName(QStringLiteral("SalesList"));
     m_salesList->setUniformItemSizes(true);
+    m_salesList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
+    m_salesList->setModel(new TextListModel(m_salesList));
     // The arrow keys choose a favourite as a click does.
-    connect(m_salesList, &QListWidget::itemClicked, this, &SalesFilters::salesListClicked);
-    connect(m_salesList, &QListWidget::itemSelectionChanged, this, &SalesFilters::salesListClicked);
+    connect(m_salesList, &QListView::clicked, this, &SalesFilters::salesListClicked);
+    connect(m_salesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SalesFilters::salesListClicked);
     top->addWidget(m_salesList, 1);
 
     auto* form = new QFormLayout;
@@ -86,14 +95,14 @@ void SalesFilters::buildUi() {
 
 void SalesFilters::load() {
     tool::RestoreWindowPosition(this);
-    m_salesList->clear();
+    favourites()->setList(TextList());
     DbError error;
     if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureFavouriteTable(m_db, &error))
         return;
     catalogue::FavouriteWindowLists lists;
     const bool read = catalogue::readFavouriteWindowLists(
         m_db, catalogue::acceptedTypes(m_context.CatalogueMode, m_context.wheel()), &lists, &error);
-    m_salesList->addItems(lists.salesList);
+    favourites()->setList(lists.salesList);
     if (!read)
         return;
     if (lists.catalogueEmpty) {
@@ -114,7 +123,11 @@ void SalesFilters::load() {
 void SalesFilters::showCatalogueChoice() {
     m_cmdApply->setEnabled(true);
     m_cmdRemove->setEnabled(false);
-    m_salesList->setCurrentRow(-1);
+    clearFavouriteChoice();
+}
+
+void SalesFilters::clearFavouriteChoice() {
+    m_salesList->setCurrentIndex(QModelIndex());
     m_salesList->clearSelection();
 }
 
@@ -128,20 +141,20 @@ void SalesFilters::obNameClicked() {
     m_potential->setCurrentIndex(m_obName->currentIndex());
 }
 
-const QListWidgetItem* SalesFilters::selectedFavourite() const {
-    const QListWidgetItem* item = m_salesList->currentItem();
+int SalesFilters::selectedFavourite() const {
+    const QModelIndex current = m_salesList->currentIndex();
     // Focus alone makes an entry current without selecting it: that one is not chosen.
-    return item && item->isSelected() ? item : nullptr;
+    return current.isValid() && m_salesList->selectionModel()->isSelected(current) ? current.row() : -1;
 }
 
 void SalesFilters::salesListClicked() {
-    const QListWidgetItem* item = selectedFavourite();
-    m_cmdRemove->setEnabled(item && item->text() != schema::NoFilter);
+    const int row = selectedFavourite();
+    m_cmdRemove->setEnabled(row >= 0 && favourites()->list().at(row) != schema::NoFilter);
 }
 
 void SalesFilters::applyClicked() {
     const QString name = m_potential->currentText();
-    if (!m_salesList->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
+    if (favourites()->list().contains(name)) {
         dialogs::message(QStringLiteral("Filter is always in favourite list !"));
     } else {
         DbError error;
@@ -150,21 +163,21 @@ void SalesFilters::applyClicked() {
             dialogs::message(error.description);
             return;
         }
-        m_salesList->addItem(name);
+        favourites()->append(name);
         const auto group = wheels::editedGroup(m_context.CatalogueMode, m_context.wheel());
         if (!m_context.serviceMode && group && m_context.candidates)
             candidatesOf(*m_context.candidates, *group).append(name, m_obName->currentText());
     }
     m_cmdApply->setEnabled(false);
     m_cmdRemove->setEnabled(false);
-    m_salesList->setCurrentRow(-1);
+    m_salesList->setCurrentIndex(QModelIndex());
 }
 
 void SalesFilters::removeClicked() {
-    const QListWidgetItem* item = selectedFavourite();
-    if (!item || item->text() == schema::NoFilter)
+    const int row = selectedFavourite();
+    if (row < 0 || favourites()->list().at(row) == schema::NoFilter)
         return;
-    const QString name = item->text();
+    const QString name = favourites()->list().at(row);
     bool found = false;
     DbError error;
     if (!catalogue::deleteFirstNamed(m_db, schema::table::FavouriteFilters, name, &found, &error)) {
@@ -173,7 +186,7 @@ void SalesFilters::removeClicked() {
     }
     if (!m_context.serviceMode && m_context.RemovedFilters)
         *m_context.RemovedFilters << name;
-    delete m_salesList->takeItem(m_salesList->currentRow());
+    favourites()->removeAt(row);
     m_cmdRemove->setEnabled(false);
     if (m_potential->currentText() == name)
         obNameClicked();
@@ -186,11 +199,8 @@ void SalesFilters::addNewClicked() {
     window->showFor(this, m_context.SelectedWheel);
     dropRemovedFromCatalogueLists();
     const QString entered = window->enteredName();
-    const auto favourites = m_salesList->findItems(entered, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    const bool isFavourite = std::any_of(favourites.begin(), favourites.end(), [this](QListWidgetItem* item) {
-        return m_salesList->row(item) > 0;
-    });
-    if (!entered.isEmpty() && !isFavourite) {
+    // Searched from the second entry: the first is the "None" placeholder.
+    if (!entered.isEmpty() && favourites()->list().indexOf(entered, 1) < 0) {
         tool::SelectComboText(m_potential, entered);
         potentialClicked();
     }
@@ -218,9 +228,9 @@ void SalesFilters::appendCatalogueFilter(const QString& name, const QString& sum
 }
 
 void SalesFilters::removeFavourite(const QString& name) {
-    for (int row = m_salesList->count() - 1; row >= 1; --row)
-        if (m_salesList->item(row)->text() == name)
-            delete m_salesList->takeItem(row);
+    for (int row = favourites()->rowCount() - 1; row >= 1; --row)
+        if (favourites()->list().at(row) == name)
+            favourites()->removeAt(row);
 }
 
 void SalesFilters::closeClicked() {

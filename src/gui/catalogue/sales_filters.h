@@ -8,8 +8,7 @@
 #include <QDialog>
 
 class QComboBox;
-class QListWidget;
-class QListWidgetItem;
+class QListView;
 class QPushButton;
 class TextListModel;
 
@@ -37,7 +36,8 @@ private:
     QPushButton* button(const QString& name, const QString& caption, void (SalesFilters::*handler)());
     void potentialClicked();
     void obNameClicked();
-    const QListWidgetItem* selectedFavourite() const;
+    int selectedFavourite() const; // the row chosen in SalesList, or -1
+    void clearFavouriteChoice();
     void salesListClicked();
     void applyClicked();
     void removeClicked();
@@ -50,9 +50,10 @@ private:
     Database m_db;
     catalogue::CompactTypeList m_typeList;
     static TextListModel* catalogueModel(QComboBox* combo);
+    TextListModel* favourites() const;
     bool m_closed = false;
 
-    QListWidget* m_salesList = nullptr;
+    QListView* m_salesList = nullptr;
     QComboBox* m_potential = nullptr;
     QComboBox* m_obName = nullptr;
     QPushButton* m_cmdApply = nullptr;
