@@ -328,9 +328,13 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
             error);
         return read[0] + read[1];
     };
+    // A walk keeps a small cache of pages; the connection's own size is set again afterwards.
+    const auto cacheSize = [&] { return db.openQuery("PRAGMA cache_size", {})->valueAt(0).toInt(); };
+    QVERIFY(db.exec("PRAGMA cache_size = 1234"));
     int parts = 0;
     DbError error;
     const QStringList halves = readAll(&parts, &error);
+    QCOMPARE(cacheSize(), 1234);
     QCOMPARE(parts, 2);
     QCOMPARE(halves.size(), 60001);
     QCOMPARE(halves.first(), QString("F 0/"));

@@ -54,7 +54,8 @@ public:
 
 private:
     ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql,
-                 const QStringList& values);
+                 const QStringList& values, bool inRowidOrder);
+    void useWalkCache(sqlite3* engine);
     void prepare(sqlite3* engine, const QByteArray& sql, const QStringList& values);
     static QByteArray selectSql(const QString& table, const QStringList& fields, const QString& where);
 
@@ -62,4 +63,6 @@ private:
     QString m_table;
     sqlite3_stmt* m_statement = nullptr;
     DbError m_error;
+    sqlite3* m_cacheEngine = nullptr; // whose cache size is set back at the end
+    QByteArray m_cacheSize;
 };
