@@ -209,7 +209,9 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
          "SELECT 'F ' || i, CASE i % 4 WHEN 0 THEN 'BP' WHEN 1 THEN 'LP' WHEN 2 THEN 'HFT' "
          "ELSE NULL END, CASE WHEN i % 7 = 0 THEN NULL ELSE 'About ' || i END FROM n",
-         "UPDATE [Potential Filters] SET [ID Potential] = 'None', [Type] = NULL WHERE rowid = 45000"});
+         "UPDATE [Potential Filters] SET [ID Potential] = 'None', [Type] = NULL WHERE rowid = 45000",
+         "INSERT INTO [Favourite Filters] ([ID Potential], [Type]) SELECT [ID Potential], [Type] FROM "
+         "[Potential Filters] WHERE rowid % 10 = 3 ORDER BY rowid DESC"});
     FavouriteWindowLists lists;
     DbError error;
     QVERIFY(readFavouriteWindowLists(catalogue.db, {"BP", "LP", "KP"}, &lists, &error));
@@ -228,6 +230,15 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
     QCOMPARE(lists.summaries.toStringList(), summaries);
     QCOMPARE(lists.types.toStringList(), types);
     QVERIFY(!lists.catalogueEmpty);
+    // The favourites, read on whichever half's thread ends first, are all there, in their order.
+    QStringList favourites;
+    auto favourite = catalogue.db.openQuery("SELECT [ID Potential] FROM [Favourite Filters] WHERE [Type] IN "
+                                            "('BP', 'LP', 'KP') OR [ID Potential] = 'None' ORDER BY rowid",
+                                            {});
+    for (; !favourite->atEnd(); favourite->next())
+        favourites << favourite->textAt(0);
+    QVERIFY(favourites.size() > 1);
+    QCOMPARE(lists.salesList.toStringList(), favourites);
 }
 
 QTEST_GUILESS_MAIN(TestNewFilter)
