@@ -123,10 +123,6 @@ void SalesFilters::load() {
 void SalesFilters::showCatalogueChoice() {
     m_cmdApply->setEnabled(true);
     m_cmdRemove->setEnabled(false);
-    clearFavouriteChoice();
-}
-
-void SalesFilters::clearFavouriteChoice() {
     m_salesList->setCurrentIndex(QModelIndex());
     m_salesList->clearSelection();
 }

@@ -37,7 +37,6 @@ private:
     void potentialClicked();
     void obNameClicked();
     int selectedFavourite() const; // the row chosen in SalesList, or -1
-    void clearFavouriteChoice();
     void salesListClicked();
     void applyClicked();
     void removeClicked();
