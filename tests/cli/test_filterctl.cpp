@@ -434,9 +434,8 @@ void TestFilterctl::exportsWhatMicroManagerLoads() {
 }
 
 void TestFilterctl::exportsOmeThatTheSchemaAccepts() {
-    const QString schema = QStringLiteral(FC_OME_SCHEMA);
-    if (!QFile::exists(schema))
-        QSKIP("the OME schema is not beside the project");
+    const QString schema = testing::referenceFile("ome/ome-2016-06.xsd");
+    REQUIRE_REFERENCE(schema);
     Sandbox sandbox;
     const QStringList hostile =
         demoStatements() << "UPDATE [Potential Filters] SET [ID Potential] = 'BP <5&6> \"q\"', "
@@ -565,7 +564,9 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
 void TestFilterctl::convertsAnAccessFile() {
     QTemporaryDir dir;
     const QString access = dir.filePath("DateTest.mdb");
-    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/DateTestDatabase.mdb", access));
+    const QString reference = testing::referenceFile("access/DateTestDatabase.mdb");
+    REQUIRE_REFERENCE(reference);
+    QVERIFY(QFile::copy(reference, access));
     // Beside it by default; not an installation, so exit 1 and every missing table named.
     Run run = inProcess({"import-mdb", access});
     QCOMPARE(run.status, 1);

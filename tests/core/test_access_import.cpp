@@ -22,7 +22,7 @@ private slots:
 
 namespace {
 
-const QString Reference = QStringLiteral(FC_REFERENCE_ACCESS);
+const QString Reference = testing::referenceFile(QStringLiteral("access"));
 
 QByteArray digest(const QString& path) {
     QFile file(path);
@@ -106,6 +106,7 @@ bool sameValue(const QVariant& value, const ExportCell& cell) {
 void TestAccessImport::convertsRealFilesAsMdbExportReadsThem() {
     if (QStandardPaths::findExecutable(QStringLiteral("mdb-export")).isEmpty())
         QSKIP("mdb-export (Debian package mdbtools) is not installed");
+    REQUIRE_REFERENCE(QDir(Reference).filePath("ASampleDatabase.accdb"));
     QTemporaryDir dir;
     const QList<std::tuple<QString, QString, int>> files{
         {"nwind.mdb", "JET3", 9}, {"DateTestDatabase.mdb", "JET4", 1}, {"ASampleDatabase.accdb", "ACE12", 1}};
@@ -148,6 +149,7 @@ void TestAccessImport::convertsRealFilesAsMdbExportReadsThem() {
 }
 
 void TestAccessImport::keepsEachKindOfValue() {
+    REQUIRE_REFERENCE(QDir(Reference).filePath("DateTestDatabase.mdb"));
     QTemporaryDir dir;
     const QString nwind = dir.filePath("nwind.sqlite");
     QVERIFY(accessdb::importAccessFile(QDir(Reference).filePath("nwind.mdb"), nwind).ok());
@@ -189,6 +191,7 @@ void TestAccessImport::keepsEachKindOfValue() {
 }
 
 void TestAccessImport::refusesDamagedFilesAndWritesNothing() {
+    REQUIRE_REFERENCE(QDir(Reference).filePath("nwind.mdb"));
     QTemporaryDir dir;
     QFile original(QDir(Reference).filePath("nwind.mdb"));
     QVERIFY(original.open(QIODevice::ReadOnly));

@@ -288,8 +288,12 @@ void TestStartup::convertsAnAccessFileWhenAsked() {
     sandbox.install(testing::smallInstallation());
     const QString nwind = sandbox.path("nwind.mdb");
     const QString dates = sandbox.path("dates.mdb");
-    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/nwind.mdb", nwind));
-    QVERIFY(QFile::copy(QString(FC_REFERENCE_ACCESS) + "/DateTestDatabase.mdb", dates));
+    const QString nwindReference = testing::referenceFile("access/nwind.mdb");
+    const QString datesReference = testing::referenceFile("access/DateTestDatabase.mdb");
+    REQUIRE_REFERENCE(nwindReference);
+    REQUIRE_REFERENCE(datesReference);
+    QVERIFY(QFile::copy(nwindReference, nwind));
+    QVERIFY(QFile::copy(datesReference, dates));
     {
         // Browse: asked, converted beside it with the report shown, then loaded as any database.
         testing::DialogRecorder recorder;

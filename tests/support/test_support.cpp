@@ -17,6 +17,16 @@
 
 namespace testing {
 
+QString referenceFile(const QString& relative) {
+    return QDir(QStringLiteral(FC_REFERENCE_DIR)).filePath(relative);
+}
+
+QString missingReference(const QString& path) {
+    return QStringLiteral("%1 is missing: the reference files are in the project's shared folder "
+                          "(../shared/reference beside the clone); see README, \"Reference files\"")
+        .arg(QDir::cleanPath(path));
+}
+
 void createDatabase(const QString& path, const QStringList& statements) {
     const QString name = QStringLiteral("test-create");
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -7,6 +8,11 @@
 #include <tuple>
 
 namespace testing {
+
+// Files made by others (real Access files, the OME schema) live beside the project in
+// ../shared/reference, never in it: a clone without them skips the tests that read them.
+QString referenceFile(const QString& relative);
+QString missingReference(const QString& path);
 
 // Creates a SQLite file from SQL statements (the program itself never creates one).
 void createDatabase(const QString& path, const QStringList& statements);
@@ -54,3 +60,10 @@ private:
 };
 
 } // namespace testing
+
+// Skips the running test, naming the missing file, when a reference file is not beside the project.
+#define REQUIRE_REFERENCE(path)                                                                              \
+    do {                                                                                                     \
+        if (!QFileInfo::exists(path))                                                                        \
+            QSKIP(qPrintable(testing::missingReference(path)));                                              \
+    } while (false)
