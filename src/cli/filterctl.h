@@ -1,7 +1,7 @@
 #pragma once
 
-// filterctl's commands as a library on the core alone, so that its tests run it in process and the
-// executable is only its entry.
+// filterctl's commands as a library on the core and the drawings (fc_plot, for plot), so that its
+// tests run it in process and the executable is only its entry.
 
 #include <QStringList>
 

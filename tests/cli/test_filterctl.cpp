@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include "cli/filterctl.h"
+#include "cli/registry.h"
 #include "core/db/database.h"
 
 #include <QCryptographicHash>
@@ -31,6 +32,7 @@ private slots:
     void namesAnInterruptedWrite();
     void writesOnlyAReviewedPlan();
     void convertsAnAccessFile();
+    void helpAndManualComeFromTheRegistry();
 };
 
 using namespace testing;
@@ -241,12 +243,6 @@ void TestFilterctl::refusesWhatItCannotMean() {
     }
     QVERIFY(inProcess({"show", "EFX"}).err.contains("'EFX'"));
     QCOMPARE(digest(configured), before);
-
-    const Run help = inProcess({"show", "--help"});
-    QCOMPARE(help.status, 0);
-    QVERIFY(
-        help.out.startsWith("Usage: filterctl [--db FILE] show [--format text|json|csv] [ID Available ...]"));
-    QVERIFY(!help.out.contains("--save-plan") && help.out.contains("3 the database is in use"));
 
     // Another program's lock has its own status, after the busy wait.
     Database other;
@@ -600,6 +596,57 @@ void TestFilterctl::convertsAnAccessFile() {
     run = inProcess({"--db", access, "check"});
     QCOMPARE(run.status, 2);
     QVERIFY(run.err.contains("filterctl import-mdb FILE NEW.sqlite"));
+}
+
+void TestFilterctl::helpAndManualComeFromTheRegistry() {
+    // The manual page's synopsis is the registry's, line for line.
+    QFile page(QStringLiteral(FC_SOURCE_DIR "/packaging/filterctl.1"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(page.readAll());
+    const qsizetype start = manual.indexOf(".SH SYNOPSIS\n") + 13;
+    const QString synopsis = manual.mid(start, manual.indexOf("\n.SH DESCRIPTION") + 1 - start);
+    const QString expected = filterctl::manSynopsis();
+    if (synopsis != expected) {
+        QFile wanted("filterctl.1.synopsis");
+        QVERIFY(wanted.open(QIODevice::WriteOnly));
+        wanted.write(expected.toUtf8());
+        QFAIL(qPrintable("filterctl.1's SYNOPSIS is not the registry's; it would be " +
+                         QFileInfo(wanted).absoluteFilePath()));
+    }
+
+    const Run overview = inProcess({"--help"});
+    QCOMPARE(overview.status, 0);
+    QStringList names;
+    QHash<QString, QString> valueNames;
+    for (const filterctl::Command* command : filterctl::commands()) {
+        names << command->name;
+        // Each command's help: its forms, its options with their values, and the exit statuses.
+        const Run help = inProcess({command->name, "--help"});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith("Usage: filterctl "));
+        QVERIFY(help.out.contains("3 the database is in use"));
+        for (const QString& form : command->synopsis) {
+            QVERIFY2(help.out.contains(form + "\n"), qPrintable(form));
+            QVERIFY(overview.out.contains("  " + form + "\n"));
+        }
+        for (const filterctl::Option& option : command->options) {
+            const QString flag = (option.name.size() == 1 ? "-" : "--") + option.name;
+            QVERIFY2(
+                help.out.contains("  " + flag + (option.valueName.isEmpty() ? "" : " " + option.valueName)),
+                qPrintable(command->name + " " + flag));
+            // One option means one thing to the parser, whichever commands take it.
+            QCOMPARE(valueNames.value(option.name, option.valueName), option.valueName);
+            valueNames.insert(option.name, option.valueName);
+        }
+    }
+    // An option of another command is refused by name, and only the registry's commands run.
+    const Run foreign = inProcess({"show", "--save-plan", "x"});
+    QCOMPARE(foreign.status, 2);
+    QVERIFY(foreign.err.contains("--save-plan is not an option of show; see filterctl show --help"));
+    QVERIFY(!inProcess({"show", "--help"}).out.contains("--save-plan"));
+    QCOMPARE(inProcess({"frobnicate"}).status, 2);
+    QCOMPARE(names, QStringList({"check", "show", "diff", "export", "apply", "plot", "history", "undo",
+                                 "import-mdb"}));
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

@@ -1,4 +1,5 @@
 #include "core/exchange/store.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/cursor.h"
 #include "core/db/database.h"
@@ -314,9 +315,8 @@ QString WheelStorePlan::changeCountText(int chosen) const {
 
 QString WheelStorePlan::positionText(int position) const {
     if (const Write* write = writeAt(position))
-        return write->now == write->chosen
-                   ? QStringLiteral("stays %1").arg(write->now)
-                   : QStringLiteral("changes from %1 to %2").arg(write->now, write->chosen);
+        return write->now == write->chosen ? QStringLiteral("stays %1").arg(write->now)
+                                           : vocabulary::changeDescription(write->now, write->chosen);
     const QString why = notWrittenReason(position);
     return why.isEmpty() ? QString() : QStringLiteral("is not written: %1").arg(why);
 }

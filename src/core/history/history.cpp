@@ -1,4 +1,5 @@
 #include "core/history/history.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/schema.h"
 
@@ -308,8 +309,7 @@ private:
             else if (captured.kind == RowChange::Kind::Delete)
                 parts << QStringLiteral("removed '%1' from '%2'").arg(place, captured.table);
             else if (captured.table == schema::table::FilterPlacement)
-                parts << QStringLiteral("%1: %2 -> %3")
-                             .arg(place, filterOf(captured.before), filterOf(captured.after));
+                parts << vocabulary::changeLine(place, filterOf(captured.before), filterOf(captured.after));
             else
                 parts << QStringLiteral("changed '%1' in '%2'").arg(place, captured.table);
         }

@@ -1,6 +1,7 @@
 // Reading the history of changes and putting a record's rows back.
 
 #include "core/history/history.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
@@ -103,7 +104,7 @@ QString stepText(const RowChange& change) {
     const QVariant* before = field(change.before, schema::field::IdPotential);
     const QVariant* after = field(change.after, schema::field::IdPotential);
     if (change.table == schema::table::FilterPlacement && before && after)
-        return QStringLiteral("%1: %2 -> %3").arg(change.place, shown(*after), shown(*before));
+        return vocabulary::changeLine(change.place, shown(*after), shown(*before));
     return QStringLiteral("puts back the fields of '%1' in '%2'").arg(change.place, change.table);
 }
 

@@ -1,4 +1,5 @@
 #include "core/inspect/snapshot.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
@@ -26,8 +27,7 @@ const QStringList& catalogueFieldOrder() {
 }
 
 QString modeCaption(wheels::Mode mode) {
-    static const char* const captions[] = {"Emission Filters", "Filter Cubes Stand", "Beam Splitters Corvid"};
-    return QString::fromLatin1(captions[wheels::index(mode)]);
+    return vocabulary::modeCaption(wheels::index(mode));
 }
 
 // What a set is, from its ID as the loaders read it.
@@ -308,7 +308,7 @@ QString Difference::text() const {
         return QStringLiteral("%1: only in B (%2)").arg(where, *b);
     if (!b)
         return QStringLiteral("%1: only in A (%2)").arg(where, *a);
-    return QStringLiteral("%1: %2 -> %3").arg(where, *a, *b);
+    return vocabulary::changeLine(where, *a, *b);
 }
 
 std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {

@@ -1,5 +1,6 @@
 #include "gui/history/history_window.h"
 
+#include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
 #include "gui/tool_window.h"
 #include "gui/widgets/focus_button.h"
@@ -67,14 +68,13 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     case Number:
         return record->id;
     case When:
-        return record->when().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return vocabulary::recordTime(*record);
     case Who:
-        return record->user + QLatin1Char('@') + record->host;
+        return vocabulary::recordWho(*record);
     case Program:
         return record->program;
     case What:
-        return record->undoes ? QStringLiteral("%1 (undoes %2)").arg(record->summary).arg(record->undoes)
-                              : record->summary;
+        return vocabulary::recordWhat(*record);
     }
     return {};
 }
@@ -119,9 +119,11 @@ void HistoryWindow::buildUi() {
     m_records->header()->setStretchLastSection(true);
     // Widths from the font, not from the rows: a long history is not measured.
     const QFontMetrics metrics = m_records->fontMetrics();
-    const char* const widest[] = {"No. 000000", "0000-00-00 00:00:00 ", "operator@workstation", "filterctl /S "};
+    const char* const widest[] = {"No. 000000", "0000-00-00 00:00:00 ", "operator@workstation",
+                                  "filterctl /S "};
     for (int column = Number; column < What; ++column)
-        m_records->setColumnWidth(column, metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + 16);
+        m_records->setColumnWidth(column,
+                                  metrics.horizontalAdvance(QString::fromLatin1(widest[column])) + 16);
     m_records->setMinimumSize(720, 260);
     top->addWidget(m_records, 2);
     m_count = new QLabel(this);

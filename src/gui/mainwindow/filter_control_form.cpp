@@ -1,6 +1,7 @@
 #include "gui/mainwindow/filter_control_form.h"
 
 #include "core/settings/tool.h"
+#include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
 #include "gui/tool_window.h"
 #include "gui/widgets/finding_combo.h"
@@ -20,9 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const std::array<const char*, 3> ModeCaptions{
-    {"Emission Filters", "Filter Cubes Stand", "Beam Splitters Corvid"}};
 
 // The design size of the window in twips; it shows exactly one mode frame.
 constexpr int DesignWidthTwips = 7240;
@@ -93,7 +91,7 @@ void FilterControlForm::buildUi() {
     auto* modeRow = new QHBoxLayout(modes);
     modeRow->setContentsMargins(0, 0, 0, 0);
     for (int mode = 0; mode < wheels::ModeCount; ++mode) {
-        m_rbMode[mode] = new QRadioButton(QString::fromLatin1(ModeCaptions[mode]), modes);
+        m_rbMode[mode] = new QRadioButton(vocabulary::modeCaption(mode), modes);
         m_rbMode[mode]->setObjectName(indexed("RbMode", mode));
         connect(m_rbMode[mode], &QRadioButton::clicked, this, [this, mode] { switchMode(mode); });
         modeRow->addWidget(m_rbMode[mode]);
@@ -135,7 +133,7 @@ void FilterControlForm::buildUi() {
 }
 
 QGroupBox* FilterControlForm::buildModeFrame(int mode) {
-    auto* frame = new QGroupBox(QString::fromLatin1(ModeCaptions[mode]), this);
+    auto* frame = new QGroupBox(vocabulary::modeCaption(mode), this);
     frame->setObjectName(indexed("ModeFrame", mode));
     frame->setVisible(mode == modeIndex(wheels::Mode::EmissionFilters));
     auto* grid = new QGridLayout(frame);

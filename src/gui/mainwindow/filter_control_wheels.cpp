@@ -1,3 +1,4 @@
+#include "core/vocabulary/vocabulary.h"
 #include "gui/mainwindow/filter_control_form.h"
 
 #include "core/db/schema.h"
@@ -147,8 +148,7 @@ void FilterControlForm::markUnstored(int mode) {
         const bool unstored =
             p < int(rows.size()) && m_frmObjective[frame]->isVisibleTo(this) && chosen != stored;
         m_changeMark[frame]->setVisible(unstored);
-        const QString change =
-            unstored ? QStringLiteral("changes from %1 to %2").arg(stored, chosen) : QString();
+        const QString change = unstored ? vocabulary::changeDescription(stored, chosen) : QString();
         m_changeMark[frame]->setToolTip(change);
         m_changeMark[frame]->setAccessibleDescription(change);
     }

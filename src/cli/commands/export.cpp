@@ -1,0 +1,162 @@
+// filterctl export: the placement in a form other tools read (Micro-Manager, CSV, JSON, a package
+// workbook, OME-XML).
+
+#include "cli/commands/commands.h"
+#include "cli/context.h"
+#include "core/db/cursor.h"
+#include "core/db/schema.h"
+#include "core/inspect/snapshot.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace filterctl {
+
+namespace {
+
+const QStringList Formats{QStringLiteral("mm"), QStringLiteral("csv"), QStringLiteral("json"),
+                          QStringLiteral("package"), QStringLiteral("ome")};
+
+// The stand as the installation names it, for the exports that describe the microscope.
+QString standOf(PlacementSession& session) {
+    auto system = session.database().openFirstRow(schema::table::AvailableSystems);
+    return system ? system->text(schema::field::IdStand) : QString();
+}
+
+// --device ID=NAME, each checked; false (with the error given) for a wrong one.
+bool readDevices(Context& context, const QString& replacement, QHash<QString, QString>* devices,
+                 int* status) {
+    for (const QString& rename : context.values(QStringLiteral("device"))) {
+        const int equals = rename.indexOf(QLatin1Char('='));
+        if (equals <= 0 || equals == rename.size() - 1) {
+            *status = context.fail(Usage, QStringLiteral("--device takes ID=NAME, not '%1'").arg(rename));
+            return false;
+        }
+        if (!microManagerName(rename.mid(equals + 1), replacement)) {
+            *status =
+                context.fail(Usage, QStringLiteral("--device: Micro-Manager takes no comma or line break "
+                                                   "in a device name, as in '%1'")
+                                        .arg(rename.mid(equals + 1)));
+            return false;
+        }
+        devices->insert(rename.left(equals), rename.mid(equals + 1));
+    }
+    return true;
+}
+
+// The options alone, before the database is opened.
+bool checkOptions(Context& context, const QString& format, const QString& file, int* status) {
+    if (!context.noArguments(QStringLiteral("export"), status))
+        return false;
+    if (!Formats.contains(format)) {
+        *status = context.fail(
+            Usage,
+            format.isEmpty()
+                ? QStringLiteral("export needs --format mm, csv, json, package or ome")
+                : QStringLiteral("unknown export format '%1' (mm, csv, json, package or ome)").arg(format));
+        return false;
+    }
+    const QString replacement = context.value(QStringLiteral("replace"));
+    if (context.isSet(QStringLiteral("replace")) && (format != QLatin1String("mm") || replacement.isEmpty() ||
+                                                     !microManagerName(replacement, QString()))) {
+        *status = context.fail(
+            Usage, QStringLiteral("--replace takes a text without commas or line breaks, with --format mm"));
+        return false;
+    }
+    if (format == QLatin1String("package") && file.isEmpty()) {
+        *status = context.fail(Usage, QStringLiteral("export --format package needs -o FILE.xlsx"));
+        return false;
+    }
+    return true;
+}
+
+int exportPackage(Context& context, const QString& file, const std::vector<ExportedWheel>& wheels) {
+    QStringList leftOut;
+    QString error;
+    if (!writePackageWorkbook(file, QStringLiteral("Package"), wheels, &leftOut, &error))
+        return context.fail(Usage, error);
+    if (!leftOut.isEmpty())
+        context.warn(QStringLiteral("not in the package layout: ") + leftOut.join(QStringLiteral(", ")));
+    return Done;
+}
+
+int writeText(Context& context, const QString& file, const QByteArray& text) {
+    if (file.isEmpty()) {
+        context.out() << QString::fromUtf8(text);
+        return Done;
+    }
+    QFile target(file);
+    if (!target.open(QIODevice::WriteOnly) || target.write(text) != text.size())
+        return context.fail(Usage, QStringLiteral("'%1' cannot be written: %2")
+                                       .arg(QDir::toNativeSeparators(file), target.errorString()));
+    return Done;
+}
+
+int exportPlacement(Context& context) {
+    const QString format = context.value(QStringLiteral("format"));
+    const QString file = context.value(QStringLiteral("o"));
+    const QString replacement = context.value(QStringLiteral("replace"));
+    int status = Done;
+    QHash<QString, QString> devices;
+    if (!checkOptions(context, format, file, &status) ||
+        !readDevices(context, replacement, &devices, &status))
+        return status;
+    PlacementSession session(startup::Variant::Service);
+    if (!context.startLoaded(&session, devices.keys(), QStringLiteral("--device"), &status))
+        return status;
+    const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
+    if (format == QLatin1String("mm") || format == QLatin1String("package"))
+        for (const QString& row : rowsWithoutNumber(wheels))
+            context.warn(QStringLiteral("not exported, its \"Position\" is no position 1 to 8 of its own: ") +
+                         row);
+    if (format == QLatin1String("package"))
+        return exportPackage(context, file, wheels);
+    QByteArray text;
+    if (format == QLatin1String("json")) {
+        Snapshot snapshot;
+        DbError error;
+        if (!readSnapshot(session, &snapshot, &error))
+            return context.failOn(error);
+        text = snapshotJson(snapshot);
+    } else if (format == QLatin1String("ome")) {
+        text = omeInstrument(session.database(), standOf(session), wheels);
+    } else if (format == QLatin1String("csv")) {
+        text = placementCsv(wheels).toUtf8();
+    } else {
+        QStringList refused;
+        text = microManagerLabels(wheels, devices, replacement, &refused).toUtf8();
+        if (!refused.isEmpty()) {
+            for (const QString& name : refused)
+                context.warn(QStringLiteral("Micro-Manager takes no comma or line break in a label: ") +
+                             name);
+            return context.fail(
+                Found, QStringLiteral("nothing was written; --replace TEXT puts TEXT in their place"));
+        }
+    }
+    return writeText(context, file, text);
+}
+
+} // namespace
+
+const Command& exportCommand() {
+    static const Command command{
+        QStringLiteral("export"),
+        {QStringLiteral(
+            "export --format mm|csv|json|package|ome [-o FILE] [--device ID=NAME ...] [--replace TEXT]")},
+        QStringLiteral(
+            "The placement in a form other tools read (json: the canonical snapshot); package needs "
+            "-o FILE.xlsx."),
+        true,
+        {{QStringLiteral("format"), QStringLiteral("FORMAT"),
+          QStringLiteral("mm, csv, json, package or ome")},
+         {QStringLiteral("o"), QStringLiteral("FILE"),
+          QStringLiteral("the file to write (default: standard output)")},
+         {QStringLiteral("device"), QStringLiteral("ID=NAME"),
+          QStringLiteral("mm: name an installed wheel's device")},
+         {QStringLiteral("replace"), QStringLiteral("TEXT"),
+          QStringLiteral("mm: put TEXT in place of each comma or line break of a name")}},
+        exportPlacement};
+    return command;
+}
+
+} // namespace filterctl

@@ -1,0 +1,94 @@
+// filterctl history: the record of every write to the installation, newest first.
+
+#include "core/history/history.h"
+#include "cli/commands/commands.h"
+#include "cli/context.h"
+#include "core/vocabulary/vocabulary.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace filterctl {
+
+namespace {
+
+// --since and --wheel as the history's filter; false (with the error given) for a wrong one.
+bool readFilter(Context& context, history::Filter* filter, int* status) {
+    const QString since = context.value(QStringLiteral("since"));
+    if (!since.isEmpty()) {
+        filter->since = QDateTime::fromString(since, Qt::ISODate);
+        if (!filter->since.isValid())
+            filter->since = QDate::fromString(since, Qt::ISODate).startOfDay();
+        if (!filter->since.isValid()) {
+            *status = context.fail(
+                Usage,
+                QStringLiteral("--since takes a date or time such as 2026-12-06, not '%1'").arg(since));
+            return false;
+        }
+    }
+    const QStringList wheels = context.values(QStringLiteral("wheel"));
+    if (wheels.size() > 1) {
+        *status = context.fail(Usage, QStringLiteral("history takes one --wheel"));
+        return false;
+    }
+    filter->wheel = wheels.value(0);
+    return true;
+}
+
+QJsonObject recordObject(const history::Record& record) {
+    return {{QStringLiteral("id"), record.id},
+            {QStringLiteral("at"), record.at},
+            {QStringLiteral("user"), record.user},
+            {QStringLiteral("host"), record.host},
+            {QStringLiteral("program"), record.program},
+            {QStringLiteral("configuration"), record.configuration},
+            {QStringLiteral("stand"), record.stand},
+            {QStringLiteral("scanUnit"), record.scanUnit},
+            {QStringLiteral("summary"), record.summary},
+            {QStringLiteral("undoes"), record.undoes ? QJsonValue(record.undoes) : QJsonValue()}};
+}
+
+int showHistory(Context& context) {
+    history::Filter filter;
+    QString path;
+    int status = Done;
+    if (!context.noArguments(QStringLiteral("history"), &status) || !readFilter(context, &filter, &status) ||
+        !context.databasePath(&path, &status))
+        return status;
+    std::vector<history::Record> records;
+    DbError error;
+    if (!history::readRecords(history::pathFor(path), filter, &records, &error))
+        return context.failOn(error);
+    if (context.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const history::Record& record : records)
+            list.append(recordObject(record));
+        context.out() << QJsonDocument(list).toJson();
+        return Done;
+    }
+    for (const history::Record& record : records)
+        context.out() << vocabulary::recordLine(record) << '\n';
+    return Done;
+}
+
+} // namespace
+
+const Command& historyCommand() {
+    static const Command command{
+        QStringLiteral("history"),
+        {QStringLiteral("history [--json] [--since DATE] [--wheel ID]")},
+        QStringLiteral(
+            "The record of every write to the installation, newest first: when, who, which program, "
+            "what."),
+        true,
+        {{QStringLiteral("json"), QString(), QStringLiteral("the records as JSON")},
+         {QStringLiteral("since"), QStringLiteral("DATE"),
+          QStringLiteral("the records from this date (2026-12-06) or time on")},
+         {QStringLiteral("wheel"), QStringLiteral("ID"),
+          QStringLiteral("the records that changed this wheel")}},
+        showHistory};
+    return command;
+}
+
+} // namespace filterctl

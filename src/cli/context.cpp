@@ -1,0 +1,123 @@
+// What every filterctl command works with; see context.h.
+
+#include "cli/context.h"
+
+#include "core/settings/tool.h"
+
+#include <QSet>
+
+namespace filterctl {
+
+Context::Context(const QCommandLineParser& parser, QStringList arguments, QTextStream& out, QTextStream& err)
+    : m_parser(parser), m_arguments(std::move(arguments)), m_out(out), m_err(err) {}
+
+void Context::warn(const QString& line) {
+    m_err << "filterctl: " << QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')) << Qt::endl;
+}
+
+int Context::fail(int status, const QString& line) {
+    const QString oneLine = QString(line).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (m_keepErrors) {
+        m_kept << oneLine;
+        return status;
+    }
+    m_out.flush();
+    m_err << "filterctl: " << oneLine << Qt::endl;
+    return status;
+}
+
+int Context::failOn(const DbError& error) {
+    return fail(error.code == dberr::Locked ? Locked : Usage, error.description);
+}
+
+bool Context::noArguments(const QString& command, int* status) {
+    if (m_arguments.isEmpty())
+        return true;
+    *status = fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(command, m_arguments.first()));
+    return false;
+}
+
+bool Context::databasePath(QString* path, int* status) {
+    if (m_parser.isSet(QStringLiteral("db"))) {
+        // An empty name is a script's unset variable, never "the configured database".
+        *path = m_parser.value(QStringLiteral("db"));
+        if (path->isEmpty()) {
+            *status = fail(Usage, QStringLiteral("--db needs a file name"));
+            return false;
+        }
+        return true;
+    }
+    *path = tool::ReadMachineString(tool::DatabaseKey, tool::DatabaseValue);
+    if (path->isEmpty()) {
+        *status = fail(Usage,
+                       QStringLiteral("no database path is configured (the value \"%1\" under \"%2\" in %3); "
+                                      "name one with --db")
+                           .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine)));
+        return false;
+    }
+    return true;
+}
+
+bool Context::startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+                           const QString& file) {
+    QString path = file;
+    if (path.isEmpty() && !databasePath(&path, status))
+        return false;
+    session->setWriteFavourites(false); // reading never writes
+    *report = session->start(path, Database::Access::ReadOnly);
+    if (!session->database().isOpen()) {
+        *status = failOn(report->error);
+        return false;
+    }
+    return true;
+}
+
+bool Context::requireLoaded(const PlacementSession::LoadReport& report, int* status) {
+    if (report.error.isError()) {
+        *status = failOn(report.error);
+        return false;
+    }
+    if (!report.versionAccepted) {
+        *status = fail(Found, startup::versionMessage(report.version));
+        return false;
+    }
+    if (report.result->outcome != LoadResult::Outcome::Complete) {
+        const QString why = report.result->outcome == LoadResult::Outcome::Fatal
+                                ? report.result->message
+                                : report.result->error.description;
+        *status = fail(Found,
+                       QStringLiteral("the installation does not load: %1 (run 'filterctl check')").arg(why));
+        return false;
+    }
+    return true;
+}
+
+bool Context::startLoaded(PlacementSession* session, const QStringList& ids, const QString& what,
+                          int* status) {
+    PlacementSession::LoadReport report;
+    return startSession(session, &report, status) && requireLoaded(report, status) &&
+           checkWheelIds(session->installation(), ids, what, status);
+}
+
+bool Context::checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
+                            int* status) {
+    QSet<QString> installed;
+    for (const Installation::Wheel& wheel : installation.installedWheels())
+        installed.insert(wheel.availableId);
+    for (const QString& id : ids)
+        if (!installed.contains(id)) {
+            *status = fail(Usage, QStringLiteral("%1: the installation has no wheel '%2'").arg(what, id));
+            return false;
+        }
+    return true;
+}
+
+std::vector<ExportedWheel> onlyWheels(std::vector<ExportedWheel> wheels, const QStringList& ids) {
+    if (!ids.isEmpty())
+        wheels.erase(std::remove_if(wheels.begin(), wheels.end(),
+                                    [&](const ExportedWheel& w) { return !ids.contains(w.availableId); }),
+                     wheels.end());
+    return wheels;
+}
+
+} // namespace filterctl

@@ -1,0 +1,66 @@
+#pragma once
+
+// What every filterctl command works with: its arguments and options, the output, one-line errors
+// and the exit status, the database lookup and the start of an installation as the service
+// start-up does it.
+
+#include "cli/filterctl.h"
+#include "core/db/db_error.h"
+#include "core/inspect/placement_export.h"
+#include "core/session/placement_session.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+namespace filterctl {
+
+class Context {
+public:
+    Context(const QCommandLineParser& parser, QStringList arguments, QTextStream& out, QTextStream& err);
+
+    // The positional arguments after the command's name.
+    const QStringList& arguments() const { return m_arguments; }
+    bool isSet(const QString& option) const { return m_parser.isSet(option); }
+    QString value(const QString& option) const { return m_parser.value(option); }
+    QStringList values(const QString& option) const { return m_parser.values(option); }
+
+    QTextStream& out() { return m_out; }
+    // A line on standard error that is not the command's end ("filterctl: note: ...").
+    void warn(const QString& line);
+    // Every error is one line, whatever line breaks the windows' form of a message has; returns
+    // `status`. While errors are kept, the line is kept instead of printed.
+    int fail(int status, const QString& line);
+    int failOn(const DbError& error);
+    // Keeps the errors of the calls that follow (for a summary line) instead of printing them.
+    void keepErrors() { m_keepErrors = true; }
+    const QStringList& keptErrors() const { return m_kept; }
+
+    // Fails with a usage error when the command was given positional arguments.
+    bool noArguments(const QString& command, int* status);
+
+    // The file named by --db, or the configured one.
+    bool databasePath(QString* path, int* status);
+    // Starts the file (the --db one when empty) as the service start-up does, reading only.
+    bool startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+                      const QString& file = QString());
+    // Fails unless the report is of a complete load.
+    bool requireLoaded(const PlacementSession::LoadReport& report, int* status);
+    // The configured (or named) installation started and loaded, with every wheel `ids` names
+    // installed (`what` says where the names came from).
+    bool startLoaded(PlacementSession* session, const QStringList& ids, const QString& what, int* status);
+    bool checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
+                       int* status);
+
+private:
+    const QCommandLineParser& m_parser;
+    QStringList m_arguments;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    bool m_keepErrors = false;
+    QStringList m_kept;
+};
+
+// The wheels named, or all of them when none is.
+std::vector<ExportedWheel> onlyWheels(std::vector<ExportedWheel> wheels, const QStringList& ids);
+
+} // namespace filterctl
