@@ -6,13 +6,13 @@
 #include "core/db/database.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/loader.h"
-#include "core/settings/tool.h"
-#include "gui/catalogue/new_filters.h"
-#include "gui/catalogue/sales_filters.h"
+#include "core/settings/settings_store.h"
+#include "gui/catalogue/favourites_window.h"
+#include "gui/catalogue/new_filter_window.h"
 #include "gui/dialogs.h"
-#include "gui/exchange/form_excel.h"
+#include "gui/exchange/package_window.h"
 #include "gui/lightpath/light_path_window.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "median_time.h"
 
@@ -164,14 +164,14 @@ struct WindowTimes {
 };
 
 // The package window on a workbook of the installation's own wheels, choosing one wheel after another.
-Timing timePackageWheel(FilterControlForm& form, int runs, const QString& package) {
+Timing timePackageWheel(MainWindow& form, int runs, const QString& package) {
     QStringList leftOut;
     QString error;
     writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
                          &error);
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, "Browse", package);
-    FormExcel excel(form.session());
+    settings::EnsureUserKey(settings::FilesSubKey);
+    settings::WriteUserString(settings::FilesSubKey, "Browse", package);
+    PackageWindow excel(form.session());
     auto* wheel = excel.findChild<QComboBox*>("IDAvailable");
     int next = 0;
     return timeRuns(runs, [&] {
@@ -184,7 +184,7 @@ Timing timePackageWheel(FilterControlForm& form, int runs, const QString& packag
 
 // The catalogue windows over the emission group (the whole catalogue) and the package window,
 // shown with their events processed.
-WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& package) {
+WindowTimes timeWindows(MainWindow& form, int runs, const QString& package) {
     WindowTimes times{};
     const CatalogueContext context = form.catalogueContext();
     // Opening is timed; closing again is not what the user waits for.
@@ -193,12 +193,12 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     times.favourites = timeRuns(
         runs,
         [&] {
-            opened = std::make_unique<SalesFilters>(context);
+            opened = std::make_unique<FavouritesWindow>(context);
             opened->show();
             QCoreApplication::processEvents();
         },
         close);
-    SalesFilters favourites(context);
+    FavouritesWindow favourites(context);
     favourites.show();
     auto* potential = favourites.findChild<QComboBox*>("Potential");
     auto* salesList = favourites.findChild<QListView*>("SalesList");
@@ -214,7 +214,7 @@ WindowTimes timeWindows(FilterControlForm& form, int runs, const QString& packag
     times.newFilters = timeRuns(
         runs,
         [&] {
-            opened = std::make_unique<NewFilters>(context);
+            opened = std::make_unique<NewFilterWindow>(context);
             opened->show();
             QCoreApplication::processEvents();
         },
@@ -230,7 +230,7 @@ void useInstallation(const QTemporaryDir& dir, const QString& path) {
         .setValue("software/veltrano/cp/database/Path", path);
 }
 
-void showInServiceMode(FilterControlForm& form) {
+void showInServiceMode(MainWindow& form) {
     form.load("/S");
     form.show();
     QCoreApplication::processEvents();
@@ -240,17 +240,17 @@ void showInServiceMode(FilterControlForm& form) {
 long peakWithEveryWindow(const QString& path) {
     QTemporaryDir dir;
     useInstallation(dir, path);
-    FilterControlForm form;
+    MainWindow form;
     showInServiceMode(form);
     const CatalogueContext context = form.catalogueContext();
     for (int window = 0; window < 3; ++window) {
         std::unique_ptr<QDialog> opened;
         if (window == 0)
-            opened = std::make_unique<SalesFilters>(context);
+            opened = std::make_unique<FavouritesWindow>(context);
         else if (window == 1)
-            opened = std::make_unique<NewFilters>(context);
+            opened = std::make_unique<NewFilterWindow>(context);
         else
-            opened = std::make_unique<FormExcel>(form.session());
+            opened = std::make_unique<PackageWindow>(form.session());
         opened->show();
         QCoreApplication::processEvents();
     }
@@ -268,11 +268,11 @@ double profilePath(const QByteArray& path, const QString& file) {
     }
     QTemporaryDir dir;
     useInstallation(dir, file);
-    FilterControlForm form;
+    MainWindow form;
     showInServiceMode(form);
     if (path == "favourites")
         return medianMs(10, [&] {
-            SalesFilters window(form.catalogueContext());
+            FavouritesWindow window(form.catalogueContext());
             window.show();
             QCoreApplication::processEvents();
         });
@@ -349,11 +349,11 @@ void run(int rows) {
     useInstallation(dir, path);
     // Start-up in the process: the main window built, loaded and shown with its events processed.
     const auto startUp = [&](const QString& commandLine) {
-        std::unique_ptr<FilterControlForm> shown;
+        std::unique_ptr<MainWindow> shown;
         return timeRuns(
             runs,
             [&] {
-                shown = std::make_unique<FilterControlForm>();
+                shown = std::make_unique<MainWindow>();
                 shown->load(commandLine);
                 shown->show();
                 shown->windowActivated();
@@ -368,7 +368,7 @@ void run(int rows) {
     });
     const Timing launchUser = timeLaunches(runs, dir, {});
     const Timing launchService = timeLaunches(runs, dir, {"/S"});
-    FilterControlForm form;
+    MainWindow form;
     showInServiceMode(form);
     const Timing display = timeRuns(runs, [&] { form.showWheel(0); });
     const Timing displayAtEnd = timeRuns(runs, [&] { form.showWheel(1); });
@@ -454,7 +454,7 @@ void runX11(int rows) {
     const Timing x11User = timeLaunches(runs, dir, {}, QStringLiteral("xcb"));
     const Timing x11Service = timeLaunches(runs, dir, {"/S"}, QStringLiteral("xcb"));
 
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     form.show();
     waitForExposure(&form, true);
@@ -528,7 +528,7 @@ QString timeLightPath(int rows) {
     const QString path = dir.filePath("System_Configurations.sqlite");
     QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", path, QString::number(rows)});
     useInstallation(dir, path);
-    FilterControlForm form;
+    MainWindow form;
     showInServiceMode(form);
     const double open = medianMs(
         5,

@@ -5,10 +5,10 @@
 
 #include "core/access/access_import.h"
 #include "core/session/placement_session.h"
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "core/startup/helper_programs.h"
 #include "gui/dialogs.h"
-#include "gui/exchange/form_excel.h"
+#include "gui/exchange/package_window.h"
 #include "gui/mainwindow/access_conversion.h"
 
 #include <QApplication>
@@ -40,12 +40,12 @@ int main(int argc, char* argv[]) {
         std::printf("converted: %s\n",
                     qPrintable(converted.isEmpty() ? QStringLiteral("(nothing)") : converted));
     } else {
-        tool::EnsureUserKey(tool::FilesSubKey);
-        tool::WriteUserString(tool::FilesSubKey, QStringLiteral("Browse"), args[2]);
+        settings::EnsureUserKey(settings::FilesSubKey);
+        settings::WriteUserString(settings::FilesSubKey, QStringLiteral("Browse"), args[2]);
         PlacementSession session(startup::Variant::Service);
         if (!session.database().open(args[3]))
             return 2;
-        FormExcel window(session);
+        PackageWindow window(session);
         const auto* packages = window.findChild<QComboBox*>(QStringLiteral("CmbPaket"));
         std::printf("opened: %d packages\n", packages ? packages->count() : 0);
     }

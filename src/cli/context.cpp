@@ -2,7 +2,7 @@
 
 #include "cli/context.h"
 
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 
 #include <QSet>
 
@@ -47,12 +47,13 @@ bool Context::databasePath(QString* path, int* status) {
         }
         return true;
     }
-    *path = tool::ReadMachineString(tool::DatabaseKey, tool::DatabaseValue);
+    *path = settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue);
     if (path->isEmpty()) {
         *status = fail(Usage,
                        QStringLiteral("no database path is configured (the value \"%1\" under \"%2\" in %3); "
                                       "name one with --db")
-                           .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine)));
+                           .arg(settings::DatabaseValue, settings::DatabaseKey,
+                                settings::HiveFile(settings::Hive::Machine)));
         return false;
     }
     return true;

@@ -146,7 +146,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     QCOMPARE(buildPendingEntry(cube, 8)[Entry::Type], QString("FW3"));
 
     Catalogue catalogue;
-    QVERIFY(StorePendingFilters(
+    QVERIFY(storePendingFilters(
         catalogue.db, {lp, kp, buildPendingEntry(splitter, 5), buildPendingEntry(cube, 7)}, nullptr));
     const auto stored = catalogue::catalogueEntry(catalogue.db, "LP 550 new", nullptr);
     QVERIFY(stored);
@@ -163,7 +163,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
 
     // An unchecked band value that is no number is kept as Null, a number as a number.
     FilterForm notch{"NF new", "N-9", "Notch", "4OO", " 532.5 ", "inf", "", "", "Veltrano", "NF"};
-    QVERIFY(StorePendingFilters(catalogue.db, {buildPendingEntry(notch, 5)}, nullptr));
+    QVERIFY(storePendingFilters(catalogue.db, {buildPendingEntry(notch, 5)}, nullptr));
     cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'", {});
     QVERIFY(cursor->isNull("Lower Wavelength") && cursor->isNull("Upper Wavelength"));
     QCOMPARE(cursor->value("Center Wavelength").toDouble(), 532.5);
@@ -176,7 +176,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
         "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     Entry refused = lp;
     refused.values[Entry::Name] = "Refused";
-    QVERIFY(!StorePendingFilters(catalogue.db, {broken, refused}, nullptr));
+    QVERIFY(!storePendingFilters(catalogue.db, {broken, refused}, nullptr));
     QVERIFY(!catalogue::catalogueEntry(catalogue.db, "Another", nullptr));
 }
 

@@ -1,11 +1,11 @@
 #include "core/db/database.h"
-#include "core/settings/tool.h"
-#include "gui/catalogue/new_filters.h"
-#include "gui/catalogue/sales_filters.h"
-#include "gui/exchange/form_excel.h"
-#include "gui/exchange/import_filter.h"
+#include "core/settings/settings_store.h"
+#include "gui/catalogue/favourites_window.h"
+#include "gui/catalogue/new_filter_window.h"
+#include "gui/exchange/import_window.h"
+#include "gui/exchange/package_window.h"
 #include "gui/history/history_window.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -53,7 +53,7 @@ QStringList unreadable(QWidget& window) {
             found << "no name: " + what;
         if (const auto* label = qobject_cast<QLabel*>(widget))
             if (!label->text().isEmpty() && name != label->text().trimmed() &&
-                name != tool::CaptionText(label->text()).trimmed())
+                name != settings::CaptionText(label->text()).trimmed())
                 found << "value not readable: " + what + " says '" + name + "' for '" + label->text() + "'";
     }
     return found;
@@ -65,12 +65,12 @@ void TestAccessibility::everyControlIsNamedAndEveryValueReadable() {
     Sandbox sandbox;
     const QString path = sandbox.install(demoStatements());
     DialogRecorder recorder;
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, "Browse",
-                          qEnvironmentVariable("FC_WORKBOOKS") + "/Filter_Configurations.xlsx");
-    tool::WriteUserString(tool::FilesSubKey, "BrowseImport",
-                          qEnvironmentVariable("FC_WORKBOOKS") + "/Filter_Sheets.xlsx");
-    FilterControlForm form;
+    settings::EnsureUserKey(settings::FilesSubKey);
+    settings::WriteUserString(settings::FilesSubKey, "Browse",
+                              qEnvironmentVariable("FC_WORKBOOKS") + "/Filter_Configurations.xlsx");
+    settings::WriteUserString(settings::FilesSubKey, "BrowseImport",
+                              qEnvironmentVariable("FC_WORKBOOKS") + "/Filter_Sheets.xlsx");
+    MainWindow form;
     form.load("/S");
     QStringList found = unreadable(form);
     // The value labels are read as they are shown.
@@ -80,10 +80,10 @@ void TestAccessibility::everyControlIsNamedAndEveryValueReadable() {
              QString("Microscope stand"));
 
     const CatalogueContext context = form.catalogueContext();
-    SalesFilters favourites(context);
-    NewFilters newFilters(context);
-    ImportFilter import(newFilters);
-    FormExcel configurations(form.session());
+    FavouritesWindow favourites(context);
+    NewFilterWindow newFilters(context);
+    ImportWindow import(newFilters);
+    PackageWindow configurations(form.session());
     HistoryWindow history(form.configDb());
     for (QWidget* window :
          std::initializer_list<QWidget*>{&favourites, &newFilters, &import, &configurations, &history})
@@ -97,7 +97,7 @@ void TestAccessibility::editsAWheelWithTheKeyboardAlone() {
     Sandbox sandbox;
     const QString path = sandbox.install(demoStatements());
     DialogRecorder recorder;
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));

@@ -1,7 +1,7 @@
 #include "core/db/cursor.h"
-#include "gui/catalogue/new_filters.h"
-#include "gui/catalogue/sales_filters.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/catalogue/favourites_window.h"
+#include "gui/catalogue/new_filter_window.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -110,7 +110,7 @@ struct ModalScript {
 void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     Demo demo;
     testing::DialogRecorder recorder;
-    SalesFilters cubes(demo.context(1, 6, true));
+    FavouritesWindow cubes(demo.context(1, 6, true));
     const QStringList favourites = texts(child<QListView>(cubes, "SalesList"));
     QCOMPARE(favourites, QStringList({"None", "FSet 10 FITC", "FSet 43 DsRed"}));
     const QStringList names = texts(child<QComboBox>(cubes, "Potential"));
@@ -121,7 +121,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     QVERIFY(child(cubes, "CmdApply")->isEnabled());
     QVERIFY(!child(cubes, "CmdRemove")->isEnabled());
 
-    SalesFilters mbs(demo.context(2, 13, true));
+    FavouritesWindow mbs(demo.context(2, 13, true));
     QCOMPARE(texts(child<QListView>(mbs, "SalesList")), QStringList({"None"}));
     QCOMPARE(texts(child<QComboBox>(mbs, "Potential")), QStringList({"None"}));
     QVERIFY(recorder.messages.isEmpty());
@@ -132,7 +132,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
         QVERIFY(db.open(demo.path));
         QVERIFY(db.exec("DROP TABLE [Favourite Filters]") && db.exec("DELETE FROM [Potential Filters]"));
     }
-    SalesFilters empty(demo.context(0, 0, true));
+    FavouritesWindow empty(demo.context(0, 0, true));
     QCOMPARE(texts(child<QListView>(empty, "SalesList")), QStringList({"None"}));
     QCOMPARE(recorder.texts(), QStringList({"No data in table 'Potential Filters'"}));
     QVERIFY(!child(empty, "Potential")->isEnabled());
@@ -141,7 +141,7 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
 void TestCatalogueWindows::addsAndRemovesFavourites() {
     Demo demo;
     testing::DialogRecorder recorder;
-    SalesFilters window(demo.context(1, 6, false));
+    FavouritesWindow window(demo.context(1, 6, false));
     auto* potential = child<QComboBox>(window, "Potential");
     auto* salesList = child<QListView>(window, "SalesList");
     choose(potential, "FSet 99 Test");
@@ -180,7 +180,7 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
 void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     Demo demo;
     testing::DialogRecorder recorder;
-    NewFilters window(demo.context(0, 0, true));
+    NewFilterWindow window(demo.context(0, 0, true));
     QCOMPARE(texts(child<QComboBox>(window, "CmbType")), QStringList({"BP", "LP", "KP"}));
     auto* list = child<QTreeWidget>(window, "LVObj");
     QCOMPARE(list->topLevelItemCount(), 2); // the demo's customer-added filters
@@ -219,7 +219,7 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString()); // the unapplied entry was cleared
 
     // Loading the stored filters back shows their cut-off, the producer's box as stored.
-    NewFilters again(demo.context(0, 0, true));
+    NewFilterWindow again(demo.context(0, 0, true));
     auto* stored = child<QTreeWidget>(again, "LVObj");
     for (const auto& [name, cutOff] : {std::pair<QString, QString>{"KP 550 own", "550"},
                                        {"LP 550 own", "550"},
@@ -257,7 +257,7 @@ void TestCatalogueWindows::entersStoresAndLoadsBackNewFilters() {
     QCOMPARE(recorder.texts().last(), QString("Wavelength or Opaque value:   Type mismatch"));
     window.hide();
 
-    NewFilters splitters(demo.context(2, 10, true));
+    NewFilterWindow splitters(demo.context(2, 10, true));
     QCOMPARE(texts(child<QComboBox>(splitters, "CmbType")), QStringList({"NFT"}));
     applyAndClose({{"FilterName", "NFT 600 own"},
                    {"Code", "N-600"},
@@ -280,9 +280,9 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QVERIFY(db.exec("INSERT INTO [Favourite Filters] VALUES (?, 'BP')", {"BP 525/50 Customer's"}));
     }
     testing::DialogRecorder recorder;
-    SalesFilters favourites(demo.context(0, 0, true));
+    FavouritesWindow favourites(demo.context(0, 0, true));
     QVERIFY(texts(child<QListView>(favourites, "SalesList")).contains("BP 525/50 Customer's"));
-    NewFilters window(demo.context(0, 0, true));
+    NewFilterWindow window(demo.context(0, 0, true));
     ModalScript script;
     script.newFilters = [&](QDialog&) {
         auto* list = child<QTreeWidget>(window, "LVObj");
@@ -340,7 +340,7 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
     Demo demo;
     testing::DialogRecorder recorder;
     {
-        FilterControlForm user;
+        MainWindow user;
         user.load("");
         user.showWheel(6);
         ModalScript script;
@@ -358,7 +358,7 @@ void TestCatalogueWindows::mainWindowFollowsTheCatalogueWindows() {
         QCOMPARE(child<QComboBox>(user, "CmbFilter_8")->count(), fw2.CandidateIds.size());
         QVERIFY(texts(child<QComboBox>(user, "CmbFilter_8")).contains("FSet 99 Test"));
     }
-    FilterControlForm service;
+    MainWindow service;
     service.load("/S");
     service.showWheel(5);
     service.switchMode(1);

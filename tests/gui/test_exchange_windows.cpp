@@ -1,12 +1,12 @@
 #include "cli/filterctl.h"
 #include "core/db/cursor.h"
 #include "core/exchange/xlsx_writer.h"
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "core/startup/helper_programs.h"
-#include "gui/catalogue/new_filters.h"
-#include "gui/exchange/form_excel.h"
-#include "gui/exchange/import_filter.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/catalogue/new_filter_window.h"
+#include "gui/exchange/import_window.h"
+#include "gui/exchange/package_window.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -45,8 +45,8 @@ QString text(QWidget& window, const QString& field) {
     return child<QLineEdit>(window, field)->text();
 }
 void remember(const QString& value, const QString& path) {
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, value, path);
+    settings::EnsureUserKey(settings::FilesSubKey);
+    settings::WriteUserString(settings::FilesSubKey, value, path);
 }
 QStringList placement(const QString& path, const QString& wheel) {
     Database db;
@@ -66,10 +66,10 @@ void TestExchangeWindows::importFillsTheNewFilterForm() {
         testing::Sandbox sandbox;
         CatalogueContext context;
         context.databasePath = sandbox.install(testing::demoStatements());
-        NewFilters form(context);
+        NewFilterWindow form(context);
         testing::DialogRecorder recorder;
         remember("BrowseImport", workbook(file));
-        ImportFilter import(form);
+        ImportWindow import(form);
         // The remembered workbook is listed and its first sheet imported at once.
         auto* sheets = child<QComboBox>(import, "CmbFilter");
         QCOMPARE(sheets->count(), 5);
@@ -113,7 +113,7 @@ void TestExchangeWindows::importFillsTheNewFilterForm() {
         QTest::mouseClick(child(import, "Browse"), Qt::LeftButton);
         QVERIFY(recorder.texts().last().contains("damaged.xlsx"));
         QCOMPARE(sheets->count(), 0);
-        QCOMPARE(tool::ReadUserString(tool::FilesKeyPath, "BrowseImport"), damaged.fileName());
+        QCOMPARE(settings::ReadUserString(settings::FilesKeyPath, "BrowseImport"), damaged.fileName());
     }
 }
 
@@ -124,7 +124,7 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
     QVERIFY(session.database().open(path));
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xlsx"));
-    FormExcel window(session);
+    PackageWindow window(session);
     auto* packages = child<QComboBox>(window, "CmbPaket");
     auto* wheels = child<QComboBox>(window, "IDAvailable");
     QCOMPARE(packages->count(), 2);
@@ -153,7 +153,7 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
 
     // A wheel the database does not have: said, nothing written.
     remember("Browse", workbook("package_cases.xls"));
-    FormExcel cases(session);
+    PackageWindow cases(session);
     choose(child<QComboBox>(cases, "IDAvailable"), 4);
     QTest::mouseClick(child(cases, "CmdStore"), Qt::LeftButton);
     QVERIFY(recorder.texts().last().contains("'MBS'"));
@@ -161,14 +161,14 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
 
     // A remembered workbook that is gone is not opened; a damaged one ends the program.
     remember("Browse", sandbox.path("gone.xls"));
-    FormExcel gone(session);
+    PackageWindow gone(session);
     QCOMPARE(child<QComboBox>(gone, "CmbPaket")->count(), 0);
     recorder.nextFiles = {path};
     QTest::mouseClick(child(gone, "Browse"), Qt::LeftButton);
     QVERIFY(recorder.texts().last().contains("not an Excel workbook"));
     QCOMPARE(recorder.ends, QList<int>({1}));
     // Forgotten, so that the window opens again next time, with its Browse.
-    QCOMPARE(tool::ReadUserString(tool::FilesKeyPath, "Browse"), QString());
+    QCOMPARE(settings::ReadUserString(settings::FilesKeyPath, "Browse"), QString());
 }
 
 void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
@@ -176,7 +176,7 @@ void TestExchangeWindows::mainWindowReloadsAfterTheConfigurations() {
     sandbox.install(testing::demoStatements());
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xls"));
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     // An unstored choice in the row of the mode last edited in the catalogue windows is redrawn
     // by the activation that follows every modal window.
@@ -208,7 +208,7 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     remember("Browse", workbook("Filter_Configurations.xlsx"));
     PlacementSession session(startup::Variant::Service);
     QVERIFY(session.database().open(path));
-    FormExcel window(session);
+    PackageWindow window(session);
     choose(child<QComboBox>(window, "CmbPaket"), "FITC - TRITC");
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
     // The package swaps three of EF1's filters; the other five stay.
@@ -259,7 +259,7 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     remember("Browse", package);
     PlacementSession session(startup::Variant::Service);
     QVERIFY(session.database().open(path));
-    FormExcel window(session);
+    PackageWindow window(session);
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
     QCOMPARE(child<QLabel>(window, "Preview_0")->text(), QString("\u25C6 now %1").arg(before[0]));
     for (int p : {3, 4, 5, 6, 7})
@@ -291,7 +291,7 @@ void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {
     testing::Sandbox sandbox;
     sandbox.install(testing::fcsDemoStatements());
     testing::DialogRecorder recorder;
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     QStringList shown;
     for (int button = 0; button < wheels::ButtonCount; ++button)
@@ -340,7 +340,7 @@ void TestExchangeWindows::readsAWorkbookWithTheWindowResponsive() {
     });
     QElapsedTimer clock;
     clock.start();
-    FormExcel window(session);
+    PackageWindow window(session);
     helpers::setFolder(readers);
     QVERIFY(progressShown);
     QVERIFY2(ticks >= 8, qPrintable(QString::number(ticks))); // events went on during the read

@@ -1,7 +1,7 @@
 #include "core/catalogue/new_filter.h"
 #include "core/db/database.h"
 #include "core/exchange/store.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -28,13 +28,13 @@ using namespace testing;
 
 namespace {
 
-std::unique_ptr<FilterControlForm> start(const QString& commandLine = "/S") {
-    auto form = std::make_unique<FilterControlForm>();
+std::unique_ptr<MainWindow> start(const QString& commandLine = "/S") {
+    auto form = std::make_unique<MainWindow>();
     form->load(commandLine);
     return form;
 }
 
-QString statusLine(FilterControlForm& form) {
+QString statusLine(MainWindow& form) {
     auto* line = child<QLabel>(form, "StatusLine");
     return line->isHidden() ? QString() : line->text();
 }

@@ -2,7 +2,7 @@
 #include "core/db/cursor.h"
 #include "core/history/history.h"
 #include "gui/history/history_window.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -61,7 +61,7 @@ void TestHistoryWindow::undoesAStoreAndACatalogueRemoval() {
     const QStringList placement = placementRows(path);
     const QStringList catalogue = catalogueRows(path);
     DialogRecorder recorder;
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     QVERIFY(!child(form, "CmdHistory")->isHidden());
     choose(child<QComboBox>(form, "CmbFilter_1"), "LP 560");

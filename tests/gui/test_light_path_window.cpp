@@ -1,5 +1,5 @@
 #include "gui/lightpath/light_path_window.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -39,7 +39,7 @@ void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
     Sandbox sandbox;
     const QString path = sandbox.install(demoStatements());
     DialogRecorder recorder;
-    FilterControlForm form;
+    MainWindow form;
     form.load("/S");
     click(form, "CmdLightPath");
     LightPathWindow* window = form.lightPathWindow();

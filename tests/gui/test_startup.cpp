@@ -1,5 +1,5 @@
 #include "core/startup/startup.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -31,8 +31,8 @@ using testing::child;
 
 namespace {
 
-std::unique_ptr<FilterControlForm> start(const QString& commandLine) {
-    auto form = std::make_unique<FilterControlForm>();
+std::unique_ptr<MainWindow> start(const QString& commandLine) {
+    auto form = std::make_unique<MainWindow>();
     form->load(commandLine);
     return form;
 }

@@ -1,5 +1,5 @@
-#include "core/settings/tool.h"
-#include "gui/tool_window.h"
+#include "core/settings/settings_store.h"
+#include "gui/window_position.h"
 #include "support/test_support.h"
 
 #include <QComboBox>
@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <QtTest>
 
-using namespace tool;
+using namespace settings;
 
 class TestTool : public QObject {
     Q_OBJECT

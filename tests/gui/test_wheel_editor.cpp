@@ -1,5 +1,5 @@
 #include "core/db/cursor.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
@@ -32,8 +32,8 @@ QComboBox* combo(QWidget& form, const char* kind, int frame) {
     return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
 }
 
-std::unique_ptr<FilterControlForm> start(const QString& commandLine = "/S") {
-    auto form = std::make_unique<FilterControlForm>();
+std::unique_ptr<MainWindow> start(const QString& commandLine = "/S") {
+    auto form = std::make_unique<MainWindow>();
     form->load(commandLine);
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))

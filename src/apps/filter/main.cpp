@@ -1,7 +1,7 @@
 #include "apps/filter/single_instance.h"
 #include "core/history/history.h"
 #include "gui/dialogs.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -85,9 +85,8 @@ int main(int argc, char* argv[]) {
     const QString commandLine = arguments.join(QLatin1Char(' '));
     recordHistory(commandLine);
 
-    FilterControlForm form;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form,
-                     &FilterControlForm::bringToFront);
+    MainWindow form;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &MainWindow::bringToFront);
     form.load(commandLine);
     if (dialogs::endRequested())
         return dialogs::requestedExitCode();

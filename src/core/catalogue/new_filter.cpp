@@ -207,7 +207,7 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
     return entry;
 }
 
-bool StorePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error) {
+bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error) {
     Transaction transaction(db, error);
     auto cursor = db.openTable(schema::table::PotentialFilters, error);
     if (!cursor)

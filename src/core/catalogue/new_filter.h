@@ -61,7 +61,7 @@ std::optional<QString> ValidateNewFilter(const Database& db, const FilterForm& f
 PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWheel);
 
 // Adds a catalogue row per entry, all in one transaction.
-bool StorePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error);
+bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error);
 
 // Adds "Customer Added" and "Producer" to a catalogue of an older layout.
 bool ensureCustomerAddedField(Database& db, DbError* error);

@@ -3,7 +3,7 @@
 #include "core/vocabulary/vocabulary.h"
 
 #include "core/history/history.h"
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 
 #include <array>
 
@@ -53,7 +53,7 @@ QString recordLine(const history::Record& record) {
 QString noDatabaseConfigured() {
     return QStringLiteral("No database path is configured: the value \"%1\" under \"%2\" is missing or empty "
                           "(settings file %3).")
-        .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine));
+        .arg(settings::DatabaseValue, settings::DatabaseKey, settings::HiveFile(settings::Hive::Machine));
 }
 
 } // namespace vocabulary

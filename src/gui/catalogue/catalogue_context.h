@@ -6,7 +6,7 @@
 #include <array>
 #include <functional>
 
-class NewFilters;
+class NewFilterWindow;
 class QWidget;
 
 // What the catalogue windows share with the main window while they are open.
@@ -18,9 +18,9 @@ struct CatalogueContext {
     QStringList* RemovedFilters = nullptr;
     Candidates* candidates = nullptr; // the main window's candidate lists
     // The program's one new-filter window, loaded on first use.
-    std::function<NewFilters*()> newFiltersWindow;
+    std::function<NewFilterWindow*()> newFiltersWindow;
     // Shows the filter sheet import over the new-filter window.
-    std::function<void(NewFilters&)> openImportWindow;
+    std::function<void(NewFilterWindow&)> openImportWindow;
 
     int wheel() const { return wheels::isMode(CatalogueMode) ? SelectedWheel[CatalogueMode] : -1; }
 };

@@ -1,26 +1,26 @@
 #include "gui/exchange/workbook_choice.h"
 
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "gui/dialogs.h"
 #include "gui/widgets/progress_task.h"
 
 #include <QFileInfo>
 
 QString rememberedWorkbook(const QString& valueName) {
-    return tool::ReadUserString(tool::FilesKeyPath, valueName);
+    return settings::ReadUserString(settings::FilesKeyPath, valueName);
 }
 
 void forgetWorkbook(const QString& valueName) {
     if (!rememberedWorkbook(valueName).isEmpty())
-        tool::WriteUserString(tool::FilesSubKey, valueName, QString());
+        settings::WriteUserString(settings::FilesSubKey, valueName, QString());
 }
 
 QString chooseWorkbook(QWidget* parent, const QString& current, const QString& valueName) {
     const QString chosen = dialogs::openFileName(parent, current, QStringLiteral("Workbooks (*.xls *.xlsx)"));
     if (chosen.isEmpty())
         return chosen;
-    tool::EnsureUserKey(tool::FilesSubKey);
-    tool::WriteUserString(tool::FilesSubKey, valueName, chosen);
+    settings::EnsureUserKey(settings::FilesSubKey);
+    settings::WriteUserString(settings::FilesSubKey, valueName, chosen);
     return chosen;
 }
 

@@ -2,8 +2,8 @@
 
 #include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/focus_button.h"
+#include "gui/window_position.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -90,7 +90,7 @@ HistoryWindow::HistoryWindow(Database& db, QWidget* parent) : QDialog(parent), m
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("History"));
     buildUi();
-    tool::RestoreWindowPosition(this);
+    settings::RestoreWindowPosition(this);
     reload();
 }
 
@@ -220,6 +220,6 @@ void HistoryWindow::undoClicked() {
 }
 
 void HistoryWindow::reject() {
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     QDialog::reject();
 }

@@ -1,8 +1,8 @@
 #include "gui/lightpath/light_path_window.h"
 
 #include "gui/dialogs.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/focus_button.h"
+#include "gui/window_position.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -122,7 +122,7 @@ LightPathWindow::LightPathWindow(QWidget* parent) : QDialog(parent) {
     buttons->addStretch();
     buttons->addWidget(close);
     top->addLayout(buttons);
-    tool::RestoreWindowPosition(this);
+    settings::RestoreWindowPosition(this);
 }
 
 void LightPathWindow::setPath(const LightPath& path) {
@@ -159,6 +159,6 @@ void LightPathWindow::exportClicked() {
 }
 
 void LightPathWindow::reject() {
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     QDialog::reject();
 }

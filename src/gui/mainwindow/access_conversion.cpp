@@ -2,7 +2,7 @@
 
 #include "core/access/access_import.h"
 #include "core/inspect/installation_check.h"
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "gui/dialogs.h"
 #include "gui/widgets/progress_task.h"
 
@@ -41,7 +41,8 @@ QString offerAccessConversion(QWidget* parent, const QString& accessFile) {
     text << QString()
          << QStringLiteral("The settings still name the Access file; to start on the new one, set the value "
                            "\"%1\" under \"%2\" (settings file %3) to its path.")
-                .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine));
+                .arg(settings::DatabaseValue, settings::DatabaseKey,
+                     settings::HiveFile(settings::Hive::Machine));
     dialogs::message(text.join(QLatin1Char('\n')));
     return target;
 }

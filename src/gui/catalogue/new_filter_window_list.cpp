@@ -1,11 +1,11 @@
-#include "gui/catalogue/new_filters.h"
+#include "gui/catalogue/new_filter_window.h"
 
 #include "core/catalogue/catalogue_tables.h"
-#include "gui/catalogue/sales_filters.h"
+#include "gui/catalogue/favourites_window.h"
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
-#include "gui/tool_window.h"
+#include "gui/window_position.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,8 +20,8 @@
 using catalogue::PendingFilterEntry;
 using Entry = PendingFilterEntry;
 
-void NewFilters::listClicked() {
-    QTreeWidgetItem* item = m_lvObj->currentItem();
+void NewFilterWindow::listClicked() {
+    QTreeWidgetItem* item = m_customerList->currentItem();
     if (!item)
         return;
     const QString name = item->text(0);
@@ -35,12 +35,12 @@ void NewFilters::listClicked() {
     }
 }
 
-void NewFilters::loadIntoForm(const PendingFilterEntry& entry, bool fromPending) {
+void NewFilterWindow::loadIntoForm(const PendingFilterEntry& entry, bool fromPending) {
     const QString& producer = entry[Entry::Producer];
     const bool other = producer != schema::DefaultProducer;
     {
-        const QSignalBlocker blocker(m_check1);
-        m_check1->setChecked(other);
+        const QSignalBlocker blocker(m_producerCheck);
+        m_producerCheck->setChecked(other);
     }
     m_producer->setEnabled(other);
     m_producer->setText(producer);
@@ -49,8 +49,8 @@ void NewFilters::loadIntoForm(const PendingFilterEntry& entry, bool fromPending)
     m_summary->setText(entry[Entry::Summary]);
     m_cmdReset->setEnabled(true);
     if (fromPending || m_cmbType->isEnabled())
-        tool::SelectComboText(m_cmbType, entry[Entry::Type]);
-    CmbType_Click();
+        settings::SelectComboText(m_cmbType, entry[Entry::Type]);
+    applyTypeFields();
     const std::array<std::pair<QLineEdit*, Entry::Field>, 4> values{{{m_lower, Entry::Lower},
                                                                      {m_center, Entry::Center},
                                                                      {m_upper, Entry::Upper},
@@ -68,8 +68,8 @@ void NewFilters::loadIntoForm(const PendingFilterEntry& entry, bool fromPending)
         m_cutOff->setText(entry[Entry::Opaque]);
 }
 
-void NewFilters::removeClicked() {
-    QTreeWidgetItem* item = m_lvObj->currentItem();
+void NewFilterWindow::removeClicked() {
+    QTreeWidgetItem* item = m_customerList->currentItem();
     if (!item)
         return;
     const QString name = item->text(0);
@@ -105,25 +105,25 @@ void NewFilters::removeClicked() {
     if (m_context.RemovedFilters)
         *m_context.RemovedFilters << name;
     // The selection moves without the user choosing an item: the form stays as it is.
-    const QSignalBlocker quiet(m_lvObj);
+    const QSignalBlocker quiet(m_customerList);
     delete item;
-    if (m_lvObj->topLevelItemCount() > 0) {
-        m_lvObj->setCurrentItem(m_lvObj->topLevelItem(0));
-        m_lvObj->setFocus();
+    if (m_customerList->topLevelItemCount() > 0) {
+        m_customerList->setCurrentItem(m_customerList->topLevelItem(0));
+        m_customerList->setFocus();
     } else {
         m_cmdDel->setEnabled(false);
     }
 }
 
-void NewFilters::importClicked() {
+void NewFilterWindow::importClicked() {
     if (m_context.openImportWindow)
         m_context.openImportWindow(*this);
     activate();
 }
 
-void NewFilters::StorePendingFilters() {
+void NewFilterWindow::storePendingFilters() {
     DbError error;
-    if (!catalogue::StorePendingFilters(m_db, m_pendingFilters, &error)) {
+    if (!catalogue::storePendingFilters(m_db, m_pendingFilters, &error)) {
         dialogs::message(error.description);
         return;
     }
@@ -135,29 +135,29 @@ void NewFilters::StorePendingFilters() {
             for (wheels::Group group : catalogue::newFilterGroups(m_context.CatalogueMode, m_context.wheel()))
                 candidatesOf(*m_context.candidates, group).append(entry[Entry::Name], entry[Entry::Summary]);
     }
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
 }
 
-void NewFilters::closeClicked() {
+void NewFilterWindow::closeClicked() {
     if (m_applyPressed)
-        StorePendingFilters();
+        storePendingFilters();
     const QString typed = m_filterName->text();
-    if (m_lvObj->findItems(typed, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
+    if (m_customerList->findItems(typed, Qt::MatchExactly | Qt::MatchCaseSensitive, 0).isEmpty())
         clearForm(); // typed but never applied
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     done(QDialog::Accepted);
 }
 
-void NewFilters::reject() {
+void NewFilterWindow::reject() {
     closeClicked();
 }
 
-void NewFilters::closeEvent(QCloseEvent* event) {
+void NewFilterWindow::closeEvent(QCloseEvent* event) {
     closeClicked();
     event->accept();
 }
 
-void NewFilters::showFor(SalesFilters* favourites, const wheels::SelectedWheels& selectedWheel) {
+void NewFilterWindow::showFor(FavouritesWindow* favourites, const wheels::SelectedWheels& selectedWheel) {
     m_favourites = favourites;
     m_context.SelectedWheel = selectedWheel;
     activate();

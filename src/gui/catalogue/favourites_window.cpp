@@ -1,14 +1,14 @@
-#include "gui/catalogue/sales_filters.h"
+#include "gui/catalogue/favourites_window.h"
 
 #include "core/catalogue/catalogue_tables.h"
-#include "gui/catalogue/new_filters.h"
+#include "gui/catalogue/new_filter_window.h"
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/widgets/text_list_model.h"
+#include "gui/window_position.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,7 +20,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
+FavouritesWindow::FavouritesWindow(CatalogueContext context, QWidget* parent)
     : QDialog(parent), m_context(std::move(context)) {
     setObjectName(QStringLiteral("SalesFilters"));
     setWindowTitle(QStringLiteral("Edit Filter/Beam Splitter List"));
@@ -28,18 +28,18 @@ SalesFilters::SalesFilters(CatalogueContext context, QWidget* parent)
     load();
 }
 
-SalesFilters::~SalesFilters() = default;
+FavouritesWindow::~FavouritesWindow() = default;
 
-TextListModel* SalesFilters::catalogueModel(QComboBox* combo) {
+TextListModel* FavouritesWindow::catalogueModel(QComboBox* combo) {
     return static_cast<TextListModel*>(combo->model());
 }
 
-TextListModel* SalesFilters::favourites() const {
+TextListModel* FavouritesWindow::favourites() const {
     return static_cast<TextListModel*>(m_salesList->model());
 }
 
-QPushButton* SalesFilters::button(const QString& name, const QString& caption,
-                                  void (SalesFilters::*handler)()) {
+QPushButton* FavouritesWindow::button(const QString& name, const QString& caption,
+                                      void (FavouritesWindow::*handler)()) {
     auto* cmd = new QPushButton(caption, this);
     cmd->setObjectName(name);
     dialogs::pressOnlyWhenFocused(cmd);
@@ -47,7 +47,7 @@ QPushButton* SalesFilters::button(const QString& name, const QString& caption,
     return cmd;
 }
 
-void SalesFilters::buildUi() {
+void FavouritesWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
     // A view over one text list: a hundred thousand favourites cost no item each.
     m_salesList = new QListView(this);
@@ -57,9 +57,9 @@ void SalesFilters::buildUi() {
     m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
     m_salesList->setModel(new TextListModel(m_salesList));
     // The arrow keys choose a favourite as a click does.
-    connect(m_salesList, &QListView::clicked, this, &SalesFilters::salesListClicked);
+    connect(m_salesList, &QListView::clicked, this, &FavouritesWindow::salesListClicked);
     connect(m_salesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &SalesFilters::salesListClicked);
+            &FavouritesWindow::salesListClicked);
     top->addWidget(m_salesList, 1);
 
     auto* form = new QFormLayout;
@@ -75,26 +75,27 @@ void SalesFilters::buildUi() {
         combo->setMinimumContentsLength(24);
         combo->setModel(new TextListModel(combo));
     }
-    connect(m_potential, &QComboBox::activated, this, &SalesFilters::potentialClicked);
-    connect(m_obName, &QComboBox::activated, this, &SalesFilters::obNameClicked);
+    connect(m_potential, &QComboBox::activated, this, &FavouritesWindow::potentialClicked);
+    connect(m_obName, &QComboBox::activated, this, &FavouritesWindow::obNameClicked);
     form->addRow(QStringLiteral("Filtername"), m_potential);
     form->addRow(QStringLiteral("Summary"), m_obName);
     top->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &SalesFilters::applyClicked);
-    m_cmdRemove = button(QStringLiteral("CmdRemove"), QStringLiteral("Remove"), &SalesFilters::removeClicked);
+    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &FavouritesWindow::applyClicked);
+    m_cmdRemove =
+        button(QStringLiteral("CmdRemove"), QStringLiteral("Remove"), &FavouritesWindow::removeClicked);
     m_cmdRemove->setEnabled(false);
     m_cmdAddNew =
-        button(QStringLiteral("CmdAddNew"), QStringLiteral("Add New"), &SalesFilters::addNewClicked);
-    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &SalesFilters::closeClicked);
+        button(QStringLiteral("CmdAddNew"), QStringLiteral("Add New"), &FavouritesWindow::addNewClicked);
+    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &FavouritesWindow::closeClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdRemove, m_cmdAddNew, m_cmdClose})
         buttons->addWidget(cmd);
     top->addLayout(buttons);
 }
 
-void SalesFilters::load() {
-    tool::RestoreWindowPosition(this);
+void FavouritesWindow::load() {
+    settings::RestoreWindowPosition(this);
     favourites()->setList(TextList());
     DbError error;
     if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureFavouriteTable(m_db, &error))
@@ -120,35 +121,35 @@ void SalesFilters::load() {
     obNameClicked();
 }
 
-void SalesFilters::showCatalogueChoice() {
+void FavouritesWindow::showCatalogueChoice() {
     m_cmdApply->setEnabled(true);
     m_cmdRemove->setEnabled(false);
     m_salesList->setCurrentIndex(QModelIndex());
     m_salesList->clearSelection();
 }
 
-void SalesFilters::potentialClicked() {
+void FavouritesWindow::potentialClicked() {
     showCatalogueChoice();
     m_obName->setCurrentIndex(m_potential->currentIndex());
 }
 
-void SalesFilters::obNameClicked() {
+void FavouritesWindow::obNameClicked() {
     showCatalogueChoice();
     m_potential->setCurrentIndex(m_obName->currentIndex());
 }
 
-int SalesFilters::selectedFavourite() const {
+int FavouritesWindow::selectedFavourite() const {
     const QModelIndex current = m_salesList->currentIndex();
     // Focus alone makes an entry current without selecting it: that one is not chosen.
     return current.isValid() && m_salesList->selectionModel()->isSelected(current) ? current.row() : -1;
 }
 
-void SalesFilters::salesListClicked() {
+void FavouritesWindow::salesListClicked() {
     const int row = selectedFavourite();
     m_cmdRemove->setEnabled(row >= 0 && favourites()->list().at(row) != schema::NoFilter);
 }
 
-void SalesFilters::applyClicked() {
+void FavouritesWindow::applyClicked() {
     const QString name = m_potential->currentText();
     if (favourites()->list().contains(name)) {
         dialogs::message(QStringLiteral("Filter is always in favourite list !"));
@@ -169,7 +170,7 @@ void SalesFilters::applyClicked() {
     m_salesList->setCurrentIndex(QModelIndex());
 }
 
-void SalesFilters::removeClicked() {
+void FavouritesWindow::removeClicked() {
     const int row = selectedFavourite();
     if (row < 0 || favourites()->list().at(row) == schema::NoFilter)
         return;
@@ -188,8 +189,8 @@ void SalesFilters::removeClicked() {
         obNameClicked();
 }
 
-void SalesFilters::addNewClicked() {
-    NewFilters* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
+void FavouritesWindow::addNewClicked() {
+    NewFilterWindow* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
     if (!window)
         return;
     window->showFor(this, m_context.SelectedWheel);
@@ -197,12 +198,12 @@ void SalesFilters::addNewClicked() {
     const QString entered = window->enteredName();
     // Searched from the second entry: the first is the "None" placeholder.
     if (!entered.isEmpty() && favourites()->list().indexOf(entered, 1) < 0) {
-        tool::SelectComboText(m_potential, entered);
+        settings::SelectComboText(m_potential, entered);
         potentialClicked();
     }
 }
 
-void SalesFilters::dropRemovedFromCatalogueLists() {
+void FavouritesWindow::dropRemovedFromCatalogueLists() {
     if (!m_context.RemovedFilters)
         return;
     for (const QString& name : std::as_const(*m_context.RemovedFilters)) {
@@ -217,31 +218,32 @@ void SalesFilters::dropRemovedFromCatalogueLists() {
     }
 }
 
-void SalesFilters::appendCatalogueFilter(const QString& name, const QString& summary, const QString& type) {
+void FavouritesWindow::appendCatalogueFilter(const QString& name, const QString& summary,
+                                             const QString& type) {
     catalogueModel(m_potential)->append(name);
     catalogueModel(m_obName)->append(summary);
     m_typeList.append(type);
 }
 
-void SalesFilters::removeFavourite(const QString& name) {
+void FavouritesWindow::removeFavourite(const QString& name) {
     for (int row = favourites()->rowCount() - 1; row >= 1; --row)
         if (favourites()->list().at(row) == name)
             favourites()->removeAt(row);
 }
 
-void SalesFilters::closeClicked() {
+void FavouritesWindow::closeClicked() {
     if (!m_closed) {
         m_closed = true;
-        tool::SaveWindowPosition(this);
+        settings::SaveWindowPosition(this);
     }
     done(QDialog::Accepted);
 }
 
-void SalesFilters::reject() {
+void FavouritesWindow::reject() {
     closeClicked();
 }
 
-void SalesFilters::closeEvent(QCloseEvent* event) {
+void FavouritesWindow::closeEvent(QCloseEvent* event) {
     closeClicked();
     event->accept();
 }

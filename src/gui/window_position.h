@@ -7,7 +7,7 @@
 class QComboBox;
 class QWidget;
 
-namespace tool {
+namespace settings {
 
 // Window positions are kept in twips under "Software\Veltrano\Filter\<window name>".
 void RestoreWindowPosition(QWidget* window);
@@ -16,4 +16,4 @@ void SaveWindowPosition(QWidget* window);
 // Selects the first entry whose text equals the text exactly, else the first entry.
 void SelectComboText(QComboBox* combo, const QString& text);
 
-} // namespace tool
+} // namespace settings

@@ -1,9 +1,9 @@
-#include "gui/exchange/import_filter.h"
+#include "gui/exchange/import_window.h"
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/focus_button.h"
+#include "gui/window_position.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,7 +16,7 @@ namespace {
 const QString BrowseImportValue = QStringLiteral("BrowseImport");
 } // namespace
 
-ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog(parent), m_target(target) {
+ImportWindow::ImportWindow(FilterSheetTarget& target, QWidget* parent) : QDialog(parent), m_target(target) {
     setObjectName(QStringLiteral("ImportFilter"));
     setWindowTitle(QStringLiteral("Import new filter"));
     auto* grid = new QGridLayout(this);
@@ -26,14 +26,14 @@ ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog
     m_importFile->setMinimumWidth(320);
     auto* browse = new QPushButton(QStringLiteral("Browse"), this);
     browse->setObjectName(QStringLiteral("Browse"));
-    connect(browse, &QPushButton::clicked, this, &ImportFilter::browseClicked);
+    connect(browse, &QPushButton::clicked, this, &ImportWindow::browseClicked);
     m_cmbFilter = new QComboBox(this);
     m_cmbFilter->setObjectName(QStringLiteral("CmbFilter"));
     m_cmbFilter->setEnabled(false);
-    connect(m_cmbFilter, &QComboBox::activated, this, &ImportFilter::sheetChosen);
+    connect(m_cmbFilter, &QComboBox::activated, this, &ImportWindow::sheetChosen);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("CmdClose"));
-    connect(close, &QPushButton::clicked, this, &ImportFilter::closeClicked);
+    connect(close, &QPushButton::clicked, this, &ImportWindow::closeClicked);
     for (QPushButton* button : {browse, close})
         dialogs::pressOnlyWhenFocused(button);
     auto* workbookCaption = new QLabel(QStringLiteral("Filter data sheet workbook"), this);
@@ -49,10 +49,10 @@ ImportFilter::ImportFilter(FilterSheetTarget& target, QWidget* parent) : QDialog
     load();
 }
 
-ImportFilter::~ImportFilter() = default;
+ImportWindow::~ImportWindow() = default;
 
-void ImportFilter::load() {
-    tool::RestoreWindowPosition(this);
+void ImportWindow::load() {
+    settings::RestoreWindowPosition(this);
     const QString remembered = rememberedWorkbook(BrowseImportValue);
     if (remembered.isEmpty())
         return;
@@ -60,7 +60,7 @@ void ImportFilter::load() {
     listSheets();
 }
 
-void ImportFilter::browseClicked() {
+void ImportWindow::browseClicked() {
     const QString chosen = chooseWorkbook(this, m_importFile->text(), BrowseImportValue);
     if (chosen.isEmpty())
         return;
@@ -68,13 +68,13 @@ void ImportFilter::browseClicked() {
     listSheets();
 }
 
-void ImportFilter::dropWorkbook() {
+void ImportWindow::dropWorkbook() {
     m_workbook.reset();
     m_cmbFilter->clear();
     m_cmbFilter->setEnabled(false);
 }
 
-void ImportFilter::listSheets() {
+void ImportWindow::listSheets() {
     QString error;
     bool cancelled = false;
     std::unique_ptr<Workbook> workbook = readWorkbook(this, m_importFile->text(), &error, &cancelled);
@@ -93,7 +93,7 @@ void ImportFilter::listSheets() {
     sheetChosen(0);
 }
 
-void ImportFilter::sheetChosen(int index) {
+void ImportWindow::sheetChosen(int index) {
     if (!m_workbook || index < 0)
         return;
     if (!m_workbook->hasCells(index + 1)) {
@@ -108,12 +108,12 @@ void ImportFilter::sheetChosen(int index) {
                       [](const QString& message) { dialogs::message(message); });
 }
 
-void ImportFilter::closeClicked() {
+void ImportWindow::closeClicked() {
     m_workbook.reset();
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     done(QDialog::Accepted);
 }
 
-void ImportFilter::reject() {
+void ImportWindow::reject() {
     closeClicked();
 }

@@ -11,11 +11,11 @@ class QLineEdit;
 class QPushButton;
 
 // Fills the new-filter form from one sheet of a filter data sheet workbook.
-class ImportFilter : public QDialog {
+class ImportWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ImportFilter(FilterSheetTarget& target, QWidget* parent = nullptr);
-    ~ImportFilter() override;
+    explicit ImportWindow(FilterSheetTarget& target, QWidget* parent = nullptr);
+    ~ImportWindow() override;
 
 protected:
     void reject() override;

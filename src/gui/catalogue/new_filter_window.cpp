@@ -1,4 +1,4 @@
-#include "gui/catalogue/new_filters.h"
+#include "gui/catalogue/new_filter_window.h"
 
 // The entry form: its fields per type, Apply, Clear, the producer box, the Enter key, and what
 // the filter sheet import fills.
@@ -6,7 +6,7 @@
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
 #include "gui/widgets/focus_button.h"
-#include "gui/tool_window.h"
+#include "gui/window_position.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,7 +38,7 @@ const std::array<ModeCaptions, 3> Captions{
 
 } // namespace
 
-NewFilters::NewFilters(CatalogueContext context, QWidget* parent)
+NewFilterWindow::NewFilterWindow(CatalogueContext context, QWidget* parent)
     : QDialog(parent), m_context(std::move(context)) {
     setObjectName(QStringLiteral("NewFilters"));
     setWindowTitle(QStringLiteral("Add New Filter/Beam Splitter"));
@@ -46,18 +46,19 @@ NewFilters::NewFilters(CatalogueContext context, QWidget* parent)
     load();
 }
 
-NewFilters::~NewFilters() {
-    tool::SaveWindowPosition(this);
+NewFilterWindow::~NewFilterWindow() {
+    settings::SaveWindowPosition(this);
 }
 
-QLineEdit* NewFilters::field(const QString& name) {
+QLineEdit* NewFilterWindow::field(const QString& name) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(name);
     edit->installEventFilter(this);
     return edit;
 }
 
-QPushButton* NewFilters::button(const QString& name, const QString& caption, void (NewFilters::*handler)()) {
+QPushButton* NewFilterWindow::button(const QString& name, const QString& caption,
+                                     void (NewFilterWindow::*handler)()) {
     auto* cmd = new QPushButton(caption, this);
     cmd->setObjectName(name);
     dialogs::pressOnlyWhenFocused(cmd);
@@ -65,26 +66,26 @@ QPushButton* NewFilters::button(const QString& name, const QString& caption, voi
     return cmd;
 }
 
-void NewFilters::buildUi() {
+void NewFilterWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
-    m_frame1 = new QGroupBox(QStringLiteral("Filter Description"), this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    auto* grid = new QGridLayout(m_frame1);
+    m_descriptionFrame = new QGroupBox(QStringLiteral("Filter Description"), this);
+    m_descriptionFrame->setObjectName(QStringLiteral("Frame1"));
+    auto* grid = new QGridLayout(m_descriptionFrame);
     m_filterName = field(QStringLiteral("FilterName"));
     m_code = field(QStringLiteral("Code"));
     m_summary = field(QStringLiteral("Summary"));
     m_cmbType = new QComboBox(this);
     m_cmbType->setObjectName(QStringLiteral("CmbType"));
-    connect(m_cmbType, &QComboBox::activated, this, &NewFilters::CmbType_Click);
+    connect(m_cmbType, &QComboBox::activated, this, &NewFilterWindow::applyTypeFields);
     m_lower = field(QStringLiteral("Lower"));
     m_center = field(QStringLiteral("Center"));
     m_upper = field(QStringLiteral("Upper"));
     m_opaque = field(QStringLiteral("Opaque"));
     m_cutOff = field(QStringLiteral("Cut_Off"));
     m_producer = field(QStringLiteral("Producer"));
-    m_check1 = new QCheckBox(QStringLiteral("Non Veltrano"), this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    connect(m_check1, &QCheckBox::toggled, this, &NewFilters::producerToggled);
+    m_producerCheck = new QCheckBox(QStringLiteral("Non Veltrano"), this);
+    m_producerCheck->setObjectName(QStringLiteral("Check1"));
+    connect(m_producerCheck, &QCheckBox::toggled, this, &NewFilterWindow::producerToggled);
 
     const auto label = [this](const char* text, const char* name) {
         auto* caption = new QLabel(QString::fromLatin1(text), this);
@@ -92,22 +93,22 @@ void NewFilters::buildUi() {
             caption->setObjectName(QString::fromLatin1(name));
         return caption;
     };
-    m_label14 = label("Type", "Label14");
-    m_label3 = label("Lower Wavelength", "Label3");
-    m_label4 = label("Center Wavelength", "Label4");
-    m_label5 = label("Upper Wavelength", "Label5");
-    m_label6 = label("Opaque for", "Label6");
-    m_label7 = label("Cut Off Wavelength", "Label7");
+    m_typeLabel = label("Type", "Label14");
+    m_lowerLabel = label("Lower Wavelength", "Label3");
+    m_centerLabel = label("Center Wavelength", "Label4");
+    m_upperLabel = label("Upper Wavelength", "Label5");
+    m_opaqueLabel = label("Opaque for", "Label6");
+    m_cutOffLabel = label("Cut Off Wavelength", "Label7");
     const std::vector<std::tuple<QLabel*, QWidget*, bool>> rows{
         {label("Name", nullptr), m_filterName, false},
         {label("Series Number", nullptr), m_code, false},
         {label("Summary", nullptr), m_summary, false},
-        {m_label14, m_cmbType, false},
-        {m_label3, m_lower, true},
-        {m_label4, m_center, true},
-        {m_label5, m_upper, true},
-        {m_label6, m_opaque, true},
-        {m_label7, m_cutOff, true},
+        {m_typeLabel, m_cmbType, false},
+        {m_lowerLabel, m_lower, true},
+        {m_centerLabel, m_center, true},
+        {m_upperLabel, m_upper, true},
+        {m_opaqueLabel, m_opaque, true},
+        {m_cutOffLabel, m_cutOff, true},
         {label("Producer", nullptr), m_producer, false}};
     int row = 0;
     for (const auto& [caption, widget, nm] : rows) {
@@ -118,51 +119,52 @@ void NewFilters::buildUi() {
             grid->addWidget(new QLabel(QStringLiteral("nm"), this), row, 2);
         ++row;
     }
-    grid->addWidget(m_check1, row - 1, 2);
+    grid->addWidget(m_producerCheck, row - 1, 2);
     auto* formButtons = new QHBoxLayout;
-    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &NewFilters::applyClicked);
-    m_cmdReset = button(QStringLiteral("CmdReset"), QStringLiteral("Clear"), &NewFilters::clearForm);
-    m_cmdImport = button(QStringLiteral("CmdImport"), QStringLiteral("Import"), &NewFilters::importClicked);
+    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &NewFilterWindow::applyClicked);
+    m_cmdReset = button(QStringLiteral("CmdReset"), QStringLiteral("Clear"), &NewFilterWindow::clearForm);
+    m_cmdImport =
+        button(QStringLiteral("CmdImport"), QStringLiteral("Import"), &NewFilterWindow::importClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport})
         formButtons->addWidget(cmd);
     grid->addLayout(formButtons, row, 0, 1, 3);
-    top->addWidget(m_frame1);
+    top->addWidget(m_descriptionFrame);
 
-    m_frame2 = new QGroupBox(QStringLiteral("New Filters"), this);
-    m_frame2->setObjectName(QStringLiteral("Frame2"));
-    auto* listColumn = new QVBoxLayout(m_frame2);
-    m_lvObj = new QTreeWidget(this);
-    m_lvObj->setObjectName(QStringLiteral("LVObj"));
-    m_lvObj->setRootIsDecorated(false);
-    m_lvObj->setUniformRowHeights(true);
-    m_lvObj->setAccessibleName(m_frame2->title());
-    m_lvObj->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
-    m_lvObj->header()->setSectionResizeMode(QHeaderView::Stretch);
-    connect(m_lvObj, &QTreeWidget::itemClicked, this, &NewFilters::listClicked);
+    m_listFrame = new QGroupBox(QStringLiteral("New Filters"), this);
+    m_listFrame->setObjectName(QStringLiteral("Frame2"));
+    auto* listColumn = new QVBoxLayout(m_listFrame);
+    m_customerList = new QTreeWidget(this);
+    m_customerList->setObjectName(QStringLiteral("LVObj"));
+    m_customerList->setRootIsDecorated(false);
+    m_customerList->setUniformRowHeights(true);
+    m_customerList->setAccessibleName(m_listFrame->title());
+    m_customerList->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
+    m_customerList->header()->setSectionResizeMode(QHeaderView::Stretch);
+    connect(m_customerList, &QTreeWidget::itemClicked, this, &NewFilterWindow::listClicked);
     // Choosing an item with the keys loads it as a click does; focus alone selects nothing.
-    connect(m_lvObj, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (m_lvObj->currentItem() && m_lvObj->currentItem()->isSelected())
+    connect(m_customerList, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (m_customerList->currentItem() && m_customerList->currentItem()->isSelected())
             listClicked();
     });
-    m_lvObj->installEventFilter(this);
-    listColumn->addWidget(m_lvObj);
-    m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilters::removeClicked);
+    m_customerList->installEventFilter(this);
+    listColumn->addWidget(m_customerList);
+    m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilterWindow::removeClicked);
     m_cmdDel->setEnabled(false);
     listColumn->addWidget(m_cmdDel, 0, Qt::AlignLeft);
-    top->addWidget(m_frame2, 1);
-    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &NewFilters::closeClicked);
+    top->addWidget(m_listFrame, 1);
+    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &NewFilterWindow::closeClicked);
     top->addWidget(m_cmdClose, 0, Qt::AlignRight);
 }
 
-void NewFilters::load() {
-    tool::RestoreWindowPosition(this);
+void NewFilterWindow::load() {
+    settings::RestoreWindowPosition(this);
     m_producer->setText(schema::DefaultProducer);
     m_producer->setEnabled(false);
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_opaque, m_cutOff, m_label3, m_label4,
-                                         m_label5, m_label6, m_label7, m_cmdReset})
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_opaque, m_cutOff,
+                                                           m_lowerLabel, m_centerLabel, m_upperLabel,
+                                                           m_opaqueLabel, m_cutOffLabel, m_cmdReset})
         widget->setEnabled(false);
-    m_lvObj->clear();
+    m_customerList->clear();
     DbError error;
     if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureCustomerAddedField(m_db, &error))
         return;
@@ -170,24 +172,24 @@ void NewFilters::load() {
     if (!items)
         return;
     for (const catalogue::ListItem& item : *items)
-        new QTreeWidgetItem(m_lvObj, {item.name, item.summary});
+        new QTreeWidgetItem(m_customerList, {item.name, item.summary});
     m_pendingFilters.clear();
     m_cmbType->clear();
     const int mode = qBound(0, m_context.CatalogueMode, wheels::ModeCount - 1);
-    m_frame1->setTitle(QString::fromLatin1(Captions[mode].description));
-    m_frame2->setTitle(QString::fromLatin1(Captions[mode].list));
-    m_lvObj->setAccessibleName(m_frame2->title());
+    m_descriptionFrame->setTitle(QString::fromLatin1(Captions[mode].description));
+    m_listFrame->setTitle(QString::fromLatin1(Captions[mode].list));
+    m_customerList->setAccessibleName(m_listFrame->title());
     m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));
-    m_label14->setEnabled(m_cmbType->count() > 0);
+    m_typeLabel->setEnabled(m_cmbType->count() > 0);
     m_cmbType->setEnabled(m_cmbType->count() > 0);
     if (m_cmbType->count() > 0) {
         m_cmbType->setCurrentIndex(0);
-        CmbType_Click();
+        applyTypeFields();
     }
 }
 
-void NewFilters::setValueFields(FieldState state, const std::vector<QLineEdit*>& fields,
-                                const std::vector<QLabel*>& labels) {
+void NewFilterWindow::setValueFields(FieldState state, const std::vector<QLineEdit*>& fields,
+                                     const std::vector<QLabel*>& labels) {
     if (state == FieldState::Keep)
         return;
     const bool enable = state == FieldState::Enable;
@@ -200,31 +202,31 @@ void NewFilters::setValueFields(FieldState state, const std::vector<QLineEdit*>&
         caption->setEnabled(enable);
 }
 
-void NewFilters::CmbType_Click() {
+void NewFilterWindow::applyTypeFields() {
     const catalogue::FieldSet set = catalogue::fieldSetOf(m_context.CatalogueMode, m_cmbType->currentText());
-    setValueFields(set.band, {m_lower, m_center, m_upper}, {m_label3, m_label4, m_label5});
-    setValueFields(set.cutOff, {m_cutOff}, {m_label7});
-    setValueFields(set.opaque, {m_opaque}, {m_label6});
+    setValueFields(set.band, {m_lower, m_center, m_upper}, {m_lowerLabel, m_centerLabel, m_upperLabel});
+    setValueFields(set.cutOff, {m_cutOff}, {m_cutOffLabel});
+    setValueFields(set.opaque, {m_opaque}, {m_opaqueLabel});
 }
 
-catalogue::FilterForm NewFilters::form() const {
+catalogue::FilterForm NewFilterWindow::form() const {
     return {m_filterName->text(), m_code->text(),          m_summary->text(), m_lower->text(),
             m_center->text(),     m_upper->text(),         m_opaque->text(),  m_cutOff->text(),
             m_producer->text(),   m_cmbType->currentText()};
 }
 
-std::vector<catalogue::ListItem> NewFilters::listItems() const {
+std::vector<catalogue::ListItem> NewFilterWindow::listItems() const {
     std::vector<catalogue::ListItem> items;
-    for (int i = 0; i < m_lvObj->topLevelItemCount(); ++i)
-        items.push_back({m_lvObj->topLevelItem(i)->text(0), m_lvObj->topLevelItem(i)->text(1)});
+    for (int i = 0; i < m_customerList->topLevelItemCount(); ++i)
+        items.push_back({m_customerList->topLevelItem(i)->text(0), m_customerList->topLevelItem(i)->text(1)});
     return items;
 }
 
-QString NewFilters::enteredName() const {
+QString NewFilterWindow::enteredName() const {
     return m_filterName->text();
 }
 
-void NewFilters::applyClicked() {
+void NewFilterWindow::applyClicked() {
     m_cmdReset->setEnabled(true);
     m_applyPressed = true;
     const catalogue::FilterForm entered = form();
@@ -233,65 +235,66 @@ void NewFilters::applyClicked() {
         dialogs::message(*message);
         return;
     }
-    new QTreeWidgetItem(m_lvObj, {entered.name, entered.summary});
+    new QTreeWidgetItem(m_customerList, {entered.name, entered.summary});
     // A filter removed and entered again in the same run is no longer reported as removed.
     if (m_context.RemovedFilters)
         m_context.RemovedFilters->removeOne(entered.name);
     m_pendingFilters.push_back(catalogue::buildPendingEntry(entered, m_context.SelectedWheel[1]));
 }
 
-void NewFilters::clearForm() {
-    m_check1->setChecked(false);
+void NewFilterWindow::clearForm() {
+    m_producerCheck->setChecked(false);
     m_producer->setText(schema::DefaultProducer);
     m_producer->setEnabled(false);
     for (QLineEdit* edit : {m_code, m_filterName, m_summary, m_lower, m_center, m_upper, m_cutOff, m_opaque})
         edit->clear();
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque, m_label3, m_label4,
-                                         m_label5, m_label6, m_label7, m_cmdReset})
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque,
+                                                           m_lowerLabel, m_centerLabel, m_upperLabel,
+                                                           m_opaqueLabel, m_cutOffLabel, m_cmdReset})
         widget->setEnabled(false);
     m_filterName->setFocus();
-    CmbType_Click();
+    applyTypeFields();
 }
 
-void NewFilters::producerToggled(bool checked) {
+void NewFilterWindow::producerToggled(bool checked) {
     m_producer->setEnabled(checked);
     m_producer->setText(checked ? QString() : schema::DefaultProducer);
 }
 
-void NewFilters::setText(Field field, const QString& text) {
+void NewFilterWindow::setText(Field field, const QString& text) {
     const std::array<QLineEdit*, 9> fields{m_producer, m_filterName, m_code,   m_summary, m_lower,
                                            m_center,   m_upper,      m_cutOff, m_opaque};
     fields[static_cast<int>(field)]->setText(text);
 }
 
-void NewFilters::checkProducerBox() {
-    m_check1->setChecked(true);
+void NewFilterWindow::checkProducerBox() {
+    m_producerCheck->setChecked(true);
 }
 
-QString NewFilters::selectType(const QString& type) {
-    tool::SelectComboText(m_cmbType, type);
+QString NewFilterWindow::selectType(const QString& type) {
+    settings::SelectComboText(m_cmbType, type);
     return m_cmbType->currentText();
 }
 
-void NewFilters::resetEntryFields() {
+void NewFilterWindow::resetEntryFields() {
     m_producer->setText(schema::DefaultProducer);
     m_producer->setEnabled(false);
     {
-        const QSignalBlocker blocker(m_check1);
-        m_check1->setChecked(false);
+        const QSignalBlocker blocker(m_producerCheck);
+        m_producerCheck->setChecked(false);
     }
     for (QLineEdit* edit : {m_code, m_filterName, m_summary, m_lower, m_center, m_upper, m_cutOff, m_opaque})
         edit->clear();
-    for (QWidget* widget : std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque,
-                                                           m_label3, m_label4, m_label5, m_label6, m_label7})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_lower, m_center, m_upper, m_cutOff, m_opaque, m_lowerLabel,
+                                         m_centerLabel, m_upperLabel, m_opaqueLabel, m_cutOffLabel})
         widget->setEnabled(false);
 }
 
-bool NewFilters::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_lvObj) {
+bool NewFilterWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_customerList) {
         // Focus on the list makes its selected item the one to remove, without loading it.
-        if (event->type() == QEvent::FocusIn && m_lvObj->topLevelItemCount() > 0)
+        if (event->type() == QEvent::FocusIn && m_customerList->topLevelItemCount() > 0)
             m_cmdDel->setEnabled(true);
         return QDialog::eventFilter(watched, event);
     }
@@ -305,7 +308,7 @@ bool NewFilters::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void NewFilters::enterPressed(QLineEdit* edit) {
+void NewFilterWindow::enterPressed(QLineEdit* edit) {
     if (edit == m_lower || edit == m_center) {
         (edit == m_lower ? m_center : m_upper)->setFocus();
         return;

@@ -1,10 +1,10 @@
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 
 #include "core/access/access_import.h"
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow/access_conversion.h"
-#include "gui/tool_window.h"
+#include "gui/window_position.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,13 +20,13 @@ const QString VersionBoxTitle = QStringLiteral("filter.exe");
 using Loader = PlacementSession::Loader;
 } // namespace
 
-void FilterControlForm::load(const QString& commandLine) {
-    m_database->setText(tool::ReadMachineString(tool::DatabaseKey, tool::DatabaseValue));
+void MainWindow::load(const QString& commandLine) {
+    m_database->setText(settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
     const startup::Variant variant = startup::variantOf(commandLine);
     m_session = std::make_unique<PlacementSession>(variant);
     m_cmdHistory->setVisible(variant == startup::Variant::Service);
 
-    tool::RestoreWindowPosition(this);
+    settings::RestoreWindowPosition(this);
     setDesignSize();
 
     m_currentMode = 0;
@@ -39,7 +39,7 @@ void FilterControlForm::load(const QString& commandLine) {
     startOn(variant);
 }
 
-void FilterControlForm::startOn(startup::Variant variant) {
+void MainWindow::startOn(startup::Variant variant) {
     DbError startError;
     m_session->database().open(m_database->text(), &startError);
     startup::SystemRecord system;
@@ -59,29 +59,31 @@ void FilterControlForm::startOn(startup::Variant variant) {
     if (variant == startup::Variant::User)
         m_browse->setVisible(false);
     if (loader == Loader::User)
-        User();
+        loadUserWheels();
     else if (loader == Loader::FcsUnit)
-        LoadFCSSystem();
+        loadFcsUnit();
     else
-        LoadSystem();
+        loadAllWheels();
     if (variant == startup::Variant::Service)
         m_cmdFile->setVisible(true);
     m_cmdHistory->setVisible(variant == startup::Variant::Service);
 }
 
-void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& error) {
+void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
     QString text = QStringLiteral("The configuration database cannot be used.\n\n");
-    if (tool::IsTextTooLong(tool::Hive::Machine, tool::DatabaseKey, tool::DatabaseValue))
+    if (settings::IsTextTooLong(settings::Hive::Machine, settings::DatabaseKey, settings::DatabaseValue))
         text +=
             QStringLiteral("The configured database path (the value \"%1\" under \"%2\", settings file %3) "
                            "is longer than the %4 characters the settings store accepts. Move the database "
                            "to a shorter path and set it again.")
-                .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine))
-                .arg(tool::MaxTextLength);
+                .arg(settings::DatabaseValue, settings::DatabaseKey,
+                     settings::HiveFile(settings::Hive::Machine))
+                .arg(settings::MaxTextLength);
     else if (m_database->text().isEmpty())
         text += QStringLiteral("No database path is configured: the value \"%1\" under \"%2\" is missing or "
                                "empty (settings file %3).")
-                    .arg(tool::DatabaseValue, tool::DatabaseKey, tool::HiveFile(tool::Hive::Machine));
+                    .arg(settings::DatabaseValue, settings::DatabaseKey,
+                         settings::HiveFile(settings::Hive::Machine));
     else
         text += error.description;
     if (!serviceMode) {
@@ -105,7 +107,7 @@ void FilterControlForm::reportStartFailure(bool serviceMode, const DbError& erro
     m_cmdClose->setEnabled(true);
 }
 
-void FilterControlForm::LoadSystem() {
+void MainWindow::loadAllWheels() {
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
@@ -121,7 +123,7 @@ void FilterControlForm::LoadSystem() {
     m_browse->setEnabled(true);
 }
 
-void FilterControlForm::LoadFCSSystem() {
+void MainWindow::loadFcsUnit() {
     m_databaseValid = true;
     m_cmdClose->setEnabled(false);
     m_browse->setEnabled(false);
@@ -132,8 +134,7 @@ void FilterControlForm::LoadFCSSystem() {
     m_browse->setEnabled(true);
 }
 
-bool FilterControlForm::showVersionVerdict(const PlacementSession::LoadReport& report,
-                                           const QString& boxTitle) {
+bool MainWindow::showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle) {
     if (report.error.isError() || report.versionAccepted)
         return !report.error.isError();
     dialogs::message(startup::versionMessage(report.version), boxTitle);
@@ -141,14 +142,14 @@ bool FilterControlForm::showVersionVerdict(const PlacementSession::LoadReport& r
     return false;
 }
 
-DbError FilterControlForm::runServiceLoad(Loader loader) {
+DbError MainWindow::runServiceLoad(Loader loader) {
     const PlacementSession::LoadReport report = runLoad(loader);
     if (!showVersionVerdict(report, VersionBoxTitle))
         return report.error;
     m_config[0]->setVisible(true);
     for (QLabel* config : m_config)
-        config->setText(tool::CaptionText(tool::DoubleAmpersand(report.system.configuration)));
-    m_stativ->setText(report.system.stand);
+        config->setText(settings::CaptionText(settings::DoubleAmpersand(report.system.configuration)));
+    m_stand->setText(report.system.stand);
     showLoadResult(*report.result);
     if (m_session->serviceMode())
         m_cmdFile->setVisible(true);
@@ -159,12 +160,12 @@ DbError FilterControlForm::runServiceLoad(Loader loader) {
     return {};
 }
 
-PlacementSession::LoadReport FilterControlForm::runLoad(Loader loader) {
+PlacementSession::LoadReport MainWindow::runLoad(Loader loader) {
     dialogs::BusyCursor busy;
     return m_session->load(m_database->text(), loader);
 }
 
-void FilterControlForm::reportLoadError(const DbError& error) {
+void MainWindow::reportLoadError(const DbError& error) {
     // Only the existence check raises these, and it names what it was checking: the path.
     if (error.code == dberr::PermissionDenied || error.code == dberr::PathNotFound)
         dialogs::message(m_database->text() + QStringLiteral(": ") + error.description);
@@ -172,7 +173,7 @@ void FilterControlForm::reportLoadError(const DbError& error) {
         dialogs::message(error.description);
 }
 
-void FilterControlForm::User() {
+void MainWindow::loadUserWheels() {
     m_cmdClose->setEnabled(false);
     m_databaseValid = true;
     const PlacementSession::LoadReport report = runLoad(Loader::User);
@@ -182,7 +183,7 @@ void FilterControlForm::User() {
         return;
     }
     if (showVersionVerdict(report, dialogs::appTitle())) {
-        m_stativ->setText(report.system.stand);
+        m_stand->setText(report.system.stand);
         m_rbMode[modeIndex(wheels::Mode::EmissionFilters)]->setVisible(false);
         m_rbMode[modeIndex(wheels::Mode::BeamSplitters)]->setVisible(false);
         showLoadResult(*report.result);
@@ -194,7 +195,7 @@ void FilterControlForm::User() {
     m_cmdClose->setEnabled(true);
 }
 
-void FilterControlForm::browseClicked() {
+void MainWindow::browseClicked() {
     QString chosen =
         dialogs::openFileName(this, m_database->text(), QStringLiteral("Databases (*.sqlite *.db *.mdb)"));
     if (!chosen.isEmpty() && accessdb::isAccessFile(chosen))
@@ -223,5 +224,5 @@ void FilterControlForm::browseClicked() {
         m_cmbFilter[frame]->setEnabled(false);
         m_cmbIdPotential[frame]->setEnabled(false);
     }
-    LoadSystem();
+    loadAllWheels();
 }

@@ -1,11 +1,11 @@
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 #include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/text_list_model.h"
+#include "gui/window_position.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,7 +32,7 @@ QString indexed(const char* name, int index) {
 
 } // namespace
 
-FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FilterControlForm"));
     setWindowTitle(QStringLiteral("Emission Filter & Beam Splitter Control"));
     for (int group = 0; group < wheels::GroupCount; ++group) {
@@ -44,9 +44,9 @@ FilterControlForm::FilterControlForm(QWidget* parent) : QWidget(parent) {
     showBoard();
 }
 
-FilterControlForm::~FilterControlForm() = default;
+MainWindow::~MainWindow() = default;
 
-void FilterControlForm::buildUi() {
+void MainWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
 
     auto* databaseRow = new QHBoxLayout;
@@ -62,16 +62,16 @@ void FilterControlForm::buildUi() {
     databaseCaption->setBuddy(m_database);
     m_browse = new QPushButton(QStringLiteral("Browse"), this);
     m_browse->setObjectName(QStringLiteral("Browse"));
-    connect(m_browse, &QPushButton::clicked, this, &FilterControlForm::browseClicked);
+    connect(m_browse, &QPushButton::clicked, this, &MainWindow::browseClicked);
     databaseRow->addWidget(databaseCaption);
     databaseRow->addWidget(m_database, 1);
     databaseRow->addWidget(m_browse);
     top->addLayout(databaseRow);
 
-    m_stativ = new QLabel(this);
-    m_stativ->setObjectName(QStringLiteral("Stativ"));
-    m_stativ->setAccessibleDescription(QStringLiteral("Microscope stand"));
-    top->addWidget(m_stativ);
+    m_stand = new QLabel(this);
+    m_stand->setObjectName(QStringLiteral("Stativ"));
+    m_stand->setAccessibleDescription(QStringLiteral("Microscope stand"));
+    top->addWidget(m_stand);
 
     m_statusLine = new QLabel(this);
     m_statusLine->setObjectName(QStringLiteral("StatusLine"));
@@ -110,29 +110,29 @@ void FilterControlForm::buildUi() {
     m_cmdFile->setObjectName(QStringLiteral("CmdFile"));
     m_cmdFile->setVisible(false);
     m_cmdFile->setEnabled(false);
-    connect(m_cmdFile, &QPushButton::clicked, this, &FilterControlForm::excelFileClicked);
+    connect(m_cmdFile, &QPushButton::clicked, this, &MainWindow::excelFileClicked);
     // Service mode's own addition: every recorded write, and its undo.
     m_cmdHistory = new QPushButton(QStringLiteral("History"), this);
     m_cmdHistory->setObjectName(QStringLiteral("CmdHistory"));
     m_cmdHistory->setVisible(false);
     m_cmdHistory->setEnabled(false);
-    connect(m_cmdHistory, &QPushButton::clicked, this, &FilterControlForm::historyClicked);
+    connect(m_cmdHistory, &QPushButton::clicked, this, &MainWindow::historyClicked);
     m_cmdClose = new QPushButton(QStringLiteral("Close"), this);
     m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
-    connect(m_cmdClose, &QPushButton::clicked, this, &FilterControlForm::closeProgram);
+    connect(m_cmdClose, &QPushButton::clicked, this, &MainWindow::closeProgram);
     bottom->addWidget(m_cmdFile);
     bottom->addWidget(m_cmdHistory);
     // The pass bands of the shown mode's wheels, drawn; for every user.
     m_cmdLightPath = new QPushButton(QStringLiteral("Light Path"), this);
     m_cmdLightPath->setObjectName(QStringLiteral("CmdLightPath"));
-    connect(m_cmdLightPath, &QPushButton::clicked, this, &FilterControlForm::lightPathClicked);
+    connect(m_cmdLightPath, &QPushButton::clicked, this, &MainWindow::lightPathClicked);
     bottom->addWidget(m_cmdLightPath);
     bottom->addStretch();
     bottom->addWidget(m_cmdClose);
     top->addLayout(bottom);
 }
 
-QGroupBox* FilterControlForm::buildModeFrame(int mode) {
+QGroupBox* MainWindow::buildModeFrame(int mode) {
     auto* frame = new QGroupBox(vocabulary::modeCaption(mode), this);
     frame->setObjectName(indexed("ModeFrame", mode));
     frame->setVisible(mode == modeIndex(wheels::Mode::EmissionFilters));
@@ -194,7 +194,7 @@ QGroupBox* FilterControlForm::buildModeFrame(int mode) {
     return frame;
 }
 
-QWidget* FilterControlForm::buildPositionFrame(int frame) {
+QWidget* MainWindow::buildPositionFrame(int frame) {
     const QString position = QString::number(frame % wheels::PositionsPerWheel + 1);
     auto* box = new QFrame(this);
     box->setObjectName(indexed("FrmObjective", frame));
@@ -238,26 +238,26 @@ QWidget* FilterControlForm::buildPositionFrame(int frame) {
     return box;
 }
 
-void FilterControlForm::setDesignSize() {
+void MainWindow::setDesignSize() {
     const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
-    const QSize design(qRound(DesignWidthTwips * dpi / tool::TwipsPerInch),
-                       qRound(DesignHeightTwips * dpi / tool::TwipsPerInch));
+    const QSize design(qRound(DesignWidthTwips * dpi / settings::TwipsPerInch),
+                       qRound(DesignHeightTwips * dpi / settings::TwipsPerInch));
     resize(design.expandedTo(minimumSizeHint()));
 }
 
-void FilterControlForm::closeProgram() {
+void MainWindow::closeProgram() {
     m_session->database().close();
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     dialogs::endProgram(0);
 }
 
-void FilterControlForm::closeEvent(QCloseEvent* event) {
-    tool::SaveWindowPosition(this);
+void MainWindow::closeEvent(QCloseEvent* event) {
+    settings::SaveWindowPosition(this);
     event->accept();
     dialogs::endProgram(0);
 }
 
-void FilterControlForm::bringToFront() {
+void MainWindow::bringToFront() {
     if (isMinimized())
         showNormal();
     show();

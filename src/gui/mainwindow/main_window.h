@@ -19,23 +19,23 @@ class LightPathWindow;
 
 // The main window: start-up, the three mode frames with their wheel buttons and position frames,
 // and closing. It shows a placement session and forwards the user's choices to it.
-class FilterControlForm : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
     // Position p of the wheel shown in a mode is in frame firstFrame(mode) + p.
     static constexpr int firstFrame(int mode) { return wheels::PositionsPerWheel * mode; }
     static constexpr int modeIndex(wheels::Mode mode) { return wheels::index(mode); }
 
-    explicit FilterControlForm(QWidget* parent = nullptr);
-    ~FilterControlForm() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The whole start-up for the given command line (the single-instance check is main()'s).
     void load(const QString& commandLine);
 
-    void LoadSystem();
-    void LoadFCSSystem();
-    void User();
-    void InitAllFilters();
+    void loadAllWheels();
+    void loadFcsUnit();
+    void loadUserWheels();
+    void reloadWheels();
 
     // Shows wheel button w's positions in its mode's row (also used to redisplay a mode's wheel).
     void showWheel(int wheel);
@@ -72,7 +72,7 @@ public:
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
     CatalogueContext catalogueContext();
     // The program's one new-filter window, loaded on first use and unloaded by a mode switch.
-    NewFilters* newFiltersWindow();
+    NewFilterWindow* newFiltersWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,7 +84,7 @@ private:
     void browseClicked();
 
     PlacementSession::LoadReport runLoad(PlacementSession::Loader loader);
-    // The trapped part of LoadSystem / LoadFCSSystem; the error it reports.
+    // The trapped part of loadAllWheels / loadFcsUnit; the error it reports.
     [[nodiscard]] DbError runServiceLoad(PlacementSession::Loader loader);
     // Shows a refused version's message; false when nothing was loaded.
     bool showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle);
@@ -122,10 +122,10 @@ private:
     QString m_storeNote;
     std::array<TextListModel*, wheels::GroupCount> m_idModels{};
     std::array<TextListModel*, wheels::GroupCount> m_codeModels{};
-    QPointer<NewFilters> m_newFilters;
+    QPointer<NewFilterWindow> m_newFilterWindow;
 
     QLabel* m_database = nullptr;
-    QLabel* m_stativ = nullptr;
+    QLabel* m_stand = nullptr;
     QLabel* m_statusLine = nullptr;
     std::array<QLabel*, 2> m_config{};
     QPushButton* m_browse = nullptr;

@@ -8,7 +8,7 @@
 #include <QSize>
 #include <QString>
 
-namespace tool {
+namespace settings {
 
 enum class Hive { Machine, User };
 
@@ -51,4 +51,4 @@ inline const QString FilesKeyPath = QStringLiteral("SOFTWARE\\Veltrano\\Filter\\
 inline const QString FilesSubKey = QStringLiteral("\\Filter\\Files");
 inline const QString WindowSubKeyPrefix = QStringLiteral("\\Filter\\");
 
-} // namespace tool
+} // namespace settings

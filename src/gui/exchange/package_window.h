@@ -16,11 +16,11 @@ class QLineEdit;
 class QPushButton;
 
 // Applies prepared configurations (packages) from a configuration workbook, wheel by wheel.
-class FormExcel : public QDialog {
+class PackageWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit FormExcel(PlacementSession& session, QWidget* parent = nullptr);
-    ~FormExcel() override;
+    explicit PackageWindow(PlacementSession& session, QWidget* parent = nullptr);
+    ~PackageWindow() override;
 
 protected:
     void reject() override;
@@ -46,7 +46,7 @@ private:
     WheelStorePlan m_plan; // what the preview shows and Store writes
 
     QLineEdit* m_excelFile = nullptr;
-    QComboBox* m_cmbPaket = nullptr;
+    QComboBox* m_packageChoice = nullptr;
     QComboBox* m_idAvailable = nullptr;
     QGroupBox* m_modeFrame = nullptr;
     std::array<QLabel*, wheels::PositionsPerWheel> m_filterName{};

@@ -15,21 +15,21 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
-class SalesFilters;
+class FavouritesWindow;
 
 // Entry of new filters and beam splitters, and the list of customer-added filters. Hidden, not
 // destroyed, when closed, so that its state lasts for the run; the main window unloads it.
-class NewFilters : public QDialog, public FilterSheetTarget {
+class NewFilterWindow : public QDialog, public FilterSheetTarget {
     Q_OBJECT
 public:
-    explicit NewFilters(CatalogueContext context, QWidget* parent = nullptr);
-    ~NewFilters() override;
+    explicit NewFilterWindow(CatalogueContext context, QWidget* parent = nullptr);
+    ~NewFilterWindow() override;
 
     // Shows the window modally over the favourite window, whose lists it keeps up to date. The
     // wheels chosen in the main window are taken as they are now; the type list stays as loaded.
-    void showFor(SalesFilters* favourites, const wheels::SelectedWheels& selectedWheel);
+    void showFor(FavouritesWindow* favourites, const wheels::SelectedWheels& selectedWheel);
     // Applies the field set of the selected type.
-    void CmbType_Click();
+    void applyTypeFields();
     // Each time the window becomes active the pending entries are dropped.
     void activate() { m_pendingFilters.clear(); }
     QString enteredName() const;
@@ -42,7 +42,7 @@ public:
     void setText(Field field, const QString& text) override;
     void checkProducerBox() override;
     QString selectType(const QString& type) override;
-    void typeClick() override { CmbType_Click(); }
+    void typeClick() override { applyTypeFields(); }
     void resetEntryFields() override;
 
 protected:
@@ -53,7 +53,7 @@ protected:
 private:
     void buildUi();
     QLineEdit* field(const QString& name);
-    QPushButton* button(const QString& name, const QString& caption, void (NewFilters::*handler)());
+    QPushButton* button(const QString& name, const QString& caption, void (NewFilterWindow::*handler)());
     void load();
     catalogue::FilterForm form() const;
     std::vector<catalogue::ListItem> listItems() const;
@@ -66,27 +66,27 @@ private:
     void removeClicked();
     void importClicked();
     void closeClicked();
-    void StorePendingFilters();
+    void storePendingFilters();
     void enterPressed(QLineEdit* field);
 
     CatalogueContext m_context;
     Database m_db;
-    SalesFilters* m_favourites = nullptr;
+    FavouritesWindow* m_favourites = nullptr;
     std::vector<catalogue::PendingFilterEntry> m_pendingFilters;
     bool m_applyPressed = false;
 
-    QGroupBox* m_frame1 = nullptr;
-    QGroupBox* m_frame2 = nullptr;
+    QGroupBox* m_descriptionFrame = nullptr;
+    QGroupBox* m_listFrame = nullptr;
     QLineEdit *m_filterName = nullptr, *m_code = nullptr, *m_summary = nullptr;
     QLineEdit *m_lower = nullptr, *m_center = nullptr, *m_upper = nullptr, *m_opaque = nullptr,
               *m_cutOff = nullptr;
     QLineEdit* m_producer = nullptr;
-    QCheckBox* m_check1 = nullptr;
+    QCheckBox* m_producerCheck = nullptr;
     QComboBox* m_cmbType = nullptr;
-    QLabel *m_label3 = nullptr, *m_label4 = nullptr, *m_label5 = nullptr, *m_label6 = nullptr,
-           *m_label7 = nullptr;
-    QLabel* m_label14 = nullptr;
+    QLabel *m_lowerLabel = nullptr, *m_centerLabel = nullptr, *m_upperLabel = nullptr,
+           *m_opaqueLabel = nullptr, *m_cutOffLabel = nullptr;
+    QLabel* m_typeLabel = nullptr;
     QPushButton *m_cmdApply = nullptr, *m_cmdReset = nullptr, *m_cmdImport = nullptr, *m_cmdDel = nullptr,
                 *m_cmdClose = nullptr;
-    QTreeWidget* m_lvObj = nullptr;
+    QTreeWidget* m_customerList = nullptr;
 };

@@ -1,9 +1,9 @@
-#include "gui/exchange/form_excel.h"
+#include "gui/exchange/package_window.h"
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
-#include "gui/tool_window.h"
 #include "gui/widgets/focus_button.h"
+#include "gui/window_position.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -24,16 +24,17 @@ QString indexed(const char* name, int index) {
 }
 } // namespace
 
-FormExcel::FormExcel(PlacementSession& session, QWidget* parent) : QDialog(parent), m_session(session) {
+PackageWindow::PackageWindow(PlacementSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
     setObjectName(QStringLiteral("FormExcel"));
     setWindowTitle(QStringLiteral("Other Filter Configurations"));
     buildUi();
     load();
 }
 
-FormExcel::~FormExcel() = default;
+PackageWindow::~PackageWindow() = default;
 
-void FormExcel::buildUi() {
+void PackageWindow::buildUi() {
     auto* top = new QGridLayout(this);
     m_excelFile = new QLineEdit(this);
     m_excelFile->setObjectName(QStringLiteral("ExcelFile"));
@@ -42,21 +43,21 @@ void FormExcel::buildUi() {
     m_excelFile->setMinimumWidth(320);
     auto* browse = new QPushButton(QStringLiteral("Browse"), this);
     browse->setObjectName(QStringLiteral("Browse"));
-    connect(browse, &QPushButton::clicked, this, &FormExcel::browseClicked);
-    m_cmbPaket = new QComboBox(this);
-    m_cmbPaket->setObjectName(QStringLiteral("CmbPaket"));
-    m_cmbPaket->setAccessibleName(QStringLiteral("Package"));
-    connect(m_cmbPaket, &QComboBox::activated, this, &FormExcel::packageChosen);
+    connect(browse, &QPushButton::clicked, this, &PackageWindow::browseClicked);
+    m_packageChoice = new QComboBox(this);
+    m_packageChoice->setObjectName(QStringLiteral("CmbPaket"));
+    m_packageChoice->setAccessibleName(QStringLiteral("Package"));
+    connect(m_packageChoice, &QComboBox::activated, this, &PackageWindow::packageChosen);
     m_idAvailable = new QComboBox(this);
     m_idAvailable->setObjectName(QStringLiteral("IDAvailable"));
     m_idAvailable->setAccessibleName(QStringLiteral("Wheel"));
-    connect(m_idAvailable, &QComboBox::activated, this, &FormExcel::wheelChosen);
-    for (QComboBox* combo : {m_cmbPaket, m_idAvailable})
+    connect(m_idAvailable, &QComboBox::activated, this, &PackageWindow::wheelChosen);
+    for (QComboBox* combo : {m_packageChoice, m_idAvailable})
         combo->setEnabled(false);
     top->addWidget(m_excelFile, 0, 0, 1, 2);
     top->addWidget(browse, 0, 2);
     top->addWidget(new QLabel(QStringLiteral("Package"), this), 1, 0);
-    top->addWidget(m_cmbPaket, 1, 1, 1, 2);
+    top->addWidget(m_packageChoice, 1, 1, 1, 2);
     top->addWidget(new QLabel(QStringLiteral("Wheel"), this), 2, 0);
     top->addWidget(m_idAvailable, 2, 1, 1, 2);
 
@@ -91,10 +92,10 @@ void FormExcel::buildUi() {
     m_lStore->setObjectName(QStringLiteral("LStore"));
     m_cmdStore = new QPushButton(QStringLiteral("Store"), this);
     m_cmdStore->setObjectName(QStringLiteral("CmdStore"));
-    connect(m_cmdStore, &QPushButton::clicked, this, &FormExcel::storeClicked);
+    connect(m_cmdStore, &QPushButton::clicked, this, &PackageWindow::storeClicked);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("CmdClose"));
-    connect(close, &QPushButton::clicked, this, &FormExcel::closeClicked);
+    connect(close, &QPushButton::clicked, this, &PackageWindow::closeClicked);
     for (QPushButton* button : {browse, m_cmdStore, close})
         dialogs::pressOnlyWhenFocused(button);
     // The count stands above Store.
@@ -104,8 +105,8 @@ void FormExcel::buildUi() {
     top->addWidget(close, 5, 2);
 }
 
-void FormExcel::load() {
-    tool::RestoreWindowPosition(this);
+void PackageWindow::load() {
+    settings::RestoreWindowPosition(this);
     const QString remembered = rememberedWorkbook(BrowseValue);
     if (remembered.isEmpty())
         return;
@@ -113,7 +114,7 @@ void FormExcel::load() {
     openPackages();
 }
 
-void FormExcel::browseClicked() {
+void PackageWindow::browseClicked() {
     const QString chosen = chooseWorkbook(this, m_excelFile->text(), BrowseValue);
     if (chosen.isEmpty())
         return;
@@ -121,7 +122,7 @@ void FormExcel::browseClicked() {
     openPackages();
 }
 
-void FormExcel::openPackages() {
+void PackageWindow::openPackages() {
     // A remembered workbook that has gone away is simply not opened.
     if (!QFileInfo::exists(m_excelFile->text()))
         return;
@@ -130,8 +131,8 @@ void FormExcel::openPackages() {
     m_workbook = readWorkbook(this, m_excelFile->text(), &error, &cancelled);
     if (cancelled) { // the user's choice, not a fault of the file: the window stays, without it
         m_packageStoredFlags.clear();
-        m_cmbPaket->clear();
-        m_cmbPaket->setEnabled(false);
+        m_packageChoice->clear();
+        m_packageChoice->setEnabled(false);
         m_idAvailable->clear();
         return;
     }
@@ -142,17 +143,17 @@ void FormExcel::openPackages() {
         return;
     }
     m_packageStoredFlags.clear();
-    m_cmbPaket->clear();
+    m_packageChoice->clear();
     for (int sheet = 1; sheet <= m_workbook->sheetCount(); ++sheet) {
-        m_cmbPaket->addItem(m_workbook->sheetName(sheet));
+        m_packageChoice->addItem(m_workbook->sheetName(sheet));
         m_packageStoredFlags.push_back({});
     }
-    m_cmbPaket->setEnabled(true);
-    m_cmbPaket->setCurrentIndex(0);
+    m_packageChoice->setEnabled(true);
+    m_packageChoice->setCurrentIndex(0);
     packageChosen(0);
 }
 
-void FormExcel::packageChosen(int index) {
+void PackageWindow::packageChosen(int index) {
     if (!m_workbook || index < 0)
         return;
     m_package = readPackage(*m_workbook, index + 1);
@@ -163,8 +164,8 @@ void FormExcel::packageChosen(int index) {
     wheelChosen(0);
 }
 
-void FormExcel::wheelChosen(int index) {
-    const int package = m_cmbPaket->currentIndex();
+void PackageWindow::wheelChosen(int index) {
+    const int package = m_packageChoice->currentIndex();
     if (!m_workbook || index < 0 || package < 0)
         return;
     const bool stored = m_packageStoredFlags[package][index];
@@ -190,7 +191,7 @@ void FormExcel::wheelChosen(int index) {
     showPreview();
 }
 
-void FormExcel::showPreview() {
+void PackageWindow::showPreview() {
     DbError error;
     if (!m_session.planPackageWheel(m_idAvailable->currentText(), m_wheel.filters, &m_plan, &error)) {
         m_plan = WheelStorePlan();
@@ -219,8 +220,8 @@ void FormExcel::showPreview() {
     m_previewCount->setText(m_plan.changeCountText(chosen));
 }
 
-void FormExcel::storeClicked() {
-    const int package = m_cmbPaket->currentIndex();
+void PackageWindow::storeClicked() {
+    const int package = m_packageChoice->currentIndex();
     const int wheel = m_idAvailable->currentIndex();
     if (package < 0 || wheel < 0)
         return;
@@ -252,12 +253,12 @@ void FormExcel::storeClicked() {
     showPreview();
 }
 
-void FormExcel::closeClicked() {
+void PackageWindow::closeClicked() {
     m_workbook.reset();
-    tool::SaveWindowPosition(this);
+    settings::SaveWindowPosition(this);
     done(QDialog::Accepted);
 }
 
-void FormExcel::reject() {
+void PackageWindow::reject() {
     closeClicked();
 }

@@ -1,6 +1,6 @@
-#include "gui/tool_window.h"
+#include "gui/window_position.h"
 
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <cmath>
 
-namespace tool {
+namespace settings {
 
 namespace {
 
@@ -59,4 +59,4 @@ void SelectComboText(QComboBox* combo, const QString& text) {
         combo->setCurrentIndex(0);
 }
 
-} // namespace tool
+} // namespace settings

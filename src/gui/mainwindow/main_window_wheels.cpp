@@ -1,14 +1,14 @@
 #include "core/vocabulary/vocabulary.h"
-#include "gui/mainwindow/filter_control_form.h"
+#include "gui/mainwindow/main_window.h"
 
 #include "core/db/schema.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/loader.h"
-#include "gui/catalogue/new_filters.h"
-#include "gui/catalogue/sales_filters.h"
+#include "gui/catalogue/favourites_window.h"
+#include "gui/catalogue/new_filter_window.h"
 #include "gui/dialogs.h"
-#include "gui/exchange/form_excel.h"
-#include "gui/exchange/import_filter.h"
+#include "gui/exchange/import_window.h"
+#include "gui/exchange/package_window.h"
 #include "gui/history/history_window.h"
 #include "gui/lightpath/light_path_window.h"
 #include "gui/widgets/text_list_model.h"
@@ -37,7 +37,7 @@ QString wheelName(int wheel, const QString& caption) {
 
 } // namespace
 
-void FilterControlForm::showBoard() {
+void MainWindow::showBoard() {
     const WheelBoard& board = m_session->installation().board;
     for (int wheel = 0; wheel < wheels::ButtonCount; ++wheel) {
         m_cmdNr[wheel]->setEnabled(board.buttons[wheel].enabled);
@@ -49,13 +49,13 @@ void FilterControlForm::showBoard() {
         m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
 }
 
-void FilterControlForm::endOnFatalData(const QString& message) {
+void MainWindow::endOnFatalData(const QString& message) {
     dialogs::message(message);
     m_session->database().close();
     dialogs::endProgram(1);
 }
 
-void FilterControlForm::showLoadResult(const LoadResult& result) {
+void MainWindow::showLoadResult(const LoadResult& result) {
     showBoard();
     m_storeNote.clear();
     updateStatusLine();
@@ -65,7 +65,7 @@ void FilterControlForm::showLoadResult(const LoadResult& result) {
         showWheel(m_selectedWheel[size_t(modeIndex(wheels::Mode::EmissionFilters))]);
 }
 
-void FilterControlForm::InitAllFilters() {
+void MainWindow::reloadWheels() {
     if (dialogs::endRequested())
         return;
     LoadResult result;
@@ -76,14 +76,14 @@ void FilterControlForm::InitAllFilters() {
     showLoadResult(result);
 }
 
-QStringList FilterControlForm::wheelFiltersOf(int wheel) const {
+QStringList MainWindow::wheelFiltersOf(int wheel) const {
     const PlacementState& state = m_session->installation().placement;
     if (wheel < 0 || wheel >= int(state.WheelFilters.size()) || !state.WheelFilters[size_t(wheel)])
         return {};
     return *state.WheelFilters[size_t(wheel)];
 }
 
-void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
+void MainWindow::showGroupInRow(int mode, wheels::Group group) {
     const CandidateList& candidates = candidatesOf(m_session->installation().candidates, group);
     const int index = static_cast<int>(group);
     m_idModels[index]->setList(candidates.CandidateIds);
@@ -101,7 +101,7 @@ void FilterControlForm::showGroupInRow(int mode, wheels::Group group) {
     }
 }
 
-void FilterControlForm::showWheel(int wheel) {
+void MainWindow::showWheel(int wheel) {
     if (wheel < 0 || wheel >= wheels::ButtonCount)
         return;
     const int mode = wheels::index(wheels::modeOfWheel(wheel));
@@ -132,14 +132,14 @@ void FilterControlForm::showWheel(int wheel) {
     refreshLightPath();
 }
 
-void FilterControlForm::mirrorSelection(QComboBox* from, QComboBox* to) {
+void MainWindow::mirrorSelection(QComboBox* from, QComboBox* to) {
     to->setCurrentIndex(from->currentIndex());
     for (int mode = 0; mode < wheels::ModeCount; ++mode)
         markUnstored(mode);
     refreshLightPath();
 }
 
-void FilterControlForm::markUnstored(int mode) {
+void MainWindow::markUnstored(int mode) {
     const std::vector<PlacementRow>& rows = m_session->shownRows(m_selectedWheel[size_t(mode)]);
     for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         const int frame = firstFrame(mode) + p;
@@ -154,11 +154,11 @@ void FilterControlForm::markUnstored(int mode) {
     }
 }
 
-bool FilterControlForm::isMarkedUnstored(int frame) const {
+bool MainWindow::isMarkedUnstored(int frame) const {
     return frame >= 0 && frame < wheels::FrameCount && !m_changeMark[frame]->isHidden();
 }
 
-void FilterControlForm::storeClicked(int mode) {
+void MainWindow::storeClicked(int mode) {
     for (int wheel : wheels::wheelsOfMode(mode)) {
         const QStringList placed = wheelFiltersOf(wheel);
         if (!m_cmdNr[wheel]->isChecked() || wheel >= int(placement().WheelFilters.size()) ||
@@ -186,7 +186,7 @@ void FilterControlForm::storeClicked(int mode) {
     }
 }
 
-void FilterControlForm::updateStatusLine() {
+void MainWindow::updateStatusLine() {
     QStringList lines;
     for (const QString& line : {m_session->recoveryNote(), m_session->loadProblem(), m_storeNote})
         if (!line.isEmpty())
@@ -195,7 +195,7 @@ void FilterControlForm::updateStatusLine() {
     m_statusLine->setVisible(!lines.isEmpty());
 }
 
-CatalogueContext FilterControlForm::catalogueContext() {
+CatalogueContext MainWindow::catalogueContext() {
     CatalogueContext context;
     context.databasePath = m_database->text();
     context.CatalogueMode = m_catalogueMode;
@@ -204,23 +204,23 @@ CatalogueContext FilterControlForm::catalogueContext() {
     context.RemovedFilters = &m_removedFilters;
     context.candidates = &m_session->installation().candidates;
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
-    context.openImportWindow = [](NewFilters& form) {
-        ImportFilter import(form, &form);
+    context.openImportWindow = [](NewFilterWindow& form) {
+        ImportWindow import(form, &form);
         dialogs::execModal(&import);
     };
     return context;
 }
 
-NewFilters* FilterControlForm::newFiltersWindow() {
-    if (!m_newFilters)
-        m_newFilters = new NewFilters(catalogueContext(), this);
-    return m_newFilters;
+NewFilterWindow* MainWindow::newFiltersWindow() {
+    if (!m_newFilterWindow)
+        m_newFilterWindow = new NewFilterWindow(catalogueContext(), this);
+    return m_newFilterWindow;
 }
 
-void FilterControlForm::editClicked(int mode) {
+void MainWindow::editClicked(int mode) {
     m_catalogueMode = mode;
     {
-        SalesFilters favourites(catalogueContext(), this);
+        FavouritesWindow favourites(catalogueContext(), this);
         dialogs::execModal(&favourites);
     }
     if (dialogs::endRequested())
@@ -228,15 +228,15 @@ void FilterControlForm::editClicked(int mode) {
     windowActivated();
 }
 
-void FilterControlForm::excelFileClicked() {
+void MainWindow::excelFileClicked() {
     {
-        FormExcel configurations(*m_session, this);
+        PackageWindow configurations(*m_session, this);
         dialogs::execModal(&configurations);
     }
     reloadAfterWindow();
 }
 
-void FilterControlForm::historyClicked() {
+void MainWindow::historyClicked() {
     bool changed = false;
     {
         HistoryWindow window(m_session->database(), this);
@@ -247,7 +247,7 @@ void FilterControlForm::historyClicked() {
         reloadAfterWindow();
 }
 
-void FilterControlForm::lightPathClicked() {
+void MainWindow::lightPathClicked() {
     if (!m_lightPath) {
         m_lightPath = new LightPathWindow(this);
         m_lightPath->setAttribute(Qt::WA_DeleteOnClose);
@@ -257,11 +257,11 @@ void FilterControlForm::lightPathClicked() {
     m_lightPath->raise();
 }
 
-LightPathWindow* FilterControlForm::lightPathWindow() const {
+LightPathWindow* MainWindow::lightPathWindow() const {
     return m_lightPath;
 }
 
-void FilterControlForm::refreshLightPath() {
+void MainWindow::refreshLightPath() {
     if (!m_lightPath || !m_session->loadComplete())
         return;
     const int mode = m_currentMode;
@@ -278,10 +278,10 @@ void FilterControlForm::refreshLightPath() {
     m_lightPath->setPath(buildLightPath(m_session->database(), shown, chosen, wheel));
 }
 
-void FilterControlForm::reloadAfterWindow() {
+void MainWindow::reloadAfterWindow() {
     if (dialogs::endRequested())
         return;
-    InitAllFilters();
+    reloadWheels();
     for (int mode = 0; mode < wheels::ModeCount; ++mode)
         if (m_rbMode[mode]->isChecked()) {
             showWheel(m_selectedWheel[mode]);
@@ -291,7 +291,7 @@ void FilterControlForm::reloadAfterWindow() {
     windowActivated();
 }
 
-void FilterControlForm::windowActivated() {
+void MainWindow::windowActivated() {
     const int mode = m_catalogueMode;
     const auto group = wheels::isMode(mode) ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
     if (group)
@@ -302,13 +302,13 @@ void FilterControlForm::windowActivated() {
         showWheel(m_selectedWheel[mode]);
 }
 
-void FilterControlForm::switchMode(int mode) {
+void MainWindow::switchMode(int mode) {
     if (mode != m_currentMode) {
         m_currentMode = mode;
         for (int i = 0; i < wheels::ModeCount; ++i)
             m_modeFrame[i]->setVisible(i == mode);
         showWheel(m_selectedWheel[mode]);
     }
-    delete m_newFilters; // the next opening loads it afresh, for the new mode
+    delete m_newFilterWindow; // the next opening loads it afresh, for the new mode
     update();
 }

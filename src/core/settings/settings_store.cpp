@@ -1,11 +1,11 @@
-#include "core/settings/tool.h"
+#include "core/settings/settings_store.h"
 
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
 #include <memory>
 
-namespace tool {
+namespace settings {
 
 namespace {
 
@@ -185,4 +185,4 @@ QPoint ClampWindowPosition(QPoint twips, QSize screenTwips) {
     return QPoint(clamp(twips.x(), screenTwips.width()), clamp(twips.y(), screenTwips.height()));
 }
 
-} // namespace tool
+} // namespace settings

@@ -14,11 +14,11 @@ class TextListModel;
 
 // The favourite list of the filter group of the wheel last chosen in the catalogue mode: the
 // favourites, the catalogue filters that can be added, and the way to the new-filter window.
-class SalesFilters : public QDialog {
+class FavouritesWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit SalesFilters(CatalogueContext context, QWidget* parent = nullptr);
-    ~SalesFilters() override;
+    explicit FavouritesWindow(CatalogueContext context, QWidget* parent = nullptr);
+    ~FavouritesWindow() override;
 
     // Kept in step with the catalogue lists: position k of the names, summaries and types belong together.
     void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
@@ -33,7 +33,7 @@ protected:
 private:
     void buildUi();
     void load();
-    QPushButton* button(const QString& name, const QString& caption, void (SalesFilters::*handler)());
+    QPushButton* button(const QString& name, const QString& caption, void (FavouritesWindow::*handler)());
     void potentialClicked();
     void obNameClicked();
     int selectedFavourite() const; // the row chosen in SalesList, or -1
