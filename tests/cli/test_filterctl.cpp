@@ -394,7 +394,7 @@ void TestFilterctl::comparesInstallationsAndSnapshots() {
     const Run many = inProcess({"check", demo, changed, sandbox.path("gone.sqlite")});
     QCOMPARE(many.status, 2);
     QVERIFY2(many.out.contains(QDir::toNativeSeparators(demo) + ": no findings\n") &&
-                 many.out.contains("gone.sqlite: File not found"),
+                 many.out.contains("gone.sqlite: Could not find the database file"),
              qPrintable(many.out));
     QCOMPARE(inProcess({"check", "--json", demo, twin}).out.count("\"findings\""), 2);
 }

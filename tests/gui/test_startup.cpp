@@ -14,7 +14,6 @@
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void readsCommandLinesAndVersions();
     void refusesInvalidCommandLines();
     void checksTheDatabaseVersion();
     void showsTheDemoInstallationInServiceMode();
@@ -42,14 +41,6 @@ QStringList withVersion(const QString& version) {
 }
 
 } // namespace
-
-void TestStartup::readsCommandLinesAndVersions() {
-    // Read as a numeric literal: the leading number, 0 when there is none.
-    QCOMPARE(startup::versionNumber("2.0499"), 20499);
-    QCOMPARE(startup::versionNumber(" 2.1 beta"), 21000);
-    QCOMPARE(startup::versionNumber("v2.1"), 0);
-    QCOMPARE(startup::variantOf("/S /S"), startup::Variant::Invalid);
-}
 
 void TestStartup::refusesInvalidCommandLines() {
     testing::Sandbox sandbox;

@@ -14,7 +14,7 @@ grep -rln '#include "gui/mainwindow/' "$src/gui" | grep -v '/mainwindow/' && fai
 grep -rn '#include <Q\(Widget\|Dialog\|ComboBox\|Label\|PushButton\|MessageBox\|Application\)>' "$src/core" "$src/cli" "$src/plot" &&
     fail "the core, the drawings or filterctl's library use a widget"
 if command -v ldd >/dev/null; then
-    for test in test_database test_loader test_new_filter test_workbooks test_placement_plans test_filterctl; do
+    for test in test_database test_loader test_session test_new_filter test_workbooks test_placement_plans test_filterctl; do
         ldd "$build/tests/$test" | grep -q 'libQt6Widgets' && fail "$test links the widget library"
     done
     ldd "$build/bin/filterctl" | grep -q 'libQt6Widgets' && fail "filterctl links the widget library"

@@ -19,6 +19,7 @@ struct ButtonState {
 struct WheelBoard {
     std::array<ButtonState, wheels::ButtonCount> buttons;
     std::array<bool, wheels::ModeCount> modeEnabled{{false, false, false}};
+    std::array<bool, wheels::ModeCount> modeVisible{{true, true, true}}; // a user sees the cubes only
 
     // As the main window is designed: the mode buttons enabled, every wheel button disabled with its
     // design caption, the changers beyond the first and the FCS wheels hidden until a loader finds them.

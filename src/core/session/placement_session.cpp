@@ -43,33 +43,62 @@ std::vector<startup::SystemField> PlacementSession::loadFields(Loader loader, bo
 PlacementSession::LoadReport PlacementSession::load(const QString& path, Loader loader,
                                                     Database::Access access) {
     m_loadComplete = false;
+    m_path = path;
     LoadReport report;
-    if (!startup::checkFileExists(path, &report.error) || !m_db.open(path, &report.error, access) ||
-        !startup::readVersionText(m_db, &report.version, &report.error))
+    report.loader = loader;
+    if (!startup::checkFileExists(path, &report.error) || !m_db.open(path, &report.error, access))
         return report;
-    report.versionAccepted = startup::isVersionAccepted(report.version);
-    if (report.versionAccepted) {
-        if (!startup::readSystem(m_db, loadFields(loader, serviceMode()), &report.system, &report.error))
-            return report;
-        // The service load of a file that needs the FCS unit's loader runs that one.
-        if (loader == Loader::AllWheels && serviceMode())
-            loader = serviceLoader(report.system);
-        report.result = runLoader(loader);
-        if (loader == Loader::User)
-            applyFw1Rule();
-    }
-    if (m_marlin) // the MARLIN start applies it after the load, whatever the load did
-        applyFw1Rule();
+    report.opened = true;
+    loadOpened(loader, &report);
     return report;
 }
 
+void PlacementSession::loadOpened(Loader loader, LoadReport* report) {
+    if (!startup::readVersionText(m_db, &report->version, &report->error))
+        return;
+    report->versionAccepted = startup::isVersionAccepted(report->version);
+    if (report->versionAccepted) {
+        if (!startup::readSystem(m_db, loadFields(loader, serviceMode()), &report->system, &report->error))
+            return;
+        // The service load of a file that needs the FCS unit's loader runs that one.
+        if (loader == Loader::AllWheels && serviceMode())
+            loader = serviceLoader(report->system);
+        report->loader = loader;
+        report->result = runLoader(loader);
+        if (loader == Loader::User) {
+            applyFw1Rule();
+            // A user changes only the filter cubes: the other modes are not offered.
+            m_installation.board.modeVisible[size_t(wheels::index(wheels::Mode::EmissionFilters))] = false;
+            m_installation.board.modeVisible[size_t(wheels::index(wheels::Mode::BeamSplitters))] = false;
+        }
+    }
+    if (m_marlin) // the MARLIN start applies it after the load, whatever the load did
+        applyFw1Rule();
+}
+
 PlacementSession::LoadReport PlacementSession::start(const QString& path, Database::Access access) {
+    m_loadComplete = false;
+    m_path = path;
     LoadReport report;
     startup::SystemRecord system;
-    if (!startup::checkFileExists(path, &report.error) || !m_db.open(path, &report.error, access) ||
+    if (m_variant == startup::Variant::Invalid || !m_db.open(path, &report.error, access) ||
         !startup::readSystem(m_db, startFields(), &system, &report.error))
         return report;
-    return load(path, startLoader(system), access);
+    report.opened = true;
+    report.loader = startLoader(system);
+    loadOpened(report.loader, &report);
+    return report;
+}
+
+void PlacementSession::prepareForAnotherFile() {
+    WheelBoard& board = m_installation.board;
+    board.modeEnabled.fill(false);
+    for (int wheel : wheels::wheelsOfMode(wheels::Mode::EmissionFilters)) {
+        if (wheels::button(wheel).kind == wheels::SetKind::FcsEmission)
+            board.buttons[wheel].visible = false;
+        else
+            board.buttons[wheel].enabled = false;
+    }
 }
 
 LoadResult PlacementSession::reload() {

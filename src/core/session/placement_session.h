@@ -47,6 +47,8 @@ public:
     static std::vector<startup::SystemField> loadFields(Loader loader, bool serviceMode);
 
     struct LoadReport {
+        Loader loader = Loader::AllWheels; // the load that ran (or would have)
+        bool opened = false;               // the file was opened (and, at the start, its system read)
         DbError error; // the file could not be opened or its system read: nothing was loaded
         bool versionAccepted = true;
         QString version;
@@ -61,9 +63,15 @@ public:
     // user's load, the FW1 rule; then whether the file can be written.
     [[nodiscard]] LoadReport load(const QString& path, Loader loader,
                                   Database::Access access = Database::Access::ReadWrite);
-    // The whole start of a file: its system identified, then loaded as the start-up would.
+    // The whole start of a file, opened once: its system identified, then loaded as the start-up
+    // would. An invalid command line opens nothing.
     [[nodiscard]] LoadReport start(const QString& path,
                                    Database::Access access = Database::Access::ReadWrite);
+    // The file the session works on: the last one started or loaded (shown as the database path).
+    const QString& path() const { return m_path; }
+    // Another file is about to be loaded: the emission wheels off and the FCS wheels gone until its
+    // load finds them, every mode off.
+    void prepareForAnotherFile();
     // Every wheel loaded again from the open database (after the configurations window).
     [[nodiscard]] LoadResult reload();
 
@@ -92,10 +100,13 @@ public:
     [[nodiscard]] StoreResult storePlans(const std::vector<WheelStorePlan>& plans);
 
 private:
+    // The version check, the system's record, the loader and the rules after it, on the open file.
+    void loadOpened(Loader loader, LoadReport* report);
     LoadResult runLoader(Loader loader);
     void applyFw1Rule();
 
     startup::Variant m_variant;
+    QString m_path;
     bool m_marlin = false;
     bool m_writeFavourites = true;
     Database m_db;

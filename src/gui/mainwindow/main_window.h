@@ -32,9 +32,7 @@ public:
     // The whole start-up for the given command line (the single-instance check is main()'s).
     void load(const QString& commandLine);
 
-    void loadAllWheels();
-    void loadFcsUnit();
-    void loadUserWheels();
+    // Every wheel loaded again from the open file (after the configurations window).
     void reloadWheels();
 
     // Shows wheel button w's positions in its mode's row (also used to redisplay a mode's wheel).
@@ -83,14 +81,15 @@ private:
     QWidget* buildPositionFrame(int frame);
     void browseClicked();
 
-    PlacementSession::LoadReport runLoad(PlacementSession::Loader loader);
-    // The trapped part of loadAllWheels / loadFcsUnit; the error it reports.
-    [[nodiscard]] DbError runServiceLoad(PlacementSession::Loader loader);
+    // What a service load (or a MARLIN user's) found: the system, the wheels, or why not.
+    void showServiceLoad(const PlacementSession::LoadReport& report);
+    // What the user's load of the filter-cube turrets found, or why the program ends.
+    void showUserLoad(const PlacementSession::LoadReport& report);
     // Shows a refused version's message; false when nothing was loaded.
     bool showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle);
     void reportLoadError(const DbError& error);
-    // Opens the file the database field names and starts on it as the command line says.
-    void startOn(startup::Variant variant);
+    // Starts the session on the file, as the command line says, and shows what it found.
+    void startOn(const QString& path);
     void reportStartFailure(bool serviceMode, const DbError& error);
     void setDesignSize();
     // The board, the status line, and then the first mode's wheel, or the fatal message and the end.

@@ -1,7 +1,12 @@
+// The main window's start-up and Browse: the session opens, identifies and loads the file once;
+// the window shows what it found, or why it could not.
+
 #include "gui/mainwindow/main_window.h"
 
 #include "core/access/access_import.h"
 #include "core/settings/settings_store.h"
+#include "core/vocabulary/vocabulary.h"
+#include "gui/catalogue/new_filter_window.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow/access_conversion.h"
 #include "gui/window_position.h"
@@ -12,18 +17,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-// Start-up: finding the database and showing what the session's loads found. The decisions (which
-// load, the version check, the FW1 rule) are the session's.
-
 namespace {
 const QString VersionBoxTitle = QStringLiteral("filter.exe");
 using Loader = PlacementSession::Loader;
 } // namespace
 
 void MainWindow::load(const QString& commandLine) {
-    m_database->setText(settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
     const startup::Variant variant = startup::variantOf(commandLine);
     m_session = std::make_unique<PlacementSession>(variant);
+    delete m_newFilterWindow;
     m_cmdHistory->setVisible(variant == startup::Variant::Service);
 
     settings::RestoreWindowPosition(this);
@@ -36,37 +38,36 @@ void MainWindow::load(const QString& commandLine) {
 
     m_commandLine = commandLine;
     m_selectedWheel = wheels::firstWheels();
-    startOn(variant);
-}
-
-void MainWindow::startOn(startup::Variant variant) {
-    DbError startError;
-    m_session->database().open(m_database->text(), &startError);
-    startup::SystemRecord system;
-    if (!startError.isError())
-        startup::readSystem(m_session->database(), m_session->startFields(), &system, &startError);
-
+    // Nothing is opened for a command line that is refused.
     if (variant == startup::Variant::Invalid) {
         dialogs::message(QStringLiteral("Invalid command line argument"));
         closeProgram();
         return;
     }
-    if (startError.isError()) {
-        reportStartFailure(variant == startup::Variant::Service, startError);
+    startOn(settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
+}
+
+void MainWindow::startOn(const QString& path) {
+    const bool service = m_session->serviceMode();
+    if (!service)
+        m_browse->setVisible(false);
+    PlacementSession::LoadReport report;
+    {
+        dialogs::BusyCursor busy;
+        report = m_session->start(path);
+    }
+    m_database->setText(m_session->path());
+    if (!report.opened) {
+        reportStartFailure(service, report.error);
         return;
     }
-    const Loader loader = m_session->startLoader(system);
-    if (variant == startup::Variant::User)
-        m_browse->setVisible(false);
-    if (loader == Loader::User)
-        loadUserWheels();
-    else if (loader == Loader::FcsUnit)
-        loadFcsUnit();
+    if (report.loader == Loader::User)
+        showUserLoad(report);
     else
-        loadAllWheels();
-    if (variant == startup::Variant::Service)
+        showServiceLoad(report);
+    if (service)
         m_cmdFile->setVisible(true);
-    m_cmdHistory->setVisible(variant == startup::Variant::Service);
+    m_cmdHistory->setVisible(service);
 }
 
 void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
@@ -79,11 +80,8 @@ void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
                 .arg(settings::DatabaseValue, settings::DatabaseKey,
                      settings::HiveFile(settings::Hive::Machine))
                 .arg(settings::MaxTextLength);
-    else if (m_database->text().isEmpty())
-        text += QStringLiteral("No database path is configured: the value \"%1\" under \"%2\" is missing or "
-                               "empty (settings file %3).")
-                    .arg(settings::DatabaseValue, settings::DatabaseKey,
-                         settings::HiveFile(settings::Hive::Machine));
+    else if (m_session->path().isEmpty())
+        text += vocabulary::noDatabaseConfigured();
     else
         text += error.description;
     if (!serviceMode) {
@@ -93,11 +91,10 @@ void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
         return;
     }
     // A service engineer can bring an Access installation over, or point the program at another file.
-    if (accessdb::isAccessFile(m_database->text())) {
-        const QString converted = offerAccessConversion(this, m_database->text());
+    if (accessdb::isAccessFile(m_session->path())) {
+        const QString converted = offerAccessConversion(this, m_session->path());
         if (!converted.isEmpty()) {
-            m_database->setText(converted);
-            startOn(startup::Variant::Service);
+            startOn(converted);
             return;
         }
     }
@@ -107,29 +104,28 @@ void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
     m_cmdClose->setEnabled(true);
 }
 
-void MainWindow::loadAllWheels() {
+void MainWindow::showServiceLoad(const PlacementSession::LoadReport& report) {
     m_databaseValid = true;
-    m_cmdClose->setEnabled(false);
-    m_browse->setEnabled(false);
-    const DbError error = runServiceLoad(Loader::AllWheels);
-    if (error.isError()) {
-        reportLoadError(error);
-        if (error.code == dberr::NotADatabase) {
+    if (report.error.isError()) {
+        reportLoadError(report.error);
+        if (report.error.code == dberr::NotADatabase) {
+            m_cmdClose->setEnabled(false);
             m_browse->setEnabled(true);
             return;
         }
+    } else if (showVersionVerdict(report, VersionBoxTitle)) {
+        m_config[0]->setVisible(true);
+        for (QLabel* config : m_config)
+            config->setText(settings::CaptionText(settings::DoubleAmpersand(report.system.configuration)));
+        m_stand->setText(report.system.stand);
+        showLoadResult(*report.result);
+        if (m_session->serviceMode())
+            m_cmdFile->setVisible(true);
+        m_cmdStore[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
+        m_cmdEdit[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
+        m_cmdFile->setEnabled(true);
+        m_cmdHistory->setEnabled(true);
     }
-    m_cmdClose->setEnabled(true);
-    m_browse->setEnabled(true);
-}
-
-void MainWindow::loadFcsUnit() {
-    m_databaseValid = true;
-    m_cmdClose->setEnabled(false);
-    m_browse->setEnabled(false);
-    const DbError error = runServiceLoad(Loader::FcsUnit);
-    if (error.isError())
-        reportLoadError(error);
     m_cmdClose->setEnabled(true);
     m_browse->setEnabled(true);
 }
@@ -142,41 +138,16 @@ bool MainWindow::showVersionVerdict(const PlacementSession::LoadReport& report, 
     return false;
 }
 
-DbError MainWindow::runServiceLoad(Loader loader) {
-    const PlacementSession::LoadReport report = runLoad(loader);
-    if (!showVersionVerdict(report, VersionBoxTitle))
-        return report.error;
-    m_config[0]->setVisible(true);
-    for (QLabel* config : m_config)
-        config->setText(settings::CaptionText(settings::DoubleAmpersand(report.system.configuration)));
-    m_stand->setText(report.system.stand);
-    showLoadResult(*report.result);
-    if (m_session->serviceMode())
-        m_cmdFile->setVisible(true);
-    m_cmdStore[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
-    m_cmdEdit[modeIndex(wheels::Mode::EmissionFilters)]->setEnabled(true);
-    m_cmdFile->setEnabled(true);
-    m_cmdHistory->setEnabled(true);
-    return {};
-}
-
-PlacementSession::LoadReport MainWindow::runLoad(Loader loader) {
-    dialogs::BusyCursor busy;
-    return m_session->load(m_database->text(), loader);
-}
-
 void MainWindow::reportLoadError(const DbError& error) {
     // Only the existence check raises these, and it names what it was checking: the path.
     if (error.code == dberr::PermissionDenied || error.code == dberr::PathNotFound)
-        dialogs::message(m_database->text() + QStringLiteral(": ") + error.description);
+        dialogs::message(m_session->path() + QStringLiteral(": ") + error.description);
     else
         dialogs::message(error.description);
 }
 
-void MainWindow::loadUserWheels() {
-    m_cmdClose->setEnabled(false);
+void MainWindow::showUserLoad(const PlacementSession::LoadReport& report) {
     m_databaseValid = true;
-    const PlacementSession::LoadReport report = runLoad(Loader::User);
     if (report.error.isError()) {
         // A user cannot repair the installation from here: say why and leave.
         reportStartFailure(false, report.error);
@@ -184,8 +155,6 @@ void MainWindow::loadUserWheels() {
     }
     if (showVersionVerdict(report, dialogs::appTitle())) {
         m_stand->setText(report.system.stand);
-        m_rbMode[modeIndex(wheels::Mode::EmissionFilters)]->setVisible(false);
-        m_rbMode[modeIndex(wheels::Mode::BeamSplitters)]->setVisible(false);
         showLoadResult(*report.result);
         if (dialogs::endRequested())
             return;
@@ -197,7 +166,7 @@ void MainWindow::loadUserWheels() {
 
 void MainWindow::browseClicked() {
     QString chosen =
-        dialogs::openFileName(this, m_database->text(), QStringLiteral("Databases (*.sqlite *.db *.mdb)"));
+        dialogs::openFileName(this, m_session->path(), QStringLiteral("Databases (*.sqlite *.db *.mdb)"));
     if (!chosen.isEmpty() && accessdb::isAccessFile(chosen))
         chosen = offerAccessConversion(this, chosen);
     if (chosen.isEmpty())
@@ -210,19 +179,16 @@ void MainWindow::browseClicked() {
     m_cmdHistory->setEnabled(false);
     m_rbMode[emission]->setChecked(true);
     switchMode(emission);
-    // The emission wheels are off and the FCS wheels gone until the new file's load finds them.
-    WheelBoard& board = m_session->installation().board;
-    board.modeEnabled.fill(false);
-    for (int wheel : wheels::wheelsOfMode(wheels::Mode::EmissionFilters)) {
-        if (wheels::button(wheel).kind == wheels::SetKind::FcsEmission)
-            board.buttons[wheel].visible = false;
-        else
-            board.buttons[wheel].enabled = false;
-    }
+    m_session->prepareForAnotherFile();
     showBoard();
     for (int frame = 0; frame < wheels::PositionsPerWheel; ++frame) {
         m_cmbFilter[frame]->setEnabled(false);
         m_cmbIdPotential[frame]->setEnabled(false);
     }
-    loadAllWheels();
+    PlacementSession::LoadReport report;
+    {
+        dialogs::BusyCursor busy;
+        report = m_session->load(chosen, Loader::AllWheels);
+    }
+    showServiceLoad(report);
 }

@@ -45,8 +45,10 @@ void MainWindow::showBoard() {
         m_cmdNr[wheel]->setText(board.buttons[wheel].caption);
         m_cmdNr[wheel]->setAccessibleName(wheelName(wheel, board.buttons[wheel].caption));
     }
-    for (int mode = 0; mode < wheels::ModeCount; ++mode)
+    for (int mode = 0; mode < wheels::ModeCount; ++mode) {
         m_rbMode[mode]->setEnabled(board.modeEnabled[mode]);
+        m_rbMode[mode]->setVisible(board.modeVisible[mode]);
+    }
 }
 
 void MainWindow::endOnFatalData(const QString& message) {
@@ -197,7 +199,7 @@ void MainWindow::updateStatusLine() {
 
 CatalogueContext MainWindow::catalogueContext() {
     CatalogueContext context;
-    context.databasePath = m_database->text();
+    context.databasePath = m_session->path();
     context.CatalogueMode = m_catalogueMode;
     context.SelectedWheel = m_selectedWheel;
     context.serviceMode = m_session->serviceMode();
