@@ -50,13 +50,14 @@ void TestLightPath::laysOutAnInstallation() {
                                             "WHERE [ID Potential] = 'BP 505-530'");
     PlacementSession session(startup::Variant::Service);
     QVERIFY(session.start(path).complete());
+    // EF1 position 2 chosen in the main window, not stored; position 3 chosen as it is stored.
+    const LightPath light =
+        lightPathOfMode(session.database(), session.installation(), wheels::Mode::EmissionFilters, 0,
+                        {"None", "LP 560", "BP 505-550"});
     std::vector<ExportedWheel> emission;
     for (const ExportedWheel& wheel : exportedWheels(session.database(), session.installation()))
         if (wheel.mode == wheels::Mode::EmissionFilters)
             emission.push_back(wheel);
-    std::vector<QStringList> chosen(wheels::ButtonCount);
-    chosen[0] = QStringList{"None", "LP 560"}; // EF1 position 2 chosen, not stored
-    const LightPath light = buildLightPath(session.database(), emission, chosen, 0);
     QCOMPARE(int(light.lanes.size()), int(emission.size()));
     QVERIFY(light.lanes[0].shown && !light.lanes[1].shown);
     const LightPath::Position& second = light.lanes[0].positions[1];
@@ -64,8 +65,9 @@ void TestLightPath::laysOutAnInstallation() {
     QCOMPARE(second.stored.code, QString("000000-1104-321"));
     QVERIFY(second.chosen && second.chosen->band.shape == Shape::LongPass);
     QVERIFY(!light.lanes[0].positions[0].chosen); // unchanged: nothing beside it
-    QCOMPARE(light.axisFrom, 300.0);              // widened to the data
-    QCOMPARE(light.axisTo, 800.0);                // not to a long pass's stored 1000 nm
+    QVERIFY(!light.lanes[0].positions[2].chosen);
+    QCOMPARE(light.axisFrom, 300.0); // widened to the data
+    QCOMPARE(light.axisTo, 800.0);   // not to a long pass's stored 1000 nm
 }
 
 QTEST_GUILESS_MAIN(TestLightPath)

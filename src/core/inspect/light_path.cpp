@@ -148,3 +148,18 @@ LightPath buildLightPath(const Database& db, const std::vector<ExportedWheel>& w
     }
     return path;
 }
+
+LightPath lightPathOfMode(const Database& db, const Installation& installation, wheels::Mode mode,
+                          int shownWheel, const QStringList& chosen) {
+    std::vector<ExportedWheel> shown;
+    // The light path looks every filter up itself, codes included.
+    for (const ExportedWheel& wheel : exportedWheels(db, installation, false))
+        if (wheel.mode == mode)
+            shown.push_back(wheel);
+    std::vector<QStringList> chosenByWheel(wheels::ButtonCount);
+    const auto& rows = installation.placement.WheelRows;
+    if (shownWheel >= 0 && shownWheel < wheels::ButtonCount && size_t(shownWheel) < rows.size())
+        chosenByWheel[size_t(shownWheel)] =
+            chosen.mid(0, std::min<int>(int(rows[size_t(shownWheel)].size()), wheels::PositionsPerWheel));
+    return buildLightPath(db, shown, chosenByWheel, shownWheel);
+}

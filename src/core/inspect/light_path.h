@@ -66,3 +66,8 @@ struct LightPath {
 // wheel to highlight. The axis is 350 to 800 nm, widened to the data.
 LightPath buildLightPath(const Database& db, const std::vector<ExportedWheel>& wheels,
                          const std::vector<QStringList>& chosen = {}, int shownButton = -1);
+// What the light-path window draws beside the main window: the installed wheels of a mode, the
+// shown wheel highlighted with the filters chosen in its positions (not yet stored) beside the stored
+// ones; only the positions the wheel has rows for take a choice.
+LightPath lightPathOfMode(const Database& db, const Installation& installation, wheels::Mode mode,
+                          int shownWheel, const QStringList& chosen);

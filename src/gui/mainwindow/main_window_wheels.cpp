@@ -1,9 +1,12 @@
-#include "core/vocabulary/vocabulary.h"
+// The placement editor: showing and editing one wheel per mode, storing it, the mode switch and
+// the main window's reaction to the catalogue windows.
+
 #include "gui/mainwindow/main_window.h"
 
 #include "core/db/schema.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/loader.h"
+#include "core/vocabulary/vocabulary.h"
 #include "gui/catalogue/favourites_window.h"
 #include "gui/catalogue/new_filter_window.h"
 #include "gui/dialogs.h"
@@ -21,9 +24,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-
-// The placement editor: loading the wheels, showing and editing one wheel per mode, storing it,
-// the mode switch and the main window's reaction to the catalogue windows.
 
 namespace {
 
@@ -267,17 +267,12 @@ void MainWindow::refreshLightPath() {
     if (!m_lightPath || !m_session->loadComplete())
         return;
     const int mode = m_currentMode;
-    std::vector<ExportedWheel> shown;
-    // The light path looks every filter up itself, codes included.
-    for (const ExportedWheel& wheel : exportedWheels(m_session->database(), m_session->installation(), false))
-        if (wheels::index(wheels::modeOfWheel(wheel.button)) == mode)
-            shown.push_back(wheel);
-    // What the user chose in the shown wheel's positions and has not stored.
-    std::vector<QStringList> chosen(wheels::ButtonCount);
     const int wheel = m_selectedWheel[size_t(mode)];
-    for (int p = 0; p < int(m_session->shownRows(wheel).size()) && p < wheels::PositionsPerWheel; ++p)
-        chosen[size_t(wheel)] << m_cmbFilter[firstFrame(mode) + p]->currentText();
-    m_lightPath->setPath(buildLightPath(m_session->database(), shown, chosen, wheel));
+    QStringList chosen;
+    for (int p = 0; p < wheels::PositionsPerWheel; ++p)
+        chosen << m_cmbFilter[firstFrame(mode) + p]->currentText();
+    m_lightPath->setPath(lightPathOfMode(m_session->database(), m_session->installation(),
+                                         *wheels::modeAt(mode), wheel, chosen));
 }
 
 void MainWindow::reloadAfterWindow() {
