@@ -1,3 +1,4 @@
+#include "core/catalogue/catalogue_service.h"
 #include "core/catalogue/catalogue_tables.h"
 #include "core/catalogue/new_filter.h"
 #include "core/db/cursor.h"
@@ -18,6 +19,7 @@ private slots:
     void buildsAndStoresEntriesByType();
     void repairsAnOlderCatalogue();
     void listsALargeCatalogueInRowOrder();
+    void keepsTheListsInStepWithEachEdit();
 };
 
 namespace {
@@ -239,6 +241,65 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
         favourites << favourite->textAt(0);
     QVERIFY(favourites.size() > 1);
     QCOMPARE(lists.salesList.toStringList(), favourites);
+}
+
+void TestNewFilter::keepsTheListsInStepWithEachEdit() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("demo.sqlite");
+    testing::createDatabase(path, testing::demoStatements());
+    Database db;
+    QVERIFY(db.open(path));
+    const auto count = [&db](const QString& table, const QString& name) {
+        auto cursor =
+            db.openQuery(QString("SELECT count(*) FROM [%1] WHERE [ID Potential] = ?").arg(table), {name});
+        return cursor ? cursor->textAt(0).toInt() : -1;
+    };
+    const auto fw2 = wheels::Group::Fw2Candidates;
+
+    // A user's favourite joins the edited wheel's group at once; its removal waits for the main window.
+    Candidates userLists;
+    CatalogueService user(db, userLists, false);
+    user.setScope(1, {0, 6, 9, 0});
+    QList<CatalogueService::Change> heard;
+    const int id = user.subscribe([&heard](const CatalogueService::Event& event) { heard << event.change; });
+    QVERIFY(!user.addFavourite("FSet 15 Rhodamine", "Rhodamine cube", "FW2").isError());
+    QCOMPARE(candidatesOf(userLists, fw2).CandidateIds.toStringList(), QStringList({"FSet 15 Rhodamine"}));
+    QCOMPARE(candidatesOf(userLists, fw2).CandidateCodes.toStringList(), QStringList({"Rhodamine cube"}));
+    QVERIFY(!user.removeFavourite("FSet 15 Rhodamine").isError());
+    QCOMPARE(count("Favourite Filters", "FSet 15 Rhodamine"), 0);
+    QCOMPARE(user.removedFilters(), QStringList({"FSet 15 Rhodamine"}));
+    user.applyRemovedFilters();
+    QVERIFY(candidatesOf(userLists, fw2).CandidateIds.isEmpty() && user.removedFilters().isEmpty());
+    user.unsubscribe(id);
+    QVERIFY(!user.addFavourite("FSet 38 GFP HE", "GFP cube", "FW2").isError());
+    QCOMPARE(heard, QList<CatalogueService::Change>({CatalogueService::Change::FavouriteAdded,
+                                                     CatalogueService::Change::FavouriteRemoved}));
+
+    // A service engineer's new filter joins every group its type serves; a placed filter stays.
+    Candidates serviceLists;
+    CatalogueService service(db, serviceLists, true);
+    service.setScope(0, wheels::firstWheels());
+    Entry entry;
+    entry[Entry::Name] = "BP 999 New";
+    entry[Entry::Summary] = "New band";
+    entry[Entry::Type] = "BP";
+    entry[Entry::Producer] = "Veltrano";
+    QVERIFY(!service.storeNewFilters({entry}).isError());
+    QCOMPARE(candidatesOf(serviceLists, wheels::Group::EmissionCandidates).CandidateIds.toStringList(),
+             QStringList({"BP 999 New"}));
+    QVERIFY(!service.addFavourite("BP 999 New", "New band", "BP").isError());
+    QVERIFY(candidatesOf(serviceLists, wheels::Group::EmissionCandidates).CandidateIds.size() == 1);
+    const DbError placed = service.removeCustomerFilter("LP 560", true);
+    QCOMPARE(placed.code, dberr::Refused);
+    QCOMPARE(placed.description, QString("LP 560 is in 'Available FilterPlacement' !"));
+    QCOMPARE(count("Potential Filters", "LP 560"), 1);
+    QVERIFY(service.removedFilters().isEmpty());
+    // A stored one leaves the catalogue and the favourites together.
+    QVERIFY(!service.removeCustomerFilter("BP 999 New", true).isError());
+    QCOMPARE(count("Potential Filters", "BP 999 New") + count("Favourite Filters", "BP 999 New"), 0);
+    QCOMPARE(service.removedFilters(), QStringList({"BP 999 New"}));
+    service.filterEnteredAgain("BP 999 New");
+    QVERIFY(service.removedFilters().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestNewFilter)

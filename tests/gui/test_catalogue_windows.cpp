@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <deque>
 
 class TestCatalogueWindows : public QObject {
     Q_OBJECT
@@ -67,28 +68,33 @@ void select(QListView* list, const QString& name) {
     emit list->clicked(list->currentIndex());
 }
 
-// A demo installation with one more filter cube that is nobody's favourite yet.
+// A demo installation with one more filter cube that is nobody's favourite yet, open as a session
+// holds it, with the catalogue service the windows work through.
 struct Demo {
     testing::Sandbox sandbox;
     QString path;
-    QStringList removed;
+    Database db;
     Candidates candidates;
+    std::deque<CatalogueService> services;
     Demo() {
         path = sandbox.install(
             testing::demoStatements() +
             QStringList{"INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], "
                         "[Veltrano Code No]) VALUES ('FSet 99 Test', 'FW2', 'Test cube', 'T-99')"});
+        if (!db.open(path))
+            qFatal("cannot open the demo installation");
     }
     CatalogueContext context(int mode, int wheel, bool service) {
+        if (services.empty() || services.back().serviceMode() != service)
+            services.emplace_back(db, candidates, service);
+        wheels::SelectedWheels selected = wheels::firstWheels();
+        selected[size_t(mode)] = wheel;
+        services.back().setScope(mode, selected);
         CatalogueContext context;
-        context.databasePath = path;
-        context.CatalogueMode = mode;
-        context.SelectedWheel[mode] = wheel;
-        context.serviceMode = service;
-        context.RemovedFilters = &removed;
-        context.candidates = &candidates;
+        context.catalogue = &services.back();
         return context;
     }
+    const QStringList& removed() const { return services.back().removedFilters(); }
 };
 
 // Runs the given steps inside the next modal windows, by window name.
@@ -172,7 +178,7 @@ void TestCatalogueWindows::addsAndRemovesFavourites() {
     QVERIFY(child(window, "CmdRemove")->isEnabled());
     click(window, "CmdRemove");
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"FSet 99 Test"}), 0);
-    QCOMPARE(demo.removed, QStringList({"FSet 99 Test"}));
+    QCOMPARE(demo.removed(), QStringList({"FSet 99 Test"}));
     QVERIFY(!texts(salesList).contains("FSet 99 Test"));
     QVERIFY2(child(window, "CmdApply")->isEnabled(), "the removed favourite can be added again at once");
 }
@@ -298,7 +304,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString("BP 525/50 Customer's"));
         click(window, "CmdClose");
     };
-    window.showFor(&favourites, {0, 5, 9, 0});
+    window.showFor({0, 5, 9, 0});
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
@@ -307,7 +313,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
     const QStringList left = texts(child<QListView>(favourites, "SalesList"));
     QCOMPARE(left.first(), QString("None"));
     QVERIFY(!left.contains("BP 525/50 Customer's"));
-    QCOMPARE(demo.removed, QStringList({"BP 525/50 Customer's"}));
+    QCOMPARE(demo.removed(), QStringList({"BP 525/50 Customer's"}));
 
     // An entry applied but not stored leaves no rows; entered again it is no longer "removed".
     script.newFilters = [&](QDialog&) {
@@ -322,9 +328,9 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         select(list, "Temp BP");
         click(window, "CmdDel");
         QVERIFY(window.PendingFilters().empty());
-        QCOMPARE(demo.removed.last(), QString("Temp BP"));
+        QCOMPARE(demo.removed().last(), QString("Temp BP"));
         click(window, "CmdApply");
-        QVERIFY(!demo.removed.contains("Temp BP"));
+        QVERIFY(!demo.removed().contains("Temp BP"));
         select(list, "Temp BP");
         click(window, "CmdDel");
         select(list, "LP 590 Lab");
@@ -332,7 +338,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(list->topLevelItemCount(), 1);
         click(window, "CmdClose");
     };
-    window.showFor(&favourites, {0, 5, 9, 0});
+    window.showFor({0, 5, 9, 0});
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Temp BP'"), 0);
 }
 

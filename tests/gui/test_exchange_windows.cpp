@@ -64,8 +64,12 @@ QStringList placement(const QString& path, const QString& wheel) {
 void TestExchangeWindows::importFillsTheNewFilterForm() {
     for (const char* file : {"import_cases.xls", "import_cases.xlsx"}) {
         testing::Sandbox sandbox;
+        Database db;
+        QVERIFY(db.open(sandbox.install(testing::demoStatements())));
+        Candidates candidates;
+        CatalogueService catalogue(db, candidates, true);
         CatalogueContext context;
-        context.databasePath = sandbox.install(testing::demoStatements());
+        context.catalogue = &catalogue;
         NewFilterWindow form(context);
         testing::DialogRecorder recorder;
         remember("BrowseImport", workbook(file));

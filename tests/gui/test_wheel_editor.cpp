@@ -224,20 +224,23 @@ void TestWheelEditor::switchesModesAndPurgesAfterTheCatalogueWindow() {
     // Two splitters withdrawn while the beam-splitter list was open: wheel 10's group loses them,
     // the first occurrence only; the HFT group keeps its entries.
     const CandidateList hftBefore = candidatesOf(form->candidates(), wheels::Group::HftNtCandidates);
-    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 545", "dup");
+    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 777", "first");
+    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 777", "second");
+    candidatesOf(form->candidates(), wheels::Group::NftCandidates).append("NFT 888", "once");
     dialogs::setModalHandler([&form](QDialog*) {
-        form->RemovedFilters() << "NFT 545"
-                               << "Mirror"
-                               << "Not there";
+        // Withdrawn before they were stored: the lists follow, nothing is deleted.
+        for (const char* name : {"NFT 777", "NFT 888", "Not there"})
+            static_cast<void>(form->session().catalogue().removeCustomerFilter(name, false));
         return 0;
     });
     click(*form, "CmdEdit_2");
     dialogs::setModalHandler({});
     QCOMPARE(form->CatalogueMode(), 2);
-    QVERIFY(form->RemovedFilters().isEmpty());
+    QVERIFY(form->session().catalogue().removedFilters().isEmpty());
     const CandidateList& nft = candidatesOf(form->candidates(), wheels::Group::NftCandidates);
-    QCOMPARE(nft.CandidateIds.toStringList().count("NFT 545"), 1);
-    QVERIFY(!nft.CandidateIds.contains("Mirror"));
+    QCOMPARE(nft.CandidateIds.toStringList().count("NFT 777"), 1);
+    QCOMPARE(nft.CandidateCodes.toStringList().last(), QString("second"));
+    QVERIFY(!nft.CandidateIds.contains("NFT 888"));
     QCOMPARE(nft.CandidateIds.size(), nft.CandidateCodes.size());
     QCOMPARE(candidatesOf(form->candidates(), wheels::Group::HftNtCandidates).CandidateIds,
              hftBefore.CandidateIds);

@@ -6,6 +6,7 @@
 // stay recognisable to people who know the installation's tools.
 namespace dberr {
 constexpr int None = 0;
+constexpr int Refused = 1;       // a rule of the program refused the write; the description says which
 constexpr int FileNotFound = 53; // the existence check before a load
 constexpr int PermissionDenied = 70;
 constexpr int PathNotFound = 76;

@@ -2,7 +2,8 @@
 
 #include "core/db/schema.h"
 
-PlacementSession::PlacementSession(startup::Variant variant) : m_variant(variant) {
+PlacementSession::PlacementSession(startup::Variant variant)
+    : m_variant(variant), m_catalogue(m_db, m_installation.candidates, variant == startup::Variant::Service) {
     m_installation.board = WheelBoard::design();
 }
 

@@ -4,6 +4,7 @@
 // loading it, and every write through a plan. The main window and the configurations window show
 // it and forward the user's choices; filterctl adapts it to a command line. No rule lives twice.
 
+#include "core/catalogue/catalogue_service.h"
 #include "core/db/database.h"
 #include "core/exchange/store.h"
 #include "core/placement/installation.h"
@@ -22,6 +23,8 @@ public:
     enum class Loader { AllWheels, FcsUnit, User };
 
     explicit PlacementSession(startup::Variant variant);
+    PlacementSession(const PlacementSession&) = delete;
+    PlacementSession& operator=(const PlacementSession&) = delete;
 
     startup::Variant variant() const { return m_variant; }
     bool serviceMode() const { return m_variant == startup::Variant::Service; }
@@ -34,6 +37,8 @@ public:
     const Installation& installation() const { return m_installation; }
     // The board changes with Browse, the candidate lists with the catalogue windows.
     Installation& installation() { return m_installation; }
+    // The catalogue windows' edits on this session's connection.
+    CatalogueService& catalogue() { return m_catalogue; }
 
     // What the start reads of the system to choose its load: the scan unit, in service mode the FCS
     // unit too.
@@ -111,6 +116,7 @@ private:
     bool m_writeFavourites = true;
     Database m_db;
     Installation m_installation;
+    CatalogueService m_catalogue;
     bool m_loadComplete = false;
     QString m_loadProblem;
 };

@@ -21,14 +21,25 @@
 #include <QVBoxLayout>
 
 FavouritesWindow::FavouritesWindow(CatalogueContext context, QWidget* parent)
-    : QDialog(parent), m_context(std::move(context)) {
+    : QDialog(parent), m_context(std::move(context)), m_catalogue(*m_context.catalogue) {
     setObjectName(QStringLiteral("SalesFilters"));
     setWindowTitle(QStringLiteral("Edit Filter/Beam Splitter List"));
     buildUi();
     load();
+    m_subscription =
+        m_catalogue.subscribe([this](const CatalogueService::Event& event) { catalogueChanged(event); });
 }
 
-FavouritesWindow::~FavouritesWindow() = default;
+FavouritesWindow::~FavouritesWindow() {
+    m_catalogue.unsubscribe(m_subscription);
+}
+
+void FavouritesWindow::catalogueChanged(const CatalogueService::Event& event) {
+    if (event.change == CatalogueService::Change::FilterStored)
+        appendCatalogueFilter(event.name, event.summary, event.type);
+    else if (event.change == CatalogueService::Change::FilterRemoved)
+        removeFavourite(event.name);
+}
 
 TextListModel* FavouritesWindow::catalogueModel(QComboBox* combo) {
     return static_cast<TextListModel*>(combo->model());
@@ -98,17 +109,22 @@ void FavouritesWindow::load() {
     settings::RestoreWindowPosition(this);
     favourites()->setList(TextList());
     DbError error;
-    if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureFavouriteTable(m_db, &error))
+    if (!catalogue::ensureFavouriteTable(m_catalogue.database(), &error)) {
+        dialogs::message(error.description);
         return;
+    }
     catalogue::FavouriteWindowLists lists;
     const bool read = catalogue::readFavouriteWindowLists(
-        m_db, catalogue::acceptedTypes(m_context.CatalogueMode, m_context.wheel()), &lists, &error);
+        m_catalogue.database(), catalogue::acceptedTypes(m_catalogue.catalogueMode(), m_catalogue.wheel()),
+        &lists, &error);
     favourites()->setList(lists.salesList);
-    if (!read)
+    if (!read) {
+        dialogs::message(error.description);
         return;
+    }
     if (lists.catalogueEmpty) {
         dialogs::message(QStringLiteral("No data in table 'Potential Filters'"));
-        m_db.close();
+        m_cmdApply->setEnabled(false); // nothing to add
         return;
     }
     catalogueModel(m_potential)->setList(lists.names);
@@ -154,16 +170,14 @@ void FavouritesWindow::applyClicked() {
     if (favourites()->list().contains(name)) {
         dialogs::message(QStringLiteral("Filter is always in favourite list !"));
     } else {
-        DbError error;
         const int position = m_potential->currentIndex();
-        if (!catalogue::addFavourite(m_db, name, m_typeList.value(position), &error)) {
+        const DbError error =
+            m_catalogue.addFavourite(name, m_obName->currentText(), m_typeList.value(position));
+        if (error.isError()) {
             dialogs::message(error.description);
             return;
         }
         favourites()->append(name);
-        const auto group = wheels::editedGroup(m_context.CatalogueMode, m_context.wheel());
-        if (!m_context.serviceMode && group && m_context.candidates)
-            candidatesOf(*m_context.candidates, *group).append(name, m_obName->currentText());
     }
     m_cmdApply->setEnabled(false);
     m_cmdRemove->setEnabled(false);
@@ -175,14 +189,11 @@ void FavouritesWindow::removeClicked() {
     if (row < 0 || favourites()->list().at(row) == schema::NoFilter)
         return;
     const QString name = favourites()->list().at(row);
-    bool found = false;
-    DbError error;
-    if (!catalogue::deleteFirstNamed(m_db, schema::table::FavouriteFilters, name, &found, &error)) {
+    const DbError error = m_catalogue.removeFavourite(name);
+    if (error.isError()) {
         dialogs::message(error.description);
         return;
     }
-    if (!m_context.serviceMode && m_context.RemovedFilters)
-        *m_context.RemovedFilters << name;
     favourites()->removeAt(row);
     m_cmdRemove->setEnabled(false);
     if (m_potential->currentText() == name)
@@ -193,7 +204,7 @@ void FavouritesWindow::addNewClicked() {
     NewFilterWindow* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
     if (!window)
         return;
-    window->showFor(this, m_context.SelectedWheel);
+    window->showFor(m_catalogue.selectedWheels());
     dropRemovedFromCatalogueLists();
     const QString entered = window->enteredName();
     // Searched from the second entry: the first is the "None" placeholder.
@@ -204,9 +215,7 @@ void FavouritesWindow::addNewClicked() {
 }
 
 void FavouritesWindow::dropRemovedFromCatalogueLists() {
-    if (!m_context.RemovedFilters)
-        return;
-    for (const QString& name : std::as_const(*m_context.RemovedFilters)) {
+    for (const QString& name : m_catalogue.removedFilters()) {
         const int position = catalogueModel(m_potential)->list().indexOf(name, 1);
         if (position < 0)
             continue;

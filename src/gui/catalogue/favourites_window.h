@@ -1,9 +1,10 @@
 #pragma once
 
+// The favourite-filter window.
+
+#include "core/catalogue/catalogue_service.h"
 #include "core/catalogue/catalogue_tables.h"
 #include "gui/catalogue/catalogue_context.h"
-
-#include "core/db/database.h"
 
 #include <QDialog>
 
@@ -20,10 +21,6 @@ public:
     explicit FavouritesWindow(CatalogueContext context, QWidget* parent = nullptr);
     ~FavouritesWindow() override;
 
-    // Kept in step with the catalogue lists: position k of the names, summaries and types belong together.
-    void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
-    // Drops every favourite of that name, never the "None" placeholder at the head.
-    void removeFavourite(const QString& name);
     QStringList TypeList() const { return m_typeList.toStringList(); }
 
 protected:
@@ -44,9 +41,17 @@ private:
     void closeClicked();
     void showCatalogueChoice();
     void dropRemovedFromCatalogueLists();
+    // What another catalogue window changed: a stored filter joins the catalogue lists, a removed
+    // one leaves the favourites.
+    void catalogueChanged(const CatalogueService::Event& event);
+    // Kept in step with the catalogue lists: position k of the names, summaries and types belong together.
+    void appendCatalogueFilter(const QString& name, const QString& summary, const QString& type);
+    // Drops every favourite of that name, never the "None" placeholder at the head.
+    void removeFavourite(const QString& name);
 
     CatalogueContext m_context;
-    Database m_db;
+    CatalogueService& m_catalogue;
+    int m_subscription = 0;
     catalogue::CompactTypeList m_typeList;
     static TextListModel* catalogueModel(QComboBox* combo);
     TextListModel* favourites() const;

@@ -39,7 +39,8 @@ const std::array<ModeCaptions, 3> Captions{
 } // namespace
 
 NewFilterWindow::NewFilterWindow(CatalogueContext context, QWidget* parent)
-    : QDialog(parent), m_context(std::move(context)) {
+    : QDialog(parent), m_context(std::move(context)), m_catalogue(*m_context.catalogue),
+      m_mode(m_catalogue.catalogueMode()) {
     setObjectName(QStringLiteral("NewFilters"));
     setWindowTitle(QStringLiteral("Add New Filter/Beam Splitter"));
     buildUi();
@@ -166,20 +167,24 @@ void NewFilterWindow::load() {
         widget->setEnabled(false);
     m_customerList->clear();
     DbError error;
-    if (!m_db.open(m_context.databasePath, &error) || !catalogue::ensureCustomerAddedField(m_db, &error))
+    if (!catalogue::ensureCustomerAddedField(m_catalogue.database(), &error)) {
+        dialogs::message(error.description);
         return;
-    const auto items = catalogue::customerAddedItems(m_db, &error);
-    if (!items)
+    }
+    const auto items = catalogue::customerAddedItems(m_catalogue.database(), &error);
+    if (!items) {
+        dialogs::message(error.description);
         return;
+    }
     for (const catalogue::ListItem& item : *items)
         new QTreeWidgetItem(m_customerList, {item.name, item.summary});
     m_pendingFilters.clear();
     m_cmbType->clear();
-    const int mode = qBound(0, m_context.CatalogueMode, wheels::ModeCount - 1);
+    const int mode = qBound(0, m_mode, wheels::ModeCount - 1);
     m_descriptionFrame->setTitle(QString::fromLatin1(Captions[mode].description));
     m_listFrame->setTitle(QString::fromLatin1(Captions[mode].list));
     m_customerList->setAccessibleName(m_listFrame->title());
-    m_cmbType->addItems(catalogue::offeredTypes(m_context.CatalogueMode, m_context.wheel()));
+    m_cmbType->addItems(catalogue::offeredTypes(m_mode, m_catalogue.wheel()));
     m_typeLabel->setEnabled(m_cmbType->count() > 0);
     m_cmbType->setEnabled(m_cmbType->count() > 0);
     if (m_cmbType->count() > 0) {
@@ -203,7 +208,7 @@ void NewFilterWindow::setValueFields(FieldState state, const std::vector<QLineEd
 }
 
 void NewFilterWindow::applyTypeFields() {
-    const catalogue::FieldSet set = catalogue::fieldSetOf(m_context.CatalogueMode, m_cmbType->currentText());
+    const catalogue::FieldSet set = catalogue::fieldSetOf(m_mode, m_cmbType->currentText());
     setValueFields(set.band, {m_lower, m_center, m_upper}, {m_lowerLabel, m_centerLabel, m_upperLabel});
     setValueFields(set.cutOff, {m_cutOff}, {m_cutOffLabel});
     setValueFields(set.opaque, {m_opaque}, {m_opaqueLabel});
@@ -230,16 +235,16 @@ void NewFilterWindow::applyClicked() {
     m_cmdReset->setEnabled(true);
     m_applyPressed = true;
     const catalogue::FilterForm entered = form();
-    if (const auto message =
-            catalogue::ValidateNewFilter(m_db, entered, listItems(), m_pendingFilters, nullptr)) {
+    if (const auto message = catalogue::ValidateNewFilter(m_catalogue.database(), entered, listItems(),
+                                                          m_pendingFilters, nullptr)) {
         dialogs::message(*message);
         return;
     }
     new QTreeWidgetItem(m_customerList, {entered.name, entered.summary});
     // A filter removed and entered again in the same run is no longer reported as removed.
-    if (m_context.RemovedFilters)
-        m_context.RemovedFilters->removeOne(entered.name);
-    m_pendingFilters.push_back(catalogue::buildPendingEntry(entered, m_context.SelectedWheel[1]));
+    m_catalogue.filterEnteredAgain(entered.name);
+    m_pendingFilters.push_back(catalogue::buildPendingEntry(
+        entered, m_catalogue.selectedWheels()[size_t(wheels::index(wheels::Mode::FilterCubes))]));
 }
 
 void NewFilterWindow::clearForm() {

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "core/catalogue/new_filter.h"
-#include "gui/catalogue/catalogue_context.h"
+// The new-filter window.
 
-#include "core/db/database.h"
+#include "core/catalogue/catalogue_service.h"
+#include "core/catalogue/new_filter.h"
 #include "core/exchange/filter_sheet.h"
+#include "gui/catalogue/catalogue_context.h"
 
 #include <QDialog>
 
@@ -15,7 +16,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
-class FavouritesWindow;
 
 // Entry of new filters and beam splitters, and the list of customer-added filters. Hidden, not
 // destroyed, when closed, so that its state lasts for the run; the main window unloads it.
@@ -25,9 +25,9 @@ public:
     explicit NewFilterWindow(CatalogueContext context, QWidget* parent = nullptr);
     ~NewFilterWindow() override;
 
-    // Shows the window modally over the favourite window, whose lists it keeps up to date. The
-    // wheels chosen in the main window are taken as they are now; the type list stays as loaded.
-    void showFor(FavouritesWindow* favourites, const wheels::SelectedWheels& selectedWheel);
+    // Shows the window modally over the favourite window. The wheels chosen in the main window are
+    // taken as they are now; the type list stays as loaded.
+    void showFor(const wheels::SelectedWheels& selectedWheel);
     // Applies the field set of the selected type.
     void applyTypeFields();
     // Each time the window becomes active the pending entries are dropped.
@@ -70,8 +70,8 @@ private:
     void enterPressed(QLineEdit* field);
 
     CatalogueContext m_context;
-    Database m_db;
-    FavouritesWindow* m_favourites = nullptr;
+    CatalogueService& m_catalogue;
+    int m_mode = 0; // the catalogue mode it was loaded for
     std::vector<catalogue::PendingFilterEntry> m_pendingFilters;
     bool m_applyPressed = false;
 

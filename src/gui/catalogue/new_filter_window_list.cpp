@@ -1,8 +1,5 @@
 #include "gui/catalogue/new_filter_window.h"
 
-#include "core/catalogue/catalogue_tables.h"
-#include "gui/catalogue/favourites_window.h"
-
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
 #include "gui/window_position.h"
@@ -30,7 +27,7 @@ void NewFilterWindow::listClicked() {
                                       [&name](const Entry& entry) { return entry[Entry::Name] == name; });
     if (pending != m_pendingFilters.end()) {
         loadIntoForm(*pending, true);
-    } else if (const auto row = catalogue::catalogueEntry(m_db, name, nullptr)) {
+    } else if (const auto row = catalogue::catalogueEntry(m_catalogue.database(), name, nullptr)) {
         loadIntoForm(*row, false);
     }
 }
@@ -73,37 +70,16 @@ void NewFilterWindow::removeClicked() {
     if (!item)
         return;
     const QString name = item->text(0);
-    bool placed = false;
-    DbError error;
-    if (!catalogue::isPlaced(m_db, name, &placed, &error)) {
+    const auto pending = std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
+                                      [&name](const Entry& entry) { return entry[Entry::Name] == name; });
+    const bool stored = pending == m_pendingFilters.end();
+    const DbError error = m_catalogue.removeCustomerFilter(name, stored);
+    if (error.isError()) {
         dialogs::message(error.description);
         return;
     }
-    if (placed) {
-        dialogs::message(name + QStringLiteral(" is in 'Available FilterPlacement' !"));
-        return;
-    }
-    const auto pending = std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
-                                      [&name](const Entry& entry) { return entry[Entry::Name] == name; });
-    if (pending != m_pendingFilters.end()) {
-        m_pendingFilters.erase(pending); // never stored: no rows to delete
-    } else {
-        Transaction transaction(m_db, &error);
-        bool found = false;
-        const bool deleted =
-            catalogue::deleteFirstNamed(m_db, schema::table::PotentialFilters, name, &found, &error) &&
-            (!m_db.hasTable(schema::table::FavouriteFilters) ||
-             catalogue::deleteFirstNamed(m_db, schema::table::FavouriteFilters, name, &found, &error)) &&
-            transaction.commit(&error);
-        if (!deleted) {
-            dialogs::message(error.description);
-            return;
-        }
-        if (m_favourites)
-            m_favourites->removeFavourite(name);
-    }
-    if (m_context.RemovedFilters)
-        *m_context.RemovedFilters << name;
+    if (!stored)
+        m_pendingFilters.erase(pending); // never stored: no rows were deleted
     // The selection moves without the user choosing an item: the form stays as it is.
     const QSignalBlocker quiet(m_customerList);
     delete item;
@@ -122,18 +98,10 @@ void NewFilterWindow::importClicked() {
 }
 
 void NewFilterWindow::storePendingFilters() {
-    DbError error;
-    if (!catalogue::storePendingFilters(m_db, m_pendingFilters, &error)) {
+    const DbError error = m_catalogue.storeNewFilters(m_pendingFilters);
+    if (error.isError()) {
         dialogs::message(error.description);
         return;
-    }
-    for (const Entry& entry : m_pendingFilters) {
-        if (m_favourites)
-            m_favourites->appendCatalogueFilter(entry[Entry::Name], entry[Entry::Summary],
-                                                entry[Entry::Type]);
-        if (m_context.serviceMode && m_context.candidates)
-            for (wheels::Group group : catalogue::newFilterGroups(m_context.CatalogueMode, m_context.wheel()))
-                candidatesOf(*m_context.candidates, group).append(entry[Entry::Name], entry[Entry::Summary]);
     }
     settings::SaveWindowPosition(this);
 }
@@ -157,10 +125,8 @@ void NewFilterWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void NewFilterWindow::showFor(FavouritesWindow* favourites, const wheels::SelectedWheels& selectedWheel) {
-    m_favourites = favourites;
-    m_context.SelectedWheel = selectedWheel;
+void NewFilterWindow::showFor(const wheels::SelectedWheels& selectedWheel) {
+    m_catalogue.setSelectedWheels(selectedWheel);
     activate();
     dialogs::execModal(this);
-    m_favourites = nullptr;
 }

@@ -66,7 +66,6 @@ public:
     const PlacementState& placement() const { return m_session->installation().placement; }
     Candidates& candidates() { return m_session->installation().candidates; }
     int CatalogueMode() const { return m_catalogueMode; }
-    QStringList& RemovedFilters() { return m_removedFilters; }
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
     CatalogueContext catalogueContext();
     // The program's one new-filter window, loaded on first use and unloaded by a mode switch.
@@ -117,7 +116,6 @@ private:
     int m_currentMode = 0;
     bool m_databaseValid = false;
     int m_catalogueMode = 0;
-    QStringList m_removedFilters;
     QString m_storeNote;
     std::array<TextListModel*, wheels::GroupCount> m_idModels{};
     std::array<TextListModel*, wheels::GroupCount> m_codeModels{};

@@ -199,12 +199,7 @@ void MainWindow::updateStatusLine() {
 
 CatalogueContext MainWindow::catalogueContext() {
     CatalogueContext context;
-    context.databasePath = m_session->path();
-    context.CatalogueMode = m_catalogueMode;
-    context.SelectedWheel = m_selectedWheel;
-    context.serviceMode = m_session->serviceMode();
-    context.RemovedFilters = &m_removedFilters;
-    context.candidates = &m_session->installation().candidates;
+    context.catalogue = &m_session->catalogue();
     context.newFiltersWindow = [this] { return newFiltersWindow(); };
     context.openImportWindow = [](NewFilterWindow& form) {
         ImportWindow import(form, &form);
@@ -221,6 +216,7 @@ NewFilterWindow* MainWindow::newFiltersWindow() {
 
 void MainWindow::editClicked(int mode) {
     m_catalogueMode = mode;
+    m_session->catalogue().setScope(mode, m_selectedWheel);
     {
         FavouritesWindow favourites(catalogueContext(), this);
         dialogs::execModal(&favourites);
@@ -289,12 +285,8 @@ void MainWindow::reloadAfterWindow() {
 }
 
 void MainWindow::windowActivated() {
+    m_session->catalogue().applyRemovedFilters();
     const int mode = m_catalogueMode;
-    const auto group = wheels::isMode(mode) ? wheels::editedGroup(mode, m_selectedWheel[mode]) : std::nullopt;
-    if (group)
-        for (const QString& removed : std::as_const(m_removedFilters))
-            candidatesOf(m_session->installation().candidates, *group).removeFirst(removed);
-    m_removedFilters.clear();
     if (m_databaseValid && wheels::isMode(mode))
         showWheel(m_selectedWheel[mode]);
 }
