@@ -20,10 +20,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/widget_names.h"
+
+namespace Names = names::favouritesWindow;
+
 FavouritesWindow::FavouritesWindow(CatalogueContext context, QWidget* parent)
     : QDialog(parent), m_context(std::move(context)), m_catalogue(*m_context.catalogue) {
-    setObjectName(QStringLiteral("SalesFilters"));
-    setWindowTitle(QStringLiteral("Edit Filter/Beam Splitter List"));
+    setObjectName(Names::Window);
+    setWindowTitle(Names::Title);
     buildUi();
     load();
     m_subscription =
@@ -62,7 +66,7 @@ void FavouritesWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
     // A view over one text list: a hundred thousand favourites cost no item each.
     m_salesList = new QListView(this);
-    m_salesList->setObjectName(QStringLiteral("SalesList"));
+    m_salesList->setObjectName(Names::SalesList);
     m_salesList->setUniformItemSizes(true);
     m_salesList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_salesList->setAccessibleName(QStringLiteral("Favourite filters"));
@@ -76,9 +80,9 @@ void FavouritesWindow::buildUi() {
     auto* form = new QFormLayout;
     // The catalogue's lists may be long: each drop-down holds one string list and finds by typing.
     m_potential = new FindingComboBox(this);
-    m_potential->setObjectName(QStringLiteral("Potential"));
+    m_potential->setObjectName(Names::Potential);
     m_obName = new FindingComboBox(this);
-    m_obName->setObjectName(QStringLiteral("ObName"));
+    m_obName->setObjectName(Names::ObName);
     m_potential->setAccessibleName(QStringLiteral("Catalogue filter"));
     m_obName->setAccessibleName(QStringLiteral("Catalogue filter summary"));
     for (QComboBox* combo : {m_potential, m_obName}) {
@@ -88,18 +92,16 @@ void FavouritesWindow::buildUi() {
     }
     connect(m_potential, &QComboBox::activated, this, &FavouritesWindow::potentialClicked);
     connect(m_obName, &QComboBox::activated, this, &FavouritesWindow::obNameClicked);
-    form->addRow(QStringLiteral("Filtername"), m_potential);
-    form->addRow(QStringLiteral("Summary"), m_obName);
+    form->addRow(Names::FilterNameCaption, m_potential);
+    form->addRow(Names::SummaryCaption, m_obName);
     top->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &FavouritesWindow::applyClicked);
-    m_cmdRemove =
-        button(QStringLiteral("CmdRemove"), QStringLiteral("Remove"), &FavouritesWindow::removeClicked);
+    m_cmdApply = button(Names::CmdApply, Names::Apply, &FavouritesWindow::applyClicked);
+    m_cmdRemove = button(Names::CmdRemove, Names::Remove, &FavouritesWindow::removeClicked);
     m_cmdRemove->setEnabled(false);
-    m_cmdAddNew =
-        button(QStringLiteral("CmdAddNew"), QStringLiteral("Add New"), &FavouritesWindow::addNewClicked);
-    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &FavouritesWindow::closeClicked);
+    m_cmdAddNew = button(Names::CmdAddNew, Names::AddNew, &FavouritesWindow::addNewClicked);
+    m_cmdClose = button(Names::CmdClose, Names::Close, &FavouritesWindow::closeClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdRemove, m_cmdAddNew, m_cmdClose})
         buttons->addWidget(cmd);
     top->addLayout(buttons);

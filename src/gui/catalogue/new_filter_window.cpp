@@ -21,28 +21,21 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "gui/widget_names.h"
+
+namespace Names = names::newFilterWindow;
+
 using catalogue::FieldState;
 using catalogue::PendingFilterEntry;
 using Entry = PendingFilterEntry;
 
-namespace {
-
-struct ModeCaptions {
-    const char* description;
-    const char* list;
-};
-const std::array<ModeCaptions, 3> Captions{
-    {{"Emission Filter Description", "New Emission Filters"},
-     {"Filter Cubes Stand Description", "New Filter Cubes Stand"},
-     {"Beam Splitters Corvid Description", "New Beam Splitters Corvid"}}};
-
-} // namespace
+namespace {} // namespace
 
 NewFilterWindow::NewFilterWindow(CatalogueContext context, QWidget* parent)
     : QDialog(parent), m_context(std::move(context)), m_catalogue(*m_context.catalogue),
       m_mode(m_catalogue.catalogueMode()) {
-    setObjectName(QStringLiteral("NewFilters"));
-    setWindowTitle(QStringLiteral("Add New Filter/Beam Splitter"));
+    setObjectName(Names::Window);
+    setWindowTitle(Names::Title);
     buildUi();
     load();
 }
@@ -70,47 +63,47 @@ QPushButton* NewFilterWindow::button(const QString& name, const QString& caption
 void NewFilterWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
     m_descriptionFrame = new QGroupBox(QStringLiteral("Filter Description"), this);
-    m_descriptionFrame->setObjectName(QStringLiteral("Frame1"));
+    m_descriptionFrame->setObjectName(Names::DescriptionFrame);
     auto* grid = new QGridLayout(m_descriptionFrame);
-    m_filterName = field(QStringLiteral("FilterName"));
-    m_code = field(QStringLiteral("Code"));
-    m_summary = field(QStringLiteral("Summary"));
+    m_filterName = field(Names::FilterName);
+    m_code = field(Names::Code);
+    m_summary = field(Names::Summary);
     m_cmbType = new QComboBox(this);
-    m_cmbType->setObjectName(QStringLiteral("CmbType"));
+    m_cmbType->setObjectName(Names::CmbType);
     connect(m_cmbType, &QComboBox::activated, this, &NewFilterWindow::applyTypeFields);
-    m_lower = field(QStringLiteral("Lower"));
-    m_center = field(QStringLiteral("Center"));
-    m_upper = field(QStringLiteral("Upper"));
-    m_opaque = field(QStringLiteral("Opaque"));
-    m_cutOff = field(QStringLiteral("Cut_Off"));
-    m_producer = field(QStringLiteral("Producer"));
-    m_producerCheck = new QCheckBox(QStringLiteral("Non Veltrano"), this);
-    m_producerCheck->setObjectName(QStringLiteral("Check1"));
+    m_lower = field(Names::Lower);
+    m_center = field(Names::Center);
+    m_upper = field(Names::Upper);
+    m_opaque = field(Names::Opaque);
+    m_cutOff = field(Names::CutOff);
+    m_producer = field(Names::Producer);
+    m_producerCheck = new QCheckBox(Names::NonVeltrano, this);
+    m_producerCheck->setObjectName(Names::ProducerCheck);
     connect(m_producerCheck, &QCheckBox::toggled, this, &NewFilterWindow::producerToggled);
 
-    const auto label = [this](const char* text, const char* name) {
-        auto* caption = new QLabel(QString::fromLatin1(text), this);
-        if (name)
-            caption->setObjectName(QString::fromLatin1(name));
+    const auto label = [this](const QString& text, const QString& objectName) {
+        auto* caption = new QLabel(text, this);
+        if (!objectName.isEmpty())
+            caption->setObjectName(objectName);
         return caption;
     };
-    m_typeLabel = label("Type", "Label14");
-    m_lowerLabel = label("Lower Wavelength", "Label3");
-    m_centerLabel = label("Center Wavelength", "Label4");
-    m_upperLabel = label("Upper Wavelength", "Label5");
-    m_opaqueLabel = label("Opaque for", "Label6");
-    m_cutOffLabel = label("Cut Off Wavelength", "Label7");
+    m_typeLabel = label(Names::TypeCaption, Names::TypeLabel);
+    m_lowerLabel = label(Names::LowerCaption, Names::LowerLabel);
+    m_centerLabel = label(Names::CenterCaption, Names::CenterLabel);
+    m_upperLabel = label(Names::UpperCaption, Names::UpperLabel);
+    m_opaqueLabel = label(Names::OpaqueCaption, Names::OpaqueLabel);
+    m_cutOffLabel = label(Names::CutOffCaption, Names::CutOffLabel);
     const std::vector<std::tuple<QLabel*, QWidget*, bool>> rows{
-        {label("Name", nullptr), m_filterName, false},
-        {label("Series Number", nullptr), m_code, false},
-        {label("Summary", nullptr), m_summary, false},
+        {label(Names::NameCaption, QString()), m_filterName, false},
+        {label(Names::CodeCaption, QString()), m_code, false},
+        {label(Names::Summary, QString()), m_summary, false},
         {m_typeLabel, m_cmbType, false},
         {m_lowerLabel, m_lower, true},
         {m_centerLabel, m_center, true},
         {m_upperLabel, m_upper, true},
         {m_opaqueLabel, m_opaque, true},
         {m_cutOffLabel, m_cutOff, true},
-        {label("Producer", nullptr), m_producer, false}};
+        {label(Names::Producer, QString()), m_producer, false}};
     int row = 0;
     for (const auto& [caption, widget, nm] : rows) {
         caption->setBuddy(widget);
@@ -122,24 +115,23 @@ void NewFilterWindow::buildUi() {
     }
     grid->addWidget(m_producerCheck, row - 1, 2);
     auto* formButtons = new QHBoxLayout;
-    m_cmdApply = button(QStringLiteral("CmdApply"), QStringLiteral("Apply"), &NewFilterWindow::applyClicked);
-    m_cmdReset = button(QStringLiteral("CmdReset"), QStringLiteral("Clear"), &NewFilterWindow::clearForm);
-    m_cmdImport =
-        button(QStringLiteral("CmdImport"), QStringLiteral("Import"), &NewFilterWindow::importClicked);
+    m_cmdApply = button(Names::CmdApply, Names::Apply, &NewFilterWindow::applyClicked);
+    m_cmdReset = button(Names::CmdReset, Names::Clear, &NewFilterWindow::clearForm);
+    m_cmdImport = button(Names::CmdImport, Names::Import, &NewFilterWindow::importClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport})
         formButtons->addWidget(cmd);
     grid->addLayout(formButtons, row, 0, 1, 3);
     top->addWidget(m_descriptionFrame);
 
     m_listFrame = new QGroupBox(QStringLiteral("New Filters"), this);
-    m_listFrame->setObjectName(QStringLiteral("Frame2"));
+    m_listFrame->setObjectName(Names::ListFrame);
     auto* listColumn = new QVBoxLayout(m_listFrame);
     m_customerList = new QTreeWidget(this);
-    m_customerList->setObjectName(QStringLiteral("LVObj"));
+    m_customerList->setObjectName(Names::CustomerList);
     m_customerList->setRootIsDecorated(false);
     m_customerList->setUniformRowHeights(true);
     m_customerList->setAccessibleName(m_listFrame->title());
-    m_customerList->setHeaderLabels({QStringLiteral("ID Potential"), QStringLiteral("Summary")});
+    m_customerList->setHeaderLabels({QStringLiteral("ID Potential"), Names::Summary});
     m_customerList->header()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_customerList, &QTreeWidget::itemClicked, this, &NewFilterWindow::listClicked);
     // Choosing an item with the keys loads it as a click does; focus alone selects nothing.
@@ -149,11 +141,11 @@ void NewFilterWindow::buildUi() {
     });
     m_customerList->installEventFilter(this);
     listColumn->addWidget(m_customerList);
-    m_cmdDel = button(QStringLiteral("CmdDel"), QStringLiteral("Remove"), &NewFilterWindow::removeClicked);
+    m_cmdDel = button(Names::CmdDel, Names::Remove, &NewFilterWindow::removeClicked);
     m_cmdDel->setEnabled(false);
     listColumn->addWidget(m_cmdDel, 0, Qt::AlignLeft);
     top->addWidget(m_listFrame, 1);
-    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("Close"), &NewFilterWindow::closeClicked);
+    m_cmdClose = button(Names::CmdClose, Names::Close, &NewFilterWindow::closeClicked);
     top->addWidget(m_cmdClose, 0, Qt::AlignRight);
 }
 
@@ -181,8 +173,8 @@ void NewFilterWindow::load() {
     m_pendingFilters.clear();
     m_cmbType->clear();
     const int mode = qBound(0, m_mode, wheels::ModeCount - 1);
-    m_descriptionFrame->setTitle(QString::fromLatin1(Captions[mode].description));
-    m_listFrame->setTitle(QString::fromLatin1(Captions[mode].list));
+    m_descriptionFrame->setTitle(Names::DescriptionTitles[size_t(mode)]);
+    m_listFrame->setTitle(Names::ListTitles[size_t(mode)]);
     m_customerList->setAccessibleName(m_listFrame->title());
     m_cmbType->addItems(catalogue::offeredTypes(m_mode, m_catalogue.wheel()));
     m_typeLabel->setEnabled(m_cmbType->count() > 0);

@@ -12,27 +12,31 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "gui/widget_names.h"
+
+namespace Names = names::importWindow;
+
 namespace {
 const QString BrowseImportValue = QStringLiteral("BrowseImport");
 } // namespace
 
 ImportWindow::ImportWindow(FilterSheetTarget& target, QWidget* parent) : QDialog(parent), m_target(target) {
-    setObjectName(QStringLiteral("ImportFilter"));
-    setWindowTitle(QStringLiteral("Import new filter"));
+    setObjectName(Names::Window);
+    setWindowTitle(Names::Title);
     auto* grid = new QGridLayout(this);
     m_importFile = new QLineEdit(this);
-    m_importFile->setObjectName(QStringLiteral("ImportFile"));
+    m_importFile->setObjectName(Names::ImportFile);
     m_importFile->setReadOnly(true);
     m_importFile->setMinimumWidth(320);
-    auto* browse = new QPushButton(QStringLiteral("Browse"), this);
-    browse->setObjectName(QStringLiteral("Browse"));
+    auto* browse = new QPushButton(Names::Browse, this);
+    browse->setObjectName(Names::Browse);
     connect(browse, &QPushButton::clicked, this, &ImportWindow::browseClicked);
     m_cmbFilter = new QComboBox(this);
-    m_cmbFilter->setObjectName(QStringLiteral("CmbFilter"));
+    m_cmbFilter->setObjectName(Names::CmbFilter);
     m_cmbFilter->setEnabled(false);
     connect(m_cmbFilter, &QComboBox::activated, this, &ImportWindow::sheetChosen);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QStringLiteral("CmdClose"));
+    auto* close = new QPushButton(Names::Close, this);
+    close->setObjectName(Names::CmdClose);
     connect(close, &QPushButton::clicked, this, &ImportWindow::closeClicked);
     for (QPushButton* button : {browse, close})
         dialogs::pressOnlyWhenFocused(button);

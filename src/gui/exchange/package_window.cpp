@@ -16,18 +16,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-const QString BrowseValue = QStringLiteral("Browse");
+#include "gui/widget_names.h"
 
-QString indexed(const char* name, int index) {
-    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
-}
+namespace Names = names::packageWindow;
+
+namespace {
+const QString BrowseValue = QStringLiteral("Browse"); // the remembered workbook's value name
+
 } // namespace
 
 PackageWindow::PackageWindow(PlacementSession& session, QWidget* parent)
     : QDialog(parent), m_session(session) {
-    setObjectName(QStringLiteral("FormExcel"));
-    setWindowTitle(QStringLiteral("Other Filter Configurations"));
+    setObjectName(Names::Window);
+    setWindowTitle(Names::Title);
     buildUi();
     load();
 }
@@ -37,19 +38,19 @@ PackageWindow::~PackageWindow() = default;
 void PackageWindow::buildUi() {
     auto* top = new QGridLayout(this);
     m_excelFile = new QLineEdit(this);
-    m_excelFile->setObjectName(QStringLiteral("ExcelFile"));
+    m_excelFile->setObjectName(Names::ExcelFile);
     m_excelFile->setReadOnly(true);
     m_excelFile->setAccessibleName(QStringLiteral("Configuration workbook"));
     m_excelFile->setMinimumWidth(320);
-    auto* browse = new QPushButton(QStringLiteral("Browse"), this);
-    browse->setObjectName(QStringLiteral("Browse"));
+    auto* browse = new QPushButton(Names::Browse, this);
+    browse->setObjectName(Names::Browse);
     connect(browse, &QPushButton::clicked, this, &PackageWindow::browseClicked);
     m_packageChoice = new QComboBox(this);
-    m_packageChoice->setObjectName(QStringLiteral("CmbPaket"));
+    m_packageChoice->setObjectName(Names::CmbPaket);
     m_packageChoice->setAccessibleName(QStringLiteral("Package"));
     connect(m_packageChoice, &QComboBox::activated, this, &PackageWindow::packageChosen);
     m_idAvailable = new QComboBox(this);
-    m_idAvailable->setObjectName(QStringLiteral("IDAvailable"));
+    m_idAvailable->setObjectName(Names::IDAvailable);
     m_idAvailable->setAccessibleName(QStringLiteral("Wheel"));
     connect(m_idAvailable, &QComboBox::activated, this, &PackageWindow::wheelChosen);
     for (QComboBox* combo : {m_packageChoice, m_idAvailable})
@@ -62,23 +63,23 @@ void PackageWindow::buildUi() {
     top->addWidget(m_idAvailable, 2, 1, 1, 2);
 
     m_modeFrame = new QGroupBox(this);
-    m_modeFrame->setObjectName(QStringLiteral("ModeFrame"));
+    m_modeFrame->setObjectName(Names::ModeFrame);
     auto* positions = new QGridLayout(m_modeFrame);
     for (int p = 0; p < wheels::PositionsPerWheel; ++p) {
         auto* frame = new QFrame(m_modeFrame);
-        frame->setObjectName(indexed("FrmObjective", p));
+        frame->setObjectName(names::indexed(Names::PositionFrame, p));
         auto* row = new QHBoxLayout(frame);
         row->setContentsMargins(2, 1, 2, 1);
         auto* position = new QLabel(QString::number(p + 1), frame);
-        position->setObjectName(indexed("LbPosition", p));
+        position->setObjectName(names::indexed(Names::PositionLabel, p));
         m_filterName[p] = new QLabel(frame);
-        m_filterName[p]->setObjectName(indexed("FilterName", p));
+        m_filterName[p]->setObjectName(names::indexed(Names::FilterName, p));
         m_idPotential[p] = new QLabel(frame);
-        m_idPotential[p]->setObjectName(indexed("IDPotential", p));
+        m_idPotential[p]->setObjectName(names::indexed(Names::IDPotential, p));
         m_filterName[p]->setAccessibleDescription(QStringLiteral("Position %1 filter").arg(p + 1));
         m_idPotential[p]->setAccessibleDescription(QStringLiteral("Position %1 code number").arg(p + 1));
         m_preview[p] = new QLabel(frame);
-        m_preview[p]->setObjectName(indexed("Preview", p));
+        m_preview[p]->setObjectName(names::indexed(Names::Preview, p));
         row->addWidget(position);
         row->addWidget(m_filterName[p], 3);
         row->addWidget(m_idPotential[p], 2);
@@ -87,14 +88,14 @@ void PackageWindow::buildUi() {
     }
     top->addWidget(m_modeFrame, 3, 0, 1, 3);
     m_previewCount = new QLabel(this);
-    m_previewCount->setObjectName(QStringLiteral("PreviewCount"));
-    m_lStore = new QLabel(QStringLiteral("unstored"), this);
-    m_lStore->setObjectName(QStringLiteral("LStore"));
-    m_cmdStore = new QPushButton(QStringLiteral("Store"), this);
-    m_cmdStore->setObjectName(QStringLiteral("CmdStore"));
+    m_previewCount->setObjectName(Names::PreviewCount);
+    m_lStore = new QLabel(Names::Unstored, this);
+    m_lStore->setObjectName(Names::LStore);
+    m_cmdStore = new QPushButton(Names::Store, this);
+    m_cmdStore->setObjectName(Names::CmdStore);
     connect(m_cmdStore, &QPushButton::clicked, this, &PackageWindow::storeClicked);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QStringLiteral("CmdClose"));
+    auto* close = new QPushButton(Names::Close, this);
+    close->setObjectName(Names::CmdClose);
     connect(close, &QPushButton::clicked, this, &PackageWindow::closeClicked);
     for (QPushButton* button : {browse, m_cmdStore, close})
         dialogs::pressOnlyWhenFocused(button);
@@ -169,7 +170,7 @@ void PackageWindow::wheelChosen(int index) {
     if (!m_workbook || index < 0 || package < 0)
         return;
     const bool stored = m_packageStoredFlags[package][index];
-    m_lStore->setText(stored ? QStringLiteral("stored") : QStringLiteral("unstored"));
+    m_lStore->setText(stored ? QStringLiteral("stored") : Names::Unstored);
     m_cmdStore->setEnabled(!stored);
     m_lStore->setVisible(false);
     m_cmdStore->setVisible(false);

@@ -20,21 +20,21 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "gui/widget_names.h"
+
+namespace Names = names::mainWindow;
+
 namespace {
 
 // The design size of the window in twips; it shows exactly one mode frame.
 constexpr int DesignWidthTwips = 7240;
 constexpr int DesignHeightTwips = 10305;
 
-QString indexed(const char* name, int index) {
-    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("FilterControlForm"));
-    setWindowTitle(QStringLiteral("Emission Filter & Beam Splitter Control"));
+    setObjectName(Names::Window);
+    setWindowTitle(Names::Title);
     for (int group = 0; group < wheels::GroupCount; ++group) {
         m_idModels[group] = new TextListModel(this);
         m_codeModels[group] = new TextListModel(this);
@@ -50,9 +50,9 @@ void MainWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
 
     auto* databaseRow = new QHBoxLayout;
-    auto* databaseCaption = new QLabel(QStringLiteral("System Database"), this);
-    m_database = new QLabel(QStringLiteral("System_Configurations.sqlite"), this);
-    m_database->setObjectName(QStringLiteral("Database"));
+    auto* databaseCaption = new QLabel(Names::DatabaseCaption, this);
+    m_database = new QLabel(Names::DatabaseAtStart, this);
+    m_database->setObjectName(Names::Database);
     m_database->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_database->setFrameShape(QFrame::StyledPanel);
     m_database->setMinimumWidth(200);
@@ -60,8 +60,8 @@ void MainWindow::buildUi() {
     // its description and its caption's.
     m_database->setAccessibleDescription(QStringLiteral("System database path"));
     databaseCaption->setBuddy(m_database);
-    m_browse = new QPushButton(QStringLiteral("Browse"), this);
-    m_browse->setObjectName(QStringLiteral("Browse"));
+    m_browse = new QPushButton(Names::Browse, this);
+    m_browse->setObjectName(Names::Browse);
     connect(m_browse, &QPushButton::clicked, this, &MainWindow::browseClicked);
     databaseRow->addWidget(databaseCaption);
     databaseRow->addWidget(m_database, 1);
@@ -69,12 +69,12 @@ void MainWindow::buildUi() {
     top->addLayout(databaseRow);
 
     m_stand = new QLabel(this);
-    m_stand->setObjectName(QStringLiteral("Stativ"));
+    m_stand->setObjectName(Names::Stand);
     m_stand->setAccessibleDescription(QStringLiteral("Microscope stand"));
     top->addWidget(m_stand);
 
     m_statusLine = new QLabel(this);
-    m_statusLine->setObjectName(QStringLiteral("StatusLine"));
+    m_statusLine->setObjectName(Names::StatusLine);
     m_statusLine->setWordWrap(true);
     m_statusLine->setFrameShape(QFrame::StyledPanel);
     // The theme's tooltip colours: set apart from the window, readable in every palette.
@@ -92,7 +92,7 @@ void MainWindow::buildUi() {
     modeRow->setContentsMargins(0, 0, 0, 0);
     for (int mode = 0; mode < wheels::ModeCount; ++mode) {
         m_rbMode[mode] = new QRadioButton(vocabulary::modeCaption(mode), modes);
-        m_rbMode[mode]->setObjectName(indexed("RbMode", mode));
+        m_rbMode[mode]->setObjectName(names::indexed(Names::ModeButton, mode));
         connect(m_rbMode[mode], &QRadioButton::clicked, this, [this, mode] { switchMode(mode); });
         modeRow->addWidget(m_rbMode[mode]);
     }
@@ -106,25 +106,25 @@ void MainWindow::buildUi() {
     top->addLayout(frames, 1);
 
     auto* bottom = new QHBoxLayout;
-    m_cmdFile = new QPushButton(QStringLiteral("ExcelFile"), this);
-    m_cmdFile->setObjectName(QStringLiteral("CmdFile"));
+    m_cmdFile = new QPushButton(Names::ExcelFile, this);
+    m_cmdFile->setObjectName(Names::CmdFile);
     m_cmdFile->setVisible(false);
     m_cmdFile->setEnabled(false);
     connect(m_cmdFile, &QPushButton::clicked, this, &MainWindow::excelFileClicked);
     // Service mode's own addition: every recorded write, and its undo.
-    m_cmdHistory = new QPushButton(QStringLiteral("History"), this);
-    m_cmdHistory->setObjectName(QStringLiteral("CmdHistory"));
+    m_cmdHistory = new QPushButton(Names::History, this);
+    m_cmdHistory->setObjectName(Names::CmdHistory);
     m_cmdHistory->setVisible(false);
     m_cmdHistory->setEnabled(false);
     connect(m_cmdHistory, &QPushButton::clicked, this, &MainWindow::historyClicked);
-    m_cmdClose = new QPushButton(QStringLiteral("Close"), this);
-    m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
+    m_cmdClose = new QPushButton(Names::Close, this);
+    m_cmdClose->setObjectName(Names::CmdClose);
     connect(m_cmdClose, &QPushButton::clicked, this, &MainWindow::closeProgram);
     bottom->addWidget(m_cmdFile);
     bottom->addWidget(m_cmdHistory);
     // The pass bands of the shown mode's wheels, drawn; for every user.
-    m_cmdLightPath = new QPushButton(QStringLiteral("Light Path"), this);
-    m_cmdLightPath->setObjectName(QStringLiteral("CmdLightPath"));
+    m_cmdLightPath = new QPushButton(Names::LightPath, this);
+    m_cmdLightPath->setObjectName(Names::CmdLightPath);
     connect(m_cmdLightPath, &QPushButton::clicked, this, &MainWindow::lightPathClicked);
     bottom->addWidget(m_cmdLightPath);
     bottom->addStretch();
@@ -134,7 +134,7 @@ void MainWindow::buildUi() {
 
 QGroupBox* MainWindow::buildModeFrame(int mode) {
     auto* frame = new QGroupBox(vocabulary::modeCaption(mode), this);
-    frame->setObjectName(indexed("ModeFrame", mode));
+    frame->setObjectName(names::indexed(Names::ModeFrame, mode));
     frame->setVisible(mode == modeIndex(wheels::Mode::EmissionFilters));
     auto* grid = new QGridLayout(frame);
 
@@ -142,14 +142,14 @@ QGroupBox* MainWindow::buildModeFrame(int mode) {
     if (mode != modeIndex(wheels::Mode::FilterCubes)) {
         const int configIndex = mode == modeIndex(wheels::Mode::EmissionFilters) ? 0 : 1;
         auto* config = new QLabel(frame);
-        config->setObjectName(indexed("Config", configIndex));
+        config->setObjectName(names::indexed(Names::Config, configIndex));
         config->setAccessibleDescription(QStringLiteral("System configuration"));
         config->setVisible(configIndex != 0);
         m_config[configIndex] = config;
         grid->addWidget(config, row++, 0, 1, 2);
     }
-    grid->addWidget(new QLabel(QStringLiteral("Filter-Wheel No."), frame), row, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Position"), frame), row, 1);
+    grid->addWidget(new QLabel(Names::WheelColumn, frame), row, 0);
+    grid->addWidget(new QLabel(Names::PositionColumn, frame), row, 1);
     ++row;
 
     auto* wheels = new QWidget(frame); // radio-like buttons are exclusive within this container
@@ -157,7 +157,7 @@ QGroupBox* MainWindow::buildModeFrame(int mode) {
     wheelColumn->setContentsMargins(0, 0, 0, 0);
     for (int index : wheels::wheelsOfMode(mode)) {
         auto* button = new QPushButton(wheels);
-        button->setObjectName(indexed("CmdNr", index));
+        button->setObjectName(names::indexed(Names::WheelButton, index));
         button->setCheckable(true);
         button->setAutoExclusive(true);
         connect(button, &QPushButton::clicked, this, [this, index] { showWheel(index); });
@@ -176,13 +176,13 @@ QGroupBox* MainWindow::buildModeFrame(int mode) {
     ++row;
 
     auto* buttons = new QHBoxLayout;
-    m_cmdStore[mode] = new QPushButton(QStringLiteral("Store"), frame);
-    m_cmdStore[mode]->setObjectName(indexed("CmdStore", mode));
+    m_cmdStore[mode] = new QPushButton(Names::Store, frame);
+    m_cmdStore[mode]->setObjectName(names::indexed(Names::CmdStore, mode));
     // Mode 0's buttons wait for a load; the others are usable from the start.
     m_cmdStore[mode]->setEnabled(mode != modeIndex(wheels::Mode::EmissionFilters));
     connect(m_cmdStore[mode], &QPushButton::clicked, this, [this, mode] { storeClicked(mode); });
-    m_cmdEdit[mode] = new QPushButton(QStringLiteral("Edit Filter List"), frame);
-    m_cmdEdit[mode]->setObjectName(indexed("CmdEdit", mode));
+    m_cmdEdit[mode] = new QPushButton(Names::EditList, frame);
+    m_cmdEdit[mode]->setObjectName(names::indexed(Names::CmdEdit, mode));
     m_cmdEdit[mode]->setEnabled(mode != modeIndex(wheels::Mode::EmissionFilters));
     connect(m_cmdEdit[mode], &QPushButton::clicked, this, [this, mode] { editClicked(mode); });
     buttons->addWidget(m_cmdStore[mode]);
@@ -197,21 +197,21 @@ QGroupBox* MainWindow::buildModeFrame(int mode) {
 QWidget* MainWindow::buildPositionFrame(int frame) {
     const QString position = QString::number(frame % wheels::PositionsPerWheel + 1);
     auto* box = new QFrame(this);
-    box->setObjectName(indexed("FrmObjective", frame));
+    box->setObjectName(names::indexed(Names::PositionFrame, frame));
     box->setFrameShape(QFrame::StyledPanel);
     box->setVisible(false);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(4, 2, 4, 2);
 
     m_lbPosition[frame] = new QLabel(position, box);
-    m_lbPosition[frame]->setObjectName(indexed("LbPosition", frame));
+    m_lbPosition[frame]->setObjectName(names::indexed(Names::PositionLabel, frame));
     m_lbPosition[frame]->setMinimumWidth(16);
     m_cmbFilter[frame] = new FindingComboBox(box);
-    m_cmbFilter[frame]->setObjectName(indexed("CmbFilter", frame));
+    m_cmbFilter[frame]->setObjectName(names::indexed(Names::FilterChoice, frame));
     m_cmbFilter[frame]->setAccessibleName(QStringLiteral("Position %1 filter").arg(position));
     m_cmbFilter[frame]->setEnabled(false);
     m_cmbIdPotential[frame] = new FindingComboBox(box);
-    m_cmbIdPotential[frame]->setObjectName(indexed("CmbIDPotential", frame));
+    m_cmbIdPotential[frame]->setObjectName(names::indexed(Names::CodeChoice, frame));
     m_cmbIdPotential[frame]->setAccessibleName(QStringLiteral("Position %1 code number").arg(position));
     m_cmbIdPotential[frame]->setEnabled(false);
     for (QComboBox* combo : {m_cmbFilter[frame], m_cmbIdPotential[frame]})
@@ -224,7 +224,7 @@ QWidget* MainWindow::buildPositionFrame(int frame) {
 
     // Marks a chosen filter that is not stored yet: a symbol in bold, not colour alone.
     m_changeMark[frame] = new QLabel(QStringLiteral("\u25C6"), box);
-    m_changeMark[frame]->setObjectName(indexed("Changed", frame));
+    m_changeMark[frame]->setObjectName(names::indexed(Names::ChangeMark, frame));
     QFont bold = m_changeMark[frame]->font();
     bold.setBold(true);
     m_changeMark[frame]->setFont(bold);
