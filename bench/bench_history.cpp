@@ -84,7 +84,8 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         Database db;
-        db.open(path);
+        if (!db.open(path, nullptr))
+            return 1;
         std::vector<history::Record> records;
         const double read =
             medianMs(7, [&] { history::readRecords(history::pathFor(path), {}, &records, nullptr); });

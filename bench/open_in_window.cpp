@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
         settings::EnsureUserKey(settings::FilesSubKey);
         settings::WriteUserString(settings::FilesSubKey, QStringLiteral("Browse"), args[2]);
         PlacementSession session(startup::Variant::Service);
-        if (!session.database().open(args[3]))
+        if (!session.database().open(args[3], nullptr))
             return 2;
         PackageWindow window(session);
         const auto* packages = window.findChild<QComboBox*>(QStringLiteral("CmbPaket"));

@@ -246,8 +246,8 @@ void TestFilterctl::refusesWhatItCannotMean() {
 
     // Another program's lock has its own status, after the busy wait.
     Database other;
-    QVERIFY(other.open(configured));
-    QVERIFY(other.exec("BEGIN EXCLUSIVE"));
+    QVERIFY(other.open(configured, nullptr));
+    QVERIFY(other.exec("BEGIN EXCLUSIVE", QVariantList(), nullptr));
     const Run locked = inProcess({"check"});
     QCOMPARE(locked.status, int(filterctl::Locked));
     QVERIFY2(locked.err.contains("in use by another program") && locked.err.count('\n') == 1,
@@ -463,11 +463,11 @@ void TestFilterctl::waitsForAnotherProgramsShortWrite() {
     std::atomic<bool> holding{false};
     std::thread other([&] {
         Database db;
-        db.open(demo);
-        db.exec("BEGIN IMMEDIATE");
+        db.open(demo, nullptr);
+        db.exec("BEGIN IMMEDIATE", QVariantList(), nullptr);
         holding = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        db.exec("COMMIT");
+        db.exec("COMMIT", QVariantList(), nullptr);
     });
     while (!holding)
         std::this_thread::yield();
@@ -488,10 +488,10 @@ void TestFilterctl::namesAnInterruptedWrite() {
     const QString crashed = sandbox.path("crashed.sqlite");
     {
         Database writer;
-        QVERIFY(writer.open(demo));
-        QVERIFY(writer.exec("PRAGMA cache_size = 1") && writer.beginTransaction());
-        QVERIFY(writer.exec("UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'"));
-        QVERIFY(writer.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'"));
+        QVERIFY(writer.open(demo, nullptr));
+        QVERIFY(writer.exec("PRAGMA cache_size = 1", QVariantList(), nullptr) && writer.beginTransaction(nullptr));
+        QVERIFY(writer.exec("UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'", QVariantList(), nullptr));
+        QVERIFY(writer.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'", QVariantList(), nullptr));
         QVERIFY(QFile::copy(demo, crashed) && QFile::copy(demo + "-journal", crashed + "-journal"));
         writer.rollback();
     }
@@ -521,10 +521,10 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
     // Another program changes a planned row after the review: the plan is refused, naming it.
     {
         Database other;
-        QVERIFY(other.open(demo));
+        QVERIFY(other.open(demo, nullptr));
         QVERIFY(other.exec(
             "UPDATE [Available FilterPlacement] SET [ID Potential] = 'KP 685' WHERE [ID Available] = "
-            "'EF1' AND [Position] = 3"));
+            "'EF1' AND [Position] = 3", QVariantList(), nullptr));
     }
     const QByteArray changed = digest(demo);
     const Run refused = inProcess({"apply", "--plan", planFile});
@@ -534,9 +534,9 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
     QCOMPARE(digest(demo), changed);
     {
         Database other;
-        QVERIFY(other.open(demo));
+        QVERIFY(other.open(demo, nullptr));
         QVERIFY(other.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP 505-550' WHERE "
-                           "[ID Available] = 'EF1' AND [Position] = 3"));
+                           "[ID Available] = 'EF1' AND [Position] = 3", QVariantList(), nullptr));
     }
     const Run applied = inProcess({"apply", "--plan", planFile});
     QCOMPARE(applied.status, 0);

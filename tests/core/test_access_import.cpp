@@ -77,7 +77,7 @@ QList<QVariantList> convertedRows(const QString& path, const QString& table) {
     db.open(path, nullptr, Database::Access::ReadOnly);
     const int fields = int(db.fieldNames(table).size());
     QList<QVariantList> rows;
-    auto cursor = db.openQuery(QStringLiteral("SELECT * FROM [%1] ORDER BY rowid").arg(table), {});
+    auto cursor = db.openQuery(QStringLiteral("SELECT * FROM [%1] ORDER BY rowid").arg(table), QVariantList(), nullptr);
     for (; cursor && !cursor->atEnd(); cursor->next()) {
         QVariantList row;
         for (int i = 0; i < fields; ++i)
@@ -156,7 +156,7 @@ void TestAccessImport::keepsEachKindOfValue() {
     Database db;
     QVERIFY(db.open(nwind, nullptr, Database::Access::ReadOnly));
     const auto single = [&db](const QString& sql) {
-        auto cursor = db.openQuery(sql, {});
+        auto cursor = db.openQuery(sql, QVariantList(), nullptr);
         return cursor && !cursor->atEnd() ? cursor->textAt(0) : QString("(none)");
     };
     // A Jet 3 table name in the file's code page, Null dates, yes/no, currency, a picture.

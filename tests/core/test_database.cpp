@@ -74,7 +74,7 @@ void TestDatabase::refusesWhatIsNotADatabase() {
     QDir().mkpath(dir.filePath("site #2"));
     testing::createDatabase(hashed, {"CREATE TABLE t (a TEXT)", "INSERT INTO t VALUES ('here')"});
     QVERIFY2(db.open(hashed, &error), qPrintable(error.description));
-    auto cursor = db.openTable("t");
+    auto cursor = db.openTable("t", nullptr);
     QVERIFY(cursor && !cursor->atEnd());
     QCOMPARE(cursor->text("a"), QString("here"));
 }
@@ -88,17 +88,17 @@ void TestDatabase::walksRowsInStoredOrderWithNull() {
                                    "CREATE TABLE Keyed ([ID] INTEGER PRIMARY KEY, [Name] TEXT)",
                                    "INSERT INTO Keyed VALUES (7, 'seven')"});
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     DbError error;
     auto empty = db.openTable("Empty", &error);
     QVERIFY2(empty && empty->atEnd() && !error.isError(), "an empty table is a table, not an error");
     QVERIFY(!empty->first());
     // A table's own key column keeps its name beside the row identity.
-    auto keyed = db.openTable("Keyed");
+    auto keyed = db.openTable("Keyed", nullptr);
     QCOMPARE(keyed->text("ID"), QString("7"));
     QCOMPARE(keyed->rowid(), 7);
-    QVERIFY(keyed->edit("Name", "sieben"));
-    auto cursor = db.openTable("Set");
+    QVERIFY(keyed->edit("Name", "sieben", nullptr));
+    auto cursor = db.openTable("Set", nullptr);
     QVERIFY(cursor);
     QStringList ids;
     QList<bool> nulls;
@@ -121,14 +121,14 @@ void TestDatabase::editsDeletesAndAddsOnlyTheCurrentRow() {
                             {"CREATE TABLE p ([ID Available] TEXT, [Position] INTEGER, [ID Potential] TEXT)",
                              "INSERT INTO p VALUES ('EF1', 1, 'None'), ('EF1', 1, 'None'), ('EF2', 1, 'X')"});
     Database db;
-    QVERIFY(db.open(path));
-    auto cursor = db.openTable("p");
+    QVERIFY(db.open(path, nullptr));
+    auto cursor = db.openTable("p", nullptr);
     QVERIFY(cursor->next());
-    QVERIFY(cursor->edit("ID Potential", "BP 'new'"));
+    QVERIFY(cursor->edit("ID Potential", "BP 'new'", nullptr));
     QCOMPARE(cursor->text("ID Potential"), QString("BP 'new'"));
     QVERIFY(cursor->next());
-    QVERIFY(cursor->deleteRow());
-    QVERIFY(cursor->addRow({{"ID Available", "EF3"}, {"Position", 2}}));
+    QVERIFY(cursor->deleteRow(nullptr));
+    QVERIFY(cursor->addRow({{"ID Available", "EF3"}, {"Position", 2}}, nullptr));
     DbError error;
     QVERIFY(!cursor->addRow({{"No Such Field", 1}}, &error));
     QCOMPARE(error.code, 3265);
@@ -146,18 +146,18 @@ void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
         path, {"CREATE TABLE [Potential Filters] ([ID Potential] TEXT, [Type] TEXT)",
                "INSERT INTO [Potential Filters] VALUES ('O''Brien BP', 'BP'), ('Other', 'LP')"});
     Database db;
-    QVERIFY(db.open(path));
-    auto query = db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = ?", {"O'Brien BP"});
+    QVERIFY(db.open(path, nullptr));
+    auto query = db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = ?", {"O'Brien BP"}, nullptr);
     QVERIFY(query && !query->atEnd());
     QCOMPARE(query->text("Type"), QString("BP"));
     QVERIFY(!query->next());
-    QVERIFY(!query->edit("Type", "LP"));
+    QVERIFY(!query->edit("Type", "LP", nullptr));
 
     DbError error;
     QVERIFY(!db.openTable("Favourite Filters", &error));
     QCOMPARE(error.code, 3078);
     QVERIFY(error.description.contains("'Favourite Filters'"));
-    auto cursor = db.openTable("Potential Filters");
+    auto cursor = db.openTable("Potential Filters", nullptr);
     QVERIFY(cursor->value("Summary").isNull());
     QCOMPARE(cursor->error().code, 3265);
     QVERIFY(cursor->error().description.contains("'Summary'"));
@@ -177,32 +177,32 @@ void TestDatabase::rollsBackAndExtendsTables() {
     const QString path = dir.filePath("db.sqlite");
     testing::createDatabase(path, {"CREATE TABLE p ([ID Potential] TEXT)", "INSERT INTO p VALUES ('a')"});
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     {
-        Transaction transaction(db);
-        auto cursor = db.openTable("p");
-        QVERIFY(cursor->edit("ID Potential", "changed"));
+        Transaction transaction(db, nullptr);
+        auto cursor = db.openTable("p", nullptr);
+        QVERIFY(cursor->edit("ID Potential", "changed", nullptr));
         // no commit: the guard rolls back
     }
     {
-        auto cursor = db.openTable("p");
+        auto cursor = db.openTable("p", nullptr);
         QCOMPARE(cursor->text("ID Potential"), QString("a"));
     }
     {
-        Transaction transaction(db);
-        auto cursor = db.openTable("p");
-        QVERIFY(cursor->edit("ID Potential", "kept"));
-        QVERIFY(transaction.commit());
+        Transaction transaction(db, nullptr);
+        auto cursor = db.openTable("p", nullptr);
+        QVERIFY(cursor->edit("ID Potential", "kept", nullptr));
+        QVERIFY(transaction.commit(nullptr));
     }
-    QVERIFY(db.createTable("Favourite Filters", {"ID Potential", "Type"}));
-    QVERIFY(db.addField("p", "Customer Added", Database::FieldType::YesNo));
-    QVERIFY(db.addField("p", "Producer", Database::FieldType::Text));
+    QVERIFY(db.createTable("Favourite Filters", {"ID Potential", "Type"}, nullptr));
+    QVERIFY(db.addField("p", "Customer Added", Database::FieldType::YesNo, nullptr));
+    QVERIFY(db.addField("p", "Producer", Database::FieldType::Text, nullptr));
     QCOMPARE(db.fieldNames("p"), QStringList({"ID Potential", "Customer Added", "Producer"}));
     QCOMPARE(db.fieldNames("Favourite Filters"), QStringList({"ID Potential", "Type"}));
 
     db.close();
-    QVERIFY(db.open(path));
-    auto cursor = db.openTable("p");
+    QVERIFY(db.open(path, nullptr));
+    auto cursor = db.openTable("p", nullptr);
     QCOMPARE(cursor->text("ID Potential"), QString("kept"));
     QVERIFY(cursor->isNull("Customer Added"));
 }
@@ -316,7 +316,7 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
                "INSERT INTO [Potential Filters] (rowid, [ID Potential], [Type]) VALUES (1000000000001, 'F "
                "0', NULL)"});
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     const auto readAll = [&](int* parts, DbError* error) {
         QStringList read[2];
         *parts = ColumnReader::readInParts(
@@ -329,8 +329,8 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
         return read[0] + read[1];
     };
     // A walk keeps a small cache of pages; the connection's own size is set again afterwards.
-    const auto cacheSize = [&] { return db.openQuery("PRAGMA cache_size", {})->valueAt(0).toInt(); };
-    QVERIFY(db.exec("PRAGMA cache_size = 1234"));
+    const auto cacheSize = [&] { return db.openQuery("PRAGMA cache_size", QVariantList(), nullptr)->valueAt(0).toInt(); };
+    QVERIFY(db.exec("PRAGMA cache_size = 1234", QVariantList(), nullptr));
     int parts = 0;
     DbError error;
     const QStringList halves = readAll(&parts, &error);
@@ -344,18 +344,18 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     // Another program's write lock: the read waits as any read does, then tells of the lock.
     {
         Database other;
-        QVERIFY(other.open(path));
-        QVERIFY(other.exec("BEGIN EXCLUSIVE"));
+        QVERIFY(other.open(path, nullptr));
+        QVERIFY(other.exec("BEGIN EXCLUSIVE", QVariantList(), nullptr));
         QCOMPARE(readAll(&parts, &error), QStringList());
         QCOMPARE(parts, 0);
         QCOMPARE(error.code, dberr::Locked);
-        QVERIFY(other.exec("ROLLBACK"));
+        QVERIFY(other.exec("ROLLBACK", QVariantList(), nullptr));
     }
 
     // Inside a transaction the connection's own changes count: one connection reads them all.
     {
-        Transaction transaction(db);
-        QVERIFY(db.exec("UPDATE [Potential Filters] SET [Type] = 'LP' WHERE rowid = 1000000120000"));
+        Transaction transaction(db, nullptr);
+        QVERIFY(db.exec("UPDATE [Potential Filters] SET [Type] = 'LP' WHERE rowid = 1000000120000", QVariantList(), nullptr));
         QStringList changed = halves;
         changed.last() = "F 60000/LP";
         QCOMPARE(readAll(&parts, &error), changed);
@@ -363,7 +363,7 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     }
 
     // A write-ahead log lets writers in between two readers: the table is then read whole.
-    QVERIFY(db.exec("PRAGMA journal_mode = WAL"));
+    QVERIFY(db.exec("PRAGMA journal_mode = WAL", QVariantList(), nullptr));
     QCOMPARE(readAll(&parts, &error), halves);
     QCOMPARE(parts, 1);
 

@@ -36,7 +36,7 @@ QStringList exactRows(const QString& path, const QString& table) {
     for (const QString& field : fields)
         columns << QString("typeof([%1]) || ':' || quote([%1])").arg(field);
     auto cursor =
-        db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table), {});
+        db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table), QVariantList(), nullptr);
     for (; cursor && !cursor->atEnd(); cursor->next()) {
         QStringList values;
         for (int i = 0; i <= fields.size(); ++i)
@@ -129,7 +129,7 @@ void TestHistory::undoesCatalogueAndFavouriteChanges() {
     const qint64 completed = list[0].id;
 
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     bool found = false;
     QVERIFY(catalogue::deleteFirstNamed(db, "Potential Filters", "LP 650", &found, nullptr) && found);
     QVERIFY(catalogue::addFavourite(db, "KP 545", "KP", nullptr));

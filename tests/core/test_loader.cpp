@@ -37,7 +37,7 @@ struct Loaded {
     }
     QStringList favourites() {
         QStringList rows;
-        auto cursor = db.openTable("Favourite Filters");
+        auto cursor = db.openTable("Favourite Filters", nullptr);
         for (; cursor && !cursor->atEnd(); cursor->next())
             rows << cursor->text("ID Potential") + "/" +
                         (cursor->isNull("Type") ? QString("<null>") : cursor->text("Type"));
@@ -53,7 +53,7 @@ std::unique_ptr<Loaded> load(const InstallationRows& installation, LoadOptions o
     auto loaded = std::make_unique<Loaded>();
     const QString path = loaded->dir.filePath("db.sqlite");
     testing::createDatabase(path, installation.statements());
-    if (!loaded->db.open(path))
+    if (!loaded->db.open(path, nullptr))
         qFatal("cannot open the test database");
     loaded->result = loader(loaded->db, options, loaded->installation);
     return loaded;

@@ -32,7 +32,7 @@ struct Catalogue {
         installation.catalogue = {{"Known BP", "BP", "K-1"}, {"Null code", "BP", QVariant()}};
         const QString path = dir.filePath("db.sqlite");
         testing::createDatabase(path, installation.statements() + extra);
-        db.open(path);
+        db.open(path, nullptr);
     }
 };
 
@@ -157,7 +157,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     QCOMPARE(catalogue::catalogueEntry(catalogue.db, "NFT 550 new", nullptr)->values[Entry::Producer],
              QString("Other Optics"));
     auto cursor = catalogue.db.openQuery(
-        "SELECT * FROM [Potential Filters] WHERE [ID Potential] = ? AND [Customer Added]", {"Cube new"});
+        "SELECT * FROM [Potential Filters] WHERE [ID Potential] = ? AND [Customer Added]", {"Cube new"}, nullptr);
     QVERIFY(cursor && !cursor->atEnd());
     QCOMPARE(cursor->text("Type"), QString("FW3"));
     QVERIFY(cursor->isNull("Center Wavelength"));
@@ -166,7 +166,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     // An unchecked band value that is no number is kept as Null, a number as a number.
     FilterForm notch{"NF new", "N-9", "Notch", "4OO", " 532.5 ", "inf", "", "", "Veltrano", "NF"};
     QVERIFY(storePendingFilters(catalogue.db, {buildPendingEntry(notch, 5)}, nullptr));
-    cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'", {});
+    cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'", QVariantList(), nullptr);
     QVERIFY(cursor->isNull("Lower Wavelength") && cursor->isNull("Upper Wavelength"));
     QCOMPARE(cursor->value("Center Wavelength").toDouble(), 532.5);
 
@@ -175,7 +175,7 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     broken.values[Entry::Name] = "Another";
     QVERIFY(catalogue.db.exec(
         "CREATE TRIGGER refuse BEFORE INSERT ON [Potential Filters] WHEN NEW.[ID Potential] = "
-        "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END", QVariantList(), nullptr));
     Entry refused = lp;
     refused.values[Entry::Name] = "Refused";
     QVERIFY(!storePendingFilters(catalogue.db, {broken, refused}, nullptr));
@@ -189,7 +189,7 @@ void TestNewFilter::repairsAnOlderCatalogue() {
                                    "[Summary] TEXT, [Veltrano Code No] TEXT)",
                                    "INSERT INTO [Potential Filters] VALUES ('Old', 'BP', 'Old one', 'O-1')"});
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     QVERIFY(ensureCustomerAddedField(db, nullptr));
     QVERIFY(db.fieldNames("Potential Filters").contains("Customer Added"));
     QVERIFY(db.fieldNames("Potential Filters").contains("Producer"));
@@ -197,7 +197,7 @@ void TestNewFilter::repairsAnOlderCatalogue() {
     QVERIFY(ensureCustomerAddedField(db, nullptr)); // a second time changes nothing
 
     // A catalogue that cannot be read may hold the name: the entry is refused with the reason.
-    QVERIFY(db.exec("DROP TABLE [Potential Filters]"));
+    QVERIFY(db.exec("DROP TABLE [Potential Filters]", QVariantList(), nullptr));
     const auto verdict =
         ValidateNewFilter(db, {"Any", "A-1", "Any", "", "", "", "", "", "Veltrano", "NF"}, {}, {}, nullptr);
     QVERIFY(verdict && verdict->contains("'Potential Filters'"));
@@ -221,7 +221,7 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
     auto expected = catalogue.db.openQuery(
         "SELECT [ID Potential], coalesce([Summary], ' '), coalesce([Type], ' ') FROM [Potential Filters] "
         "WHERE [Type] IN ('BP', 'LP', 'KP') OR [ID Potential] = 'None' ORDER BY rowid",
-        {});
+        {}, nullptr);
     for (; !expected->atEnd(); expected->next()) {
         names << expected->textAt(0);
         summaries << (names.last() == "None" ? " " : expected->textAt(1));
@@ -236,7 +236,7 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
     QStringList favourites;
     auto favourite = catalogue.db.openQuery("SELECT [ID Potential] FROM [Favourite Filters] WHERE [Type] IN "
                                             "('BP', 'LP', 'KP') OR [ID Potential] = 'None' ORDER BY rowid",
-                                            {});
+                                            {}, nullptr);
     for (; !favourite->atEnd(); favourite->next())
         favourites << favourite->textAt(0);
     QVERIFY(favourites.size() > 1);
@@ -248,10 +248,10 @@ void TestNewFilter::keepsTheListsInStepWithEachEdit() {
     const QString path = dir.filePath("demo.sqlite");
     testing::createDatabase(path, testing::demoStatements());
     Database db;
-    QVERIFY(db.open(path));
+    QVERIFY(db.open(path, nullptr));
     const auto count = [&db](const QString& table, const QString& name) {
         auto cursor =
-            db.openQuery(QString("SELECT count(*) FROM [%1] WHERE [ID Potential] = ?").arg(table), {name});
+            db.openQuery(QString("SELECT count(*) FROM [%1] WHERE [ID Potential] = ?").arg(table), {name}, nullptr);
         return cursor ? cursor->textAt(0).toInt() : -1;
     };
     const auto fw2 = wheels::Group::Fw2Candidates;

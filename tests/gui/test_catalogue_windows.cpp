@@ -53,8 +53,8 @@ QStringList texts(QListView* list) {
 }
 int rows(const QString& path, const QString& sql, const QVariantList& values = {}) {
     Database db;
-    db.open(path);
-    auto cursor = db.openQuery("SELECT count(*) AS n FROM " + sql, values);
+    db.open(path, nullptr);
+    auto cursor = db.openQuery("SELECT count(*) AS n FROM " + sql, values, nullptr);
     return cursor->value("n").toInt();
 }
 // Selects an entry the way a click does.
@@ -81,7 +81,7 @@ struct Demo {
             testing::demoStatements() +
             QStringList{"INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], "
                         "[Veltrano Code No]) VALUES ('FSet 99 Test', 'FW2', 'Test cube', 'T-99')"});
-        if (!db.open(path))
+        if (!db.open(path, nullptr))
             qFatal("cannot open the demo installation");
     }
     CatalogueContext context(int mode, int wheel, bool service) {
@@ -135,8 +135,8 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     // A database without a favourite list gains one; an empty catalogue is reported.
     {
         Database db;
-        QVERIFY(db.open(demo.path));
-        QVERIFY(db.exec("DROP TABLE [Favourite Filters]") && db.exec("DELETE FROM [Potential Filters]"));
+        QVERIFY(db.open(demo.path, nullptr));
+        QVERIFY(db.exec("DROP TABLE [Favourite Filters]", QVariantList(), nullptr) && db.exec("DELETE FROM [Potential Filters]", QVariantList(), nullptr));
     }
     FavouritesWindow empty(demo.context(0, 0, true));
     QCOMPARE(texts(child<QListView>(empty, "SalesList")), QStringList({"None"}));
@@ -280,10 +280,10 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
     Demo demo;
     {
         Database db;
-        QVERIFY(db.open(demo.path));
+        QVERIFY(db.open(demo.path, nullptr));
         QVERIFY(db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP 590 Lab' WHERE "
-                        "[ID Available] = 'EF1' AND [Position] = 8"));
-        QVERIFY(db.exec("INSERT INTO [Favourite Filters] VALUES (?, 'BP')", {"BP 525/50 Customer's"}));
+                        "[ID Available] = 'EF1' AND [Position] = 8", QVariantList(), nullptr));
+        QVERIFY(db.exec("INSERT INTO [Favourite Filters] VALUES (?, 'BP')", {"BP 525/50 Customer's"}, nullptr));
     }
     testing::DialogRecorder recorder;
     FavouritesWindow favourites(demo.context(0, 0, true));

@@ -50,10 +50,10 @@ void remember(const QString& value, const QString& path) {
 }
 QStringList placement(const QString& path, const QString& wheel) {
     Database db;
-    db.open(path);
+    db.open(path, nullptr);
     QStringList filters;
     auto cursor = db.openQuery(
-        "SELECT * FROM [Available FilterPlacement] WHERE [ID Available] = ? ORDER BY rowid", {wheel});
+        "SELECT * FROM [Available FilterPlacement] WHERE [ID Available] = ? ORDER BY rowid", {wheel}, nullptr);
     for (; !cursor->atEnd(); cursor->next())
         filters << cursor->text("ID Potential");
     return filters;
@@ -65,7 +65,7 @@ void TestExchangeWindows::importFillsTheNewFilterForm() {
     for (const char* file : {"import_cases.xls", "import_cases.xlsx"}) {
         testing::Sandbox sandbox;
         Database db;
-        QVERIFY(db.open(sandbox.install(testing::demoStatements())));
+        QVERIFY(db.open(sandbox.install(testing::demoStatements()), nullptr));
         Candidates candidates;
         CatalogueService catalogue(db, candidates, true);
         CatalogueContext context;
@@ -125,7 +125,7 @@ void TestExchangeWindows::appliesPackagesWheelByWheel() {
     testing::Sandbox sandbox;
     const QString path = sandbox.install(testing::demoStatements());
     PlacementSession session(startup::Variant::Service);
-    QVERIFY(session.database().open(path));
+    QVERIFY(session.database().open(path, nullptr));
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xlsx"));
     PackageWindow window(session);
@@ -211,7 +211,7 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xlsx"));
     PlacementSession session(startup::Variant::Service);
-    QVERIFY(session.database().open(path));
+    QVERIFY(session.database().open(path, nullptr));
     PackageWindow window(session);
     choose(child<QComboBox>(window, "CmbPaket"), "FITC - TRITC");
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
@@ -235,8 +235,8 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     // A wheel without rows says so.
     {
         Database other;
-        QVERIFY(other.open(path));
-        QVERIFY(other.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2'"));
+        QVERIFY(other.open(path, nullptr));
+        QVERIFY(other.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2'", QVariantList(), nullptr));
     }
     choose(child<QComboBox>(window, "IDAvailable"), "EF2");
     QCOMPARE(child<QLabel>(window, "PreviewCount")->text(),
@@ -262,7 +262,7 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     testing::DialogRecorder recorder;
     remember("Browse", package);
     PlacementSession session(startup::Variant::Service);
-    QVERIFY(session.database().open(path));
+    QVERIFY(session.database().open(path, nullptr));
     PackageWindow window(session);
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
     QCOMPARE(child<QLabel>(window, "Preview_0")->text(), QString("\u25C6 now %1").arg(before[0]));
@@ -327,7 +327,7 @@ void TestExchangeWindows::readsAWorkbookWithTheWindowResponsive() {
     const QString readers = helpers::folder();
     helpers::setFolder(sandbox.path(""));
     PlacementSession session(startup::Variant::Service);
-    QVERIFY(session.database().open(path));
+    QVERIFY(session.database().open(path, nullptr));
     testing::DialogRecorder recorder;
     remember("Browse", workbook("Filter_Configurations.xls"));
     int ticks = 0;

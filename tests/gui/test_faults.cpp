@@ -43,13 +43,13 @@ QString statusLine(MainWindow& form) {
 struct OtherProgram {
     Database db;
     explicit OtherProgram(const QString& path) {
-        if (!db.open(path))
+        if (!db.open(path, nullptr))
             qFatal("cannot open the database a second time");
     }
     void set(const QString& wheel, int position, const QString& filter) {
         QVERIFY(db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = ? WHERE [ID Available] = ? "
                         "AND [Position] = ?",
-                        {filter, wheel, position}));
+                        {filter, wheel, position}, nullptr));
     }
 };
 
@@ -79,7 +79,7 @@ void TestFaults::reportsALockAsALock() {
     const QStringList before = placementRows(path);
     {
         OtherProgram other(path);
-        QVERIFY(other.db.exec("BEGIN EXCLUSIVE"));
+        QVERIFY(other.db.exec("BEGIN EXCLUSIVE", QVariantList(), nullptr));
         for (const QString& commandLine : {QString("/S"), QString()}) {
             DialogRecorder recorder;
             auto form = start(commandLine);
@@ -95,7 +95,7 @@ void TestFaults::reportsALockAsALock() {
     auto form = start();
     QVERIFY(recorder.messages.isEmpty());
     OtherProgram other(path);
-    QVERIFY(other.db.exec("BEGIN IMMEDIATE")); // a writer that has not finished
+    QVERIFY(other.db.exec("BEGIN IMMEDIATE", QVariantList(), nullptr)); // a writer that has not finished
     choose(child<QComboBox>(*form, "CmbFilter_2"), "None");
     click(*form, "CmdStore_0");
     QCOMPARE(recorder.messages.size(), 1);
@@ -209,7 +209,7 @@ void TestFaults::movesNothingBetweenRows() {
     auto fresh = start();
     OtherProgram other(inOrder);
     QVERIFY(other.db.exec("UPDATE [Available FilterPlacement] SET [Position] = 7 - [Position] WHERE "
-                          "[ID Available] = 'EF1' AND [Position] IN (3, 4)"));
+                          "[ID Available] = 'EF1' AND [Position] IN (3, 4)", QVariantList(), nullptr));
     const QStringList swapped = placementRows(inOrder);
     choose(child<QComboBox>(*fresh, "CmbFilter_2"), "LP 650");
     choose(child<QComboBox>(*fresh, "CmbFilter_3"), "KP 685");
@@ -237,7 +237,7 @@ void TestFaults::saysWhenTheDatabaseIsReadOnly() {
 
     DialogRecorder recorder;
     auto form = start();
-    QVERIFY(form->configDb().exec("PRAGMA query_only = 1"));
+    QVERIFY(form->configDb().exec("PRAGMA query_only = 1", QVariantList(), nullptr));
     choose(child<QComboBox>(*form, "CmbFilter_2"), "None");
     click(*form, "CmdStore_0");
     QCOMPARE(recorder.messages.size(), 1);

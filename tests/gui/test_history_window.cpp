@@ -33,7 +33,7 @@ QStringList catalogueRows(const QString& path) {
     auto cursor =
         db.openQuery("SELECT rowid, quote([ID Potential]), quote([Type]), quote([Veltrano Code No]) "
                      "FROM [Potential Filters] ORDER BY rowid",
-                     {});
+                     {}, nullptr);
     for (; cursor && !cursor->atEnd(); cursor->next())
         rows << cursor->textAt(0) + cursor->textAt(1) + cursor->textAt(2) + cursor->textAt(3);
     return rows;
@@ -68,7 +68,7 @@ void TestHistoryWindow::undoesAStoreAndACatalogueRemoval() {
     click(form, "CmdStore_0");
     {
         Database other; // as the catalogue windows' own handle
-        QVERIFY(other.open(path));
+        QVERIFY(other.open(path, nullptr));
         bool found = false;
         QVERIFY(catalogue::deleteFirstNamed(other, "Potential Filters", "KP 545", &found, nullptr) && found);
     }

@@ -190,8 +190,8 @@ void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
     // A wheel whose rows have gone: say so and write nothing.
     {
         Database db;
-        QVERIFY(db.open(path));
-        QVERIFY(db.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'FW1'"));
+        QVERIFY(db.open(path, nullptr));
+        QVERIFY(db.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'FW1'", QVariantList(), nullptr));
     }
     click(*form, "CmdNr_5");
     click(*form, "CmdStore_1"); // nothing chosen, nothing to write

@@ -145,9 +145,11 @@ const bool readersNamed = (helpers::setFolder(QStringLiteral(FC_HELPER_FOLDER)),
 
 QStringList placementRows(const QString& path) {
     Database db;
-    db.open(path);
+    DbError error;
+    if (!db.open(path, &error))
+        qFatal("%s", qPrintable(error.description));
     QStringList rows;
-    auto cursor = db.openTable(QStringLiteral("Available FilterPlacement"));
+    auto cursor = db.openTable(QStringLiteral("Available FilterPlacement"), &error);
     for (; cursor && !cursor->atEnd(); cursor->next())
         rows << cursor->text(QStringLiteral("ID Available")) + QLatin1Char('|') +
                     cursor->text(QStringLiteral("Position")) + QLatin1Char('|') +

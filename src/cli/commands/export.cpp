@@ -19,7 +19,8 @@ const QStringList Formats{QStringLiteral("mm"), QStringLiteral("csv"), QStringLi
 
 // The stand as the installation names it, for the exports that describe the microscope.
 QString standOf(PlacementSession& session) {
-    auto system = session.database().openFirstRow(schema::table::AvailableSystems);
+    DbError unread; // the load read this row already; a stand that cannot be read again is left out
+    auto system = session.database().openFirstRow(schema::table::AvailableSystems, &unread);
     return system ? system->text(schema::field::IdStand) : QString();
 }
 

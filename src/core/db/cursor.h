@@ -22,9 +22,9 @@ public:
     QString text(const QString& field) { return value(field).toString(); }
     bool isNull(const QString& field) { return value(field).isNull(); }
 
-    bool edit(const QString& field, const QVariant& value, DbError* error = nullptr);
-    bool deleteRow(DbError* error = nullptr);
-    bool addRow(const FieldValues& values, DbError* error = nullptr);
+    bool edit(const QString& field, const QVariant& value, DbError* error);
+    bool deleteRow(DbError* error);
+    bool addRow(const FieldValues& values, DbError* error);
 
     // The current row's identity in its table; -1 for a query snapshot.
     qint64 rowid() const { return m_rowid; }

@@ -3,6 +3,7 @@
 #include "core/db/cursor.h"
 
 #include <QAtomicInt>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,16 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <array>
+
+// The engine's own words behind a failure, for whoever reads the log (QT_LOGGING_RULES=
+// "filtercontrol.engine.info=true"); users read the description.
+Q_LOGGING_CATEGORY(engineLog, "filtercontrol.engine", QtWarningMsg)
+
+DbError DbError::make(int code, const QString& description, const QString& detail) {
+    if (!detail.isEmpty())
+        qCInfo(engineLog).noquote() << description << "--" << detail;
+    return DbError{code, description, detail};
+}
 
 namespace {
 
@@ -197,10 +208,11 @@ DbError describeFailure(const QString& path, const QString& what, int resultCode
         QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     const QString doing = statement.match(what).hasMatch() ? QStringLiteral("reading or writing") : what;
-    QString engine = text;
-    engine.remove(QRegularExpression(QStringLiteral("\\s*Unable to (fetch row|execute statement)$")));
     return DbError::make(dberr::QueryFailed,
-                         QStringLiteral("Database '%1', %2: %3").arg(shown, doing, engine.trimmed()));
+                         QStringLiteral("Database '%1', %2: the database engine refused it (its result code %3).")
+                             .arg(shown, doing)
+                             .arg(resultCode),
+                         text);
 }
 
 QString typeName(Database::FieldType type) {
@@ -252,9 +264,12 @@ bool Database::open(const QString& path, DbError* error, Access access) {
             const QString reason = db.lastError().text();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
-            return fail(error, dberr::CannotOpen,
-                        QStringLiteral("The database file '%1' cannot be opened: %2")
-                            .arg(QDir::toNativeSeparators(absolute), reason));
+            if (error)
+                *error = DbError::make(dberr::CannotOpen,
+                                       QStringLiteral("The database file '%1' cannot be opened.")
+                                           .arg(QDir::toNativeSeparators(absolute)),
+                                       reason);
+            return false;
         }
         QSqlQuery check(db);
         if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {

@@ -42,7 +42,7 @@ public:
     Database& operator=(const Database&) = delete;
 
     enum class Access { ReadWrite, ReadOnly };
-    bool open(const QString& path, DbError* error = nullptr, Access access = Access::ReadWrite);
+    bool open(const QString& path, DbError* error, Access access = Access::ReadWrite);
     // Every database opened for writing from then on gets a recorder from the factory (the
     // programs set it at start; tests of other things leave it unset).
     using RecorderFactory = std::function<std::unique_ptr<WriteRecorder>(Database& db)>;
@@ -65,20 +65,20 @@ public:
     QStringList fieldNames(const QString& table) const;
 
     // Walks the table in stored row order; rows can be edited, deleted and added through it.
-    std::unique_ptr<Cursor> openTable(const QString& table, DbError* error = nullptr) const;
+    std::unique_ptr<Cursor> openTable(const QString& table, DbError* error) const;
     // The same on its first row; an empty table is an error, as positioning on a missing row is.
-    std::unique_ptr<Cursor> openFirstRow(const QString& table, DbError* error = nullptr) const;
+    std::unique_ptr<Cursor> openFirstRow(const QString& table, DbError* error) const;
     DbError emptyTableError(const QString& table) const;
     // A read-only snapshot of one SELECT whose values are all bound.
     std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values,
-                                      DbError* error = nullptr) const;
+                                      DbError* error) const;
 
-    bool exec(const QString& sql, const QVariantList& values = {}, DbError* error = nullptr) const;
-    bool createTable(const QString& table, const QStringList& textFields, DbError* error = nullptr);
-    bool addField(const QString& table, const QString& field, FieldType type, DbError* error = nullptr);
+    bool exec(const QString& sql, const QVariantList& values, DbError* error) const;
+    bool createTable(const QString& table, const QStringList& textFields, DbError* error);
+    bool addField(const QString& table, const QString& field, FieldType type, DbError* error);
 
-    bool beginTransaction(DbError* error = nullptr);
-    bool commit(DbError* error = nullptr);
+    bool beginTransaction(DbError* error);
+    bool commit(DbError* error);
     void rollback();
 
     // Whether rows of the table can be changed now: ReadOnly for a file, folder or connection that
@@ -110,7 +110,7 @@ private:
 // Rolls back unless committed, so that writes that belong together all land or none does.
 class Transaction {
 public:
-    explicit Transaction(Database& db, DbError* error = nullptr)
+    explicit Transaction(Database& db, DbError* error)
         : m_db(db), m_active(db.beginTransaction(error)) {}
     ~Transaction() {
         if (m_active)
@@ -120,7 +120,7 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     bool isActive() const { return m_active; }
-    bool commit(DbError* error = nullptr) {
+    bool commit(DbError* error) {
         const bool ok = m_active && m_db.commit(error);
         m_active = false;
         return ok;

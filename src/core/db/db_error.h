@@ -23,12 +23,17 @@ constexpr int Locked = 3260;           // another program holds the file
 constexpr int QueryFailed = 3000;      // any other engine failure
 } // namespace dberr
 
-struct DbError {
+// The result of everything in the core that can fail: a code the program tells apart, a
+// description fit for a user (it names the file, table or field, never a statement and never the
+// engine's own words), and the engine's detail, kept apart for the log. Returned, it must be looked at.
+struct [[nodiscard]] DbError {
     int code = dberr::None;
     QString description;
+    QString detail; // the engine's own text: logged ("filtercontrol.engine"), never shown
 
     bool isError() const { return code != dberr::None; }
-    static DbError make(int code, const QString& description) { return DbError{code, description}; }
+    bool ok() const { return !isError(); }
+    static DbError make(int code, const QString& description, const QString& detail = QString());
 };
 
 // Sets *out when the caller asked for the error; returns false so that callers can `return fail(...)`.

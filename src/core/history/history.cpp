@@ -147,8 +147,10 @@ public:
         m_created.clear();
         // A history file opened for a write that recorded nothing is not left behind.
         if (m_attached && m_createdNow && QFileInfo(pathFor(db.path())).size() == 0) {
-            db.exec(QStringLiteral("DETACH DATABASE history"));
-            QFile::remove(pathFor(db.path()));
+            DbError error;
+            // A history that stays attached is harmless; the empty file is then left.
+            if (db.exec(QStringLiteral("DETACH DATABASE history"), {}, &error))
+                QFile::remove(pathFor(db.path()));
             m_attached = false;
         }
     }

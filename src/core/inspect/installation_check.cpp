@@ -23,6 +23,14 @@ struct Checker {
     void note(const QString& table, const QString& where, const QString& text) {
         findings.push_back({false, table, where, text});
     }
+    // The table's rows, or a problem saying why they cannot be read.
+    std::unique_ptr<Cursor> rowsOf(const QString& table) {
+        DbError error;
+        auto cursor = db.openTable(table, &error);
+        if (!cursor)
+            problem(table, QString(), QStringLiteral("the table cannot be read: ") + error.description);
+        return cursor;
+    }
 
     // Every table and field the program reads; false when one is missing.
     bool layout() {
@@ -55,8 +63,10 @@ struct Checker {
     }
 
     void integrity() {
-        auto cursor = db.openQuery(QStringLiteral("PRAGMA integrity_check"), {});
-        const QString verdict = cursor && !cursor->atEnd() ? cursor->textAt(0) : QStringLiteral("no answer");
+        DbError error;
+        auto cursor = db.openQuery(QStringLiteral("PRAGMA integrity_check"), {}, &error);
+        const QString verdict =
+            cursor && !cursor->atEnd() ? cursor->textAt(0) : QStringLiteral("no answer (%1)").arg(error.description);
         if (verdict != QLatin1String("ok"))
             problem(QString(), QString(),
                     QStringLiteral("the engine's integrity check says: %1").arg(verdict));
@@ -64,7 +74,7 @@ struct Checker {
 
     // Sets the loader leaves out: no wheel number, or a number beyond its kind's buttons.
     void sets() {
-        auto cursor = db.openTable(table::FilterSets);
+        auto cursor = rowsOf(table::FilterSets);
         if (!cursor)
             return;
         if (cursor->atEnd())
@@ -106,7 +116,7 @@ struct Checker {
 
     // Rows the windows show at another position than their "Position" says: Store never writes them.
     void positions(const std::vector<Installation::Wheel>& installed) {
-        auto cursor = db.openTable(table::FilterPlacement);
+        auto cursor = rowsOf(table::FilterPlacement);
         if (cursor && cursor->atEnd())
             problem(table::FilterPlacement, QString(),
                     QStringLiteral("the table is empty: the load ends there"));
@@ -154,7 +164,7 @@ struct Checker {
     // Catalogue names, repeated names, and favourites against them.
     void catalogue(const std::vector<Installation::Wheel>& installed) {
         QHash<QString, QString> typeOf;
-        if (auto cursor = db.openTable(table::PotentialFilters)) {
+        if (auto cursor = rowsOf(table::PotentialFilters)) {
             if (cursor->atEnd())
                 problem(table::PotentialFilters, QString(),
                         QStringLiteral("the table is empty: the load ends there"));
@@ -175,7 +185,7 @@ struct Checker {
                             QStringLiteral("'%1' is not in 'Potential Filters': the program ends at start-up")
                                 .arg(wheel.filters[p]));
         auto favourites =
-            db.hasTable(table::FavouriteFilters) ? db.openTable(table::FavouriteFilters) : nullptr;
+            db.hasTable(table::FavouriteFilters) ? rowsOf(table::FavouriteFilters) : nullptr;
         if (favourites && favourites->atEnd())
             problem(table::FavouriteFilters, QString(),
                     QStringLiteral("the table is empty: the load ends there"));
