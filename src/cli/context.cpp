@@ -16,6 +16,7 @@ void Context::warn(const QString& line) {
 }
 
 int Context::fail(int status, const QString& line) {
+    m_status = status;
     const QString oneLine = QString(line).replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (m_keepErrors) {
         m_kept << oneLine;
@@ -30,84 +31,80 @@ int Context::failOn(const DbError& error) {
     return fail(error.code == dberr::Locked ? Locked : Usage, error.description);
 }
 
-bool Context::noArguments(const QString& command, int* status) {
+bool Context::noArguments(const QString& command) {
     if (m_arguments.isEmpty())
         return true;
-    *status = fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(command, m_arguments.first()));
+    fail(Usage, QStringLiteral("%1 takes no argument '%2'").arg(command, m_arguments.first()));
     return false;
 }
 
-bool Context::databasePath(QString* path, int* status) {
+bool Context::databasePath(QString* path) {
     if (m_parser.isSet(QStringLiteral("db"))) {
         // An empty name is a script's unset variable, never "the configured database".
         *path = m_parser.value(QStringLiteral("db"));
         if (path->isEmpty()) {
-            *status = fail(Usage, QStringLiteral("--db needs a file name"));
+            fail(Usage, QStringLiteral("--db needs a file name"));
             return false;
         }
         return true;
     }
     *path = settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue);
     if (path->isEmpty()) {
-        *status = fail(Usage,
-                       QStringLiteral("no database path is configured (the value \"%1\" under \"%2\" in %3); "
-                                      "name one with --db")
-                           .arg(settings::DatabaseValue, settings::DatabaseKey,
-                                settings::HiveFile(settings::Hive::Machine)));
+        fail(Usage, QStringLiteral("no database path is configured (the value \"%1\" under \"%2\" in %3); "
+                                   "name one with --db")
+                        .arg(settings::DatabaseValue, settings::DatabaseKey,
+                             settings::HiveFile(settings::Hive::Machine)));
         return false;
     }
     return true;
 }
 
-bool Context::startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+bool Context::startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                            const QString& file) {
     QString path = file;
-    if (path.isEmpty() && !databasePath(&path, status))
+    if (path.isEmpty() && !databasePath(&path))
         return false;
     session->setWriteFavourites(false); // reading never writes
     *report = session->start(path, Database::Access::ReadOnly);
     if (!session->database().isOpen()) {
-        *status = failOn(report->error);
+        failOn(report->error);
         return false;
     }
     return true;
 }
 
-bool Context::requireLoaded(const PlacementSession::LoadReport& report, int* status) {
+bool Context::requireLoaded(const PlacementSession::LoadReport& report) {
     if (report.error.isError()) {
-        *status = failOn(report.error);
+        failOn(report.error);
         return false;
     }
     if (!report.versionAccepted) {
-        *status = fail(Found, startup::versionMessage(report.version));
+        fail(Found, startup::versionMessage(report.version));
         return false;
     }
     if (report.result->outcome != LoadResult::Outcome::Complete) {
         const QString why = report.result->outcome == LoadResult::Outcome::Fatal
                                 ? report.result->message
                                 : report.result->error.description;
-        *status = fail(Found,
-                       QStringLiteral("the installation does not load: %1 (run 'filterctl check')").arg(why));
+        fail(Found, QStringLiteral("the installation does not load: %1 (run 'filterctl check')").arg(why));
         return false;
     }
     return true;
 }
 
-bool Context::startLoaded(PlacementSession* session, const QStringList& ids, const QString& what,
-                          int* status) {
+bool Context::startLoaded(PlacementSession* session, const QStringList& ids, const QString& what) {
     PlacementSession::LoadReport report;
-    return startSession(session, &report, status) && requireLoaded(report, status) &&
-           checkWheelIds(session->installation(), ids, what, status);
+    return startSession(session, &report) && requireLoaded(report) &&
+           checkWheelIds(session->installation(), ids, what);
 }
 
-bool Context::checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
-                            int* status) {
+bool Context::checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what) {
     QSet<QString> installed;
     for (const Installation::Wheel& wheel : installation.installedWheels())
         installed.insert(wheel.availableId);
     for (const QString& id : ids)
         if (!installed.contains(id)) {
-            *status = fail(Usage, QStringLiteral("%1: the installation has no wheel '%2'").arg(what, id));
+            fail(Usage, QStringLiteral("%1: the installation has no wheel '%2'").arg(what, id));
             return false;
         }
     return true;

@@ -30,32 +30,35 @@ public:
     // Every error is one line, whatever line breaks the windows' form of a message has; returns
     // `status`. While errors are kept, the line is kept instead of printed.
     int fail(int status, const QString& line);
+    // The exit status the last failure gave (Done while nothing failed).
+    int status() const { return m_status; }
     int failOn(const DbError& error);
     // Keeps the errors of the calls that follow (for a summary line) instead of printing them.
     void keepErrors() { m_keepErrors = true; }
     const QStringList& keptErrors() const { return m_kept; }
 
+    // The checks below return false after failing; the command then returns status().
     // Fails with a usage error when the command was given positional arguments.
-    bool noArguments(const QString& command, int* status);
+    bool noArguments(const QString& command);
 
     // The file named by --db, or the configured one.
-    bool databasePath(QString* path, int* status);
+    bool databasePath(QString* path);
     // Starts the file (the --db one when empty) as the service start-up does, reading only.
-    bool startSession(PlacementSession* session, PlacementSession::LoadReport* report, int* status,
+    bool startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                       const QString& file = QString());
     // Fails unless the report is of a complete load.
-    bool requireLoaded(const PlacementSession::LoadReport& report, int* status);
+    bool requireLoaded(const PlacementSession::LoadReport& report);
     // The configured (or named) installation started and loaded, with every wheel `ids` names
     // installed (`what` says where the names came from).
-    bool startLoaded(PlacementSession* session, const QStringList& ids, const QString& what, int* status);
-    bool checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what,
-                       int* status);
+    bool startLoaded(PlacementSession* session, const QStringList& ids, const QString& what);
+    bool checkWheelIds(const Installation& installation, const QStringList& ids, const QString& what);
 
 private:
     const QCommandLineParser& m_parser;
     QStringList m_arguments;
     QTextStream& m_out;
     QTextStream& m_err;
+    int m_status = Done;
     bool m_keepErrors = false;
     QStringList m_kept;
 };

@@ -36,7 +36,7 @@ int packageSheet(Context& context, Workbook& workbook, const QString& workbookPa
     return 0;
 }
 
-bool savePlan(Context& context, const PackageApplyPlan& plan, int* status) {
+bool savePlan(Context& context, const PackageApplyPlan& plan) {
     const QString saveAs = context.value(QStringLiteral("save-plan"));
     if (saveAs.isEmpty())
         return true;
@@ -44,8 +44,8 @@ bool savePlan(Context& context, const PackageApplyPlan& plan, int* status) {
     const QByteArray json = planJson(plan.wheels);
     if (saved.open(QIODevice::WriteOnly) && saved.write(json) == json.size())
         return true;
-    *status = context.fail(Usage, QStringLiteral("'%1' cannot be written: %2")
-                                      .arg(QDir::toNativeSeparators(saveAs), saved.errorString()));
+    context.fail(Usage, QStringLiteral("'%1' cannot be written: %2")
+                            .arg(QDir::toNativeSeparators(saveAs), saved.errorString()));
     return false;
 }
 
@@ -70,9 +70,8 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
             context.warn(refusal);
         return context.fail(Found, QStringLiteral("nothing was written"));
     }
-    int status = Done;
-    if (dryRun && !savePlan(context, plan, &status))
-        return status;
+    if (dryRun && !savePlan(context, plan))
+        return context.status();
     if (!dryRun && !plan.changes.empty()) {
         const StoreResult result = session.storePlans(plan.wheels);
         if (result.outcome == StoreResult::Outcome::Changed)
@@ -93,23 +92,22 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
 }
 
 // Loads the configured (or --db) installation for a write, or (dry run) for reading.
-bool loadForApply(Context& context, PlacementSession& session, bool dryRun, int* status) {
+bool loadForApply(Context& context, PlacementSession& session, bool dryRun) {
     QString path;
-    if (!context.databasePath(&path, status))
+    if (!context.databasePath(&path))
         return false;
     session.setWriteFavourites(false); // only the package's rows are written
     const PlacementSession::LoadReport report =
         session.load(path, PlacementSession::Loader::AllWheels,
                      dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite);
-    return context.requireLoaded(report, status);
+    return context.requireLoaded(report);
 }
 
 int applyWorkbook(Context& context, const QString& workbookPath) {
     const bool dryRun = context.isSet(QStringLiteral("dry-run"));
     PlacementSession session(startup::Variant::Service);
-    int status = Done;
-    if (!loadForApply(context, session, dryRun, &status))
-        return status;
+    if (!loadForApply(context, session, dryRun))
+        return context.status();
     if (!session.recoveryNote().isEmpty())
         context.warn(QStringLiteral("note: ") + session.recoveryNote());
     QString error;
@@ -142,9 +140,8 @@ int applySavedPlan(Context& context, const QString& file) {
         return context.fail(
             Usage, QStringLiteral("'%1' is not a saved plan: %2").arg(QDir::toNativeSeparators(file), error));
     PlacementSession session(startup::Variant::Service);
-    int status = Done;
-    if (!loadForApply(context, session, false, &status))
-        return status;
+    if (!loadForApply(context, session, false))
+        return context.status();
     // What was reviewed is what is written: a row changed since is named, and nothing is written.
     QStringList changed;
     DbError dbError;

@@ -55,22 +55,21 @@ int check(Context& context) {
 int checkOne(Context& context, const QString& file, QJsonArray* json, QString* summary) {
     PlacementSession session(startup::Variant::Service);
     PlacementSession::LoadReport report;
-    int status = Done;
     // With many files, a file that cannot be read is its line, not the end of the run.
     Context quiet = context;
     if (summary)
         quiet.keepErrors();
-    const bool started = quiet.startSession(&session, &report, &status, file);
+    const bool started = quiet.startSession(&session, &report, file);
     if (!started || report.error.code == dberr::Locked) {
         if (started)
-            status = quiet.failOn(report.error);
+            quiet.failOn(report.error);
         const QString why = quiet.keptErrors().join(QLatin1Char(' '));
         if (summary)
             *summary = why;
         if (json)
             json->append(QJsonObject{{QStringLiteral("database"), QDir::toNativeSeparators(file)},
                                      {QStringLiteral("error"), why}});
-        return status;
+        return quiet.status();
     }
     const std::vector<Finding> findings = checkInstallation(session, report);
     const int problems =

@@ -16,13 +16,13 @@ namespace filterctl {
 namespace {
 
 // An installation's snapshot: a database loaded as the service start-up does, or a JSON snapshot.
-bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot, int* status) {
+bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot) {
     QFile text(file);
     if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
         QString error;
         if (!parseSnapshotJson(text.readAll(), snapshot, &error)) {
-            *status = context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
-                                              .arg(QDir::toNativeSeparators(file), error));
+            context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
+                                    .arg(QDir::toNativeSeparators(file), error));
             return false;
         }
         return true;
@@ -30,10 +30,10 @@ bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot, int* 
     PlacementSession session(startup::Variant::Service);
     PlacementSession::LoadReport report;
     DbError error;
-    if (!context.startSession(&session, &report, status, file) || !context.requireLoaded(report, status))
+    if (!context.startSession(&session, &report, file) || !context.requireLoaded(report))
         return false;
     if (!readSnapshot(session, snapshot, &error)) {
-        *status = context.failOn(error);
+        context.failOn(error);
         return false;
     }
     return true;
@@ -66,7 +66,8 @@ int diff(Context& context) {
     const auto read = [&context](const QString& file, Side* side) {
         Context quiet = context;
         quiet.keepErrors();
-        snapshotOf(quiet, file, &side->snapshot, &side->status);
+        if (!snapshotOf(quiet, file, &side->snapshot))
+            side->status = quiet.status();
         side->errors = quiet.keptErrors();
     };
     std::thread second(read, context.arguments()[1], &sides[1]);

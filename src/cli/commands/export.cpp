@@ -25,19 +25,17 @@ QString standOf(PlacementSession& session) {
 }
 
 // --device ID=NAME, each checked; false (with the error given) for a wrong one.
-bool readDevices(Context& context, const QString& replacement, QHash<QString, QString>* devices,
-                 int* status) {
+bool readDevices(Context& context, const QString& replacement, QHash<QString, QString>* devices) {
     for (const QString& rename : context.values(QStringLiteral("device"))) {
         const int equals = rename.indexOf(QLatin1Char('='));
         if (equals <= 0 || equals == rename.size() - 1) {
-            *status = context.fail(Usage, QStringLiteral("--device takes ID=NAME, not '%1'").arg(rename));
+            context.fail(Usage, QStringLiteral("--device takes ID=NAME, not '%1'").arg(rename));
             return false;
         }
         if (!microManagerName(rename.mid(equals + 1), replacement)) {
-            *status =
-                context.fail(Usage, QStringLiteral("--device: Micro-Manager takes no comma or line break "
-                                                   "in a device name, as in '%1'")
-                                        .arg(rename.mid(equals + 1)));
+            context.fail(Usage, QStringLiteral("--device: Micro-Manager takes no comma or line break "
+                                               "in a device name, as in '%1'")
+                                    .arg(rename.mid(equals + 1)));
             return false;
         }
         devices->insert(rename.left(equals), rename.mid(equals + 1));
@@ -46,11 +44,11 @@ bool readDevices(Context& context, const QString& replacement, QHash<QString, QS
 }
 
 // The options alone, before the database is opened.
-bool checkOptions(Context& context, const QString& format, const QString& file, int* status) {
-    if (!context.noArguments(QStringLiteral("export"), status))
+bool checkOptions(Context& context, const QString& format, const QString& file) {
+    if (!context.noArguments(QStringLiteral("export")))
         return false;
     if (!Formats.contains(format)) {
-        *status = context.fail(
+        context.fail(
             Usage,
             format.isEmpty()
                 ? QStringLiteral("export needs --format mm, csv, json, package or ome")
@@ -60,12 +58,12 @@ bool checkOptions(Context& context, const QString& format, const QString& file, 
     const QString replacement = context.value(QStringLiteral("replace"));
     if (context.isSet(QStringLiteral("replace")) && (format != QLatin1String("mm") || replacement.isEmpty() ||
                                                      !microManagerName(replacement, QString()))) {
-        *status = context.fail(
+        context.fail(
             Usage, QStringLiteral("--replace takes a text without commas or line breaks, with --format mm"));
         return false;
     }
     if (format == QLatin1String("package") && file.isEmpty()) {
-        *status = context.fail(Usage, QStringLiteral("export --format package needs -o FILE.xlsx"));
+        context.fail(Usage, QStringLiteral("export --format package needs -o FILE.xlsx"));
         return false;
     }
     return true;
@@ -97,14 +95,12 @@ int exportPlacement(Context& context) {
     const QString format = context.value(QStringLiteral("format"));
     const QString file = context.value(QStringLiteral("o"));
     const QString replacement = context.value(QStringLiteral("replace"));
-    int status = Done;
     QHash<QString, QString> devices;
-    if (!checkOptions(context, format, file, &status) ||
-        !readDevices(context, replacement, &devices, &status))
-        return status;
+    if (!checkOptions(context, format, file) || !readDevices(context, replacement, &devices))
+        return context.status();
     PlacementSession session(startup::Variant::Service);
-    if (!context.startLoaded(&session, devices.keys(), QStringLiteral("--device"), &status))
-        return status;
+    if (!context.startLoaded(&session, devices.keys(), QStringLiteral("--device")))
+        return context.status();
     const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
     if (format == QLatin1String("mm") || format == QLatin1String("package"))
         for (const QString& row : rowsWithoutNumber(wheels))

@@ -14,14 +14,14 @@ namespace filterctl {
 namespace {
 
 // --since and --wheel as the history's filter; false (with the error given) for a wrong one.
-bool readFilter(Context& context, history::Filter* filter, int* status) {
+bool readFilter(Context& context, history::Filter* filter) {
     const QString since = context.value(QStringLiteral("since"));
     if (!since.isEmpty()) {
         filter->since = QDateTime::fromString(since, Qt::ISODate);
         if (!filter->since.isValid())
             filter->since = QDate::fromString(since, Qt::ISODate).startOfDay();
         if (!filter->since.isValid()) {
-            *status = context.fail(
+            context.fail(
                 Usage,
                 QStringLiteral("--since takes a date or time such as 2026-12-06, not '%1'").arg(since));
             return false;
@@ -29,7 +29,7 @@ bool readFilter(Context& context, history::Filter* filter, int* status) {
     }
     const QStringList wheels = context.values(QStringLiteral("wheel"));
     if (wheels.size() > 1) {
-        *status = context.fail(Usage, QStringLiteral("history takes one --wheel"));
+        context.fail(Usage, QStringLiteral("history takes one --wheel"));
         return false;
     }
     filter->wheel = wheels.value(0);
@@ -52,10 +52,9 @@ QJsonObject recordObject(const history::Record& record) {
 int showHistory(Context& context) {
     history::Filter filter;
     QString path;
-    int status = Done;
-    if (!context.noArguments(QStringLiteral("history"), &status) || !readFilter(context, &filter, &status) ||
-        !context.databasePath(&path, &status))
-        return status;
+    if (!context.noArguments(QStringLiteral("history")) || !readFilter(context, &filter) ||
+        !context.databasePath(&path))
+        return context.status();
     std::vector<history::Record> records;
     DbError error;
     if (!history::readRecords(history::pathFor(path), filter, &records, &error))

@@ -12,9 +12,8 @@ namespace filterctl {
 namespace {
 
 int plotLightPath(Context& context) {
-    int status = Done;
-    if (!context.noArguments(QStringLiteral("plot"), &status))
-        return status;
+    if (!context.noArguments(QStringLiteral("plot")))
+        return context.status();
     const QString file = context.value(QStringLiteral("o"));
     if (file.isEmpty())
         return context.fail(Usage, QStringLiteral("plot needs -o FILE.svg or FILE.png"));
@@ -22,8 +21,8 @@ int plotLightPath(Context& context) {
         return context.fail(Usage, QStringLiteral("plot draws only where filterctl runs as its own program"));
     const QStringList ids = context.values(QStringLiteral("wheel"));
     PlacementSession session(startup::Variant::Service);
-    if (!context.startLoaded(&session, ids, QStringLiteral("--wheel"), &status))
-        return status;
+    if (!context.startLoaded(&session, ids, QStringLiteral("--wheel")))
+        return context.status();
     const std::vector<ExportedWheel> wheels =
         onlyWheels(exportedWheels(session.database(), session.installation(), false), ids);
     const LightPath path = buildLightPath(session.database(), wheels);

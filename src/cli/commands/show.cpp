@@ -16,9 +16,8 @@ int show(Context& context) {
         return context.fail(Usage,
                             QStringLiteral("show --format takes text, json or csv, not '%1'").arg(format));
     PlacementSession session(startup::Variant::Service);
-    int status = Done;
-    if (!context.startLoaded(&session, ids, QStringLiteral("show"), &status))
-        return status;
+    if (!context.startLoaded(&session, ids, QStringLiteral("show")))
+        return context.status();
     if (format == QLatin1String("csv")) {
         context.out() << placementCsv(
             onlyWheels(exportedWheels(session.database(), session.installation()), ids));

@@ -32,9 +32,8 @@ int undo(Context& context) {
             QStringLiteral("undo takes a record number from 'filterctl history', not '%1'").arg(number));
     const bool dryRun = context.isSet(QStringLiteral("dry-run"));
     QString path;
-    int status = Done;
-    if (!context.databasePath(&path, &status))
-        return status;
+    if (!context.databasePath(&path))
+        return context.status();
     Database db;
     DbError error;
     if (!db.open(path, &error, dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite))
