@@ -3,6 +3,7 @@
 #include "cli/context.h"
 
 #include "core/settings/settings_store.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QSet>
 
@@ -50,10 +51,7 @@ bool Context::databasePath(QString* path) {
     }
     *path = settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue);
     if (path->isEmpty()) {
-        fail(Usage, QStringLiteral("no database path is configured (the value \"%1\" under \"%2\" in %3); "
-                                   "name one with --db")
-                        .arg(settings::DatabaseValue, settings::DatabaseKey,
-                             settings::HiveFile(settings::Hive::Machine)));
+        fail(Usage, vocabulary::noDatabaseConfigured() + QStringLiteral(" Name one with --db."));
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include "cli/filterctl.h"
 #include "cli/registry.h"
 #include "core/db/database.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -214,6 +215,8 @@ void TestFilterctl::refusesWrongUsage() {
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.startsWith("filterctl: ") && run.err.count('\n') == 1, qPrintable(run.err));
     }
+    // Said in the words the windows use for it.
+    QVERIFY(inProcess({"check"}).err.contains(vocabulary::noDatabaseConfigured()));
     QCOMPARE(filterctlProcess({"--version"}).out, QString("filterctl 1.0\n"));
 }
 
@@ -489,9 +492,12 @@ void TestFilterctl::namesAnInterruptedWrite() {
     {
         Database writer;
         QVERIFY(writer.open(demo, nullptr));
-        QVERIFY(writer.exec("PRAGMA cache_size = 1", QVariantList(), nullptr) && writer.beginTransaction(nullptr));
-        QVERIFY(writer.exec("UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'", QVariantList(), nullptr));
-        QVERIFY(writer.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'", QVariantList(), nullptr));
+        QVERIFY(writer.exec("PRAGMA cache_size = 1", QVariantList(), nullptr) &&
+                writer.beginTransaction(nullptr));
+        QVERIFY(writer.exec("UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'",
+                            QVariantList(), nullptr));
+        QVERIFY(writer.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'", QVariantList(),
+                            nullptr));
         QVERIFY(QFile::copy(demo, crashed) && QFile::copy(demo + "-journal", crashed + "-journal"));
         writer.rollback();
     }
@@ -524,7 +530,8 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
         QVERIFY(other.open(demo, nullptr));
         QVERIFY(other.exec(
             "UPDATE [Available FilterPlacement] SET [ID Potential] = 'KP 685' WHERE [ID Available] = "
-            "'EF1' AND [Position] = 3", QVariantList(), nullptr));
+            "'EF1' AND [Position] = 3",
+            QVariantList(), nullptr));
     }
     const QByteArray changed = digest(demo);
     const Run refused = inProcess({"apply", "--plan", planFile});
@@ -536,7 +543,8 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
         Database other;
         QVERIFY(other.open(demo, nullptr));
         QVERIFY(other.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP 505-550' WHERE "
-                           "[ID Available] = 'EF1' AND [Position] = 3", QVariantList(), nullptr));
+                           "[ID Available] = 'EF1' AND [Position] = 3",
+                           QVariantList(), nullptr));
     }
     const Run applied = inProcess({"apply", "--plan", planFile});
     QCOMPARE(applied.status, 0);

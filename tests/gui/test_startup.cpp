@@ -1,4 +1,5 @@
 #include "core/startup/startup.h"
+#include "core/vocabulary/vocabulary.h"
 #include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
@@ -206,6 +207,8 @@ void TestStartup::reportsAMissingOrBrokenDatabase() {
         testing::DialogRecorder recorder;
         auto form = start("/S");
         QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY(
+            recorder.texts().first().contains(vocabulary::noDatabaseConfigured())); // as filterctl says it
         QVERIFY(recorder.texts().first().contains("machine.ini"));
         QVERIFY(recorder.texts().first().contains("Browse"));
         QVERIFY(recorder.ends.isEmpty());
