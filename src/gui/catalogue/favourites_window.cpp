@@ -1,3 +1,6 @@
+// The favourite-filter window: the favourites of the edited wheel's group, the catalogue filters that
+// can join them, and the way to the new-filter window.
+
 #include "gui/catalogue/favourites_window.h"
 
 #include "core/catalogue/catalogue_tables.h"
@@ -5,6 +8,7 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
+#include "gui/widget_names.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/widgets/text_list_model.h"
@@ -19,8 +23,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "gui/widget_names.h"
 
 namespace Names = names::favouritesWindow;
 

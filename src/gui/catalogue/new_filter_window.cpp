@@ -5,6 +5,7 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
+#include "gui/widget_names.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/window_position.h"
 
@@ -20,8 +21,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#include "gui/widget_names.h"
 
 namespace Names = names::newFilterWindow;
 

@@ -1,7 +1,10 @@
+// The filter sheet import window: a data sheet's values copied into the new-filter window.
+
 #include "gui/exchange/import_window.h"
 
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
+#include "gui/widget_names.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/window_position.h"
 
@@ -11,8 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "gui/widget_names.h"
 
 namespace Names = names::importWindow;
 

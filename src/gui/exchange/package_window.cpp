@@ -1,7 +1,11 @@
+// The configurations window: packages of a configuration workbook, previewed and stored wheel by wheel.
+
 #include "gui/exchange/package_window.h"
 
+#include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
 #include "gui/exchange/workbook_choice.h"
+#include "gui/widget_names.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/window_position.h"
 
@@ -15,8 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "gui/widget_names.h"
 
 namespace Names = names::packageWindow;
 
@@ -187,8 +189,8 @@ void PackageWindow::wheelChosen(int index) {
             m_cmdStore->setVisible(true);
         }
     }
-    m_modeFrame->setTitle(m_wheel.upper ? QStringLiteral("Beam Splitters Corvid")
-                                        : QStringLiteral("Emission Filters"));
+    m_modeFrame->setTitle(vocabulary::modeCaption(
+        wheels::index(m_wheel.upper ? wheels::Mode::BeamSplitters : wheels::Mode::EmissionFilters)));
     showPreview();
 }
 

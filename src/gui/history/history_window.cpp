@@ -1,3 +1,5 @@
+// The history window: the records of every write, searched, and the undo of one.
+
 #include "gui/history/history_window.h"
 
 #include "core/vocabulary/vocabulary.h"

@@ -1,3 +1,5 @@
+// The light-path window: the shown mode's wheels drawn on a wavelength axis.
+
 #include "gui/lightpath/light_path_window.h"
 
 #include "gui/dialogs.h"

@@ -1,8 +1,11 @@
+// The main window: its widgets, the design size, closing and coming to the front.
+
 #include "gui/mainwindow/main_window.h"
 
 #include "core/settings/settings_store.h"
 #include "core/vocabulary/vocabulary.h"
 #include "gui/dialogs.h"
+#include "gui/widget_names.h"
 #include "gui/widgets/finding_combo.h"
 #include "gui/widgets/text_list_model.h"
 #include "gui/window_position.h"
@@ -19,8 +22,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
-
-#include "gui/widget_names.h"
 
 namespace Names = names::mainWindow;
 
