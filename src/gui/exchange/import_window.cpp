@@ -84,6 +84,7 @@ void ImportWindow::listSheets() {
     bool cancelled = false;
     std::unique_ptr<Workbook> workbook = readWorkbook(this, m_importFile->text(), &error, &cancelled);
     if (!workbook) {
+        // The user stays in the new-filter window; only the configurations window ends the program.
         dropWorkbook();
         if (!cancelled)
             dialogs::message(error);

@@ -140,6 +140,8 @@ void PackageWindow::openPackages() {
         return;
     }
     if (!m_workbook) {
+        // A configuration workbook that cannot be read ends the program, as this window always has;
+        // the filter sheet import only says why.
         forgetWorkbook(BrowseValue); // the next start opens the window without it
         dialogs::message(error);
         dialogs::endProgram(1);
