@@ -55,15 +55,6 @@ TextListModel* FavouritesWindow::favourites() const {
     return static_cast<TextListModel*>(m_salesList->model());
 }
 
-QPushButton* FavouritesWindow::button(const QString& name, const QString& caption,
-                                      void (FavouritesWindow::*handler)()) {
-    auto* cmd = new QPushButton(caption, this);
-    cmd->setObjectName(name);
-    dialogs::pressOnlyWhenFocused(cmd);
-    connect(cmd, &QPushButton::clicked, this, handler);
-    return cmd;
-}
-
 void FavouritesWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
     // A view over one text list: a hundred thousand favourites cost no item each.
@@ -99,11 +90,13 @@ void FavouritesWindow::buildUi() {
     top->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    m_cmdApply = button(Names::CmdApply, Names::Apply, &FavouritesWindow::applyClicked);
-    m_cmdRemove = button(Names::CmdRemove, Names::Remove, &FavouritesWindow::removeClicked);
+    m_cmdApply = dialogs::dialogButton(this, Names::CmdApply, Names::Apply, &FavouritesWindow::applyClicked);
+    m_cmdRemove =
+        dialogs::dialogButton(this, Names::CmdRemove, Names::Remove, &FavouritesWindow::removeClicked);
     m_cmdRemove->setEnabled(false);
-    m_cmdAddNew = button(Names::CmdAddNew, Names::AddNew, &FavouritesWindow::addNewClicked);
-    m_cmdClose = button(Names::CmdClose, Names::Close, &FavouritesWindow::closeClicked);
+    m_cmdAddNew =
+        dialogs::dialogButton(this, Names::CmdAddNew, Names::AddNew, &FavouritesWindow::addNewClicked);
+    m_cmdClose = dialogs::dialogButton(this, Names::CmdClose, Names::Close, &FavouritesWindow::closeClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdRemove, m_cmdAddNew, m_cmdClose})
         buttons->addWidget(cmd);
     top->addLayout(buttons);

@@ -30,7 +30,6 @@ protected:
 private:
     void buildUi();
     void load();
-    QPushButton* button(const QString& name, const QString& caption, void (FavouritesWindow::*handler)());
     void potentialClicked();
     void obNameClicked();
     int selectedFavourite() const; // the row chosen in SalesList, or -1

@@ -50,15 +50,6 @@ QLineEdit* NewFilterWindow::field(const QString& name) {
     return edit;
 }
 
-QPushButton* NewFilterWindow::button(const QString& name, const QString& caption,
-                                     void (NewFilterWindow::*handler)()) {
-    auto* cmd = new QPushButton(caption, this);
-    cmd->setObjectName(name);
-    dialogs::pressOnlyWhenFocused(cmd);
-    connect(cmd, &QPushButton::clicked, this, handler);
-    return cmd;
-}
-
 void NewFilterWindow::buildUi() {
     auto* top = new QVBoxLayout(this);
     m_descriptionFrame = new QGroupBox(QStringLiteral("Filter Description"), this);
@@ -114,9 +105,10 @@ void NewFilterWindow::buildUi() {
     }
     grid->addWidget(m_producerCheck, row - 1, 2);
     auto* formButtons = new QHBoxLayout;
-    m_cmdApply = button(Names::CmdApply, Names::Apply, &NewFilterWindow::applyClicked);
-    m_cmdReset = button(Names::CmdReset, Names::Clear, &NewFilterWindow::clearForm);
-    m_cmdImport = button(Names::CmdImport, Names::Import, &NewFilterWindow::importClicked);
+    m_cmdApply = dialogs::dialogButton(this, Names::CmdApply, Names::Apply, &NewFilterWindow::applyClicked);
+    m_cmdReset = dialogs::dialogButton(this, Names::CmdReset, Names::Clear, &NewFilterWindow::clearForm);
+    m_cmdImport =
+        dialogs::dialogButton(this, Names::CmdImport, Names::Import, &NewFilterWindow::importClicked);
     for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport})
         formButtons->addWidget(cmd);
     grid->addLayout(formButtons, row, 0, 1, 3);
@@ -140,11 +132,11 @@ void NewFilterWindow::buildUi() {
     });
     m_customerList->installEventFilter(this);
     listColumn->addWidget(m_customerList);
-    m_cmdDel = button(Names::CmdDel, Names::Remove, &NewFilterWindow::removeClicked);
+    m_cmdDel = dialogs::dialogButton(this, Names::CmdDel, Names::Remove, &NewFilterWindow::removeClicked);
     m_cmdDel->setEnabled(false);
     listColumn->addWidget(m_cmdDel, 0, Qt::AlignLeft);
     top->addWidget(m_listFrame, 1);
-    m_cmdClose = button(Names::CmdClose, Names::Close, &NewFilterWindow::closeClicked);
+    m_cmdClose = dialogs::dialogButton(this, Names::CmdClose, Names::Close, &NewFilterWindow::closeClicked);
     top->addWidget(m_cmdClose, 0, Qt::AlignRight);
 }
 

@@ -53,7 +53,6 @@ protected:
 private:
     void buildUi();
     QLineEdit* field(const QString& name);
-    QPushButton* button(const QString& name, const QString& caption, void (NewFilterWindow::*handler)());
     void load();
     catalogue::FilterForm form() const;
     std::vector<catalogue::ListItem> listItems() const;
