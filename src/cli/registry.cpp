@@ -4,6 +4,7 @@
 
 #include "cli/commands/commands.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace filterctl {
@@ -84,10 +85,23 @@ QString overviewHelp() {
     for (const Command* command : commands())
         for (const QString& form : command->synopsis)
             text += QStringLiteral("  %1\n").arg(form);
-    return text + QStringLiteral("\nOptions:\n") +
-           optionLine(QStringLiteral("--db FILE"),
-                      QStringLiteral("the database (default: the configured one)")) +
-           optionLine(QStringLiteral("--version"), QStringLiteral("the program's version"));
+    text += QStringLiteral("\nOptions:\n") +
+            optionLine(QStringLiteral("--db FILE"),
+                       QStringLiteral("the database (default: the configured one)")) +
+            optionLine(QStringLiteral("--version"), QStringLiteral("the program's version"));
+    // The commands' own options, each once, with the commands that take it.
+    QStringList flags;
+    QHash<QString, QStringList> takenBy;
+    for (const Command* command : commands())
+        for (const Option& option : command->options) {
+            const QString flag = flagOf(option);
+            if (!takenBy.contains(flag))
+                flags << flag;
+            takenBy[flag] << command->name;
+        }
+    for (const QString& flag : flags)
+        text += optionLine(flag, takenBy.value(flag).join(QStringLiteral(", ")));
+    return text;
 }
 
 // A synopsis word in the manual's fonts: options and literal words bold, placeholders (capitals)

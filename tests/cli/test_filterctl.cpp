@@ -208,9 +208,10 @@ void TestFilterctl::carriesAConfigurationToAnotherSystem() {
 
 void TestFilterctl::refusesWrongUsage() {
     Sandbox sandbox; // nothing configured
-    for (const QStringList& wrong : {QStringList{}, QStringList{"frobnicate"}, QStringList{"check"},
-                                     QStringList{"--db", sandbox.path("gone.sqlite"), "show"},
-                                     QStringList{"--db", "x", "export", "--format", "pdf"}}) {
+    for (const QStringList& wrong :
+         {QStringList{}, QStringList{"frobnicate"}, QStringList{"check"},
+          QStringList{"--db", sandbox.path("gone.sqlite"), "show"},
+          QStringList{"--db", "x", "export", "--format", "pdf"}, QStringList{"--db", "x", "diff", "", "x"}}) {
         const Run run = inProcess(wrong);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.startsWith("filterctl: ") && run.err.count('\n') == 1, qPrintable(run.err));
@@ -642,6 +643,7 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
             QVERIFY2(
                 help.out.contains("  " + flag + (option.valueName.isEmpty() ? "" : " " + option.valueName)),
                 qPrintable(command->name + " " + flag));
+            QVERIFY(overview.out.contains("  " + flag)); // and in the overview, with the commands taking it
             // One option means one thing to the parser, whichever commands take it.
             QCOMPARE(valueNames.value(option.name, option.valueName), option.valueName);
             valueNames.insert(option.name, option.valueName);

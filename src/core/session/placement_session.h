@@ -39,6 +39,7 @@ public:
     Installation& installation() { return m_installation; }
     // The catalogue windows' edits on this session's connection.
     CatalogueService& catalogue() { return m_catalogue; }
+    const CatalogueService& catalogue() const { return m_catalogue; }
 
     // What the start reads of the system to choose its load: the scan unit, in service mode the FCS
     // unit too.

@@ -65,7 +65,7 @@ public:
     const Installation& installation() const { return m_session->installation(); }
     const PlacementState& placement() const { return m_session->installation().placement; }
     Candidates& candidates() { return m_session->installation().candidates; }
-    int CatalogueMode() const { return m_catalogueMode; }
+    int CatalogueMode() const { return m_session->catalogue().catalogueMode(); }
     // What the catalogue windows work on: the edited mode, the chosen wheels, the shared lists.
     CatalogueContext catalogueContext();
     // The program's one new-filter window, loaded on first use and unloaded by a mode switch.
@@ -115,7 +115,6 @@ private:
     wheels::SelectedWheels m_selectedWheel = wheels::firstWheels();
     int m_currentMode = 0;
     bool m_databaseValid = false;
-    int m_catalogueMode = 0;
     QString m_storeNote;
     std::array<TextListModel*, wheels::GroupCount> m_idModels{};
     std::array<TextListModel*, wheels::GroupCount> m_codeModels{};

@@ -24,8 +24,8 @@ using Loader = PlacementSession::Loader;
 
 void MainWindow::load(const QString& commandLine) {
     const startup::Variant variant = startup::variantOf(commandLine);
+    delete m_newFilterWindow; // it works on the session being replaced
     m_session = std::make_unique<PlacementSession>(variant);
-    delete m_newFilterWindow;
     m_cmdHistory->setVisible(variant == startup::Variant::Service);
 
     settings::RestoreWindowPosition(this);

@@ -215,7 +215,6 @@ NewFilterWindow* MainWindow::newFiltersWindow() {
 }
 
 void MainWindow::editClicked(int mode) {
-    m_catalogueMode = mode;
     m_session->catalogue().setScope(mode, m_selectedWheel);
     {
         FavouritesWindow favourites(catalogueContext(), this);
@@ -286,7 +285,7 @@ void MainWindow::reloadAfterWindow() {
 
 void MainWindow::windowActivated() {
     m_session->catalogue().applyRemovedFilters();
-    const int mode = m_catalogueMode;
+    const int mode = CatalogueMode();
     if (m_databaseValid && wheels::isMode(mode))
         showWheel(m_selectedWheel[mode]);
 }
