@@ -136,12 +136,22 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     {
         Database db;
         QVERIFY(db.open(demo.path, nullptr));
-        QVERIFY(db.exec("DROP TABLE [Favourite Filters]", QVariantList(), nullptr) && db.exec("DELETE FROM [Potential Filters]", QVariantList(), nullptr));
+        QVERIFY(db.exec("DROP TABLE [Favourite Filters]", QVariantList(), nullptr) &&
+                db.exec("DELETE FROM [Potential Filters]", QVariantList(), nullptr));
     }
     FavouritesWindow empty(demo.context(0, 0, true));
     QCOMPARE(texts(child<QListView>(empty, "SalesList")), QStringList({"None"}));
     QCOMPARE(recorder.texts(), QStringList({"No data in table 'Potential Filters'"}));
     QVERIFY(!child(empty, "Potential")->isEnabled());
+
+    // A catalogue that cannot be read is said so by both windows, not shown as an empty list.
+    QVERIFY(demo.db.exec("DROP TABLE [Potential Filters]", QVariantList(), nullptr));
+    recorder.messages.clear();
+    FavouritesWindow unreadable(demo.context(0, 0, true));
+    NewFilterWindow unreadableNew(demo.context(0, 0, true));
+    QCOMPARE(recorder.messages.size(), 2);
+    for (const QString& text : recorder.texts())
+        QVERIFY2(text.contains("'Potential Filters'"), qPrintable(text));
 }
 
 void TestCatalogueWindows::addsAndRemovesFavourites() {
@@ -282,8 +292,10 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         Database db;
         QVERIFY(db.open(demo.path, nullptr));
         QVERIFY(db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP 590 Lab' WHERE "
-                        "[ID Available] = 'EF1' AND [Position] = 8", QVariantList(), nullptr));
-        QVERIFY(db.exec("INSERT INTO [Favourite Filters] VALUES (?, 'BP')", {"BP 525/50 Customer's"}, nullptr));
+                        "[ID Available] = 'EF1' AND [Position] = 8",
+                        QVariantList(), nullptr));
+        QVERIFY(
+            db.exec("INSERT INTO [Favourite Filters] VALUES (?, 'BP')", {"BP 525/50 Customer's"}, nullptr));
     }
     testing::DialogRecorder recorder;
     FavouritesWindow favourites(demo.context(0, 0, true));

@@ -27,9 +27,13 @@ void NewFilterWindow::listClicked() {
                                       [&name](const Entry& entry) { return entry[Entry::Name] == name; });
     if (pending != m_pendingFilters.end()) {
         loadIntoForm(*pending, true);
-    } else if (const auto row = catalogue::catalogueEntry(m_catalogue.database(), name, nullptr)) {
-        loadIntoForm(*row, false);
+        return;
     }
+    DbError error;
+    if (const auto row = catalogue::catalogueEntry(m_catalogue.database(), name, &error))
+        loadIntoForm(*row, false);
+    else if (error.isError())
+        dialogs::message(error.description);
 }
 
 void NewFilterWindow::loadIntoForm(const PendingFilterEntry& entry, bool fromPending) {
