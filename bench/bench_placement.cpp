@@ -166,7 +166,7 @@ struct WindowTimes {
 // The package window on a workbook of the installation's own wheels, choosing one wheel after another.
 Timing timePackageWheel(MainWindow& form, int runs, const QString& package) {
     QStringList leftOut;
-    QString error;
+    Result error;
     writePackageWorkbook(package, "Bench", exportedWheels(form.configDb(), form.installation()), &leftOut,
                          &error);
     settings::EnsureUserKey(settings::FilesSubKey);

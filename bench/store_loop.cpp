@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     }
     history::recordEveryWrite(QStringLiteral("store_loop"));
     Database db;
-    DbError error;
+    Result error;
     if (!db.open(args[1], &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description));
         return 2;

@@ -28,7 +28,7 @@ int Context::fail(int status, const QString& line) {
     return status;
 }
 
-int Context::failOn(const DbError& error) {
+int Context::failOn(const Result& error) {
     return fail(error.code == dberr::Locked ? Locked : Usage, error.description);
 }
 

@@ -5,7 +5,7 @@
 // start-up does it.
 
 #include "cli/filterctl.h"
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 #include "core/inspect/placement_export.h"
 #include "core/session/placement_session.h"
 
@@ -32,7 +32,7 @@ public:
     int fail(int status, const QString& line);
     // The exit status the last failure gave (Done while nothing failed).
     int status() const { return m_status; }
-    int failOn(const DbError& error);
+    int failOn(const Result& error);
     // Keeps the errors of the calls that follow (for a summary line) instead of printing them.
     void keepErrors() { m_keepErrors = true; }
     const QStringList& keptErrors() const { return m_kept; }

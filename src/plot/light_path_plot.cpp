@@ -188,7 +188,7 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
     return items;
 }
 
-bool LightPathPlot::write(const QString& file, QString* error) const {
+bool LightPathPlot::write(const QString& file, Result* error) const {
     const QSize size = preferredSize();
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (suffix == QLatin1String("svg")) {
@@ -200,14 +200,15 @@ bool LightPathPlot::write(const QString& file, QString* error) const {
         svg.setDescription(QStringLiteral("The pass bands of each wheel's filters, by position"));
         QPainter painter;
         if (!painter.begin(&svg)) {
-            *error = QStringLiteral("'%1' cannot be written").arg(file);
+            *error = Result::make(dberr::BadFile, QStringLiteral("'%1' cannot be written").arg(file));
             return false;
         }
         paint(painter, QRectF(QPointF(0, 0), size));
         return painter.end();
     }
     if (suffix != QLatin1String("png")) {
-        *error = QStringLiteral("a plot is written as .svg or .png, not '%1'").arg(file);
+        *error = Result::make(dberr::BadFile,
+                              QStringLiteral("a plot is written as .svg or .png, not '%1'").arg(file));
         return false;
     }
     QImage image(size * 2, QImage::Format_ARGB32_Premultiplied); // sharp on high-density screens
@@ -217,7 +218,7 @@ bool LightPathPlot::write(const QString& file, QString* error) const {
     paint(painter, QRectF(QPointF(0, 0), size));
     painter.end();
     if (!image.save(file)) {
-        *error = QStringLiteral("'%1' cannot be written").arg(file);
+        *error = Result::make(dberr::BadFile, QStringLiteral("'%1' cannot be written").arg(file));
         return false;
     }
     return true;

@@ -30,7 +30,7 @@ public:
     // Draws into the area; returns each filter's place.
     std::vector<Item> paint(QPainter& painter, const QRectF& area) const;
     // A .svg or a .png file of the preferred size.
-    bool write(const QString& file, QString* error) const;
+    bool write(const QString& file, Result* error) const;
 
 private:
     double x(const QRectF& plotArea, double nm) const;

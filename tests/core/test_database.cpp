@@ -35,7 +35,7 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
 void TestDatabase::refusesWhatIsNotADatabase() {
     QTemporaryDir dir;
     Database db;
-    DbError error;
+    Result error;
 
     QVERIFY(!db.open(QString(), &error));
     QCOMPARE(error.code, 3044);
@@ -89,7 +89,7 @@ void TestDatabase::walksRowsInStoredOrderWithNull() {
                                    "INSERT INTO Keyed VALUES (7, 'seven')"});
     Database db;
     QVERIFY(db.open(path, nullptr));
-    DbError error;
+    Result error;
     auto empty = db.openTable("Empty", &error);
     QVERIFY2(empty && empty->atEnd() && !error.isError(), "an empty table is a table, not an error");
     QVERIFY(!empty->first());
@@ -129,7 +129,7 @@ void TestDatabase::editsDeletesAndAddsOnlyTheCurrentRow() {
     QVERIFY(cursor->next());
     QVERIFY(cursor->deleteRow(nullptr));
     QVERIFY(cursor->addRow({{"ID Available", "EF3"}, {"Position", 2}}, nullptr));
-    DbError error;
+    Result error;
     QVERIFY(!cursor->addRow({{"No Such Field", 1}}, &error));
     QCOMPARE(error.code, 3265);
 
@@ -153,7 +153,7 @@ void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
     QVERIFY(!query->next());
     QVERIFY(!query->edit("Type", "LP", nullptr));
 
-    DbError error;
+    Result error;
     QVERIFY(!db.openTable("Favourite Filters", &error));
     QCOMPARE(error.code, 3078);
     QVERIFY(error.description.contains("'Favourite Filters'"));
@@ -162,7 +162,7 @@ void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
     QCOMPARE(cursor->error().code, 3265);
     QVERIFY(cursor->error().description.contains("'Summary'"));
     // A statement's failure names the table or field, never the statement's text.
-    DbError missing;
+    Result missing;
     QVERIFY(!db.openQuery("SELECT rowid AS [fc rowid], [Position] FROM [Gone] WHERE 1", {}, &missing));
     QCOMPARE(missing.code, 3078);
     QVERIFY2(missing.description.endsWith("has no table 'Gone'.") && !missing.description.contains("SELECT"),
@@ -317,7 +317,7 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
                "0', NULL)"});
     Database db;
     QVERIFY(db.open(path, nullptr));
-    const auto readAll = [&](int* parts, DbError* error) {
+    const auto readAll = [&](int* parts, Result* error) {
         QStringList read[2];
         *parts = ColumnReader::readInParts(
             db, "Potential Filters", {"ID Potential", "Type"},
@@ -332,7 +332,7 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     const auto cacheSize = [&] { return db.openQuery("PRAGMA cache_size", QVariantList(), nullptr)->valueAt(0).toInt(); };
     QVERIFY(db.exec("PRAGMA cache_size = 1234", QVariantList(), nullptr));
     int parts = 0;
-    DbError error;
+    Result error;
     const QStringList halves = readAll(&parts, &error);
     QCOMPARE(cacheSize(), 1234);
     QCOMPARE(parts, 2);

@@ -48,13 +48,13 @@ QStringList exactRows(const QString& path, const QString& table) {
 
 std::vector<history::Record> records(const QString& path) {
     std::vector<history::Record> list;
-    DbError error;
+    Result error;
     if (!history::readRecords(history::pathFor(path), {}, &list, &error))
         qWarning("%s", qPrintable(error.description));
     return list;
 }
 
-bool undo(Database& db, qint64 id, bool force, DbError* error) {
+bool undo(Database& db, qint64 id, bool force, Result* error) {
     history::UndoPlan plan;
     return history::planUndo(db, id, &plan, error) && history::executeUndo(db, plan, force, error);
 }
@@ -90,7 +90,7 @@ void TestHistory::recordsAndUndoesAStore() {
     QVERIFY(history::planUndo(session.database(), store.id, &plan, nullptr));
     QVERIFY(plan.hasConflicts());
     QVERIFY2(plan.conflictText().contains("EF1 2"), qPrintable(plan.conflictText()));
-    DbError error;
+    Result error;
     QVERIFY(!history::executeUndo(session.database(), plan, false, &error));
     QVERIFY(undo(session.database(), records(path).front().id, false, &error)); // the later one first
     QVERIFY(undo(session.database(), store.id, false, &error));
@@ -136,7 +136,7 @@ void TestHistory::undoesCatalogueAndFavouriteChanges() {
     list = records(path);
     QCOMPARE(list[1].summary, QString("removed 'LP 650' from 'Potential Filters'"));
     QCOMPARE(list[0].summary, QString("added 'KP 545' to 'Favourite Filters'"));
-    DbError error;
+    Result error;
     QVERIFY2(undo(db, list[1].id, false, &error), qPrintable(error.description));
     QCOMPARE(exactRows(path, "Potential Filters"), catalogue); // the same rowid, the same values
     QVERIFY2(undo(db, list[0].id, false, &error), qPrintable(error.description));

@@ -215,7 +215,7 @@ void TestNewFilter::listsALargeCatalogueInRowOrder() {
          "INSERT INTO [Favourite Filters] ([ID Potential], [Type]) SELECT [ID Potential], [Type] FROM "
          "[Potential Filters] WHERE rowid % 10 = 3 ORDER BY rowid DESC"});
     FavouriteWindowLists lists;
-    DbError error;
+    Result error;
     QVERIFY(readFavouriteWindowLists(catalogue.db, {"BP", "LP", "KP"}, &lists, &error));
     QStringList names, summaries, types;
     auto expected = catalogue.db.openQuery(
@@ -289,7 +289,7 @@ void TestNewFilter::keepsTheListsInStepWithEachEdit() {
              QStringList({"BP 999 New"}));
     QVERIFY(!service.addFavourite("BP 999 New", "New band", "BP").isError());
     QVERIFY(candidatesOf(serviceLists, wheels::Group::EmissionCandidates).CandidateIds.size() == 1);
-    const DbError placed = service.removeCustomerFilter("LP 560", true);
+    const Result placed = service.removeCustomerFilter("LP 560", true);
     QCOMPARE(placed.code, dberr::Refused);
     QCOMPARE(placed.description, QString("LP 560 is in 'Available FilterPlacement' !"));
     QCOMPARE(count("Potential Filters", "LP 560"), 1);

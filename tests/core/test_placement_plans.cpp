@@ -198,12 +198,12 @@ void TestPlacementPlans::holdsForGeneratedLayouts() {
         const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
         const QString exported = dir.filePath(QStringLiteral("export%1.xlsx").arg(n));
         QStringList leftOut;
-        QString error;
+        Result error;
         QVERIFY2(writePackageWorkbook(exported, QStringLiteral("P"), wheels, &leftOut, &error),
-                 qPrintable(error));
+                 qPrintable(error.description));
         {
             auto workbook = openWorkbook(exported, &error);
-            QVERIFY2(workbook, qPrintable(error));
+            QVERIFY2(workbook, qPrintable(error.description));
             PackageApplyPlan plan;
             QVERIFY(planPackageApply(session.database(), *workbook, 1, {}, &plan, nullptr));
             QVERIFY2(plan.refusals.isEmpty(), qPrintable(plan.refusals.join('\n')));
@@ -254,7 +254,7 @@ void TestPlacementPlans::holdsForGeneratedLayouts() {
         const QString copy = dir.filePath(QStringLiteral("copy%1.sqlite").arg(n));
         QVERIFY(QFile::copy(file, copy));
         auto workbook = openWorkbook(package, &error);
-        QVERIFY2(workbook, qPrintable(error));
+        QVERIFY2(workbook, qPrintable(error.description));
         const Package read = readPackage(*workbook, 1);
         std::vector<WheelStorePlan> plans;
         for (int k = 0; k < read.wheelIds.size(); ++k) {

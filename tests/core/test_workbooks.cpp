@@ -61,11 +61,11 @@ const QByteArray RelsXml =
 
 void TestWorkbooks::readsBothFormatsAlike() {
     for (const char* name : {"Filter_Configurations", "import_cases", "package_cases"}) {
-        QString error;
+        Result error;
         auto xls = openWorkbook(workbook(QString(name) + ".xls"), &error);
-        QVERIFY2(xls, qPrintable(error));
+        QVERIFY2(xls, qPrintable(error.description));
         auto xlsx = openWorkbook(workbook(QString(name) + ".xlsx"), &error);
-        QVERIFY2(xlsx, qPrintable(error));
+        QVERIFY2(xlsx, qPrintable(error.description));
         QCOMPARE(xlsx->sheetCount(), xls->sheetCount());
         for (int sheet = 1; sheet <= xls->sheetCount(); ++sheet) {
             QCOMPARE(xlsx->sheetName(sheet), xls->sheetName(sheet));
@@ -74,7 +74,7 @@ void TestWorkbooks::readsBothFormatsAlike() {
                     QCOMPARE(xlsx->cellText(sheet, row, column), xls->cellText(sheet, row, column));
         }
     }
-    QString error;
+    Result error;
     auto cases = openWorkbook(workbook("import_cases.xls"), &error);
     QCOMPARE(cases->sheetName(1), QString("BP wrong A7"));
     QCOMPARE(cases->cellText(1, 6, 2), QString("500"));
@@ -92,7 +92,7 @@ void TestWorkbooks::readsBothFormatsAlike() {
                                                                   {"xl/_rels/workbook.xml.rels", RelsXml},
                                                                   {"xl/worksheets/a.xml", sheet}}),
                              &error);
-    QVERIFY2(rich, qPrintable(error));
+    QVERIFY2(rich, qPrintable(error.description));
     QCOMPARE(rich->cellText(1, 1, 1), QString("Bold part"));
     QCOMPARE(rich->cellText(1, 1, 2), QString("TRUE"));
     QCOMPARE(rich->cellText(1, 3, 3), QString("formula"));
@@ -102,9 +102,9 @@ void TestWorkbooks::readsBothFormatsAlike() {
 
 void TestWorkbooks::readsPackages() {
     for (const char* file : {"package_cases.xls", "package_cases.xlsx"}) {
-        QString error;
+        Result error;
         auto book = openWorkbook(workbook(file), &error);
-        QVERIFY2(book, qPrintable(error));
+        QVERIFY2(book, qPrintable(error.description));
         const Package package = readPackage(*book, 1);
         QCOMPARE(package.upperExtraWheels, 1);
         QCOMPARE(package.wheelIds,
@@ -148,10 +148,10 @@ void TestWorkbooks::refusesDamagedFiles() {
                                                         {"xl/_rels/workbook.xml.rels", RelsXml},
                                                         {"xl/worksheets/a.xml", QByteArray(33 << 20, ' ')}});
     for (const QString& file : files) {
-        QString error;
+        Result error;
         auto book = openWorkbook(file, &error);
         QVERIFY2(!book, qPrintable(file));
-        QVERIFY2(error.contains(QFileInfo(file).fileName()), qPrintable(error));
+        QVERIFY2(error.description.contains(QFileInfo(file).fileName()), qPrintable(error.description));
         // Each reader on its own refuses the other's files and the damaged ones, without crashing.
         QString reason;
         QVERIFY(!openXlsWorkbook(file, &reason));
@@ -160,13 +160,13 @@ void TestWorkbooks::refusesDamagedFiles() {
     // Files that once upset a reader (tests/data/workbooks) open or are refused, never crash.
     const QDir found(QStringLiteral(FC_TEST_DATA) + "/workbooks");
     for (const QFileInfo& file : found.entryInfoList(QDir::Files)) {
-        QString error;
+        Result error;
         if (!openWorkbook(file.filePath(), &error))
-            QVERIFY2(error.contains(file.fileName()), qPrintable(error));
+            QVERIFY2(error.description.contains(file.fileName()), qPrintable(error.description));
     }
-    QString error;
+    Result error;
     QVERIFY(!openWorkbook(dir.filePath("missing.xls"), &error));
-    QVERIFY(error.contains("does not exist"));
+    QVERIFY(error.description.contains("does not exist"));
 
     // A sheet whose XML is broken or missing reads as a sheet without cells.
     auto broken =
@@ -174,12 +174,12 @@ void TestWorkbooks::refusesDamagedFiles() {
                                                             {"xl/_rels/workbook.xml.rels", RelsXml},
                                                             {"xl/worksheets/a.xml", "<worksheet><sheetD"}}),
                      &error);
-    QVERIFY2(broken, qPrintable(error));
+    QVERIFY2(broken, qPrintable(error.description));
     QVERIFY(!broken->hasCells(1));
     QCOMPARE(broken->cellText(1, 1, 1), QString());
     QVERIFY(!openWorkbook(dir.filePath("sheet-bomb.xlsx"), &error));
-    QVERIFY2(error.contains("the sheet 'One' cannot be read") && error.contains("larger than 32 MiB"),
-             qPrintable(error));
+    QVERIFY2(error.description.contains("the sheet 'One' cannot be read") && error.description.contains("larger than 32 MiB"),
+             qPrintable(error.description));
 
     // Text nested inside a cell is read in a loop, not on the stack; nesting 100,000 elements deep
     // (which would take the XML reader's memory) is refused when the workbook opens.
@@ -195,15 +195,15 @@ void TestWorkbooks::refusesDamagedFiles() {
                                                             {"xl/_rels/workbook.xml.rels", RelsXml},
                                                             {"xl/worksheets/a.xml", nestedSheet(200)}}),
                      &error);
-    QVERIFY2(nested, qPrintable(error));
+    QVERIFY2(nested, qPrintable(error.description));
     QCOMPARE(nested->cellText(1, 1, 1), QString("deep"));
     QCOMPARE(nested->cellText(1, 1000000, 1), QString()); // far rows are not kept
     QVERIFY(!openWorkbook(writeZip(dir.filePath("deep.xlsx"), {{"xl/workbook.xml", WorkbookXml},
                                                                {"xl/_rels/workbook.xml.rels", RelsXml},
                                                                {"xl/worksheets/a.xml", nestedSheet(100000)}}),
                           &error));
-    QVERIFY2(error.contains("the sheet 'One' cannot be read: its XML is nested deeper than 256 elements"),
-             qPrintable(error));
+    QVERIFY2(error.description.contains("the sheet 'One' cannot be read: its XML is nested deeper than 256 elements"),
+             qPrintable(error.description));
 
     // More than Excel allows: a text longer than 32,767 characters, more than 4096 sheets.
     const QByteArray longText = "<worksheet><sheetData><row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>" +
@@ -212,14 +212,14 @@ void TestWorkbooks::refusesDamagedFiles() {
                                                                {"xl/_rels/workbook.xml.rels", RelsXml},
                                                                {"xl/worksheets/a.xml", longText}}),
                           &error));
-    QVERIFY2(error.contains("row 2, column 2 holds a text longer than 32767 characters"), qPrintable(error));
+    QVERIFY2(error.description.contains("row 2, column 2 holds a text longer than 32767 characters"), qPrintable(error.description));
     QByteArray manySheets = "<workbook><sheets>";
     for (int sheet = 0; sheet < 5000; ++sheet)
         manySheets += "<sheet name=\"S" + QByteArray::number(sheet) + "\"/>";
     QVERIFY(!openWorkbook(
         writeZip(dir.filePath("many.xlsx"), {{"xl/workbook.xml", manySheets + "</sheets></workbook>"}}),
         &error));
-    QVERIFY2(error.contains("it has too many sheets (5000; a workbook may have 4096)"), qPrintable(error));
+    QVERIFY2(error.description.contains("it has too many sheets (5000; a workbook may have 4096)"), qPrintable(error.description));
 
     // A valid .xls whose 40 sheets each claim a cell at row 65536, column 256: the reader meets its
     // memory limit and says so, instead of taking the machine's memory.
@@ -231,7 +231,7 @@ void TestWorkbooks::refusesDamagedFiles() {
                 dir.filePath("wide.xls")});
     QVERIFY(xlwt.waitForFinished(60000) && xlwt.exitCode() == 0);
     QVERIFY(!openWorkbook(dir.filePath("wide.xls"), &error));
-    QVERIFY2(error.contains("needs more memory than the .xls reader may take"), qPrintable(error));
+    QVERIFY2(error.description.contains("needs more memory than the .xls reader may take"), qPrintable(error.description));
 }
 
 void TestWorkbooks::sandboxRefusesWhatAReaderNeverNeeds() {
@@ -258,9 +258,9 @@ void TestWorkbooks::sandboxRefusesWhatAReaderNeverNeeds() {
 
     // Under the sandbox the reader still reads every kind of workbook, code pages included.
     for (const QString name : {"Filter_Sheets.xls", "Filter_Configurations.xls"}) {
-        QString error;
+        Result error;
         auto book = openWorkbook(workbook(name), &error);
-        QVERIFY2(book && book->sheetCount() > 0, qPrintable(error));
+        QVERIFY2(book && book->sheetCount() > 0, qPrintable(error.description));
     }
 }
 

@@ -257,8 +257,8 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
         if (!offered[q].isEmpty())
             cells.insert({12 + q, 1}, QString("%1. %2").arg(q + 1).arg(offered[q]));
     const QString package = sandbox.path("gap.xlsx");
-    QString error;
-    QVERIFY2(writeXlsx(package, "Gap", cells, &error), qPrintable(error));
+    Result error;
+    QVERIFY2(writeXlsx(package, "Gap", cells, &error), qPrintable(error.description));
     testing::DialogRecorder recorder;
     remember("Browse", package);
     PlacementSession session(startup::Variant::Service);

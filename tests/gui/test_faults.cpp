@@ -226,7 +226,7 @@ void TestFaults::saysWhenTheDatabaseIsReadOnly() {
     const QStringList before = placementRows(path);
     Database readOnly; // as the engine opens a file it may not write
     QVERIFY(readOnly.open(path, nullptr, Database::Access::ReadOnly));
-    DbError error;
+    Result error;
     QVERIFY(!readOnly.checkWritable("Available FilterPlacement", &error));
     QCOMPARE(error.code, dberr::ReadOnly);
     WheelStorePlan plan;

@@ -145,7 +145,7 @@ const bool readersNamed = (helpers::setFolder(QStringLiteral(FC_HELPER_FOLDER)),
 
 QStringList placementRows(const QString& path) {
     Database db;
-    DbError error;
+    Result error;
     if (!db.open(path, &error))
         qFatal("%s", qPrintable(error.description));
     QStringList rows;

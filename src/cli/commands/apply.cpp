@@ -83,7 +83,7 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
     // Changes are announced once they are made, or as what would be made.
     printPlan(context, session, plan, dryRun);
     // A dry run says whether apply could write at all (it read without asking).
-    DbError writable;
+    Result writable;
     Database probe;
     if (dryRun && !plan.changes.empty() && probe.open(session.database().path(), &writable) &&
         !probe.checkWritable(schema::table::FilterPlacement, &writable) && writable.code == dberr::ReadOnly)
@@ -110,10 +110,10 @@ int applyWorkbook(Context& context, const QString& workbookPath) {
         return context.status();
     if (!session.recoveryNote().isEmpty())
         context.warn(QStringLiteral("note: ") + session.recoveryNote());
-    QString error;
+    Result error;
     auto workbook = openWorkbook(workbookPath, &error);
     if (!workbook)
-        return context.fail(Usage, error);
+        return context.failOn(error);
     const int sheet = packageSheet(context, *workbook, workbookPath);
     if (sheet == 0)
         return Usage;
@@ -123,7 +123,7 @@ int applyWorkbook(Context& context, const QString& workbookPath) {
         if (!package.wheelIds.contains(id))
             return context.fail(Usage, QStringLiteral("--wheel: the package has no wheel '%1'").arg(id));
     PackageApplyPlan plan;
-    DbError dbError;
+    Result dbError;
     if (!planPackageApply(session.database(), *workbook, sheet, wanted, &plan, &dbError))
         return context.failOn(dbError);
     return applyPlan(context, session, plan, dryRun);
@@ -135,16 +135,16 @@ int applySavedPlan(Context& context, const QString& file) {
         return context.fail(Usage, QStringLiteral("'%1' cannot be read: %2")
                                        .arg(QDir::toNativeSeparators(file), saved.errorString()));
     PackageApplyPlan plan;
-    QString error;
+    Result error;
     if (!parsePlanJson(saved.readAll(), &plan.wheels, &error))
-        return context.fail(
-            Usage, QStringLiteral("'%1' is not a saved plan: %2").arg(QDir::toNativeSeparators(file), error));
+        return context.fail(Usage, QStringLiteral("'%1' is not a saved plan: %2")
+                                       .arg(QDir::toNativeSeparators(file), error.description));
     PlacementSession session(startup::Variant::Service);
     if (!loadForApply(context, session, false))
         return context.status();
     // What was reviewed is what is written: a row changed since is named, and nothing is written.
     QStringList changed;
-    DbError dbError;
+    Result dbError;
     if (!changedSincePlanned(session.database(), plan.wheels, &changed, &dbError))
         return context.failOn(dbError);
     if (!changed.isEmpty()) {

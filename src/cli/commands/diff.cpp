@@ -19,17 +19,17 @@ namespace {
 bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot) {
     QFile text(file);
     if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
-        QString error;
+        Result error;
         if (!parseSnapshotJson(text.readAll(), snapshot, &error)) {
             context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
-                                    .arg(QDir::toNativeSeparators(file), error));
+                                    .arg(QDir::toNativeSeparators(file), error.description));
             return false;
         }
         return true;
     }
     PlacementSession session(startup::Variant::Service);
     PlacementSession::LoadReport report;
-    DbError error;
+    Result error;
     if (!context.startSession(&session, &report, file) || !context.requireLoaded(report))
         return false;
     if (!readSnapshot(session, snapshot, &error)) {

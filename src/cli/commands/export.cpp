@@ -19,7 +19,7 @@ const QStringList Formats{QStringLiteral("mm"), QStringLiteral("csv"), QStringLi
 
 // The stand as the installation names it, for the exports that describe the microscope.
 QString standOf(PlacementSession& session) {
-    DbError unread; // the load read this row already; a stand that cannot be read again is left out
+    Result unread; // the load read this row already; a stand that cannot be read again is left out
     auto system = session.database().openFirstRow(schema::table::AvailableSystems, &unread);
     return system ? system->text(schema::field::IdStand) : QString();
 }
@@ -71,9 +71,9 @@ bool checkOptions(Context& context, const QString& format, const QString& file) 
 
 int exportPackage(Context& context, const QString& file, const std::vector<ExportedWheel>& wheels) {
     QStringList leftOut;
-    QString error;
+    Result error;
     if (!writePackageWorkbook(file, QStringLiteral("Package"), wheels, &leftOut, &error))
-        return context.fail(Usage, error);
+        return context.failOn(error);
     if (!leftOut.isEmpty())
         context.warn(QStringLiteral("not in the package layout: ") + leftOut.join(QStringLiteral(", ")));
     return Done;
@@ -111,7 +111,7 @@ int exportPlacement(Context& context) {
     QByteArray text;
     if (format == QLatin1String("json")) {
         Snapshot snapshot;
-        DbError error;
+        Result error;
         if (!readSnapshot(session, &snapshot, &error))
             return context.failOn(error);
         text = snapshotJson(snapshot);

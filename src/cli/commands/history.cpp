@@ -56,7 +56,7 @@ int showHistory(Context& context) {
         !context.databasePath(&path))
         return context.status();
     std::vector<history::Record> records;
-    DbError error;
+    Result error;
     if (!history::readRecords(history::pathFor(path), filter, &records, &error))
         return context.failOn(error);
     if (context.isSet(QStringLiteral("json"))) {

@@ -26,9 +26,9 @@ int plotLightPath(Context& context) {
     const std::vector<ExportedWheel> wheels =
         onlyWheels(exportedWheels(session.database(), session.installation(), false), ids);
     const LightPath path = buildLightPath(session.database(), wheels);
-    QString error;
+    Result error;
     if (!plot::LightPathPlot(path, QGuiApplication::palette()).write(file, &error))
-        return context.fail(Usage, error);
+        return context.failOn(error);
     return Done;
 }
 

@@ -24,7 +24,7 @@ int show(Context& context) {
         return Done;
     }
     Snapshot snapshot;
-    DbError error;
+    Result error;
     if (!readSnapshot(session, &snapshot, &error))
         return context.failOn(error);
     if (!ids.isEmpty())

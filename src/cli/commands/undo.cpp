@@ -35,7 +35,7 @@ int undo(Context& context) {
     if (!context.databasePath(&path))
         return context.status();
     Database db;
-    DbError error;
+    Result error;
     if (!db.open(path, &error, dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite))
         return context.failOn(error);
     history::UndoPlan plan;

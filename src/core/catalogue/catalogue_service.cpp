@@ -33,8 +33,8 @@ void CatalogueService::notify(const Event& event) {
         listener(event);
 }
 
-DbError CatalogueService::addFavourite(const QString& name, const QString& summary, const QString& type) {
-    DbError error;
+Result CatalogueService::addFavourite(const QString& name, const QString& summary, const QString& type) {
+    Result error;
     if (!catalogue::addFavourite(m_db, name, type, &error))
         return error;
     // A user is offered the favourites: the edited wheel's group gains it at once.
@@ -45,8 +45,8 @@ DbError CatalogueService::addFavourite(const QString& name, const QString& summa
     return {};
 }
 
-DbError CatalogueService::removeFavourite(const QString& name) {
-    DbError error;
+Result CatalogueService::removeFavourite(const QString& name) {
+    Result error;
     bool found = false;
     if (!catalogue::deleteFirstNamed(m_db, schema::table::FavouriteFilters, name, &found, &error))
         return error;
@@ -56,9 +56,9 @@ DbError CatalogueService::removeFavourite(const QString& name) {
     return {};
 }
 
-DbError CatalogueService::storeNewFilters(const std::vector<catalogue::PendingFilterEntry>& entries) {
+Result CatalogueService::storeNewFilters(const std::vector<catalogue::PendingFilterEntry>& entries) {
     using Entry = catalogue::PendingFilterEntry;
-    DbError error;
+    Result error;
     if (!catalogue::storePendingFilters(m_db, entries, &error))
         return error;
     for (const Entry& entry : entries) {
@@ -71,13 +71,13 @@ DbError CatalogueService::storeNewFilters(const std::vector<catalogue::PendingFi
     return {};
 }
 
-DbError CatalogueService::removeCustomerFilter(const QString& name, bool stored) {
-    DbError error;
+Result CatalogueService::removeCustomerFilter(const QString& name, bool stored) {
+    Result error;
     bool placed = false;
     if (!catalogue::isPlaced(m_db, name, &placed, &error))
         return error;
     if (placed)
-        return DbError::make(dberr::Refused, name + QStringLiteral(" is in 'Available FilterPlacement' !"));
+        return Result::make(dberr::Refused, name + QStringLiteral(" is in 'Available FilterPlacement' !"));
     if (!stored) {
         m_removed << name;
         return {};

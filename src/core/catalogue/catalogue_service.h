@@ -42,13 +42,13 @@ public:
     int subscribe(Listener listener);
     void unsubscribe(int id);
 
-    [[nodiscard]] DbError addFavourite(const QString& name, const QString& summary, const QString& type);
-    [[nodiscard]] DbError removeFavourite(const QString& name);
-    [[nodiscard]] DbError storeNewFilters(const std::vector<catalogue::PendingFilterEntry>& entries);
+    [[nodiscard]] Result addFavourite(const QString& name, const QString& summary, const QString& type);
+    [[nodiscard]] Result removeFavourite(const QString& name);
+    [[nodiscard]] Result storeNewFilters(const std::vector<catalogue::PendingFilterEntry>& entries);
     // A customer filter withdrawn: refused (Refused, with the message the window shows) while it is
     // placed; a stored one leaves the catalogue and the favourites in one write, one entered in this
     // run and not stored yet has nothing to delete. Either way the lists that offered it follow.
-    [[nodiscard]] DbError removeCustomerFilter(const QString& name, bool stored);
+    [[nodiscard]] Result removeCustomerFilter(const QString& name, bool stored);
     // A withdrawn filter entered again is no longer reported as withdrawn.
     void filterEnteredAgain(const QString& name) { m_removed.removeOne(name); }
 

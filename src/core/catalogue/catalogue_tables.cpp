@@ -95,7 +95,7 @@ namespace {
 
 struct FavouriteIds {
     TextList ids;
-    DbError error;
+    Result error;
 };
 
 // The favourite list's names of the accepted types (and "None"), read on a connection of its own
@@ -121,7 +121,7 @@ FavouriteIds readFavouriteIds(const QString& path, const QStringList& accepted) 
 // The catalogue's rows of the accepted types (and "None"): names, summaries and types. `besides`
 // runs once, on the thread whose half ends first, where it takes no processor from the halves.
 bool readCatalogueLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
-                        const std::function<void()>& besides, DbError* error) {
+                        const std::function<void()>& besides, Result* error) {
     std::atomic<bool> besidesTaken{false};
     const auto runBesides = [&] {
         if (!besidesTaken.exchange(true))
@@ -181,7 +181,7 @@ bool readCatalogueLists(const Database& db, const QStringList& accepted, Favouri
 } // namespace
 
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
-                              DbError* error) {
+                              Result* error) {
     FavouriteIds favourites;
     const bool catalogueRead = readCatalogueLists(
         db, accepted, lists, [&] { favourites = readFavouriteIds(db.path(), accepted); }, error);
@@ -195,7 +195,7 @@ bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, F
     return catalogueRead;
 }
 
-bool ensureFavouriteTable(Database& db, DbError* error) {
+bool ensureFavouriteTable(Database& db, Result* error) {
     if (db.hasTable(schema::table::FavouriteFilters))
         return true;
     Transaction transaction(db, error);
@@ -207,14 +207,14 @@ bool ensureFavouriteTable(Database& db, DbError* error) {
            transaction.commit(error);
 }
 
-bool addFavourite(Database& db, const QString& name, const QString& type, DbError* error) {
+bool addFavourite(Database& db, const QString& name, const QString& type, Result* error) {
     return db.exec(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
                        .arg(sqlName(schema::table::FavouriteFilters), sqlName(schema::field::IdPotential),
                             sqlName(schema::field::Type)),
                    {name, type}, error);
 }
 
-bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, DbError* error) {
+bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, Result* error) {
     *found = false;
     if (!db.requireTable(table, error))
         return false;
@@ -232,7 +232,7 @@ bool deleteFirstNamed(Database& db, const QString& table, const QString& name, b
     return db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(table)), {rowid}, error);
 }
 
-bool isPlaced(const Database& db, const QString& name, bool* placed, DbError* error) {
+bool isPlaced(const Database& db, const QString& name, bool* placed, Result* error) {
     *placed = false;
     auto cursor =
         db.openQuery(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")

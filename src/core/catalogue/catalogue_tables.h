@@ -2,7 +2,7 @@
 
 // Reading and changing the catalogue and the favourite list for the catalogue windows.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 #include "core/db/growing_block.h"
 #include "core/db/text_list.h"
 #include "core/placement/wheels.h"
@@ -54,14 +54,14 @@ struct FavouriteWindowLists {
     bool catalogueEmpty = false;
 };
 bool readFavouriteWindowLists(const Database& db, const QStringList& accepted, FavouriteWindowLists* lists,
-                              DbError* error);
+                              Result* error);
 
 // Creates "Favourite Filters" with its "None" row when it is missing; the row's type stays unset.
-bool ensureFavouriteTable(Database& db, DbError* error);
-bool addFavourite(Database& db, const QString& name, const QString& type, DbError* error);
+bool ensureFavouriteTable(Database& db, Result* error);
+bool addFavourite(Database& db, const QString& name, const QString& type, Result* error);
 // Deletes the first row of the table whose "ID Potential" is the name; *found tells whether there was one.
-bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, DbError* error);
+bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, Result* error);
 // Whether any wheel position holds the filter.
-bool isPlaced(const Database& db, const QString& name, bool* placed, DbError* error);
+bool isPlaced(const Database& db, const QString& name, bool* placed, Result* error);
 
 } // namespace catalogue

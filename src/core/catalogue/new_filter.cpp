@@ -68,8 +68,8 @@ std::optional<QString> checkValues(const FilterForm& form) {
 }
 
 // A catalogue that cannot be read refuses the entry with the reason: it may hold the name.
-std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form, DbError* error) {
-    DbError failure;
+std::optional<QString> checkCatalogue(const Database& db, const FilterForm& form, Result* error) {
+    Result failure;
     db.requireTable(schema::table::PotentialFilters, &failure);
     // The first row, in row order, that holds any of the three decides; the engine finds it (a Null
     // field equals nothing).
@@ -159,7 +159,7 @@ std::optional<qint32> parseWavelength(const QString& text, QString* failure) {
 
 std::optional<QString> ValidateNewFilter(const Database& db, const FilterForm& form,
                                          const std::vector<ListItem>& list,
-                                         const std::vector<PendingFilterEntry>& pending, DbError* error) {
+                                         const std::vector<PendingFilterEntry>& pending, Result* error) {
     if (form.name.isEmpty())
         return QStringLiteral("No Filter Name !");
     if (form.code.isEmpty())
@@ -207,7 +207,7 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
     return entry;
 }
 
-bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error) {
+bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, Result* error) {
     Transaction transaction(db, error);
     auto cursor = db.openTable(schema::table::PotentialFilters, error);
     if (!cursor)
@@ -229,7 +229,7 @@ bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& en
     return transaction.commit(error);
 }
 
-bool ensureCustomerAddedField(Database& db, DbError* error) {
+bool ensureCustomerAddedField(Database& db, Result* error) {
     const QStringList fields = db.fieldNames(schema::table::PotentialFilters);
     if (fields.contains(schema::field::CustomerAdded, Qt::CaseInsensitive))
         return true;
@@ -244,7 +244,7 @@ bool ensureCustomerAddedField(Database& db, DbError* error) {
     return transaction.commit(error);
 }
 
-std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, DbError* error) {
+std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, Result* error) {
     // The engine keeps the rows marked as a yes/no value reads: anything but Null, 0, "" and "false".
     // A large catalogue is read in two halves at once.
     const QString added = sqlName(schema::field::CustomerAdded);
@@ -263,7 +263,7 @@ std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, DbEr
     return std::move(parts[0]);
 }
 
-std::optional<PendingFilterEntry> catalogueEntry(const Database& db, const QString& name, DbError* error) {
+std::optional<PendingFilterEntry> catalogueEntry(const Database& db, const QString& name, Result* error) {
     auto cursor =
         db.openQuery(QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
                          .arg(sqlName(schema::table::PotentialFilters), sqlName(schema::field::IdPotential)),

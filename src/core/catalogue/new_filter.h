@@ -3,7 +3,7 @@
 // The rules of the new-filter form: the types offered, the fields each type uses, validation,
 // the pending entry built from the form, and writing pending entries to the catalogue.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 #include "core/placement/wheels.h"
 
 #include <QStringList>
@@ -55,18 +55,18 @@ std::optional<qint32> parseWavelength(const QString& text, QString* failure);
 // The first failing check's message, or none when the entry may be applied. Reads the catalogue.
 std::optional<QString> ValidateNewFilter(const Database& db, const FilterForm& form,
                                          const std::vector<ListItem>& list,
-                                         const std::vector<PendingFilterEntry>& pending, DbError* error);
+                                         const std::vector<PendingFilterEntry>& pending, Result* error);
 
 // The entry for the form; a form without type (filter cubes) takes it from the cube wheel.
 PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWheel);
 
 // Adds a catalogue row per entry, all in one transaction.
-bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, DbError* error);
+bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, Result* error);
 
 // Adds "Customer Added" and "Producer" to a catalogue of an older layout.
-bool ensureCustomerAddedField(Database& db, DbError* error);
-std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, DbError* error);
+bool ensureCustomerAddedField(Database& db, Result* error);
+std::optional<std::vector<ListItem>> customerAddedItems(const Database& db, Result* error);
 // The first catalogue row of the name as an entry (wavelengths as text, Null as empty).
-std::optional<PendingFilterEntry> catalogueEntry(const Database& db, const QString& name, DbError* error);
+std::optional<PendingFilterEntry> catalogueEntry(const Database& db, const QString& name, Result* error);
 
 } // namespace catalogue

@@ -11,7 +11,7 @@ namespace {
 // Below this span of rowids a second connection and thread cost more than they save.
 constexpr sqlite3_int64 RowsWorthParts = 50000;
 
-bool fieldsPresent(const Database& db, const QString& table, const QStringList& fields, DbError* error) {
+bool fieldsPresent(const Database& db, const QString& table, const QStringList& fields, Result* error) {
     if (!db.requireTable(table, error))
         return false;
     const QStringList present = db.fieldNames(table);
@@ -113,15 +113,15 @@ bool ColumnReader::next() {
 }
 
 int ColumnReader::readInParts(const Database& db, const QString& table, const QStringList& fields,
-                              const PartReader& read, DbError* error, const QString& condition,
+                              const PartReader& read, Result* error, const QString& condition,
                               const QStringList& values) {
-    const auto report = [error](const DbError& failure) {
+    const auto report = [error](const Result& failure) {
         if (error)
             *error = failure;
         return 0;
     };
     auto* engine = static_cast<sqlite3*>(db.engineHandle());
-    DbError missing;
+    Result missing;
     if (!fieldsPresent(db, table, fields, &missing))
         return report(missing);
     const auto reader = [&](sqlite3* on, const QString& rows) {
@@ -179,7 +179,7 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     std::thread worker([&] { read(*second, 1); });
     read(*first, 0);
     worker.join();
-    const DbError failure = first->error().isError() ? first->error() : second->error();
+    const Result failure = first->error().isError() ? first->error() : second->error();
     second.reset();
     secondLock.reset();
     sqlite3_close(secondEngine);

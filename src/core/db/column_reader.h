@@ -5,7 +5,7 @@
 // asked fields is fetched and no value is wrapped. A missing table or field is error 3078 or 3265,
 // as for a cursor; the engine's failures are told apart as the database layer does.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 
 #include <QByteArrayView>
 #include <QStringList>
@@ -34,7 +34,7 @@ public:
     // A condition picks rows as a query's WHERE does; its ? marks take the values, as texts.
     using PartReader = std::function<void(ColumnReader& rows, int part)>;
     static int readInParts(const Database& db, const QString& table, const QStringList& fields,
-                           const PartReader& read, DbError* error, const QString& condition = QString(),
+                           const PartReader& read, Result* error, const QString& condition = QString(),
                            const QStringList& values = QStringList());
     ColumnReader(const ColumnReader&) = delete;
     ColumnReader& operator=(const ColumnReader&) = delete;
@@ -50,7 +50,7 @@ public:
     int indexIn(int field, const std::vector<QByteArray>& utf8Values) const;
     // The values for indexIn.
     static std::vector<QByteArray> utf8Values(const QStringList& texts);
-    const DbError& error() const { return m_error; }
+    const Result& error() const { return m_error; }
 
 private:
     ColumnReader(const Database& db, sqlite3* engine, const QString& table, const QByteArray& sql,
@@ -62,7 +62,7 @@ private:
     const Database& m_db;
     QString m_table;
     sqlite3_stmt* m_statement = nullptr;
-    DbError m_error;
+    Result m_error;
     sqlite3* m_cacheEngine = nullptr; // whose cache size is set back at the end
     QByteArray m_cacheSize;
 };

@@ -11,7 +11,7 @@ Cursor::Cursor(const Database& db, QSqlDatabase connection, QString table, QStri
 
 bool Cursor::run() {
     m_atEnd = true;
-    m_error = DbError();
+    m_error = Result();
     if (!m_query.prepare(m_sql)) {
         m_error = m_db.engineError(m_table.isEmpty() ? m_sql : m_table, m_query.lastError());
         return false;
@@ -59,7 +59,7 @@ int Cursor::fieldIndex(const QString& field) {
         return *it;
     const int index = m_fieldIndex.value(field.toLower(), -1);
     if (index < 0) {
-        m_error = DbError::make(
+        m_error = Result::make(
             dberr::FieldNotFound,
             QStringLiteral("The table '%1' in '%2' has no field '%3'.")
                 .arg(m_table.isEmpty() ? QStringLiteral("query") : m_table, m_db.fileName(), field));
@@ -82,30 +82,30 @@ QVariant Cursor::valueAt(int column) const {
     return m_query.value(column);
 }
 
-bool Cursor::failed(DbError* error, const DbError& what) {
+bool Cursor::failed(Result* error, const Result& what) {
     m_error = what;
     if (error)
         *error = what;
     return false;
 }
 
-bool Cursor::requireRow(DbError* error) {
+bool Cursor::requireRow(Result* error) {
     if (m_table.isEmpty())
         return failed(
-            error, DbError::make(dberr::QueryFailed, QStringLiteral("A query snapshot cannot be changed.")));
+            error, Result::make(dberr::QueryFailed, QStringLiteral("A query snapshot cannot be changed.")));
     if (m_atEnd || m_deleted)
-        return failed(error, DbError::make(dberr::QueryFailed,
+        return failed(error, Result::make(dberr::QueryFailed,
                                            QStringLiteral("No current row in table '%1'.").arg(m_table)));
     return true;
 }
 
-bool Cursor::edit(const QString& field, const QVariant& value, DbError* error) {
+bool Cursor::edit(const QString& field, const QVariant& value, Result* error) {
     if (!requireRow(error))
         return false;
     const int index = fieldIndex(field);
     if (index < 0)
         return failed(error, m_error);
-    DbError dbError;
+    Result dbError;
     if (!m_db.exec(
             QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(sqlName(m_table), sqlName(field)),
             {value, m_rowid}, &dbError))
@@ -114,10 +114,10 @@ bool Cursor::edit(const QString& field, const QVariant& value, DbError* error) {
     return true;
 }
 
-bool Cursor::deleteRow(DbError* error) {
+bool Cursor::deleteRow(Result* error) {
     if (!requireRow(error))
         return false;
-    DbError dbError;
+    Result dbError;
     if (!m_db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(sqlName(m_table)), {m_rowid},
                    &dbError))
         return failed(error, dbError);
@@ -125,10 +125,10 @@ bool Cursor::deleteRow(DbError* error) {
     return true;
 }
 
-bool Cursor::addRow(const FieldValues& values, DbError* error) {
+bool Cursor::addRow(const FieldValues& values, Result* error) {
     if (m_table.isEmpty())
         return failed(
-            error, DbError::make(dberr::QueryFailed, QStringLiteral("A query snapshot cannot be changed.")));
+            error, Result::make(dberr::QueryFailed, QStringLiteral("A query snapshot cannot be changed.")));
     QStringList names;
     QStringList marks;
     QVariantList bound;
@@ -139,7 +139,7 @@ bool Cursor::addRow(const FieldValues& values, DbError* error) {
         marks << QStringLiteral("?");
         bound << value;
     }
-    DbError dbError;
+    Result dbError;
     if (!m_db.exec(
             QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                 .arg(sqlName(m_table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),

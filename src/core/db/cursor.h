@@ -22,13 +22,13 @@ public:
     QString text(const QString& field) { return value(field).toString(); }
     bool isNull(const QString& field) { return value(field).isNull(); }
 
-    bool edit(const QString& field, const QVariant& value, DbError* error);
-    bool deleteRow(DbError* error);
-    bool addRow(const FieldValues& values, DbError* error);
+    bool edit(const QString& field, const QVariant& value, Result* error);
+    bool deleteRow(Result* error);
+    bool addRow(const FieldValues& values, Result* error);
 
     // The current row's identity in its table; -1 for a query snapshot.
     qint64 rowid() const { return m_rowid; }
-    const DbError& error() const { return m_error; }
+    const Result& error() const { return m_error; }
 
 private:
     friend class Database;
@@ -37,8 +37,8 @@ private:
     bool run();
     bool fetch(bool ok);
     int fieldIndex(const QString& field);
-    bool requireRow(DbError* error);
-    bool failed(DbError* error, const DbError& what);
+    bool requireRow(Result* error);
+    bool failed(Result* error, const Result& what);
 
     const Database& m_db;
     QSqlDatabase m_connection;
@@ -51,5 +51,5 @@ private:
     qint64 m_rowid = -1;
     bool m_atEnd = true;
     bool m_deleted = false;
-    DbError m_error;
+    Result m_error;
 };

@@ -18,10 +18,10 @@
 // "filtercontrol.engine.info=true"); users read the description.
 Q_LOGGING_CATEGORY(engineLog, "filtercontrol.engine", QtWarningMsg)
 
-DbError DbError::make(int code, const QString& description, const QString& detail) {
+Result Result::make(int code, const QString& description, const QString& detail) {
     if (!detail.isEmpty())
         qCInfo(engineLog).noquote() << description << "--" << detail;
-    return DbError{code, description, detail};
+    return Result{code, description, detail};
 }
 
 namespace {
@@ -74,9 +74,9 @@ bool hasHotJournal(const QString& path) {
     return QFileInfo(path + QStringLiteral("-journal")).size() > 0;
 }
 
-DbError interruptedWriteError(const QString& path) {
+Result interruptedWriteError(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
-    return DbError::make(
+    return Result::make(
         dberr::InterruptedWrite,
         QStringLiteral(
             "An interrupted write left its journal '%1-journal' beside the configuration database '%1', "
@@ -85,21 +85,21 @@ DbError interruptedWriteError(const QString& path) {
             .arg(shown));
 }
 
-DbError notADatabase(const QString& path) {
-    return DbError::make(dberr::NotADatabase,
+Result notADatabase(const QString& path) {
+    return Result::make(dberr::NotADatabase,
                          QStringLiteral("'%1' is not a database file (unrecognized database format).")
                              .arg(QDir::toNativeSeparators(path)));
 }
 
-DbError lockedError(const QString& shownPath) {
-    return DbError::make(dberr::Locked,
+Result lockedError(const QString& shownPath) {
+    return Result::make(dberr::Locked,
                          QStringLiteral("The configuration database is in use by another program.\n'%1' is "
                                         "locked; try again once the other program has finished with it.")
                              .arg(shownPath));
 }
 
-DbError accessFile(const QString& path) {
-    return DbError::make(
+Result accessFile(const QString& path) {
+    return Result::make(
         dberr::NotADatabase,
         QStringLiteral("'%1' is a Microsoft Access database file; Filter Control reads SQLite databases. "
                        "Convert it into one: choose it with Browse in service mode (filter /S), which offers "
@@ -116,7 +116,7 @@ bool Database::isAccessFile(const QString& path) {
 namespace {
 
 // Checks what can be told before the engine sees the file.
-bool checkFile(const QString& path, DbError* error) {
+bool checkFile(const QString& path, Result* error) {
     const QString shown = QDir::toNativeSeparators(path);
     if (path.trimmed().isEmpty())
         return fail(error, dberr::InvalidPath,
@@ -172,19 +172,19 @@ int primaryResultCode(const QSqlError& failure) {
 }
 
 // The engine's failure as the program tells it apart.
-DbError describeFailure(const QString& path, const QString& what, int resultCode, const QString& text) {
+Result describeFailure(const QString& path, const QString& what, int resultCode, const QString& text) {
     const QString shown = QDir::toNativeSeparators(path);
     switch (resultCode & 0xff) {
     case SqliteBusy:
     case SqliteLocked:
         return lockedError(shown);
     case SqliteReadOnly:
-        return DbError::make(dberr::ReadOnly,
+        return Result::make(dberr::ReadOnly,
                              QStringLiteral("The configuration database '%1' is read-only: the file or its "
                                             "folder cannot be written, so nothing can be stored in it.")
                                  .arg(shown));
     case SqliteCorrupt:
-        return DbError::make(
+        return Result::make(
             dberr::Damaged,
             QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, text));
     case SqliteNotADatabase:
@@ -199,7 +199,7 @@ DbError describeFailure(const QString& path, const QString& what, int resultCode
         const bool table = found.captured(1) == QLatin1String("table");
         QString name = found.captured(2);
         name.remove(QRegularExpression(QStringLiteral("^(main|history)\\.")));
-        return DbError::make(
+        return Result::make(
             table ? dberr::TableNotFound : dberr::FieldNotFound,
             QStringLiteral("The database '%1' has no %2 '%3'.")
                 .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));
@@ -208,7 +208,7 @@ DbError describeFailure(const QString& path, const QString& what, int resultCode
         QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     const QString doing = statement.match(what).hasMatch() ? QStringLiteral("reading or writing") : what;
-    return DbError::make(dberr::QueryFailed,
+    return Result::make(dberr::QueryFailed,
                          QStringLiteral("Database '%1', %2: the database engine refused it (its result code %3).")
                              .arg(shown, doing)
                              .arg(resultCode),
@@ -246,7 +246,7 @@ QString Database::fileName() const {
     return QDir::toNativeSeparators(m_path);
 }
 
-bool Database::open(const QString& path, DbError* error, Access access) {
+bool Database::open(const QString& path, Result* error, Access access) {
     close();
     if (!checkFile(path, error))
         return false;
@@ -265,7 +265,7 @@ bool Database::open(const QString& path, DbError* error, Access access) {
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
             if (error)
-                *error = DbError::make(dberr::CannotOpen,
+                *error = Result::make(dberr::CannotOpen,
                                        QStringLiteral("The database file '%1' cannot be opened.")
                                            .arg(QDir::toNativeSeparators(absolute)),
                                        reason);
@@ -313,11 +313,11 @@ void Database::close() {
     m_path.clear();
 }
 
-DbError Database::engineError(const QString& what, const QSqlError& failure) const {
+Result Database::engineError(const QString& what, const QSqlError& failure) const {
     return describeFailure(m_path, what, primaryResultCode(failure), failure.text());
 }
 
-DbError Database::engineError(const QString& what, int resultCode, const QString& engineText) const {
+Result Database::engineError(const QString& what, int resultCode, const QString& engineText) const {
     return describeFailure(m_path, what, resultCode, engineText);
 }
 
@@ -328,7 +328,7 @@ void* Database::engineHandle() const {
     return *static_cast<void* const*>(handle.constData());
 }
 
-bool Database::checkWritable(const QString& table, DbError* error) const {
+bool Database::checkWritable(const QString& table, Result* error) const {
     // A journal is created beside the file, so a folder that cannot be written stops every store.
     const QFileInfo file(m_path);
     if (isOpen() && !QFileInfo(file.absolutePath()).isWritable())
@@ -346,7 +346,7 @@ bool Database::hasTable(const QString& table) const {
     return findTable(table, nullptr);
 }
 
-bool Database::findTable(const QString& table, DbError* error) const {
+bool Database::findTable(const QString& table, Result* error) const {
     if (!isOpen())
         return false;
     QSqlQuery query(connection());
@@ -361,8 +361,8 @@ bool Database::findTable(const QString& table, DbError* error) const {
     return query.next();
 }
 
-bool Database::requireTable(const QString& table, DbError* error) const {
-    DbError lookup;
+bool Database::requireTable(const QString& table, Result* error) const {
+    Result lookup;
     if (findTable(table, &lookup))
         return true;
     if (lookup.isError()) {
@@ -385,7 +385,7 @@ QStringList Database::fieldNames(const QString& table) const {
     return names;
 }
 
-std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error) const {
+std::unique_ptr<Cursor> Database::openTable(const QString& table, Result* error) const {
     if (!requireTable(table, error))
         return nullptr;
     // Named apart so that a table's own key column (which SQLite may report for rowid) keeps its name.
@@ -400,12 +400,12 @@ std::unique_ptr<Cursor> Database::openTable(const QString& table, DbError* error
     return cursor;
 }
 
-DbError Database::emptyTableError(const QString& table) const {
-    return DbError::make(dberr::QueryFailed,
+Result Database::emptyTableError(const QString& table) const {
+    return Result::make(dberr::QueryFailed,
                          QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, fileName()));
 }
 
-std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, DbError* error) const {
+std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, Result* error) const {
     auto cursor = openTable(table, error);
     if (cursor && cursor->atEnd()) {
         if (error)
@@ -416,7 +416,7 @@ std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, DbError* er
 }
 
 std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantList& values,
-                                            DbError* error) const {
+                                            Result* error) const {
     std::unique_ptr<Cursor> cursor(new Cursor(*this, connection(), QString(), sql, values));
     if (!cursor->run()) {
         if (error)
@@ -426,13 +426,13 @@ std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantLi
     return cursor;
 }
 
-bool Database::exec(const QString& sql, const QVariantList& values, DbError* error) const {
+bool Database::exec(const QString& sql, const QVariantList& values, Result* error) const {
     if (m_recorder && !m_inTransaction && isWrite(sql))
         return const_cast<Database*>(this)->execInOwnTransaction(sql, values, error);
     return execStatement(sql, values, error);
 }
 
-bool Database::execStatement(const QString& sql, const QVariantList& values, DbError* error) const {
+bool Database::execStatement(const QString& sql, const QVariantList& values, Result* error) const {
     if (!isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
     QSqlQuery query(connection());
@@ -444,12 +444,12 @@ bool Database::execStatement(const QString& sql, const QVariantList& values, DbE
     return true;
 }
 
-bool Database::execInOwnTransaction(const QString& sql, const QVariantList& values, DbError* error) {
+bool Database::execInOwnTransaction(const QString& sql, const QVariantList& values, Result* error) {
     Transaction transaction(*this, error);
     return transaction.isActive() && execStatement(sql, values, error) && transaction.commit(error);
 }
 
-bool Database::createTable(const QString& table, const QStringList& textFields, DbError* error) {
+bool Database::createTable(const QString& table, const QStringList& textFields, Result* error) {
     QStringList columns;
     for (const QString& field : textFields)
         columns << sqlName(field) + QStringLiteral(" TEXT");
@@ -461,7 +461,7 @@ bool Database::createTable(const QString& table, const QStringList& textFields, 
     return created;
 }
 
-bool Database::addField(const QString& table, const QString& field, FieldType type, DbError* error) {
+bool Database::addField(const QString& table, const QString& field, FieldType type, Result* error) {
     if (!requireTable(table, error))
         return false;
     return exec(
@@ -469,7 +469,7 @@ bool Database::addField(const QString& table, const QString& field, FieldType ty
         {}, error);
 }
 
-bool Database::beginTransaction(DbError* error) {
+bool Database::beginTransaction(Result* error) {
     QSqlDatabase db = connection();
     if (!db.isOpen())
         return fail(error, dberr::QueryFailed, QStringLiteral("No database is open."));
@@ -489,7 +489,7 @@ bool Database::beginTransaction(DbError* error) {
     return true;
 }
 
-bool Database::commit(DbError* error) {
+bool Database::commit(Result* error) {
     QSqlDatabase db = connection();
     if (m_recorder && !m_recorder->record(*this, error)) {
         rollback();
@@ -497,7 +497,7 @@ bool Database::commit(DbError* error) {
     }
     m_inTransaction = false;
     if (!db.commit()) {
-        const DbError failure = engineError(QStringLiteral("commit"), db.lastError());
+        const Result failure = engineError(QStringLiteral("commit"), db.lastError());
         db.rollback();
         if (m_recorder)
             m_recorder->finish(*this, false);

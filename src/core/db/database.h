@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 
 #include <QSqlDatabase>
 #include <QStringList>
@@ -22,16 +22,16 @@ class WriteRecorder {
 public:
     virtual ~WriteRecorder() = default;
     // Before a write transaction begins (outside it): what the record needs at hand.
-    virtual bool prepare(Database& db, DbError* error) = 0;
+    virtual bool prepare(Database& db, Result* error) = 0;
     // Inside the transaction, just before it commits.
-    virtual bool record(Database& db, DbError* error) = 0;
+    virtual bool record(Database& db, Result* error) = 0;
     // After the transaction committed or rolled back.
     virtual void finish(Database& db, bool committed) = 0;
     virtual void tableCreated(const QString& table) = 0;
 };
 
 // One open configuration database file. Never creates a file; failures carry the error numbers of
-// db_error.h with a description that names the file, table or field.
+// result.h with a description that names the file, table or field.
 class Database {
 public:
     enum class FieldType { Text, YesNo };
@@ -42,7 +42,7 @@ public:
     Database& operator=(const Database&) = delete;
 
     enum class Access { ReadWrite, ReadOnly };
-    bool open(const QString& path, DbError* error, Access access = Access::ReadWrite);
+    bool open(const QString& path, Result* error, Access access = Access::ReadWrite);
     // Every database opened for writing from then on gets a recorder from the factory (the
     // programs set it at start; tests of other things leave it unset).
     using RecorderFactory = std::function<std::unique_ptr<WriteRecorder>(Database& db)>;
@@ -59,46 +59,46 @@ public:
 
     bool hasTable(const QString& table) const;
     // Whether the table exists; false with *error set when the engine could not tell (a lock).
-    bool findTable(const QString& table, DbError* error) const;
+    bool findTable(const QString& table, Result* error) const;
     // As findTable, with "no table" as the error when there is none.
-    bool requireTable(const QString& table, DbError* error) const;
+    bool requireTable(const QString& table, Result* error) const;
     QStringList fieldNames(const QString& table) const;
 
     // Walks the table in stored row order; rows can be edited, deleted and added through it.
-    std::unique_ptr<Cursor> openTable(const QString& table, DbError* error) const;
+    std::unique_ptr<Cursor> openTable(const QString& table, Result* error) const;
     // The same on its first row; an empty table is an error, as positioning on a missing row is.
-    std::unique_ptr<Cursor> openFirstRow(const QString& table, DbError* error) const;
-    DbError emptyTableError(const QString& table) const;
+    std::unique_ptr<Cursor> openFirstRow(const QString& table, Result* error) const;
+    Result emptyTableError(const QString& table) const;
     // A read-only snapshot of one SELECT whose values are all bound.
     std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values,
-                                      DbError* error) const;
+                                      Result* error) const;
 
-    bool exec(const QString& sql, const QVariantList& values, DbError* error) const;
-    bool createTable(const QString& table, const QStringList& textFields, DbError* error);
-    bool addField(const QString& table, const QString& field, FieldType type, DbError* error);
+    bool exec(const QString& sql, const QVariantList& values, Result* error) const;
+    bool createTable(const QString& table, const QStringList& textFields, Result* error);
+    bool addField(const QString& table, const QString& field, FieldType type, Result* error);
 
-    bool beginTransaction(DbError* error);
-    bool commit(DbError* error);
+    bool beginTransaction(Result* error);
+    bool commit(Result* error);
     void rollback();
 
     // Whether rows of the table can be changed now: ReadOnly for a file, folder or connection that
     // cannot be written, Locked while another program holds the file. Writes nothing.
-    bool checkWritable(const QString& table, DbError* error) const;
+    bool checkWritable(const QString& table, Result* error) const;
 
     QString fileName() const;
     // The engine's failure as the program tells it apart: a lock, a read-only or damaged file, or
     // any other failure of `what`.
-    DbError engineError(const QString& what, const QSqlError& failure) const;
+    Result engineError(const QString& what, const QSqlError& failure) const;
     // The same for a result code of the engine's own interface.
-    DbError engineError(const QString& what, int resultCode, const QString& engineText) const;
+    Result engineError(const QString& what, int resultCode, const QString& engineText) const;
     // The engine's connection (sqlite3*), for readers that use its interface directly.
     void* engineHandle() const;
 
 private:
     QSqlDatabase connection() const;
-    bool execStatement(const QString& sql, const QVariantList& values, DbError* error) const;
+    bool execStatement(const QString& sql, const QVariantList& values, Result* error) const;
     // A write outside a transaction gets one of its own, so that it is recorded with it.
-    bool execInOwnTransaction(const QString& sql, const QVariantList& values, DbError* error);
+    bool execInOwnTransaction(const QString& sql, const QVariantList& values, Result* error);
 
     QString m_connection;
     QString m_path;
@@ -110,7 +110,7 @@ private:
 // Rolls back unless committed, so that writes that belong together all land or none does.
 class Transaction {
 public:
-    explicit Transaction(Database& db, DbError* error)
+    explicit Transaction(Database& db, Result* error)
         : m_db(db), m_active(db.beginTransaction(error)) {}
     ~Transaction() {
         if (m_active)
@@ -120,7 +120,7 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     bool isActive() const { return m_active; }
-    bool commit(DbError* error) {
+    bool commit(Result* error) {
         const bool ok = m_active && m_db.commit(error);
         m_active = false;
         return ok;

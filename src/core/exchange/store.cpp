@@ -34,7 +34,7 @@ struct TableRow {
 };
 
 // The rows of "Available FilterPlacement" in stored order: all of them, or one wheel's.
-bool readRows(const Database& db, const QString* availableId, std::vector<TableRow>* rows, DbError* error) {
+bool readRows(const Database& db, const QString* availableId, std::vector<TableRow>* rows, Result* error) {
     QString sql = QStringLiteral("SELECT rowid AS [fc rowid], %1, %2, %3 FROM %4")
                       .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
                            sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement));
@@ -69,7 +69,7 @@ QString positionList(const std::vector<int>& positions) {
 
 bool planShownWheelStore(const Database& db, const QString& availableId,
                          const std::vector<PlacementRow>& shown, const QStringList& chosen,
-                         WheelStorePlan* plan, DbError* error) {
+                         WheelStorePlan* plan, Result* error) {
     *plan = WheelStorePlan();
     plan->availableId = availableId;
     std::vector<TableRow> rows;
@@ -101,7 +101,7 @@ bool planShownWheelStore(const Database& db, const QString& availableId,
 }
 
 bool planPackageWheelStore(const Database& db, const QString& availableId, const QStringList& filters,
-                           WheelStorePlan* plan, DbError* error) {
+                           WheelStorePlan* plan, Result* error) {
     *plan = WheelStorePlan();
     plan->availableId = availableId;
     std::vector<TableRow> rows;
@@ -134,7 +134,7 @@ namespace {
 // Why the planned row no longer is what the plan read (gone, moved, another filter), or the empty
 // text when it still is. False on the engine's failure.
 bool checkPlannedRow(const Database& db, const QString& availableId, const WheelStorePlan::Write& write,
-                     QString* why, DbError* error) {
+                     QString* why, Result* error) {
     auto row =
         db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE rowid = ?")
                          .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
@@ -160,7 +160,7 @@ bool checkPlannedRow(const Database& db, const QString& availableId, const Wheel
 
 // Inside the caller's transaction: the row must still be what the plan read.
 StoreResult::Outcome writeChange(Database& db, const QString& availableId, const WheelStorePlan::Write& write,
-                                 DbError* error) {
+                                 Result* error) {
     QString changed;
     if (!checkPlannedRow(db, availableId, write, &changed, error))
         return StoreResult::Outcome::Failed;
@@ -203,7 +203,7 @@ StoreResult executeStorePlan(Database& db, const WheelStorePlan& plan) {
 }
 
 bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& plans, QStringList* changed,
-                         DbError* error) {
+                         Result* error) {
     for (const WheelStorePlan& plan : plans)
         for (const WheelStorePlan::Write& write : plan.changes()) {
             QString why;
@@ -236,12 +236,15 @@ QByteArray planJson(const std::vector<WheelStorePlan>& plans) {
     return QJsonDocument(QJsonObject{{QStringLiteral("plan"), wheels}}).toJson();
 }
 
-bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, QString* error) {
+bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, Result* error) {
     QJsonParseError parsed;
     const QJsonObject root = QJsonDocument::fromJson(json, &parsed).object();
     if (parsed.error != QJsonParseError::NoError || !root.value(QStringLiteral("plan")).isArray()) {
-        *error = parsed.error != QJsonParseError::NoError ? parsed.errorString()
-                                                          : QStringLiteral("it holds no plan");
+        *error = Result::make(dberr::BadFile, parsed.error != QJsonParseError::NoError
+                                                  ? QStringLiteral("its JSON breaks off at character %1 (%2)")
+                                                        .arg(parsed.offset)
+                                                        .arg(parsed.errorString())
+                                                  : QStringLiteral("it holds no plan"));
         return false;
     }
     plans->clear();

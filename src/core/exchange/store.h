@@ -4,7 +4,7 @@
 // will write and what that row holds now; what a window or filterctl shows before a write is the
 // plan that is then executed, never a second reckoning.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 #include "core/placement/placement_state.h"
 
 #include <QStringList>
@@ -22,7 +22,7 @@ struct StoreResult {
     // Changed: another program changed a planned row after it was read; nothing was written.
     enum class Outcome { Stored, NoRows, Failed, Changed };
     Outcome outcome = Outcome::Stored;
-    DbError error;
+    Result error;
 };
 
 struct WheelStorePlan {
@@ -61,13 +61,13 @@ struct WheelStorePlan {
 // it was shown is named in changedByOthers.
 [[nodiscard]] bool planShownWheelStore(const Database& db, const QString& availableId,
                                        const std::vector<PlacementRow>& shown, const QStringList& chosen,
-                                       WheelStorePlan* plan, DbError* error);
+                                       WheelStorePlan* plan, Result* error);
 
 // A package wheel: the table is walked in stored order from the wheel's first row, and a filled
 // cell q is written while the current row is the wheel's with "Position" q + 1, which then moves
 // the walk on. So an empty cell, or a missing row, stops the rows after it from lining up.
 [[nodiscard]] bool planPackageWheelStore(const Database& db, const QString& availableId,
-                                         const QStringList& filters, WheelStorePlan* plan, DbError* error);
+                                         const QStringList& filters, WheelStorePlan* plan, Result* error);
 
 // Writes the plans' changes in one transaction, after checking that every planned row still is the
 // wheel's, at its position, holding what the plan read: all are written or none.
@@ -77,10 +77,10 @@ struct WheelStorePlan {
 // The rows the plans would change that no longer hold what the plans read, each named ("EF1 2 now
 // holds 'X', the plan read 'Y'"), read outside any write.
 [[nodiscard]] bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& plans,
-                                       QStringList* changed, DbError* error);
+                                       QStringList* changed, Result* error);
 // A reviewed plan as a file: every row it writes with the values it read (JSON).
 QByteArray planJson(const std::vector<WheelStorePlan>& plans);
-bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, QString* error);
+bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, Result* error);
 
 QString noRowsMessage(const QString& availableId);
 QString changedMeanwhileMessage(const QString& availableId);

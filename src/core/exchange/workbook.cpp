@@ -4,11 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error,
+std::unique_ptr<Workbook> openWorkbook(const QString& path, Result* error,
                                        const std::function<bool()>& cancelled) {
     const QString shown = QDir::toNativeSeparators(path);
     const auto refuse = [&](const QString& reason) {
-        *error = QStringLiteral("The workbook '%1' cannot be read: %2").arg(shown, reason);
+        *error = Result::make(dberr::BadFile,
+                              QStringLiteral("The workbook '%1' cannot be read: %2").arg(shown, reason));
         return nullptr;
     };
     const QFileInfo info(path);

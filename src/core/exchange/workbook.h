@@ -4,6 +4,8 @@
 // cell's value as text ("500" for 500, "2.05" for 2.05, empty for an empty or missing cell).
 // Two readers stand behind it, chosen by the file's content: .xls (FreeXL) and .xlsx (QuaZip).
 
+#include "core/db/result.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -20,10 +22,10 @@ public:
     virtual bool hasCells(int sheet) = 0;
 };
 
-// Opens the workbook; on failure *error says why, naming the file. Damaged, truncated, empty,
+// Opens the workbook; on failure *error (BadFile) says why, naming the file. Damaged, truncated, empty,
 // password-protected, oversized and non-spreadsheet files are refused, never crashed on.
 // `cancelled`, asked now and then while a helper process reads, ends the read when it says so.
-std::unique_ptr<Workbook> openWorkbook(const QString& path, QString* error,
+std::unique_ptr<Workbook> openWorkbook(const QString& path, Result* error,
                                        const std::function<bool()>& cancelled = {});
 
 // The readers, for callers that know the format (the fuzz targets).

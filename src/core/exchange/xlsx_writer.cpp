@@ -103,7 +103,7 @@ bool addPart(QuaZip& zip, const QString& name, const QByteArray& content) {
 
 } // namespace
 
-bool writeXlsx(const QString& path, const QString& sheetName, const SheetCells& cells, QString* error) {
+bool writeXlsx(const QString& path, const QString& sheetName, const SheetCells& cells, Result* error) {
     QuaZip zip(path);
     const bool written = zip.open(QuaZip::mdCreate) &&
                          addPart(zip, QStringLiteral("[Content_Types].xml"), ContentTypes) &&
@@ -113,7 +113,8 @@ bool writeXlsx(const QString& path, const QString& sheetName, const SheetCells& 
                          addPart(zip, QStringLiteral("xl/worksheets/sheet1.xml"), sheetXml(cells));
     zip.close();
     if (!written || zip.getZipError() != 0) {
-        *error = QStringLiteral("'%1' cannot be written.").arg(QDir::toNativeSeparators(path));
+        *error = Result::make(dberr::BadFile,
+                              QStringLiteral("'%1' cannot be written.").arg(QDir::toNativeSeparators(path)));
         return false;
     }
     return true;

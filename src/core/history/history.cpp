@@ -103,12 +103,12 @@ public:
             sqlite3_preupdate_hook(m_engine, nullptr, nullptr);
     }
 
-    bool prepare(Database& db, DbError*) override {
+    bool prepare(Database& db, Result*) override {
         if (suspended || m_attached || !m_engine)
             return true;
         const QString path = pathFor(db.path());
         m_createdNow = !QFileInfo::exists(path);
-        DbError error;
+        Result error;
         if (!db.exec(
                 QStringLiteral("ATTACH DATABASE ? AS history"),
                 {QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rwc")},
@@ -122,7 +122,7 @@ public:
         return true;
     }
 
-    bool record(Database& db, DbError* error) override {
+    bool record(Database& db, Result* error) override {
         const bool nothing = m_created.isEmpty() && std::all_of(m_changes.begin(), m_changes.end(),
                                                                 [](const Captured& c) { return c.vanished; });
         if (suspended || nothing)
@@ -147,7 +147,7 @@ public:
         m_created.clear();
         // A history file opened for a write that recorded nothing is not left behind.
         if (m_attached && m_createdNow && QFileInfo(pathFor(db.path())).size() == 0) {
-            DbError error;
+            Result error;
             // A history that stays attached is harmless; the empty file is then left.
             if (db.exec(QStringLiteral("DETACH DATABASE history"), {}, &error))
                 QFile::remove(pathFor(db.path()));

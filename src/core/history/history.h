@@ -66,9 +66,9 @@ struct Filter {
 
 // The records newest first, without their rows. A missing history file has none.
 bool readRecords(const QString& historyPath, const Filter& filter, std::vector<Record>* records,
-                 DbError* error);
+                 Result* error);
 // One record with its rows.
-bool readRecord(const QString& historyPath, qint64 id, Record* record, DbError* error);
+bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error);
 
 // What undoing a record does: each row put back, in reverse order, and the rows a later change
 // touched (the row no longer holds what the record wrote).
@@ -85,9 +85,9 @@ struct UndoPlan {
     QString conflictText() const;
 };
 // The database is the installation, opened for writing (its history attached by the recorder).
-bool planUndo(Database& db, qint64 id, UndoPlan* plan, DbError* error);
+bool planUndo(Database& db, qint64 id, UndoPlan* plan, Result* error);
 // Puts the rows back in one transaction, recorded as a record that undoes this one; refuses a plan
 // with conflicts unless forced. The rows are checked again inside the transaction.
-bool executeUndo(Database& db, const UndoPlan& plan, bool force, DbError* error);
+bool executeUndo(Database& db, const UndoPlan& plan, bool force, Result* error);
 
 } // namespace history

@@ -32,7 +32,7 @@ Record recordAt(const Cursor& row) {
 }
 
 // The history file, read only; false with no error when there is none yet.
-bool openHistory(const QString& path, Database* db, DbError* error) {
+bool openHistory(const QString& path, Database* db, Result* error) {
     if (!QFileInfo::exists(path))
         return false;
     return db->open(path, error, Database::Access::ReadOnly) && db->hasTable(QStringLiteral("actions"));
@@ -60,7 +60,7 @@ bool same(const QVariant& a, const QVariant& b) {
 // The row as it stands now, in the fields the record holds; nothing when there is no such row.
 bool currentRow(const Database& db, const RowChange& change,
                 const std::vector<std::pair<QString, QVariant>>& like,
-                std::optional<std::vector<std::pair<QString, QVariant>>>* row, DbError* error) {
+                std::optional<std::vector<std::pair<QString, QVariant>>>* row, Result* error) {
     row->reset();
     QStringList names;
     for (const auto& [column, value] : like)
@@ -110,7 +110,7 @@ QString stepText(const RowChange& change) {
 
 // Whether a later change touched the row the step puts back.
 bool conflicts(const Database& db, const RowChange& change, const Record& record, bool* conflict,
-               DbError* error) {
+               Result* error) {
     *conflict = false;
     if (change.kind == RowChange::Kind::CreateTable) {
         auto count =
@@ -136,7 +136,7 @@ bool conflicts(const Database& db, const RowChange& change, const Record& record
 } // namespace
 
 bool readRecords(const QString& historyPath, const Filter& filter, std::vector<Record>* records,
-                 DbError* error) {
+                 Result* error) {
     records->clear();
     Database db;
     if (!openHistory(historyPath, &db, error))
@@ -188,7 +188,7 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
     return true;
 }
 
-bool readRecord(const QString& historyPath, qint64 id, Record* record, DbError* error) {
+bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error) {
     Database db;
     if (!openHistory(historyPath, &db, error))
         return fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
@@ -241,7 +241,7 @@ QString UndoPlan::conflictText() const {
         .arg(record.id);
 }
 
-bool planUndo(Database& db, qint64 id, UndoPlan* plan, DbError* error) {
+bool planUndo(Database& db, qint64 id, UndoPlan* plan, Result* error) {
     *plan = UndoPlan();
     if (!readRecord(pathFor(db.path()), id, &plan->record, error))
         return false;
@@ -261,7 +261,7 @@ bool planUndo(Database& db, qint64 id, UndoPlan* plan, DbError* error) {
 
 namespace {
 
-bool putBack(Database& db, const RowChange& change, bool force, const Record& record, DbError* error) {
+bool putBack(Database& db, const RowChange& change, bool force, const Record& record, Result* error) {
     bool conflict = false;
     if (!conflicts(db, change, record, &conflict, error))
         return false;
@@ -309,7 +309,7 @@ bool putBack(Database& db, const RowChange& change, bool force, const Record& re
 
 } // namespace
 
-bool executeUndo(Database& db, const UndoPlan& plan, bool force, DbError* error) {
+bool executeUndo(Database& db, const UndoPlan& plan, bool force, Result* error) {
     if (plan.hasConflicts() && !force)
         return fail(error, dberr::QueryFailed, plan.conflictText());
     Transaction transaction(db, error);

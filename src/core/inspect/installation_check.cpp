@@ -25,7 +25,7 @@ struct Checker {
     }
     // The table's rows, or a problem saying why they cannot be read.
     std::unique_ptr<Cursor> rowsOf(const QString& table) {
-        DbError error;
+        Result error;
         auto cursor = db.openTable(table, &error);
         if (!cursor)
             problem(table, QString(), QStringLiteral("the table cannot be read: ") + error.description);
@@ -63,10 +63,11 @@ struct Checker {
     }
 
     void integrity() {
-        DbError error;
+        Result error;
         auto cursor = db.openQuery(QStringLiteral("PRAGMA integrity_check"), {}, &error);
-        const QString verdict =
-            cursor && !cursor->atEnd() ? cursor->textAt(0) : QStringLiteral("no answer (%1)").arg(error.description);
+        const QString verdict = cursor && !cursor->atEnd()
+                                    ? cursor->textAt(0)
+                                    : QStringLiteral("no answer (%1)").arg(error.description);
         if (verdict != QLatin1String("ok"))
             problem(QString(), QString(),
                     QStringLiteral("the engine's integrity check says: %1").arg(verdict));
@@ -184,8 +185,7 @@ struct Checker {
                             QStringLiteral("%1 position %2").arg(wheel.availableId).arg(p + 1),
                             QStringLiteral("'%1' is not in 'Potential Filters': the program ends at start-up")
                                 .arg(wheel.filters[p]));
-        auto favourites =
-            db.hasTable(table::FavouriteFilters) ? rowsOf(table::FavouriteFilters) : nullptr;
+        auto favourites = db.hasTable(table::FavouriteFilters) ? rowsOf(table::FavouriteFilters) : nullptr;
         if (favourites && favourites->atEnd())
             problem(table::FavouriteFilters, QString(),
                     QStringLiteral("the table is empty: the load ends there"));

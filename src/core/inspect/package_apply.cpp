@@ -6,7 +6,7 @@
 #include <QSet>
 
 bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const QStringList& onlyWheels,
-                      PackageApplyPlan* plan, DbError* error) {
+                      PackageApplyPlan* plan, Result* error) {
     *plan = PackageApplyPlan();
     const Package package = readPackage(workbook, sheet);
     for (const QString& wanted : onlyWheels)
@@ -23,7 +23,7 @@ bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const Q
             if (filter.isEmpty() || checked.contains(filter))
                 continue;
             checked.insert(filter);
-            DbError lookup;
+            Result lookup;
             if (!catalogue::catalogueEntry(db, filter, &lookup)) {
                 if (lookup.isError()) {
                     if (error)

@@ -27,4 +27,4 @@ struct PackageApplyPlan {
 
 // Plans the package on the sheet (from 1), all its wheels or only those named.
 bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const QStringList& onlyWheels,
-                      PackageApplyPlan* plan, DbError* error);
+                      PackageApplyPlan* plan, Result* error);

@@ -134,7 +134,7 @@ QString placementCsv(const std::vector<ExportedWheel>& wheels) {
 }
 
 bool writePackageWorkbook(const QString& path, const QString& sheetName,
-                          const std::vector<ExportedWheel>& wheels, QStringList* leftOut, QString* error) {
+                          const std::vector<ExportedWheel>& wheels, QStringList* leftOut, Result* error) {
     SheetCells cells;
     int upper = 0;
     int lower = 0;

@@ -4,6 +4,7 @@
 // state-device labels, CSV, and a configuration workbook that the package window and
 // `filterctl apply` read back.
 
+#include "core/db/result.h"
 #include "core/placement/installation.h"
 
 #include <QHash>
@@ -53,4 +54,4 @@ QString placementCsv(const std::vector<ExportedWheel>& wheels);
 // emission wheels in the lower one. Wheels that do not fit the layout (cube turrets, more than six
 // beam-splitter or seven emission wheels) are named in *leftOut.
 bool writePackageWorkbook(const QString& path, const QString& sheetName,
-                          const std::vector<ExportedWheel>& wheels, QStringList* leftOut, QString* error);
+                          const std::vector<ExportedWheel>& wheels, QStringList* leftOut, Result* error);

@@ -50,7 +50,7 @@ QString kindOf(const QString& id) {
     return QStringLiteral("secondary beam splitter changer") + number;
 }
 
-bool readIdentity(const Database& db, Snapshot::Identity* identity, DbError* error) {
+bool readIdentity(const Database& db, Snapshot::Identity* identity, Result* error) {
     auto system = db.openFirstRow(schema::table::AvailableSystems, error);
     if (!system)
         return false;
@@ -65,7 +65,7 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, DbError* err
 
 // A table's fields joined a row, read in two halves at once for a large table.
 bool readRows(const Database& db, const QString& table, const QStringList& fields, QByteArrayList* rows,
-              DbError* error) {
+              Result* error) {
     QByteArrayList parts[2];
     const int read = ColumnReader::readInParts(
         db, table, fields,
@@ -196,7 +196,7 @@ void diffKeyedRows(std::vector<Difference>* differences, const QString& what, co
 
 } // namespace
 
-bool readSnapshot(PlacementSession& session, Snapshot* snapshot, DbError* error) {
+bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error) {
     *snapshot = Snapshot();
     const Database& db = session.database();
     if (!readIdentity(db, &snapshot->identity, error))
@@ -266,14 +266,17 @@ QString snapshotText(const Snapshot& snapshot) {
     return text;
 }
 
-bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, QString* error) {
+bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error) {
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parsed);
     const QJsonObject root = document.object();
     if (parsed.error != QJsonParseError::NoError || !root.contains(QStringLiteral("wheels"))) {
-        *error = parsed.error != QJsonParseError::NoError
-                     ? parsed.errorString()
-                     : QStringLiteral("it is not a snapshot of an installation");
+        *error =
+            Result::make(dberr::BadFile, parsed.error != QJsonParseError::NoError
+                                             ? QStringLiteral("its JSON breaks off at character %1 (%2)")
+                                                   .arg(parsed.offset)
+                                                   .arg(parsed.errorString())
+                                             : QStringLiteral("it is not a snapshot of an installation"));
         return false;
     }
     *snapshot = Snapshot();

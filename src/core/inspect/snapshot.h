@@ -5,7 +5,7 @@
 // identical installations give identical snapshots and `git diff` of two snapshots reads as the
 // change. Compared with another installation or snapshot, it says what differs.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -40,13 +40,13 @@ struct Snapshot {
 };
 
 // The session has loaded the installation (the service start-up's read).
-bool readSnapshot(PlacementSession& session, Snapshot* snapshot, DbError* error);
+bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error);
 
 // The canonical forms: JSON (stable keys and order, one position an object), and text with one
 // line a position ("EF1 2  BP 505-530  000000-1104-321").
 QByteArray snapshotJson(const Snapshot& snapshot);
 QString snapshotText(const Snapshot& snapshot);
-bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, QString* error);
+bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error);
 
 struct Difference {
     QString where; // "EF1 2", "catalogue 'LP 650' Veltrano Code No", "favourite 'X'", "installation stand"

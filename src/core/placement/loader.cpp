@@ -170,7 +170,7 @@ private:
         m_favouriteGroups.push_back(group);
     }
     TextIndex favouriteNames() const;
-    DbError m_error;
+    Result m_error;
 };
 
 LoadResult WheelLoader::run() {
@@ -444,7 +444,7 @@ bool WheelLoader::findTypes(LoadResult* result) {
                 // The FCS unit's loader walks past the catalogue's end and stops without a word.
                 *result =
                     fcsUnit()
-                        ? LoadResult::stopped(DbError::make(dberr::QueryFailed, missingFilterMessage(name)))
+                        ? LoadResult::stopped(Result::make(dberr::QueryFailed, missingFilterMessage(name)))
                         : LoadResult::fatal(missingFilterMessage(name));
                 return false;
             }

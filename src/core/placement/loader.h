@@ -6,7 +6,7 @@
 
 #include "core/placement/installation.h"
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 
 class Database;
 
@@ -25,10 +25,10 @@ struct LoadResult {
     };
     Outcome outcome = Outcome::Complete;
     QString message; // for Fatal
-    DbError error;   // for Stopped: what ended the load
+    Result error;   // for Stopped: what ended the load
 
     static LoadResult fatal(const QString& message) { return {Outcome::Fatal, message, {}}; }
-    static LoadResult stopped(const DbError& error) { return {Outcome::Stopped, {}, error}; }
+    static LoadResult stopped(const Result& error) { return {Outcome::Stopped, {}, error}; }
 };
 
 // Fills the installation (buttons, placements, candidate lists) for all 18 wheel buttons. What a

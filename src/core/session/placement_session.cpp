@@ -116,7 +116,7 @@ LoadResult PlacementSession::runLoader(Loader loader) {
         m_loadProblem =
             QStringLiteral("The installation was not loaded completely, so nothing can be stored: ") +
             result.error.description;
-    DbError writable;
+    Result writable;
     if (m_loadComplete && !m_db.checkWritable(schema::table::FilterPlacement, &writable) &&
         writable.code == dberr::ReadOnly)
         m_loadProblem = writable.description;
@@ -167,7 +167,7 @@ PlacementSession::StoreReport PlacementSession::storeWheel(int wheel, const QStr
     }
     const QString& set = state.WheelAvailableIds.at(wheel);
     WheelStorePlan plan;
-    DbError error;
+    Result error;
     if (!planShownWheelStore(m_db, set, shownRows(wheel), chosen, &plan, &error)) {
         report.message = error.description;
         return report;
@@ -198,7 +198,7 @@ PlacementSession::StoreReport PlacementSession::storeWheel(int wheel, const QStr
 }
 
 bool PlacementSession::planPackageWheel(const QString& availableId, const QStringList& filters,
-                                        WheelStorePlan* plan, DbError* error) const {
+                                        WheelStorePlan* plan, Result* error) const {
     return planPackageWheelStore(m_db, availableId, filters, plan, error);
 }
 

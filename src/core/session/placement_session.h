@@ -55,7 +55,7 @@ public:
     struct LoadReport {
         Loader loader = Loader::AllWheels; // the load that ran (or would have)
         bool opened = false;               // the file was opened (and, at the start, its system read)
-        DbError error; // the file could not be opened or its system read: nothing was loaded
+        Result error; // the file could not be opened or its system read: nothing was loaded
         bool versionAccepted = true;
         QString version;
         startup::SystemRecord system;
@@ -101,7 +101,7 @@ public:
 
     // A package wheel's plan, for the configurations window's preview and filterctl's.
     [[nodiscard]] bool planPackageWheel(const QString& availableId, const QStringList& filters,
-                                        WheelStorePlan* plan, DbError* error) const;
+                                        WheelStorePlan* plan, Result* error) const;
     // Executes plans exactly as planned and shown.
     [[nodiscard]] StoreResult storePlans(const std::vector<WheelStorePlan>& plans);
 

@@ -40,7 +40,7 @@ QString versionMessage(const QString& text) {
 
 namespace {
 
-bool fieldError(const Cursor& cursor, DbError* error) {
+bool fieldError(const Cursor& cursor, Result* error) {
     if (!cursor.error().isError())
         return false;
     if (error)
@@ -50,7 +50,7 @@ bool fieldError(const Cursor& cursor, DbError* error) {
 
 } // namespace
 
-bool readVersionText(const Database& db, QString* text, DbError* error) {
+bool readVersionText(const Database& db, QString* text, Result* error) {
     auto cursor = db.openFirstRow(schema::table::SystemVersions, error);
     if (!cursor)
         return false;
@@ -59,7 +59,7 @@ bool readVersionText(const Database& db, QString* text, DbError* error) {
 }
 
 bool readSystem(const Database& db, const std::vector<SystemField>& fields, SystemRecord* system,
-                DbError* error) {
+                Result* error) {
     auto cursor = db.openFirstRow(schema::table::AvailableSystems, error);
     if (!cursor)
         return false;
@@ -92,7 +92,7 @@ bool needsFcsLoader(const SystemRecord& system) {
     return system.fcsUnit != schema::NoUnit && system.scanUnit == schema::NoUnit;
 }
 
-bool hasUsableFw1Set(const Database& db, bool* found, DbError* error) {
+bool hasUsableFw1Set(const Database& db, bool* found, Result* error) {
     *found = false;
     auto cursor = db.openTable(schema::table::FilterSets, error);
     if (!cursor)
@@ -104,7 +104,7 @@ bool hasUsableFw1Set(const Database& db, bool* found, DbError* error) {
     return !fieldError(*cursor, error);
 }
 
-bool checkFileExists(const QString& path, DbError* error) {
+bool checkFileExists(const QString& path, Result* error) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.dir().exists())
         return fail(error, dberr::PathNotFound, QStringLiteral("Path not found"));

@@ -3,7 +3,7 @@
 // Start-up decisions that need no window: the command line, the version check and the
 // description of the installed system.
 
-#include "core/db/db_error.h"
+#include "core/db/result.h"
 
 #include <QString>
 #include <vector>
@@ -26,7 +26,7 @@ int versionNumber(const QString& text);
 bool isVersionAccepted(const QString& text);
 QString versionMessage(const QString& text);
 // Reads "Version Name" of the first "System Versions" row.
-bool readVersionText(const Database& db, QString* text, DbError* error);
+bool readVersionText(const Database& db, QString* text, Result* error);
 
 struct SystemRecord {
     QString configuration;
@@ -39,16 +39,16 @@ struct SystemRecord {
 enum class SystemField { Configuration, Stand, ScanUnit, FcsUnit };
 // Those fields of the first row of "Available Systems".
 bool readSystem(const Database& db, const std::vector<SystemField>& fields, SystemRecord* system,
-                DbError* error);
+                Result* error);
 bool isMarlin(const SystemRecord& system);
 // A system with an FCS unit and no scan unit has a loader of its own in service mode.
 bool needsFcsLoader(const SystemRecord& system);
 
 // Whether "Available FilterSets" has a usable set named exactly "FW1".
-bool hasUsableFw1Set(const Database& db, bool* found, DbError* error);
+bool hasUsableFw1Set(const Database& db, bool* found, Result* error);
 
 // The existence check before a load: error 76 for a missing folder, 53 for a missing file,
 // 70 for one that cannot be read.
-bool checkFileExists(const QString& path, DbError* error);
+bool checkFileExists(const QString& path, Result* error);
 
 } // namespace startup

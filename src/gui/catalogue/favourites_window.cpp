@@ -105,7 +105,7 @@ void FavouritesWindow::buildUi() {
 void FavouritesWindow::load() {
     settings::RestoreWindowPosition(this);
     favourites()->setList(TextList());
-    DbError error;
+    Result error;
     if (!catalogue::ensureFavouriteTable(m_catalogue.database(), &error)) {
         dialogs::message(error.description);
         return;
@@ -168,7 +168,7 @@ void FavouritesWindow::applyClicked() {
         dialogs::message(QStringLiteral("Filter is always in favourite list !"));
     } else {
         const int position = m_potential->currentIndex();
-        const DbError error =
+        const Result error =
             m_catalogue.addFavourite(name, m_obName->currentText(), m_typeList.value(position));
         if (error.isError()) {
             dialogs::message(error.description);
@@ -186,7 +186,7 @@ void FavouritesWindow::removeClicked() {
     if (row < 0 || favourites()->list().at(row) == schema::NoFilter)
         return;
     const QString name = favourites()->list().at(row);
-    const DbError error = m_catalogue.removeFavourite(name);
+    const Result error = m_catalogue.removeFavourite(name);
     if (error.isError()) {
         dialogs::message(error.description);
         return;

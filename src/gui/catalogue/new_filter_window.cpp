@@ -149,7 +149,7 @@ void NewFilterWindow::load() {
                                                            m_opaqueLabel, m_cutOffLabel, m_cmdReset})
         widget->setEnabled(false);
     m_customerList->clear();
-    DbError error;
+    Result error;
     if (!catalogue::ensureCustomerAddedField(m_catalogue.database(), &error)) {
         dialogs::message(error.description);
         return;

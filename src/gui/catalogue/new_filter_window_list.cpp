@@ -29,7 +29,7 @@ void NewFilterWindow::listClicked() {
         loadIntoForm(*pending, true);
         return;
     }
-    DbError error;
+    Result error;
     if (const auto row = catalogue::catalogueEntry(m_catalogue.database(), name, &error))
         loadIntoForm(*row, false);
     else if (error.isError())
@@ -77,7 +77,7 @@ void NewFilterWindow::removeClicked() {
     const auto pending = std::find_if(m_pendingFilters.begin(), m_pendingFilters.end(),
                                       [&name](const Entry& entry) { return entry[Entry::Name] == name; });
     const bool stored = pending == m_pendingFilters.end();
-    const DbError error = m_catalogue.removeCustomerFilter(name, stored);
+    const Result error = m_catalogue.removeCustomerFilter(name, stored);
     if (error.isError()) {
         dialogs::message(error.description);
         return;
@@ -102,7 +102,7 @@ void NewFilterWindow::importClicked() {
 }
 
 void NewFilterWindow::storePendingFilters() {
-    const DbError error = m_catalogue.storeNewFilters(m_pendingFilters);
+    const Result error = m_catalogue.storeNewFilters(m_pendingFilters);
     if (error.isError()) {
         dialogs::message(error.description);
         return;

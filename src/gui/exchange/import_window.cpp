@@ -80,14 +80,14 @@ void ImportWindow::dropWorkbook() {
 }
 
 void ImportWindow::listSheets() {
-    QString error;
+    Result error;
     bool cancelled = false;
     std::unique_ptr<Workbook> workbook = readWorkbook(this, m_importFile->text(), &error, &cancelled);
     if (!workbook) {
         // The user stays in the new-filter window; only the configurations window ends the program.
         dropWorkbook();
         if (!cancelled)
-            dialogs::message(error);
+            dialogs::message(error.description);
         return;
     }
     m_workbook = std::move(workbook);

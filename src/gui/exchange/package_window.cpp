@@ -129,7 +129,7 @@ void PackageWindow::openPackages() {
     // A remembered workbook that has gone away is simply not opened.
     if (!QFileInfo::exists(m_excelFile->text()))
         return;
-    QString error;
+    Result error;
     bool cancelled = false;
     m_workbook = readWorkbook(this, m_excelFile->text(), &error, &cancelled);
     if (cancelled) { // the user's choice, not a fault of the file: the window stays, without it
@@ -143,7 +143,7 @@ void PackageWindow::openPackages() {
         // A configuration workbook that cannot be read ends the program, as this window always has;
         // the filter sheet import only says why.
         forgetWorkbook(BrowseValue); // the next start opens the window without it
-        dialogs::message(error);
+        dialogs::message(error.description);
         dialogs::endProgram(1);
         return;
     }
@@ -197,7 +197,7 @@ void PackageWindow::wheelChosen(int index) {
 }
 
 void PackageWindow::showPreview() {
-    DbError error;
+    Result error;
     if (!m_session.planPackageWheel(m_idAvailable->currentText(), m_wheel.filters, &m_plan, &error)) {
         m_plan = WheelStorePlan();
         m_previewCount->setText(error.description);

@@ -24,7 +24,7 @@ QString chooseWorkbook(QWidget* parent, const QString& current, const QString& v
     return chosen;
 }
 
-std::unique_ptr<Workbook> readWorkbook(QWidget* parent, const QString& path, QString* error,
+std::unique_ptr<Workbook> readWorkbook(QWidget* parent, const QString& path, Result* error,
                                        bool* cancelled) {
     std::unique_ptr<Workbook> workbook;
     *cancelled = false;

@@ -19,4 +19,4 @@ QString chooseWorkbook(QWidget* parent, const QString& current, const QString& v
 
 // Reads the workbook on a thread of its own, the window responsive, with a progress window and
 // Cancel once it takes a moment. On failure *error says why; *cancelled tells a cancel apart.
-std::unique_ptr<Workbook> readWorkbook(QWidget* parent, const QString& path, QString* error, bool* cancelled);
+std::unique_ptr<Workbook> readWorkbook(QWidget* parent, const QString& path, Result* error, bool* cancelled);

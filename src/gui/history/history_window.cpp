@@ -168,7 +168,7 @@ void HistoryWindow::buildUi() {
 
 void HistoryWindow::reload() {
     std::vector<history::Record> records;
-    DbError error;
+    Result error;
     if (!history::readRecords(history::pathFor(m_db.path()), {}, &records, &error))
         dialogs::message(error.description);
     m_model->setRecords(std::move(records));
@@ -191,7 +191,7 @@ void HistoryWindow::recordChosen() {
         m_preview->setPlainText(QString());
         return;
     }
-    DbError error;
+    Result error;
     if (!history::planUndo(m_db, record->id, &m_plan, &error)) {
         m_preview->setPlainText(error.description);
         return;
@@ -206,7 +206,7 @@ void HistoryWindow::recordChosen() {
 }
 
 void HistoryWindow::undoClicked() {
-    DbError error;
+    Result error;
     bool undone = false;
     {
         dialogs::BusyCursor busy;

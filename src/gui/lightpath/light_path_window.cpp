@@ -155,9 +155,9 @@ void LightPathWindow::exportClicked() {
         dialogs::saveFileName(this, QStringLiteral("light-path.svg"), QStringLiteral("Images (*.svg *.png)"));
     if (file.isEmpty())
         return;
-    QString error;
+    Result error;
     if (!plot::LightPathPlot(m_path, palette()).write(file, &error))
-        dialogs::message(error);
+        dialogs::message(error.description);
 }
 
 void LightPathWindow::reject() {

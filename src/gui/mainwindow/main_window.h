@@ -86,10 +86,10 @@ private:
     void showUserLoad(const PlacementSession::LoadReport& report);
     // Shows a refused version's message; false when nothing was loaded.
     bool showVersionVerdict(const PlacementSession::LoadReport& report, const QString& boxTitle);
-    void reportLoadError(const DbError& error);
+    void reportLoadError(const Result& error);
     // Starts the session on the file, as the command line says, and shows what it found.
     void startOn(const QString& path);
-    void reportStartFailure(bool serviceMode, const DbError& error);
+    void reportStartFailure(bool serviceMode, const Result& error);
     void setDesignSize();
     // The board, the status line, and then the first mode's wheel, or the fatal message and the end.
     void showLoadResult(const LoadResult& result);

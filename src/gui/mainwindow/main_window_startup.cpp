@@ -70,7 +70,7 @@ void MainWindow::startOn(const QString& path) {
     m_cmdHistory->setVisible(service);
 }
 
-void MainWindow::reportStartFailure(bool serviceMode, const DbError& error) {
+void MainWindow::reportStartFailure(bool serviceMode, const Result& error) {
     QString text = QStringLiteral("The configuration database cannot be used.\n\n");
     if (settings::IsTextTooLong(settings::Hive::Machine, settings::DatabaseKey, settings::DatabaseValue))
         text +=
@@ -138,7 +138,7 @@ bool MainWindow::showVersionVerdict(const PlacementSession::LoadReport& report, 
     return false;
 }
 
-void MainWindow::reportLoadError(const DbError& error) {
+void MainWindow::reportLoadError(const Result& error) {
     // Only the existence check raises these, and it names what it was checking: the path.
     if (error.code == dberr::PermissionDenied || error.code == dberr::PathNotFound)
         dialogs::message(m_session->path() + QStringLiteral(": ") + error.description);

@@ -6,6 +6,7 @@
 // stay recognisable to people who know the installation's tools.
 namespace dberr {
 constexpr int None = 0;
+constexpr int BadFile = 2; // a workbook, plan, snapshot or drawing that cannot be read or written
 constexpr int Refused = 1;       // a rule of the program refused the write; the description says which
 constexpr int FileNotFound = 53; // the existence check before a load
 constexpr int PermissionDenied = 70;
@@ -26,19 +27,19 @@ constexpr int QueryFailed = 3000;      // any other engine failure
 // The result of everything in the core that can fail: a code the program tells apart, a
 // description fit for a user (it names the file, table or field, never a statement and never the
 // engine's own words), and the engine's detail, kept apart for the log. Returned, it must be looked at.
-struct [[nodiscard]] DbError {
+struct [[nodiscard]] Result {
     int code = dberr::None;
     QString description;
     QString detail; // the engine's own text: logged ("filtercontrol.engine"), never shown
 
     bool isError() const { return code != dberr::None; }
     bool ok() const { return !isError(); }
-    static DbError make(int code, const QString& description, const QString& detail = QString());
+    static Result make(int code, const QString& description, const QString& detail = QString());
 };
 
 // Sets *out when the caller asked for the error; returns false so that callers can `return fail(...)`.
-inline bool fail(DbError* out, int code, const QString& description) {
+inline bool fail(Result* out, int code, const QString& description) {
     if (out)
-        *out = DbError::make(code, description);
+        *out = Result::make(code, description);
     return false;
 }
