@@ -2,6 +2,7 @@
 
 #include "cli/context.h"
 
+#include "core/exchange/output_file.h"
 #include "core/settings/settings_store.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -55,6 +56,17 @@ bool Context::databasePath(QString* path) {
         return false;
     }
     return true;
+}
+
+bool Context::checkOutput(const QString& output, const QStringList& inputs) {
+    QString database;
+    if (!databasePath(&database))
+        return false;
+    const Result refused = output::checkNotAnInput(output, output::installationFiles(database) + inputs);
+    if (refused.ok())
+        return true;
+    failOn(refused);
+    return false;
 }
 
 bool Context::startSession(PlacementSession* session, PlacementSession::LoadReport* report,

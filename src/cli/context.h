@@ -43,6 +43,9 @@ public:
 
     // The file named by --db, or the configured one.
     bool databasePath(QString* path);
+    // Refuses an output that would replace the installation's files or another file the command
+    // reads (`inputs`); checked before anything is read or written.
+    bool checkOutput(const QString& output, const QStringList& inputs = {});
     // Starts the file (the --db one when empty) as the service start-up does, reading only.
     bool startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                       const QString& file = QString());

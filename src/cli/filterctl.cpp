@@ -59,6 +59,15 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
         if (option != QLatin1String("db") && option != QLatin1String("help") && !command->takes(option))
             return context.fail(Usage, QStringLiteral("%1 is not an option of %2; see filterctl %2 --help")
                                            .arg(flag(option), command->name));
+    // An empty name is a script's unset variable: it never stands for a default file.
+    for (const QString& option : parser.optionNames())
+        if (parser.values(option).contains(QString()))
+            return context.fail(Usage, option == QLatin1String("db")
+                                           ? QStringLiteral("--db needs a file name")
+                                           : flag(option) + QStringLiteral(" needs a value"));
+    if (parser.positionalArguments().mid(1).contains(QString()))
+        return context.fail(
+            Usage, QStringLiteral("%1 takes no empty argument; see filterctl %1 --help").arg(command->name));
     // Every write is recorded; --no-history goes on without when the record cannot be written.
     const bool noHistory = parser.isSet(QStringLiteral("no-history"));
     history::recordEveryWrite(vocabulary::commandLineProgram());

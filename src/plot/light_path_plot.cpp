@@ -1,6 +1,7 @@
 #include "plot/light_path_plot.h"
 
 #include "core/db/schema.h"
+#include "core/exchange/output_file.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -192,19 +193,20 @@ bool LightPathPlot::write(const QString& file, Result* error) const {
     const QSize size = preferredSize();
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (suffix == QLatin1String("svg")) {
-        QSvgGenerator svg;
-        svg.setFileName(file);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Light path"));
-        svg.setDescription(QStringLiteral("The pass bands of each wheel's filters, by position"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            *error = Result::make(dberr::BadFile, QStringLiteral("'%1' cannot be written").arg(file));
-            return false;
-        }
-        paint(painter, QRectF(QPointF(0, 0), size));
-        return painter.end();
+        *error = output::writeWhole(file, [&](const QString& temporaryPath) {
+            QSvgGenerator svg;
+            svg.setFileName(temporaryPath);
+            svg.setSize(size);
+            svg.setViewBox(QRect(QPoint(0, 0), size));
+            svg.setTitle(QStringLiteral("Light path"));
+            svg.setDescription(QStringLiteral("The pass bands of each wheel's filters, by position"));
+            QPainter painter;
+            if (!painter.begin(&svg))
+                return false;
+            paint(painter, QRectF(QPointF(0, 0), size));
+            return painter.end();
+        });
+        return error->ok();
     }
     if (suffix != QLatin1String("png")) {
         *error = Result::make(dberr::BadFile,
@@ -217,11 +219,9 @@ bool LightPathPlot::write(const QString& file, Result* error) const {
     painter.setRenderHint(QPainter::Antialiasing);
     paint(painter, QRectF(QPointF(0, 0), size));
     painter.end();
-    if (!image.save(file)) {
-        *error = Result::make(dberr::BadFile, QStringLiteral("'%1' cannot be written").arg(file));
-        return false;
-    }
-    return true;
+    *error = output::writeWhole(
+        file, [&image](const QString& temporaryPath) { return image.save(temporaryPath, "PNG"); });
+    return error->ok();
 }
 
 } // namespace plot

@@ -3,6 +3,7 @@
 #include "cli/filterctl.h"
 #include "cli/registry.h"
 #include "core/db/database.h"
+#include "core/exchange/output_file.h"
 #include "core/vocabulary/vocabulary.h"
 
 #include <QCryptographicHash>
@@ -34,6 +35,7 @@ private slots:
     void writesOnlyAReviewedPlan();
     void convertsAnAccessFile();
     void helpAndManualComeFromTheRegistry();
+    void neverReplacesWhatItReads();
 };
 
 using namespace testing;
@@ -657,6 +659,55 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
     QCOMPARE(inProcess({"frobnicate"}).status, 2);
     QCOMPARE(names, QStringList({"check", "show", "diff", "export", "apply", "plot", "history", "undo",
                                  "import-mdb"}));
+}
+
+void TestFilterctl::neverReplacesWhatItReads() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString workbook = sandbox.path("W.xlsx");
+    QVERIFY(QFile::copy(QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx",
+                        workbook));
+    QVERIFY(QFile::link(demo, sandbox.path("link.sqlite")));
+    QVERIFY(::link(QFile::encodeName(demo).constData(),
+                   QFile::encodeName(sandbox.path("hard.sqlite")).constData()) == 0);
+    const QByteArray database = digest(demo);
+    const QByteArray book = digest(workbook);
+    const QStringList dryRun{"apply", "--dry-run", "--package", "CFP - YFP - RFP", "--save-plan"};
+    const QList<QStringList> refused{
+        dryRun + QStringList{demo, workbook},
+        dryRun + QStringList{workbook, workbook},
+        {"export", "--format", "json", "-o", demo},
+        {"export", "--format", "package", "-o", sandbox.path("link.sqlite")},
+        {"export", "--format", "csv", "-o", sandbox.path("hard.sqlite")},
+        {"export", "--format", "mm", "-o", demo + "-journal"},
+        {"export", "--format", "json", "-o", sandbox.path("System_Configurations.history.sqlite")},
+        {"plot", "-o", demo}};
+    for (const QStringList& arguments : refused) {
+        const Run run = inProcess(arguments);
+        QVERIFY2(run.status == 2 && run.err.contains("this command reads: nothing was written"),
+                 qPrintable(arguments.join(' ') + ": " + run.err));
+    }
+    // Every empty name is a usage error, never the configured database.
+    for (const QStringList& arguments :
+         {QStringList{"check", ""}, QStringList{"diff", "", demo}, QStringList{"apply", "--plan", ""},
+          QStringList{"export", "--format", "csv", "-o", ""}, dryRun + QStringList{"", workbook}}) {
+        const Run run = inProcess(arguments);
+        QVERIFY2(run.status == 2 && run.err.count('\n') == 1,
+                 qPrintable(arguments.join(' ') + ": " + run.err));
+    }
+    QCOMPARE(digest(demo), database);
+    QCOMPARE(digest(workbook), book);
+
+    // An output is whole or not there: a failed write leaves the old file and no part of the new one.
+    const QString csv = sandbox.path("placement.csv");
+    QCOMPARE(inProcess({"export", "--format", "csv", "-o", csv}).status, 0);
+    const QByteArray exported = digest(csv);
+    QVERIFY(!output::writeWhole(csv, [](const QString& part) {
+                 QFile file(part);
+                 return file.open(QIODevice::WriteOnly) && file.write("half") == 4 && false;
+             }).ok());
+    QCOMPARE(digest(csv), exported);
+    QCOMPARE(QDir(sandbox.path("")).entryList({"*.part"}), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

@@ -4,6 +4,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "core/db/schema.h"
+#include "core/exchange/output_file.h"
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
 #include "core/inspect/package_apply.h"
@@ -40,12 +41,10 @@ bool savePlan(Context& context, const PackageApplyPlan& plan) {
     const QString saveAs = context.value(QStringLiteral("save-plan"));
     if (saveAs.isEmpty())
         return true;
-    QFile saved(saveAs);
-    const QByteArray json = planJson(plan.wheels);
-    if (saved.open(QIODevice::WriteOnly) && saved.write(json) == json.size())
+    const Result written = output::writeWhole(saveAs, planJson(plan.wheels));
+    if (written.ok())
         return true;
-    context.fail(Usage, QStringLiteral("'%1' cannot be written: %2")
-                            .arg(QDir::toNativeSeparators(saveAs), saved.errorString()));
+    context.failOn(written);
     return false;
 }
 
@@ -171,6 +170,10 @@ int apply(Context& context) {
         return context.fail(Usage, QStringLiteral("--save-plan goes with --dry-run"));
     if (args.size() != 1)
         return context.fail(Usage, QStringLiteral("apply takes one WORKBOOK"));
+    // The plan is kept only where it replaces nothing the call reads.
+    if (context.isSet(QStringLiteral("save-plan")) &&
+        !context.checkOutput(context.value(QStringLiteral("save-plan")), {args.first()}))
+        return context.status();
     return applyWorkbook(context, args.first());
 }
 

@@ -5,10 +5,10 @@
 #include "cli/context.h"
 #include "core/db/cursor.h"
 #include "core/db/schema.h"
+#include "core/exchange/output_file.h"
 #include "core/inspect/snapshot.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace filterctl {
 
@@ -84,11 +84,8 @@ int writeText(Context& context, const QString& file, const QByteArray& text) {
         context.out() << QString::fromUtf8(text);
         return Done;
     }
-    QFile target(file);
-    if (!target.open(QIODevice::WriteOnly) || target.write(text) != text.size())
-        return context.fail(Usage, QStringLiteral("'%1' cannot be written: %2")
-                                       .arg(QDir::toNativeSeparators(file), target.errorString()));
-    return Done;
+    const Result written = output::writeWhole(file, text);
+    return written.ok() ? Done : context.failOn(written);
 }
 
 int exportPlacement(Context& context) {
@@ -96,7 +93,9 @@ int exportPlacement(Context& context) {
     const QString file = context.value(QStringLiteral("o"));
     const QString replacement = context.value(QStringLiteral("replace"));
     QHash<QString, QString> devices;
-    if (!checkOptions(context, format, file) || !readDevices(context, replacement, &devices))
+    if (!checkOptions(context, format, file) ||
+        (context.isSet(QStringLiteral("o")) && !context.checkOutput(file)) ||
+        !readDevices(context, replacement, &devices))
         return context.status();
     PlacementSession session(startup::Variant::Service);
     if (!context.startLoaded(&session, devices.keys(), QStringLiteral("--device")))

@@ -17,6 +17,8 @@ int plotLightPath(Context& context) {
     const QString file = context.value(QStringLiteral("o"));
     if (file.isEmpty())
         return context.fail(Usage, QStringLiteral("plot needs -o FILE.svg or FILE.png"));
+    if (!context.checkOutput(file))
+        return context.status();
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return context.fail(Usage, QStringLiteral("plot draws only where filterctl runs as its own program"));
     const QStringList ids = context.values(QStringLiteral("wheel"));

@@ -1,5 +1,7 @@
 #include "core/exchange/xlsx_writer.h"
 
+#include "core/exchange/output_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QXmlStreamWriter>
@@ -104,18 +106,16 @@ bool addPart(QuaZip& zip, const QString& name, const QByteArray& content) {
 } // namespace
 
 bool writeXlsx(const QString& path, const QString& sheetName, const SheetCells& cells, Result* error) {
-    QuaZip zip(path);
-    const bool written = zip.open(QuaZip::mdCreate) &&
-                         addPart(zip, QStringLiteral("[Content_Types].xml"), ContentTypes) &&
-                         addPart(zip, QStringLiteral("_rels/.rels"), PackageRels) &&
-                         addPart(zip, QStringLiteral("xl/workbook.xml"), workbookXml(sheetName)) &&
-                         addPart(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), WorkbookRels) &&
-                         addPart(zip, QStringLiteral("xl/worksheets/sheet1.xml"), sheetXml(cells));
-    zip.close();
-    if (!written || zip.getZipError() != 0) {
-        *error = Result::make(dberr::BadFile,
-                              QStringLiteral("'%1' cannot be written.").arg(QDir::toNativeSeparators(path)));
-        return false;
-    }
-    return true;
+    *error = output::writeWhole(path, [&](const QString& temporaryPath) {
+        QuaZip zip(temporaryPath);
+        const bool written = zip.open(QuaZip::mdCreate) &&
+                             addPart(zip, QStringLiteral("[Content_Types].xml"), ContentTypes) &&
+                             addPart(zip, QStringLiteral("_rels/.rels"), PackageRels) &&
+                             addPart(zip, QStringLiteral("xl/workbook.xml"), workbookXml(sheetName)) &&
+                             addPart(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), WorkbookRels) &&
+                             addPart(zip, QStringLiteral("xl/worksheets/sheet1.xml"), sheetXml(cells));
+        zip.close();
+        return written && zip.getZipError() == 0;
+    });
+    return error->ok();
 }
