@@ -527,6 +527,26 @@ void TestFilterctl::writesOnlyAReviewedPlan() {
         inProcess({"apply", "--dry-run", "--save-plan", planFile, "--package", "FITC - TRITC", workbook});
     QCOMPARE(dry.status, 0);
     QVERIFY(QFile::exists(planFile));
+    // A plan edited to place a filter the catalogue lacks is refused at the write, naming it.
+    {
+        QFile plan(planFile);
+        QVERIFY(plan.open(QIODevice::ReadOnly));
+        QByteArray json = plan.readAll();
+        plan.close();
+        const int chosen = json.indexOf("\"chosen\": \"");
+        QVERIFY(chosen > 0);
+        json.insert(chosen + 11, "XQ 999 ");
+        const QString edited = sandbox.path("edited.json");
+        QFile out(edited);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(json) == json.size());
+        out.close();
+        const QByteArray unchanged = digest(demo);
+        const Run unknown = inProcess({"apply", "--plan", edited});
+        QCOMPARE(unknown.status, 1);
+        QVERIFY2(unknown.err.contains("is not in 'Potential Filters': the program would not start with it"),
+                 qPrintable(unknown.err));
+        QCOMPARE(digest(demo), unchanged);
+    }
     // Another program changes a planned row after the review: the plan is refused, naming it.
     {
         Database other;

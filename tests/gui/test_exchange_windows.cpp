@@ -30,6 +30,7 @@ private slots:
     void mainWindowReloadsAfterTheConfigurations();
     void previewsWhatStoreChanges();
     void previewIsWhatStoreAndFilterctlWrite();
+    void refusesAFilterTheCatalogueLacks();
     void windowAndFilterctlReadTheSameWheels();
     void readsAWorkbookWithTheWindowResponsive();
 };
@@ -52,8 +53,9 @@ QStringList placement(const QString& path, const QString& wheel) {
     Database db;
     db.open(path, nullptr);
     QStringList filters;
-    auto cursor = db.openQuery(
-        "SELECT * FROM [Available FilterPlacement] WHERE [ID Available] = ? ORDER BY rowid", {wheel}, nullptr);
+    auto cursor =
+        db.openQuery("SELECT * FROM [Available FilterPlacement] WHERE [ID Available] = ? ORDER BY rowid",
+                     {wheel}, nullptr);
     for (; !cursor->atEnd(); cursor->next())
         filters << cursor->text("ID Potential");
     return filters;
@@ -236,7 +238,8 @@ void TestExchangeWindows::previewsWhatStoreChanges() {
     {
         Database other;
         QVERIFY(other.open(path, nullptr));
-        QVERIFY(other.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2'", QVariantList(), nullptr));
+        QVERIFY(other.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF2'",
+                           QVariantList(), nullptr));
     }
     choose(child<QComboBox>(window, "IDAvailable"), "EF2");
     QCOMPARE(child<QLabel>(window, "PreviewCount")->text(),
@@ -288,6 +291,44 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     QVERIFY2(out.contains("not written: EF1 4 (the next row of the wheel is not its row: its row holds "
                           "\"Position\" 3)"),
              qPrintable(out));
+}
+
+void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
+    // A package naming a filter the catalogue lacks would stop the program at its next start: the
+    // window previews the refusal and stores nothing, as filterctl apply refuses the same package.
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    const QString copy = sandbox.path("copy.sqlite");
+    QVERIFY(QFile::copy(path, copy));
+    const QStringList before = placement(path, "EF1");
+    SheetCells cells{{{11, 1}, "EF1"}, {{12, 1}, "1. LP 650"}, {{13, 1}, "2. XQ 999"}};
+    const QString package = sandbox.path("unknown.xlsx");
+    Result error;
+    QVERIFY2(writeXlsx(package, "Unknown", cells, &error), qPrintable(error.description));
+    testing::DialogRecorder recorder;
+    remember("Browse", package);
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.database().open(path, nullptr));
+    PackageWindow window(session);
+    choose(child<QComboBox>(window, "IDAvailable"), "EF1");
+    const QString refusal =
+        "The filter 'XQ 999' of the wheel 'EF1' is not in 'Potential Filters': the program would "
+        "not start with it.";
+    QCOMPARE(child<QLabel>(window, "PreviewCount")->text(), refusal);
+    click(window, "CmdStore");
+    QCOMPARE(recorder.texts(), QStringList({refusal}));
+    QCOMPARE(placement(path, "EF1"), before);
+
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 1);
+    QVERIFY2(err.contains(refusal), qPrintable(err));
+    QCOMPARE(placement(copy, "EF1"), before);
+    // The session starts on both as before.
+    PlacementSession again(startup::Variant::Service);
+    QVERIFY(again.start(path).complete());
 }
 
 void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {

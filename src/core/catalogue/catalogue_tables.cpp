@@ -5,6 +5,7 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 
+#include <QSet>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -241,6 +242,39 @@ bool isPlaced(const Database& db, const QString& name, bool* placed, Result* err
     if (!cursor)
         return false;
     *placed = !cursor->atEnd();
+    return true;
+}
+
+bool missingFromCatalogue(const Database& db, const QStringList& names, QStringList* missing, Result* error) {
+    missing->clear();
+    QStringList wanted = names;
+    wanted.removeDuplicates();
+    // Bound values per statement stay well under the engine's limit.
+    constexpr int Chunk = 500;
+    QSet<QString> found;
+    for (int first = 0; first < wanted.size(); first += Chunk) {
+        const QStringList part = wanted.mid(first, Chunk);
+        QVariantList values;
+        for (const QString& name : part)
+            values << name;
+        QStringList marks(part.size(), QStringLiteral("?"));
+        auto cursor =
+            db.openQuery(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE %1 IN (%3)")
+                             .arg(sqlName(schema::field::IdPotential),
+                                  sqlName(schema::table::PotentialFilters), marks.join(QLatin1Char(','))),
+                         values, error);
+        if (!cursor)
+            return false;
+        for (; !cursor->atEnd(); cursor->next())
+            found.insert(cursor->textAt(0));
+        if (cursor->error().isError()) {
+            *error = cursor->error();
+            return false;
+        }
+    }
+    for (const QString& name : std::as_const(wanted))
+        if (!found.contains(name))
+            *missing << name;
     return true;
 }
 

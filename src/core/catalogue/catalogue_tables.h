@@ -2,8 +2,8 @@
 
 // Reading and changing the catalogue and the favourite list for the catalogue windows.
 
-#include "core/db/result.h"
 #include "core/db/growing_block.h"
+#include "core/db/result.h"
 #include "core/db/text_list.h"
 #include "core/placement/wheels.h"
 
@@ -63,5 +63,8 @@ bool addFavourite(Database& db, const QString& name, const QString& type, Result
 bool deleteFirstNamed(Database& db, const QString& table, const QString& name, bool* found, Result* error);
 // Whether any wheel position holds the filter.
 bool isPlaced(const Database& db, const QString& name, bool* placed, Result* error);
+// The names that are no row of "Potential Filters", in the order given, each once; one read of the
+// catalogue for all of them.
+bool missingFromCatalogue(const Database& db, const QStringList& names, QStringList* missing, Result* error);
 
 } // namespace catalogue

@@ -1,6 +1,7 @@
 #include "core/exchange/store.h"
 #include "core/vocabulary/vocabulary.h"
 
+#include "core/catalogue/catalogue_tables.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -110,6 +111,15 @@ bool planPackageWheelStore(const Database& db, const QString& availableId, const
     auto current = std::find_if(rows.begin(), rows.end(),
                                 [&](const TableRow& row) { return row.availableId == availableId; });
     plan->hasRows = current != rows.end();
+    QStringList named; // an empty cell places nothing
+    for (const QString& filter : filters)
+        if (!filter.isEmpty())
+            named << filter;
+    QStringList missing;
+    if (!catalogue::missingFromCatalogue(db, named, &missing, error))
+        return false;
+    for (const QString& filter : std::as_const(missing))
+        plan->refusals << notInCatalogueMessage(filter, availableId);
     if (!plan->hasRows)
         return true;
     for (int q = 0; q < filters.size(); ++q) {
@@ -180,6 +190,25 @@ StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& p
     Transaction transaction(db, &result.error);
     if (!transaction.isActive()) {
         result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    // The gate of every placement write: inside the transaction, nothing the catalogue lacks is placed.
+    QStringList refusals;
+    for (const WheelStorePlan& plan : plans) {
+        QStringList chosen;
+        for (const WheelStorePlan::Write& write : plan.changes())
+            chosen << write.chosen;
+        QStringList missing;
+        if (!catalogue::missingFromCatalogue(db, chosen, &missing, &result.error)) {
+            result.outcome = StoreResult::Outcome::Failed;
+            return result;
+        }
+        for (const QString& filter : std::as_const(missing))
+            refusals << notInCatalogueMessage(filter, plan.availableId);
+    }
+    if (!refusals.isEmpty()) {
+        result.outcome = StoreResult::Outcome::Refused;
+        result.error = Result::make(dberr::Refused, refusals.join(QLatin1Char('\n')));
         return result;
     }
     for (const WheelStorePlan& plan : plans) {
@@ -266,6 +295,13 @@ bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, R
         plans->push_back(std::move(plan));
     }
     return true;
+}
+
+QString notInCatalogueMessage(const QString& filter, const QString& availableId) {
+    return QStringLiteral(
+               "The filter '%1' of the wheel '%2' is not in 'Potential Filters': the program would not "
+               "start with it.")
+        .arg(filter, availableId);
 }
 
 QString noRowsMessage(const QString& availableId) {

@@ -20,7 +20,9 @@ QString positionMismatch(const QVariant& position);
 
 struct StoreResult {
     // Changed: another program changed a planned row after it was read; nothing was written.
-    enum class Outcome { Stored, NoRows, Failed, Changed };
+    // Refused: the write would place a filter the catalogue lacks (the program would not start);
+    // error names each one and nothing was written.
+    enum class Outcome { Stored, NoRows, Failed, Changed, Refused };
     Outcome outcome = Outcome::Stored;
     Result error;
 };
@@ -37,6 +39,7 @@ struct WheelStorePlan {
     std::vector<Write> writes;
     std::vector<int> changedByOthers;                // rows that no longer hold what was shown
     std::vector<std::pair<int, QString>> notWritten; // position and why
+    QStringList refusals; // why the wheel is not written at all: each filter the catalogue lacks
 
     // The writes whose row holds another filter than the one chosen: all that executing changes.
     std::vector<Write> changes() const;
@@ -83,4 +86,6 @@ QByteArray planJson(const std::vector<WheelStorePlan>& plans);
 bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, Result* error);
 
 QString noRowsMessage(const QString& availableId);
+// A filter that would stop the program at its next start if it were placed.
+QString notInCatalogueMessage(const QString& filter, const QString& availableId);
 QString changedMeanwhileMessage(const QString& availableId);

@@ -12,32 +12,16 @@ bool planPackageApply(const Database& db, Workbook& workbook, int sheet, const Q
     for (const QString& wanted : onlyWheels)
         if (!package.wheelIds.contains(wanted))
             plan->refusals << QStringLiteral("The package has no wheel '%1'.").arg(wanted);
-    QSet<QString> checked;
     for (int k = 0; k < package.wheelIds.size(); ++k) {
         const QString& id = package.wheelIds[k];
         // The first four cells of a block are listed even when empty: no wheel stands there.
         if (id.isEmpty() || (!onlyWheels.isEmpty() && !onlyWheels.contains(id)))
             continue;
         const PackageWheel wheel = readPackageWheel(workbook, sheet, package, k);
-        for (const QString& filter : wheel.filters) {
-            if (filter.isEmpty() || checked.contains(filter))
-                continue;
-            checked.insert(filter);
-            Result lookup;
-            if (!catalogue::catalogueEntry(db, filter, &lookup)) {
-                if (lookup.isError()) {
-                    if (error)
-                        *error = lookup;
-                    return false;
-                }
-                plan->refusals << QStringLiteral(
-                                      "The filter '%1' of the wheel '%2' is not in 'Potential Filters'.")
-                                      .arg(filter, id);
-            }
-        }
         WheelStorePlan wheelPlan;
         if (!planPackageWheelStore(db, id, wheel.filters, &wheelPlan, error))
             return false;
+        plan->refusals << wheelPlan.refusals;
         if (!wheelPlan.hasRows)
             plan->refusals << noRowsMessage(id);
         for (const WheelStorePlan::Write& write : wheelPlan.changes())

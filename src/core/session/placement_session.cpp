@@ -181,6 +181,7 @@ PlacementSession::StoreReport PlacementSession::storeWheel(int wheel, const QStr
         report.message = noRowsMessage(set);
         return report;
     case StoreResult::Outcome::Failed:
+    case StoreResult::Outcome::Refused:
         report.message = result.error.description;
         return report;
     case StoreResult::Outcome::Changed:

@@ -222,7 +222,9 @@ void PackageWindow::showPreview() {
         m_preview[p]->setAccessibleDescription(filter.isEmpty() ? QString() : m_plan.positionText(p + 1));
         m_preview[p]->setVisible(!filter.isEmpty());
     }
-    m_previewCount->setText(m_plan.changeCountText(chosen));
+    // A filter the catalogue lacks refuses the whole wheel, as filterctl apply refuses the package.
+    m_previewCount->setText(m_plan.refusals.isEmpty() ? m_plan.changeCountText(chosen)
+                                                      : m_plan.refusals.join(QLatin1Char('\n')));
 }
 
 void PackageWindow::storeClicked() {
@@ -242,6 +244,7 @@ void PackageWindow::storeClicked() {
         dialogs::message(noRowsMessage(set));
         return;
     case StoreResult::Outcome::Failed:
+    case StoreResult::Outcome::Refused:
         dialogs::message(result.error.description);
         return;
     case StoreResult::Outcome::Changed:
