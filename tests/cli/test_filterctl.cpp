@@ -8,6 +8,9 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 #include <atomic>
@@ -36,6 +39,7 @@ private slots:
     void convertsAnAccessFile();
     void helpAndManualComeFromTheRegistry();
     void neverReplacesWhatItReads();
+    void readsAPlanFileAsForeignInput();
 };
 
 using namespace testing;
@@ -728,6 +732,90 @@ void TestFilterctl::neverReplacesWhatItReads() {
              }).ok());
     QCOMPARE(digest(csv), exported);
     QCOMPARE(QDir(sandbox.path("")).entryList({"*.part"}), QStringList());
+}
+
+void TestFilterctl::readsAPlanFileAsForeignInput() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString workbook = QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx";
+    const QString planFile = sandbox.path("plan.json");
+    QCOMPARE(inProcess({"apply", "--dry-run", "--save-plan", planFile, "--package", "FITC - TRITC", workbook})
+                 .status,
+             0);
+    QFile file(planFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject plan = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(plan.value("format").toInt(), 1);
+    QCOMPARE(plan.value("installation").toObject().value("stand").toString(),
+             QString("Inverted Stand IS-200 motorized"));
+    int edits = 0;
+    const auto edited = [&](const std::function<void(QJsonObject&)>& change) {
+        QJsonObject copy = plan;
+        change(copy);
+        const QString path = sandbox.path(QString("edited%1.json").arg(++edits));
+        QFile out(path);
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        out.write(QJsonDocument(copy).toJson());
+        return path;
+    };
+    const auto firstWheel = [](QJsonObject& root, const std::function<void(QJsonObject&)>& change) {
+        QJsonArray wheels = root.value("plan").toArray();
+        QJsonObject wheel = wheels[0].toObject();
+        change(wheel);
+        wheels[0] = wheel;
+        root["plan"] = wheels;
+    };
+    const QByteArray before = digest(demo);
+    const QList<std::pair<QString, QString>> faults{
+        {edited([](QJsonObject& root) { root["extra"] = 1; }), "'extra' is no part of a plan"},
+        {edited([](QJsonObject& root) { root["format"] = 2; }), "it is not a plan of format 1"},
+        {edited([](QJsonObject& root) {
+             QJsonArray wheels = root.value("plan").toArray();
+             wheels.append(wheels[0]);
+             root["plan"] = wheels;
+         }),
+         "is planned twice"},
+        {edited([&](QJsonObject& root) {
+             firstWheel(root, [](QJsonObject& wheel) {
+                 QJsonArray notWritten = wheel.value("notWritten").toArray();
+                 notWritten.append(QJsonObject{{"position", 1}, {"why", "said so"}});
+                 wheel["notWritten"] = notWritten;
+             });
+         }),
+         "plan entry 1, notWritten entry 1: position 1 is planned twice"},
+        {edited([&](QJsonObject& root) {
+             firstWheel(root, [](QJsonObject& wheel) {
+                 QJsonArray writes = wheel.value("writes").toArray();
+                 QJsonObject write = writes[0].toObject();
+                 write["position"] = "one";
+                 writes[0] = write;
+                 wheel["writes"] = writes;
+             });
+         }),
+         "plan entry 1, writes entry 1: 'position' is not a whole number from 1 to 8"}};
+    for (const auto& [path, why] : faults) {
+        const Run run = inProcess({"apply", "--plan", path});
+        QVERIFY2(run.status == 2 && run.err.contains("is not a saved plan: ") && run.err.contains(why),
+                 qPrintable(why + " | " + run.err));
+    }
+    QFile huge(sandbox.path("huge.json"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write(QByteArray(2 << 20, ' ')) > 0);
+    huge.close();
+    QVERIFY(inProcess({"apply", "--plan", huge.fileName()}).err.contains("larger than a plan may be"));
+
+    // Made on another installation: refused, naming both.
+    const QString other = edited([](QJsonObject& root) {
+        QJsonObject installation = root.value("installation").toObject();
+        installation["stand"] = "Upright Stand";
+        root["installation"] = installation;
+    });
+    const Run elsewhere = inProcess({"apply", "--plan", other});
+    QCOMPARE(elsewhere.status, 1);
+    QVERIFY2(elsewhere.err.contains("stand 'Upright Stand'") &&
+                 elsewhere.err.contains("stand 'Inverted Stand IS-200 motorized'") &&
+                 elsewhere.err.contains("nothing was written"),
+             qPrintable(elsewhere.err));
+    QCOMPARE(digest(demo), before);
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

@@ -37,11 +37,11 @@ int packageSheet(Context& context, Workbook& workbook, const QString& workbookPa
     return 0;
 }
 
-bool savePlan(Context& context, const PackageApplyPlan& plan) {
+bool savePlan(Context& context, const PackageApplyPlan& plan, const SavedPlan::Identity& identity) {
     const QString saveAs = context.value(QStringLiteral("save-plan"));
     if (saveAs.isEmpty())
         return true;
-    const Result written = output::writeWhole(saveAs, planJson(plan.wheels));
+    const Result written = output::writeWhole(saveAs, planJson(SavedPlan{identity, plan.wheels}));
     if (written.ok())
         return true;
     context.failOn(written);
@@ -63,13 +63,14 @@ void printPlan(Context& context, const PlacementSession& session, const PackageA
         << '\n';
 }
 
-int applyPlan(Context& context, PlacementSession& session, const PackageApplyPlan& plan, bool dryRun) {
+int applyPlan(Context& context, PlacementSession& session, const PackageApplyPlan& plan, bool dryRun,
+              const SavedPlan::Identity& identity) {
     if (!plan.refusals.isEmpty()) {
         for (const QString& refusal : plan.refusals)
             context.warn(refusal);
         return context.fail(Found, QStringLiteral("nothing was written"));
     }
-    if (dryRun && !savePlan(context, plan))
+    if (dryRun && !savePlan(context, plan, identity))
         return context.status();
     if (!dryRun && !plan.changes.empty()) {
         const StoreResult result = session.storePlans(plan.wheels);
@@ -95,8 +96,9 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
     return Done;
 }
 
-// Loads the configured (or --db) installation for a write, or (dry run) for reading.
-bool loadForApply(Context& context, PlacementSession& session, bool dryRun) {
+// Loads the configured (or --db) installation for a write, or (dry run) for reading; `identity` is
+// what a saved plan records of it.
+bool loadForApply(Context& context, PlacementSession& session, bool dryRun, SavedPlan::Identity* identity) {
     QString path;
     if (!context.databasePath(&path))
         return false;
@@ -104,13 +106,20 @@ bool loadForApply(Context& context, PlacementSession& session, bool dryRun) {
     const PlacementSession::LoadReport report =
         session.load(path, PlacementSession::Loader::AllWheels,
                      dryRun ? Database::Access::ReadOnly : Database::Access::ReadWrite);
+    *identity = {report.system.configuration, report.system.stand, report.system.scanUnit};
     return context.requireLoaded(report);
+}
+
+QString identityText(const SavedPlan::Identity& identity) {
+    return QStringLiteral("'%1' (stand '%2', scan unit '%3')")
+        .arg(identity.configuration, identity.stand, identity.scanUnit);
 }
 
 int applyWorkbook(Context& context, const QString& workbookPath) {
     const bool dryRun = context.isSet(QStringLiteral("dry-run"));
     PlacementSession session(startup::Variant::Service);
-    if (!loadForApply(context, session, dryRun))
+    SavedPlan::Identity identity;
+    if (!loadForApply(context, session, dryRun, &identity))
         return context.status();
     if (!session.recoveryNote().isEmpty())
         context.warn(QStringLiteral("note: ") + session.recoveryNote());
@@ -130,22 +139,29 @@ int applyWorkbook(Context& context, const QString& workbookPath) {
     Result dbError;
     if (!planPackageApply(session.database(), *workbook, sheet, wanted, &plan, &dbError))
         return context.failOn(dbError);
-    return applyPlan(context, session, plan, dryRun);
+    return applyPlan(context, session, plan, dryRun, identity);
 }
 
-int applySavedPlan(Context& context, const QString& file) {
-    QFile saved(file);
-    if (!saved.open(QIODevice::ReadOnly))
+int applySavedPlan(Context& context, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return context.fail(Usage, QStringLiteral("'%1' cannot be read: %2")
-                                       .arg(QDir::toNativeSeparators(file), saved.errorString()));
-    PackageApplyPlan plan;
+                                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+    SavedPlan saved;
     Result error;
-    if (!parsePlanJson(saved.readAll(), &plan.wheels, &error))
+    if (!parsePlanJson(file.read(SavedPlan::MaxSize + 1), &saved, &error))
         return context.fail(Usage, QStringLiteral("'%1' is not a saved plan: %2")
-                                       .arg(QDir::toNativeSeparators(file), error.description));
+                                       .arg(QDir::toNativeSeparators(path), error.description));
     PlacementSession session(startup::Variant::Service);
-    if (!loadForApply(context, session, false))
+    SavedPlan::Identity identity;
+    if (!loadForApply(context, session, false, &identity))
         return context.status();
+    // A plan reviewed for one installation is never written into another.
+    if (!(saved.identity == identity))
+        return context.fail(Found, QStringLiteral("the plan was made on %1, not on %2: nothing was written")
+                                       .arg(identityText(saved.identity), identityText(identity)));
+    PackageApplyPlan plan;
+    plan.wheels = saved.wheels;
     // What was reviewed is what is written: a row changed since is named, and nothing is written.
     QStringList changed;
     Result dbError;
@@ -162,7 +178,7 @@ int applySavedPlan(Context& context, const QString& file) {
         for (const WheelStorePlan::Write& write : wheel.changes())
             plan.changes.push_back({wheel.availableId, write.position, write.now, write.chosen});
     }
-    return applyPlan(context, session, plan, false);
+    return applyPlan(context, session, plan, false, identity);
 }
 
 int apply(Context& context) {

@@ -7,9 +7,6 @@
 #include "core/db/schema.h"
 #include "core/placement/wheels.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <iterator>
 
@@ -241,59 +238,6 @@ bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& 
             if (!why.isEmpty())
                 *changed << why;
         }
-    return true;
-}
-
-QByteArray planJson(const std::vector<WheelStorePlan>& plans) {
-    QJsonArray wheels;
-    for (const WheelStorePlan& plan : plans) {
-        QJsonArray writes;
-        for (const WheelStorePlan::Write& write : plan.writes)
-            writes.append(QJsonObject{{QStringLiteral("position"), write.position},
-                                      {QStringLiteral("rowid"), write.rowid},
-                                      {QStringLiteral("now"), write.now},
-                                      {QStringLiteral("chosen"), write.chosen}});
-        QJsonArray notWritten;
-        for (const auto& [position, why] : plan.notWritten)
-            notWritten.append(
-                QJsonObject{{QStringLiteral("position"), position}, {QStringLiteral("why"), why}});
-        wheels.append(QJsonObject{{QStringLiteral("idAvailable"), plan.availableId},
-                                  {QStringLiteral("hasRows"), plan.hasRows},
-                                  {QStringLiteral("writes"), writes},
-                                  {QStringLiteral("notWritten"), notWritten}});
-    }
-    return QJsonDocument(QJsonObject{{QStringLiteral("plan"), wheels}}).toJson();
-}
-
-bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, Result* error) {
-    QJsonParseError parsed;
-    const QJsonObject root = QJsonDocument::fromJson(json, &parsed).object();
-    if (parsed.error != QJsonParseError::NoError || !root.value(QStringLiteral("plan")).isArray()) {
-        *error = Result::make(dberr::BadFile, parsed.error != QJsonParseError::NoError
-                                                  ? QStringLiteral("its JSON breaks off at character %1 (%2)")
-                                                        .arg(parsed.offset)
-                                                        .arg(parsed.errorString())
-                                                  : QStringLiteral("it holds no plan"));
-        return false;
-    }
-    plans->clear();
-    for (const QJsonValue& value : root.value(QStringLiteral("plan")).toArray()) {
-        const QJsonObject wheel = value.toObject();
-        WheelStorePlan plan;
-        plan.availableId = wheel.value(QStringLiteral("idAvailable")).toString();
-        plan.hasRows = wheel.value(QStringLiteral("hasRows")).toBool();
-        for (const QJsonValue& item : wheel.value(QStringLiteral("writes")).toArray()) {
-            const QJsonObject write = item.toObject();
-            plan.writes.push_back({write.value(QStringLiteral("position")).toInt(),
-                                   qint64(write.value(QStringLiteral("rowid")).toDouble()),
-                                   write.value(QStringLiteral("now")).toString(),
-                                   write.value(QStringLiteral("chosen")).toString()});
-        }
-        for (const QJsonValue& item : wheel.value(QStringLiteral("notWritten")).toArray())
-            plan.notWritten.emplace_back(item.toObject().value(QStringLiteral("position")).toInt(),
-                                         item.toObject().value(QStringLiteral("why")).toString());
-        plans->push_back(std::move(plan));
-    }
     return true;
 }
 

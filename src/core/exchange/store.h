@@ -81,9 +81,22 @@ struct WheelStorePlan {
 // holds 'X', the plan read 'Y'"), read outside any write.
 [[nodiscard]] bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& plans,
                                        QStringList* changed, Result* error);
-// A reviewed plan as a file: every row it writes with the values it read (JSON).
-QByteArray planJson(const std::vector<WheelStorePlan>& plans);
-bool parsePlanJson(const QByteArray& json, std::vector<WheelStorePlan>* plans, Result* error);
+// A reviewed plan as a file: the installation it was made on, and every row it writes with the
+// values it read (JSON). Read back, it is foreign input: its format, size, every key and type are
+// checked, nothing may be repeated, and the first fault is named with where it stands.
+struct SavedPlan {
+    static constexpr int Format = 1;
+    static constexpr int MaxSize = 1 << 20;
+    struct Identity {
+        QString configuration, stand, scanUnit;
+        bool operator==(const Identity& other) const {
+            return configuration == other.configuration && stand == other.stand && scanUnit == other.scanUnit;
+        }
+    } identity;
+    std::vector<WheelStorePlan> wheels;
+};
+QByteArray planJson(const SavedPlan& plan);
+bool parsePlanJson(const QByteArray& json, SavedPlan* plan, Result* error);
 
 QString noRowsMessage(const QString& availableId);
 // A filter that would stop the program at its next start if it were placed.
