@@ -30,6 +30,8 @@ int Context::fail(int status, const QString& line) {
 }
 
 int Context::failOn(const Result& error) {
+    if (error.code == dberr::Refused)
+        return fail(Found, error.description);
     return fail(error.code == dberr::Locked ? Locked : Usage, error.description);
 }
 

@@ -20,6 +20,7 @@ private slots:
     void undoesCatalogueAndFavouriteChanges();
     void refusesAWriteItCannotRecord();
     void recordsTwoWritersAtOnce();
+    void neverUndoesIntoAnInstallationThatCannotStart();
 };
 
 using namespace testing;
@@ -35,8 +36,8 @@ QStringList exactRows(const QString& path, const QString& table) {
     QStringList columns{"rowid"};
     for (const QString& field : fields)
         columns << QString("typeof([%1]) || ':' || quote([%1])").arg(field);
-    auto cursor =
-        db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table), QVariantList(), nullptr);
+    auto cursor = db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table),
+                               QVariantList(), nullptr);
     for (; cursor && !cursor->atEnd(); cursor->next()) {
         QStringList values;
         for (int i = 0; i <= fields.size(); ++i)
@@ -204,6 +205,34 @@ void TestHistory::recordsTwoWritersAtOnce() {
     const auto theirs = list.size() - size_t(mine);
     QCOMPARE(int(mine), stored);
     QCOMPARE(int(theirs), QString::fromUtf8(other.readAllStandardOutput()).trimmed().toInt());
+}
+
+void TestHistory::neverUndoesIntoAnInstallationThatCannotStart() {
+    // A filter added to the catalogue and then placed: undoing its addition would stop the program at
+    // its next start, so the undo is refused, even forced, and nothing changes.
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    Database db;
+    QVERIFY(db.open(path, nullptr));
+    QVERIFY(db.exec("INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES ('BP 999 New', 'BP')",
+                    QVariantList(), nullptr));
+    const qint64 added = records(path)[0].id;
+    QVERIFY(
+        db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP 999 New' WHERE [ID Available] = "
+                "'EF1' AND [Position] = 2",
+                QVariantList(), nullptr));
+    const QStringList catalogue = exactRows(path, "Potential Filters");
+    const int recorded = int(records(path).size());
+    Result error;
+    QVERIFY(!undo(db, added, true, &error));
+    QCOMPARE(error.code, dberr::Refused);
+    QVERIFY2(error.description.contains(
+                 "'BP 999 New' (placed in EF1 2) would no longer be in 'Potential Filters'"),
+             qPrintable(error.description));
+    QCOMPARE(exactRows(path, "Potential Filters"), catalogue);
+    QCOMPARE(int(records(path).size()), recorded);
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.start(path).complete());
 }
 
 QTEST_GUILESS_MAIN(TestHistory)
