@@ -39,6 +39,20 @@ using namespace testing;
 
 namespace {
 
+// filterctl in process, on the same input as the window beside it.
+struct CliRun {
+    int status;
+    QString out;
+    QString err;
+};
+CliRun filterctlRun(const QStringList& arguments) {
+    CliRun run{0, {}, {}};
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = filterctl::run(QStringList{"filterctl"} + arguments, out, err);
+    return run;
+}
+
 QString workbook(const QString& name) {
     return qEnvironmentVariable("FC_WORKBOOKS") + "/" + name;
 }
@@ -48,6 +62,16 @@ QString text(QWidget& window, const QString& field) {
 void remember(const QString& value, const QString& path) {
     settings::EnsureUserKey(settings::FilesSubKey);
     settings::WriteUserString(settings::FilesSubKey, value, path);
+}
+
+// A package workbook of the given cells, remembered as the configurations window's workbook.
+QString rememberedPackage(const testing::Sandbox& sandbox, const QString& name, const SheetCells& cells) {
+    const QString package = sandbox.path(name + ".xlsx");
+    Result error;
+    if (!writeXlsx(package, name, cells, &error))
+        qFatal("%s", qPrintable(error.description));
+    remember("Browse", package);
+    return package;
 }
 QStringList placement(const QString& path, const QString& wheel) {
     Database db;
@@ -259,11 +283,8 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     for (int q = 0; q < offered.size(); ++q)
         if (!offered[q].isEmpty())
             cells.insert({12 + q, 1}, QString("%1. %2").arg(q + 1).arg(offered[q]));
-    const QString package = sandbox.path("gap.xlsx");
-    Result error;
-    QVERIFY2(writeXlsx(package, "Gap", cells, &error), qPrintable(error.description));
     testing::DialogRecorder recorder;
-    remember("Browse", package);
+    const QString package = rememberedPackage(sandbox, "Gap", cells);
     PlacementSession session(startup::Variant::Service);
     QVERIFY(session.database().open(path, nullptr));
     PackageWindow window(session);
@@ -282,15 +303,13 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     QCOMPARE(placement(path, "EF1"), expected);
     QVERIFY(recorder.messages.isEmpty());
 
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 0);
+    const CliRun applied = filterctlRun({"--db", copy, "apply", package});
+    QCOMPARE(applied.status, 0);
     QCOMPARE(placement(copy, "EF1"), expected);
-    QVERIFY2(out.contains("not written: EF1 4 (the next row of the wheel is not its row: its row holds "
-                          "\"Position\" 3)"),
-             qPrintable(out));
+    QVERIFY2(
+        applied.out.contains("not written: EF1 4 (the next row of the wheel is not its row: its row holds "
+                             "\"Position\" 3)"),
+        qPrintable(applied.out));
 }
 
 void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
@@ -302,11 +321,8 @@ void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
     QVERIFY(QFile::copy(path, copy));
     const QStringList before = placement(path, "EF1");
     SheetCells cells{{{11, 1}, "EF1"}, {{12, 1}, "1. LP 650"}, {{13, 1}, "2. XQ 999"}};
-    const QString package = sandbox.path("unknown.xlsx");
-    Result error;
-    QVERIFY2(writeXlsx(package, "Unknown", cells, &error), qPrintable(error.description));
     testing::DialogRecorder recorder;
-    remember("Browse", package);
+    const QString package = rememberedPackage(sandbox, "Unknown", cells);
     PlacementSession session(startup::Variant::Service);
     QVERIFY(session.database().open(path, nullptr));
     PackageWindow window(session);
@@ -319,12 +335,9 @@ void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
     QCOMPARE(recorder.texts(), QStringList({refusal}));
     QCOMPARE(placement(path, "EF1"), before);
 
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 1);
-    QVERIFY2(err.contains(refusal), qPrintable(err));
+    const CliRun refused = filterctlRun({"--db", copy, "apply", package});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains(refusal), qPrintable(refused.err));
     QCOMPARE(placement(copy, "EF1"), before);
     // The session starts on both as before.
     PlacementSession again(startup::Variant::Service);
@@ -342,13 +355,10 @@ void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {
     for (int button = 0; button < wheels::ButtonCount; ++button)
         if (child(form, QString("CmdNr_%1").arg(button))->isEnabled())
             shown << form.placement().WheelAvailableIds.at(button);
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    QCOMPARE(filterctl::run({"filterctl", "show"}, outStream, errStream), 0);
+    const CliRun shownByFilterctl = filterctlRun({"show"});
+    QCOMPARE(shownByFilterctl.status, 0);
     QStringList listed;
-    for (const QString& line : out.split('\n'))
+    for (const QString& line : shownByFilterctl.out.split('\n'))
         if (line.startsWith("wheel "))
             listed << line.mid(6, line.indexOf(": ") - 6);
     QVERIFY(!listed.isEmpty());
