@@ -31,10 +31,6 @@ void addOptions(QCommandLineParser& parser) {
         }
 }
 
-QString flag(const QString& name) {
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
 int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
     addOptions(parser);
@@ -58,13 +54,13 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     for (const QString& option : parser.optionNames())
         if (option != QLatin1String("db") && option != QLatin1String("help") && !command->takes(option))
             return context.fail(Usage, QStringLiteral("%1 is not an option of %2; see filterctl %2 --help")
-                                           .arg(flag(option), command->name));
+                                           .arg(optionFlag(option), command->name));
     // An empty name is a script's unset variable: it never stands for a default file.
     for (const QString& option : parser.optionNames())
         if (parser.values(option).contains(QString()))
             return context.fail(Usage, option == QLatin1String("db")
                                            ? QStringLiteral("--db needs a file name")
-                                           : flag(option) + QStringLiteral(" needs a value"));
+                                           : optionFlag(option) + QStringLiteral(" needs a value"));
     if (parser.positionalArguments().mid(1).contains(QString()))
         return context.fail(
             Usage, QStringLiteral("%1 takes no empty argument; see filterctl %1 --help").arg(command->name));

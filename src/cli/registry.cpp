@@ -21,6 +21,10 @@ const std::vector<const Command*>& commands() {
     return list;
 }
 
+QString optionFlag(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
 const Command* findCommand(const QString& name) {
     for (const Command* command : commands())
         if (command->name == name)
@@ -56,7 +60,7 @@ QString prefixOf(const Command& command) {
 }
 
 QString flagOf(const Option& option) {
-    const QString flag = (option.name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + option.name;
+    const QString flag = optionFlag(option.name);
     return option.valueName.isEmpty() ? flag : flag + QLatin1Char(' ') + option.valueName;
 }
 

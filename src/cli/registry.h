@@ -10,6 +10,8 @@ namespace filterctl {
 const std::vector<const Command*>& commands();
 const Command* findCommand(const QString& name);
 
+// "--json", or "-o" for a one-letter option.
+QString optionFlag(const QString& name);
 // The top-level help without a command, the command's own with one.
 QString helpText(const Command* command);
 // The SYNOPSIS section of filterctl(1), in troff, one form of a call a line.

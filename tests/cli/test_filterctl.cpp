@@ -665,7 +665,7 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
             QVERIFY(overview.out.contains("  " + form + "\n"));
         }
         for (const filterctl::Option& option : command->options) {
-            const QString flag = (option.name.size() == 1 ? "-" : "--") + option.name;
+            const QString flag = filterctl::optionFlag(option.name);
             QVERIFY2(
                 help.out.contains("  " + flag + (option.valueName.isEmpty() ? "" : " " + option.valueName)),
                 qPrintable(command->name + " " + flag));

@@ -316,7 +316,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(child<QLineEdit>(window, "FilterName")->text(), QString("BP 525/50 Customer's"));
         click(window, "CmdClose");
     };
-    window.showFor({0, 5, 9, 0});
+    window.showModal();
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
     QCOMPARE(rows(demo.path, "[Favourite Filters] WHERE [ID Potential] = ?", {"BP 525/50 Customer's"}), 0);
@@ -350,7 +350,7 @@ void TestCatalogueWindows::removesCustomerFiltersButNotPlacedOnes() {
         QCOMPARE(list->topLevelItemCount(), 1);
         click(window, "CmdClose");
     };
-    window.showFor({0, 5, 9, 0});
+    window.showModal();
     QCOMPARE(rows(demo.path, "[Potential Filters] WHERE [ID Potential] = 'Temp BP'"), 0);
 }
 

@@ -55,8 +55,7 @@ void printDifferences(Context& context, const std::vector<Difference>& differenc
 }
 
 int diff(Context& context) {
-    // An empty name is a script's unset variable, never "the configured database".
-    if (context.arguments().size() != 2 || context.arguments().contains(QString()))
+    if (context.arguments().size() != 2)
         return context.fail(Usage, QStringLiteral("diff takes two installations or snapshots, A and B"));
     // The two installations are read at once, each on its own connection in its own thread.
     struct Side {

@@ -33,7 +33,6 @@ public:
 
     // The mode whose filters the windows edit, and the wheels chosen in the main window.
     void setScope(int catalogueMode, const wheels::SelectedWheels& selected);
-    void setSelectedWheels(const wheels::SelectedWheels& selected) { m_selected = selected; }
     int catalogueMode() const { return m_mode; }
     const wheels::SelectedWheels& selectedWheels() const { return m_selected; }
     // The wheel last chosen in the catalogue mode, or -1 outside the three modes.

@@ -1,11 +1,11 @@
 #include "core/exchange/store.h"
-#include "core/vocabulary/vocabulary.h"
 
 #include "core/catalogue/catalogue_tables.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
 #include "core/placement/wheels.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <algorithm>
 #include <iterator>
@@ -190,17 +190,22 @@ StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& p
         return result;
     }
     // The gate of every placement write: inside the transaction, nothing the catalogue lacks is placed.
-    QStringList refusals;
-    for (const WheelStorePlan& plan : plans) {
-        QStringList chosen;
+    QStringList chosen;
+    for (const WheelStorePlan& plan : plans)
         for (const WheelStorePlan::Write& write : plan.changes())
             chosen << write.chosen;
-        QStringList missing;
-        if (!catalogue::missingFromCatalogue(db, chosen, &missing, &result.error)) {
-            result.outcome = StoreResult::Outcome::Failed;
-            return result;
-        }
-        for (const QString& filter : std::as_const(missing))
+    QStringList missing;
+    if (!catalogue::missingFromCatalogue(db, chosen, &missing, &result.error)) {
+        result.outcome = StoreResult::Outcome::Failed;
+        return result;
+    }
+    QStringList refusals;
+    for (const WheelStorePlan& plan : plans) {
+        QStringList named; // each filter once a wheel
+        for (const WheelStorePlan::Write& write : plan.changes())
+            if (missing.contains(write.chosen) && !named.contains(write.chosen))
+                named << write.chosen;
+        for (const QString& filter : std::as_const(named))
             refusals << notInCatalogueMessage(filter, plan.availableId);
     }
     if (!refusals.isEmpty()) {

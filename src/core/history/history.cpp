@@ -1,7 +1,7 @@
 #include "core/history/history.h"
-#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/schema.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QDir>
 #include <QFileInfo>

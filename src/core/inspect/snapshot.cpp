@@ -1,5 +1,4 @@
 #include "core/inspect/snapshot.h"
-#include "core/vocabulary/vocabulary.h"
 
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
@@ -7,6 +6,7 @@
 #include "core/db/schema.h"
 #include "core/inspect/placement_export.h"
 #include "core/session/placement_session.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -201,7 +201,7 @@ void FavouritesWindow::addNewClicked() {
     NewFilterWindow* window = m_context.newFiltersWindow ? m_context.newFiltersWindow() : nullptr;
     if (!window)
         return;
-    window->showFor(m_catalogue.selectedWheels());
+    window->showModal();
     dropRemovedFromCatalogueLists();
     const QString entered = window->enteredName();
     // Searched from the second entry: the first is the "None" placeholder.

@@ -26,8 +26,8 @@ public:
     ~NewFilterWindow() override;
 
     // Shows the window modally over the favourite window. The wheels chosen in the main window are
-    // taken as they are now; the type list stays as loaded.
-    void showFor(const wheels::SelectedWheels& selectedWheel);
+    // the catalogue service's, as they are now; the type list stays as loaded.
+    void showModal();
     // Applies the field set of the selected type.
     void applyTypeFields();
     // Each time the window becomes active the pending entries are dropped.

@@ -129,8 +129,7 @@ void NewFilterWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void NewFilterWindow::showFor(const wheels::SelectedWheels& selectedWheel) {
-    m_catalogue.setSelectedWheels(selectedWheel);
+void NewFilterWindow::showModal() {
     activate();
     dialogs::execModal(this);
 }
