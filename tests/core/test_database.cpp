@@ -147,7 +147,8 @@ void TestDatabase::bindsNamesAndReportsMissingTablesAndFields() {
                "INSERT INTO [Potential Filters] VALUES ('O''Brien BP', 'BP'), ('Other', 'LP')"});
     Database db;
     QVERIFY(db.open(path, nullptr));
-    auto query = db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = ?", {"O'Brien BP"}, nullptr);
+    auto query =
+        db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = ?", {"O'Brien BP"}, nullptr);
     QVERIFY(query && !query->atEnd());
     QCOMPARE(query->text("Type"), QString("BP"));
     QVERIFY(!query->next());
@@ -194,11 +195,11 @@ void TestDatabase::rollsBackAndExtendsTables() {
         QVERIFY(cursor->edit("ID Potential", "kept", nullptr));
         QVERIFY(transaction.commit(nullptr));
     }
-    QVERIFY(db.createTable("Favourite Filters", {"ID Potential", "Type"}, nullptr));
+    QVERIFY(db.createTable("Lists", {"ID Potential", "Type"}, nullptr));
     QVERIFY(db.addField("p", "Customer Added", Database::FieldType::YesNo, nullptr));
     QVERIFY(db.addField("p", "Producer", Database::FieldType::Text, nullptr));
     QCOMPARE(db.fieldNames("p"), QStringList({"ID Potential", "Customer Added", "Producer"}));
-    QCOMPARE(db.fieldNames("Favourite Filters"), QStringList({"ID Potential", "Type"}));
+    QCOMPARE(db.fieldNames("Lists"), QStringList({"ID Potential", "Type"}));
 
     db.close();
     QVERIFY(db.open(path, nullptr));
@@ -329,7 +330,9 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
         return read[0] + read[1];
     };
     // A walk keeps a small cache of pages; the connection's own size is set again afterwards.
-    const auto cacheSize = [&] { return db.openQuery("PRAGMA cache_size", QVariantList(), nullptr)->valueAt(0).toInt(); };
+    const auto cacheSize = [&] {
+        return db.openQuery("PRAGMA cache_size", QVariantList(), nullptr)->valueAt(0).toInt();
+    };
     QVERIFY(db.exec("PRAGMA cache_size = 1234", QVariantList(), nullptr));
     int parts = 0;
     Result error;
@@ -355,7 +358,8 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     // Inside a transaction the connection's own changes count: one connection reads them all.
     {
         Transaction transaction(db, nullptr);
-        QVERIFY(db.exec("UPDATE [Potential Filters] SET [Type] = 'LP' WHERE rowid = 1000000120000", QVariantList(), nullptr));
+        QVERIFY(db.exec("UPDATE [Potential Filters] SET [Type] = 'LP' WHERE rowid = 1000000120000",
+                        QVariantList(), nullptr));
         QStringList changed = halves;
         changed.last() = "F 60000/LP";
         QCOMPARE(readAll(&parts, &error), changed);

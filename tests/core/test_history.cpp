@@ -132,10 +132,10 @@ void TestHistory::undoesCatalogueAndFavouriteChanges() {
     Database db;
     QVERIFY(db.open(path, nullptr));
     bool found = false;
-    QVERIFY(catalogue::deleteFirstNamed(db, "Potential Filters", "LP 650", &found, nullptr) && found);
+    QVERIFY(catalogue::deleteFirstNamed(db, "Potential Filters", "NF 561", &found, nullptr) && found);
     QVERIFY(catalogue::addFavourite(db, "KP 545", "KP", nullptr));
     list = records(path);
-    QCOMPARE(list[1].summary, QString("removed 'LP 650' from 'Potential Filters'"));
+    QCOMPARE(list[1].summary, QString("removed 'NF 561' from 'Potential Filters'"));
     QCOMPARE(list[0].summary, QString("added 'KP 545' to 'Favourite Filters'"));
     Result error;
     QVERIFY2(undo(db, list[1].id, false, &error), qPrintable(error.description));
@@ -227,7 +227,8 @@ void TestHistory::neverUndoesIntoAnInstallationThatCannotStart() {
     QVERIFY(!undo(db, added, true, &error));
     QCOMPARE(error.code, dberr::Refused);
     QVERIFY2(error.description.contains(
-                 "'BP 999 New' (placed in EF1 2) would no longer be in 'Potential Filters'"),
+                 "The filter 'BP 999 New' (EF1 2) is not in 'Potential Filters': the program would not start "
+                 "with it. Nothing was written."),
              qPrintable(error.description));
     QCOMPARE(exactRows(path, "Potential Filters"), catalogue);
     QCOMPARE(int(records(path).size()), recorded);

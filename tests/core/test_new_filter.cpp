@@ -157,7 +157,8 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     QCOMPARE(catalogue::catalogueEntry(catalogue.db, "NFT 550 new", nullptr)->values[Entry::Producer],
              QString("Other Optics"));
     auto cursor = catalogue.db.openQuery(
-        "SELECT * FROM [Potential Filters] WHERE [ID Potential] = ? AND [Customer Added]", {"Cube new"}, nullptr);
+        "SELECT * FROM [Potential Filters] WHERE [ID Potential] = ? AND [Customer Added]", {"Cube new"},
+        nullptr);
     QVERIFY(cursor && !cursor->atEnd());
     QCOMPARE(cursor->text("Type"), QString("FW3"));
     QVERIFY(cursor->isNull("Center Wavelength"));
@@ -166,7 +167,8 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     // An unchecked band value that is no number is kept as Null, a number as a number.
     FilterForm notch{"NF new", "N-9", "Notch", "4OO", " 532.5 ", "inf", "", "", "Veltrano", "NF"};
     QVERIFY(storePendingFilters(catalogue.db, {buildPendingEntry(notch, 5)}, nullptr));
-    cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'", QVariantList(), nullptr);
+    cursor = catalogue.db.openQuery("SELECT * FROM [Potential Filters] WHERE [ID Potential] = 'NF new'",
+                                    QVariantList(), nullptr);
     QVERIFY(cursor->isNull("Lower Wavelength") && cursor->isNull("Upper Wavelength"));
     QCOMPARE(cursor->value("Center Wavelength").toDouble(), 532.5);
 
@@ -175,7 +177,8 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     broken.values[Entry::Name] = "Another";
     QVERIFY(catalogue.db.exec(
         "CREATE TRIGGER refuse BEFORE INSERT ON [Potential Filters] WHEN NEW.[ID Potential] = "
-        "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END", QVariantList(), nullptr));
+        "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END",
+        QVariantList(), nullptr));
     Entry refused = lp;
     refused.values[Entry::Name] = "Refused";
     QVERIFY(!storePendingFilters(catalogue.db, {broken, refused}, nullptr));
@@ -197,7 +200,7 @@ void TestNewFilter::repairsAnOlderCatalogue() {
     QVERIFY(ensureCustomerAddedField(db, nullptr)); // a second time changes nothing
 
     // A catalogue that cannot be read may hold the name: the entry is refused with the reason.
-    QVERIFY(db.exec("DROP TABLE [Potential Filters]", QVariantList(), nullptr));
+    testing::createDatabase(path, {"DROP TABLE [Potential Filters]"});
     const auto verdict =
         ValidateNewFilter(db, {"Any", "A-1", "Any", "", "", "", "", "", "Veltrano", "NF"}, {}, {}, nullptr);
     QVERIFY(verdict && verdict->contains("'Potential Filters'"));
@@ -250,8 +253,8 @@ void TestNewFilter::keepsTheListsInStepWithEachEdit() {
     Database db;
     QVERIFY(db.open(path, nullptr));
     const auto count = [&db](const QString& table, const QString& name) {
-        auto cursor =
-            db.openQuery(QString("SELECT count(*) FROM [%1] WHERE [ID Potential] = ?").arg(table), {name}, nullptr);
+        auto cursor = db.openQuery(QString("SELECT count(*) FROM [%1] WHERE [ID Potential] = ?").arg(table),
+                                   {name}, nullptr);
         return cursor ? cursor->textAt(0).toInt() : -1;
     };
     const auto fw2 = wheels::Group::Fw2Candidates;

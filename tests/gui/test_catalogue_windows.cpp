@@ -133,19 +133,14 @@ void TestCatalogueWindows::listsTheGroupOfTheChosenWheel() {
     QVERIFY(recorder.messages.isEmpty());
 
     // A database without a favourite list gains one; an empty catalogue is reported.
-    {
-        Database db;
-        QVERIFY(db.open(demo.path, nullptr));
-        QVERIFY(db.exec("DROP TABLE [Favourite Filters]", QVariantList(), nullptr) &&
-                db.exec("DELETE FROM [Potential Filters]", QVariantList(), nullptr));
-    }
+    createDatabase(demo.path, {"DROP TABLE [Favourite Filters]", "DELETE FROM [Potential Filters]"});
     FavouritesWindow empty(demo.context(0, 0, true));
     QCOMPARE(texts(child<QListView>(empty, "SalesList")), QStringList({"None"}));
     QCOMPARE(recorder.texts(), QStringList({"No data in table 'Potential Filters'"}));
     QVERIFY(!child(empty, "Potential")->isEnabled());
 
     // A catalogue that cannot be read is said so by both windows, not shown as an empty list.
-    QVERIFY(demo.db.exec("DROP TABLE [Potential Filters]", QVariantList(), nullptr));
+    createDatabase(demo.path, {"DROP TABLE [Potential Filters]"});
     recorder.messages.clear();
     FavouritesWindow unreadable(demo.context(0, 0, true));
     NewFilterWindow unreadableNew(demo.context(0, 0, true));

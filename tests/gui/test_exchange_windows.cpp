@@ -328,11 +328,10 @@ void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
     PackageWindow window(session);
     choose(child<QComboBox>(window, "IDAvailable"), "EF1");
     const QString refusal =
-        "The filter 'XQ 999' of the wheel 'EF1' is not in 'Potential Filters': the program would "
-        "not start with it.";
+        "The filter 'XQ 999' (EF1 2) is not in 'Potential Filters': the program would not start with it.";
     QCOMPARE(child<QLabel>(window, "PreviewCount")->text(), refusal);
     click(window, "CmdStore");
-    QCOMPARE(recorder.texts(), QStringList({refusal}));
+    QCOMPARE(recorder.texts(), QStringList({refusal + " Nothing was written."}));
     QCOMPARE(placement(path, "EF1"), before);
 
     const CliRun refused = filterctlRun({"--db", copy, "apply", package});

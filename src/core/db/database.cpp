@@ -1,12 +1,13 @@
 #include "core/db/database.h"
 
 #include "core/db/cursor.h"
+#include "core/gate/write_gate.h"
 
 #include <QAtomicInt>
-#include <QLoggingCategory>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -87,15 +88,15 @@ Result interruptedWriteError(const QString& path) {
 
 Result notADatabase(const QString& path) {
     return Result::make(dberr::NotADatabase,
-                         QStringLiteral("'%1' is not a database file (unrecognized database format).")
-                             .arg(QDir::toNativeSeparators(path)));
+                        QStringLiteral("'%1' is not a database file (unrecognized database format).")
+                            .arg(QDir::toNativeSeparators(path)));
 }
 
 Result lockedError(const QString& shownPath) {
     return Result::make(dberr::Locked,
-                         QStringLiteral("The configuration database is in use by another program.\n'%1' is "
-                                        "locked; try again once the other program has finished with it.")
-                             .arg(shownPath));
+                        QStringLiteral("The configuration database is in use by another program.\n'%1' is "
+                                       "locked; try again once the other program has finished with it.")
+                            .arg(shownPath));
 }
 
 Result accessFile(const QString& path) {
@@ -180,9 +181,9 @@ Result describeFailure(const QString& path, const QString& what, int resultCode,
         return lockedError(shown);
     case SqliteReadOnly:
         return Result::make(dberr::ReadOnly,
-                             QStringLiteral("The configuration database '%1' is read-only: the file or its "
-                                            "folder cannot be written, so nothing can be stored in it.")
-                                 .arg(shown));
+                            QStringLiteral("The configuration database '%1' is read-only: the file or its "
+                                           "folder cannot be written, so nothing can be stored in it.")
+                                .arg(shown));
     case SqliteCorrupt:
         return Result::make(
             dberr::Damaged,
@@ -199,20 +200,20 @@ Result describeFailure(const QString& path, const QString& what, int resultCode,
         const bool table = found.captured(1) == QLatin1String("table");
         QString name = found.captured(2);
         name.remove(QRegularExpression(QStringLiteral("^(main|history)\\.")));
-        return Result::make(
-            table ? dberr::TableNotFound : dberr::FieldNotFound,
-            QStringLiteral("The database '%1' has no %2 '%3'.")
-                .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));
+        return Result::make(table ? dberr::TableNotFound : dberr::FieldNotFound,
+                            QStringLiteral("The database '%1' has no %2 '%3'.")
+                                .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));
     }
     static const QRegularExpression statement(
         QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     const QString doing = statement.match(what).hasMatch() ? QStringLiteral("reading or writing") : what;
-    return Result::make(dberr::QueryFailed,
-                         QStringLiteral("Database '%1', %2: the database engine refused it (its result code %3).")
-                             .arg(shown, doing)
-                             .arg(resultCode),
-                         text);
+    return Result::make(
+        dberr::QueryFailed,
+        QStringLiteral("Database '%1', %2: the database engine refused it (its result code %3).")
+            .arg(shown, doing)
+            .arg(resultCode),
+        text);
 }
 
 QString typeName(Database::FieldType type) {
@@ -266,9 +267,9 @@ bool Database::open(const QString& path, Result* error, Access access) {
             QSqlDatabase::removeDatabase(m_connection);
             if (error)
                 *error = Result::make(dberr::CannotOpen,
-                                       QStringLiteral("The database file '%1' cannot be opened.")
-                                           .arg(QDir::toNativeSeparators(absolute)),
-                                       reason);
+                                      QStringLiteral("The database file '%1' cannot be opened.")
+                                          .arg(QDir::toNativeSeparators(absolute)),
+                                      reason);
             return false;
         }
         QSqlQuery check(db);
@@ -291,8 +292,11 @@ bool Database::open(const QString& path, Result* error, Access access) {
     // Opened for writing, the engine has put the file back as the last complete write left it.
     m_recoveredJournal = interrupted && !hasHotJournal(absolute);
     m_path = absolute;
-    if (access == Access::ReadWrite && recorderFactory)
-        m_recorder = recorderFactory(*this);
+    if (access == Access::ReadWrite) {
+        m_gate = std::make_unique<gate::Baseline>();
+        if (recorderFactory)
+            m_recorder = recorderFactory(*this);
+    }
     return true;
 }
 
@@ -302,6 +306,7 @@ void Database::setRecorderFactory(RecorderFactory factory) {
 
 void Database::close() {
     m_recorder.reset();
+    m_gate.reset();
     m_inTransaction = false;
     if (!QSqlDatabase::contains(m_connection))
         return;
@@ -402,7 +407,7 @@ std::unique_ptr<Cursor> Database::openTable(const QString& table, Result* error)
 
 Result Database::emptyTableError(const QString& table) const {
     return Result::make(dberr::QueryFailed,
-                         QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, fileName()));
+                        QStringLiteral("The table '%1' in '%2' has no rows.").arg(table, fileName()));
 }
 
 std::unique_ptr<Cursor> Database::openFirstRow(const QString& table, Result* error) const {
@@ -427,7 +432,7 @@ std::unique_ptr<Cursor> Database::openQuery(const QString& sql, const QVariantLi
 }
 
 bool Database::exec(const QString& sql, const QVariantList& values, Result* error) const {
-    if (m_recorder && !m_inTransaction && isWrite(sql))
+    if (m_gate && !m_inTransaction && isWrite(sql))
         return const_cast<Database*>(this)->execInOwnTransaction(sql, values, error);
     return execStatement(sql, values, error);
 }
@@ -486,11 +491,24 @@ bool Database::beginTransaction(Result* error) {
         return false;
     }
     m_inTransaction = true;
+    // Read under the write lock: the state this write starts from.
+    if (const Result read = m_gate ? gate::baseline(*this, m_gate.get()) : Result(); read.isError()) {
+        rollback();
+        if (error)
+            *error = read;
+        return false;
+    }
     return true;
 }
 
 bool Database::commit(Result* error) {
     QSqlDatabase db = connection();
+    if (const Result refused = m_gate ? gate::check(*this, *m_gate) : Result(); refused.isError()) {
+        rollback();
+        if (error)
+            *error = refused;
+        return false;
+    }
     if (m_recorder && !m_recorder->record(*this, error)) {
         rollback();
         return false;

@@ -11,6 +11,9 @@
 
 class Cursor;
 class QSqlError;
+namespace gate {
+struct Baseline;
+}
 
 using FieldValues = QList<std::pair<QString, QVariant>>;
 class Database;
@@ -70,8 +73,7 @@ public:
     std::unique_ptr<Cursor> openFirstRow(const QString& table, Result* error) const;
     Result emptyTableError(const QString& table) const;
     // A read-only snapshot of one SELECT whose values are all bound.
-    std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values,
-                                      Result* error) const;
+    std::unique_ptr<Cursor> openQuery(const QString& sql, const QVariantList& values, Result* error) const;
 
     bool exec(const QString& sql, const QVariantList& values, Result* error) const;
     bool createTable(const QString& table, const QStringList& textFields, Result* error);
@@ -97,12 +99,14 @@ public:
 private:
     QSqlDatabase connection() const;
     bool execStatement(const QString& sql, const QVariantList& values, Result* error) const;
-    // A write outside a transaction gets one of its own, so that it is recorded with it.
+    // A write outside a transaction gets one of its own, so that it is gated and recorded with it.
     bool execInOwnTransaction(const QString& sql, const QVariantList& values, Result* error);
 
     QString m_connection;
     QString m_path;
     std::unique_ptr<WriteRecorder> m_recorder;
+    // Opened for writing: every write transaction passes the write gate before its commit.
+    std::unique_ptr<gate::Baseline> m_gate;
     bool m_inTransaction = false;
     bool m_recoveredJournal = false;
 };
@@ -110,8 +114,7 @@ private:
 // Rolls back unless committed, so that writes that belong together all land or none does.
 class Transaction {
 public:
-    explicit Transaction(Database& db, Result* error)
-        : m_db(db), m_active(db.beginTransaction(error)) {}
+    explicit Transaction(Database& db, Result* error) : m_db(db), m_active(db.beginTransaction(error)) {}
     ~Transaction() {
         if (m_active)
             m_db.rollback();

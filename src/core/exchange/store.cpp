@@ -4,6 +4,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
+#include "core/gate/write_gate.h"
 #include "core/placement/wheels.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -115,8 +116,13 @@ bool planPackageWheelStore(const Database& db, const QString& availableId, const
     QStringList missing;
     if (!catalogue::missingFromCatalogue(db, named, &missing, error))
         return false;
-    for (const QString& filter : std::as_const(missing))
-        plan->refusals << notInCatalogueMessage(filter, availableId);
+    for (const QString& filter : std::as_const(missing)) {
+        QStringList places;
+        for (int q = 0; q < filters.size(); ++q)
+            if (filters[q] == filter)
+                places << QStringLiteral("%1 %2").arg(availableId).arg(q + 1);
+        plan->refusals << gate::notInCatalogueText(filter, places.join(QStringLiteral(", ")));
+    }
     if (!plan->hasRows)
         return true;
     for (int q = 0; q < filters.size(); ++q) {
@@ -189,30 +195,6 @@ StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& p
         result.outcome = StoreResult::Outcome::Failed;
         return result;
     }
-    // The gate of every placement write: inside the transaction, nothing the catalogue lacks is placed.
-    QStringList chosen;
-    for (const WheelStorePlan& plan : plans)
-        for (const WheelStorePlan::Write& write : plan.changes())
-            chosen << write.chosen;
-    QStringList missing;
-    if (!catalogue::missingFromCatalogue(db, chosen, &missing, &result.error)) {
-        result.outcome = StoreResult::Outcome::Failed;
-        return result;
-    }
-    QStringList refusals;
-    for (const WheelStorePlan& plan : plans) {
-        QStringList named; // each filter once a wheel
-        for (const WheelStorePlan::Write& write : plan.changes())
-            if (missing.contains(write.chosen) && !named.contains(write.chosen))
-                named << write.chosen;
-        for (const QString& filter : std::as_const(named))
-            refusals << notInCatalogueMessage(filter, plan.availableId);
-    }
-    if (!refusals.isEmpty()) {
-        result.outcome = StoreResult::Outcome::Refused;
-        result.error = Result::make(dberr::Refused, refusals.join(QLatin1Char('\n')));
-        return result;
-    }
     for (const WheelStorePlan& plan : plans) {
         if (!plan.hasRows) {
             result.outcome = StoreResult::Outcome::NoRows;
@@ -224,8 +206,10 @@ StoreResult executeStorePlans(Database& db, const std::vector<WheelStorePlan>& p
                 return result;
         }
     }
+    // The commit passes the write gate, which refuses a filter the catalogue lacks.
     if (!transaction.commit(&result.error))
-        result.outcome = StoreResult::Outcome::Failed;
+        result.outcome = result.error.code == dberr::Refused ? StoreResult::Outcome::Refused
+                                                             : StoreResult::Outcome::Failed;
     return result;
 }
 
@@ -244,13 +228,6 @@ bool changedSincePlanned(const Database& db, const std::vector<WheelStorePlan>& 
                 *changed << why;
         }
     return true;
-}
-
-QString notInCatalogueMessage(const QString& filter, const QString& availableId) {
-    return QStringLiteral(
-               "The filter '%1' of the wheel '%2' is not in 'Potential Filters': the program would not "
-               "start with it.")
-        .arg(filter, availableId);
 }
 
 QString noRowsMessage(const QString& availableId) {

@@ -20,8 +20,8 @@ QString positionMismatch(const QVariant& position);
 
 struct StoreResult {
     // Changed: another program changed a planned row after it was read; nothing was written.
-    // Refused: the write would place a filter the catalogue lacks (the program would not start);
-    // error names each one and nothing was written.
+    // Refused: the write gate found that the write would stop the installation from loading (a
+    // filter the catalogue lacks placed); error names each fault and nothing was written.
     enum class Outcome { Stored, NoRows, Failed, Changed, Refused };
     Outcome outcome = Outcome::Stored;
     Result error;
@@ -99,6 +99,4 @@ QByteArray planJson(const SavedPlan& plan);
 bool parsePlanJson(const QByteArray& json, SavedPlan* plan, Result* error);
 
 QString noRowsMessage(const QString& availableId);
-// A filter that would stop the program at its next start if it were placed.
-QString notInCatalogueMessage(const QString& filter, const QString& availableId);
 QString changedMeanwhileMessage(const QString& availableId);

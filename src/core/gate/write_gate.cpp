@@ -7,66 +7,115 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 
+#include <QHash>
+
 namespace gate {
 
 namespace {
 
-// The placed filters (empty positions aside) that are no catalogue row: one read of each table.
-Result missingPlaced(const Database& db, QSet<QString>* missing) {
-    Result error;
-    auto placed =
-        db.openQuery(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE %1 IS NOT NULL AND %1 <> ''")
-                         .arg(sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
-                     {}, &error);
-    if (!placed)
-        return error;
-    QStringList names;
-    for (; !placed->atEnd(); placed->next())
-        names << placed->textAt(0);
-    if (placed->error().isError())
-        return placed->error();
-    QStringList lacking;
-    if (!catalogue::missingFromCatalogue(db, names, &lacking, &error))
-        return error;
-    *missing = QSet<QString>(lacking.begin(), lacking.end());
+using namespace schema;
+
+// The tables the start reads; "Favourite Filters" is created by the first load when it is missing.
+const QStringList& neededTables() {
+    static const QStringList tables{table::SystemVersions, table::AvailableSystems, table::FilterSets,
+                                    table::FilterPlacement, table::PotentialFilters};
+    return tables;
+}
+
+Result tableFaults(const Database& db, std::vector<Fault>* faults) {
+    QStringList read = neededTables();
+    read << table::FavouriteFilters;
+    for (const QString& name : std::as_const(read)) {
+        if (!db.hasTable(name)) {
+            if (name != table::FavouriteFilters)
+                faults->push_back(
+                    {QStringLiteral("missing:") + name,
+                     QStringLiteral("'%1' would be missing: the program could not load.").arg(name)});
+            continue;
+        }
+        Result error;
+        auto first = db.openQuery(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(sqlName(name)), {}, &error);
+        if (!first)
+            return error;
+        if (first->atEnd())
+            faults->push_back({QStringLiteral("empty:") + name,
+                               QStringLiteral("'%1' would be empty: the load would end there.").arg(name)});
+    }
     return {};
 }
 
-// "EF1 3, EF3 4": the rows that place the filter.
-QString placesOf(const Database& db, const QString& filter) {
+// Each placed filter (empty positions aside) with the rows that place it: one read of the table.
+Result placedFilters(const Database& db, QStringList* names, QHash<QString, QStringList>* places) {
     Result error;
-    auto rows =
-        db.openQuery(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ? ORDER BY rowid")
-                         .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
-                              sqlName(schema::table::FilterPlacement), sqlName(schema::field::IdPotential)),
-                     {filter}, &error);
-    QStringList places;
-    for (; rows && !rows->atEnd(); rows->next())
-        places << rows->textAt(0) + QLatin1Char(' ') + rows->textAt(1);
-    return places.join(QStringLiteral(", "));
+    auto rows = db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %1 IS NOT NULL AND %1 <> '' "
+                                            "ORDER BY rowid")
+                                 .arg(sqlName(field::IdPotential), sqlName(field::IdAvailable),
+                                      sqlName(field::Position), sqlName(table::FilterPlacement)),
+                             {}, &error);
+    if (!rows)
+        return error;
+    for (; !rows->atEnd(); rows->next()) {
+        const QString name = rows->textAt(0);
+        QStringList& where = (*places)[name];
+        if (where.isEmpty())
+            *names << name;
+        where << rows->textAt(1) + QLatin1Char(' ') + rows->textAt(2);
+    }
+    return rows->error();
+}
+
+Result placementFaults(const Database& db, std::vector<Fault>* faults) {
+    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
+        return {}; // already a fault of its own
+    QStringList names;
+    QHash<QString, QStringList> places;
+    if (Result read = placedFilters(db, &names, &places); read.isError())
+        return read;
+    QStringList lacking;
+    Result error;
+    if (!catalogue::missingFromCatalogue(db, names, &lacking, &error))
+        return error;
+    for (const QString& filter : std::as_const(lacking))
+        faults->push_back({QStringLiteral("placed:") + filter,
+                           notInCatalogueText(filter, places.value(filter).join(QStringLiteral(", ")))});
+    return {};
 }
 
 } // namespace
 
+QString notInCatalogueText(const QString& filter, const QString& places) {
+    return QStringLiteral("The filter '%1' (%2) is not in 'Potential Filters': the program would not start "
+                          "with it.")
+        .arg(filter, places);
+}
+
+Result loadFaults(const Database& db, std::vector<Fault>* faults) {
+    faults->clear();
+    if (Result read = tableFaults(db, faults); read.isError())
+        return read;
+    return placementFaults(db, faults);
+}
+
 Result baseline(const Database& db, Baseline* before) {
-    return missingPlaced(db, &before->missing);
+    std::vector<Fault> faults;
+    const Result read = loadFaults(db, &faults);
+    before->keys.clear();
+    for (const Fault& fault : faults)
+        before->keys.insert(fault.key);
+    return read;
 }
 
 Result check(const Database& db, const Baseline& before) {
-    QSet<QString> after;
-    const Result read = missingPlaced(db, &after);
-    if (read.isError())
+    std::vector<Fault> faults;
+    if (Result read = loadFaults(db, &faults); read.isError())
         return read;
     QStringList refusals;
-    for (const QString& filter : std::as_const(after))
-        if (!before.missing.contains(filter))
-            refusals << QStringLiteral(
-                            "'%1' (placed in %2) would no longer be in 'Potential Filters': the program "
-                            "would not start.")
-                            .arg(filter, placesOf(db, filter));
-    refusals.sort();
+    for (const Fault& fault : faults)
+        if (!before.keys.contains(fault.key))
+            refusals << fault.text;
     if (refusals.isEmpty())
         return {};
+    refusals.sort();
     return Result::make(dberr::Refused,
                         refusals.join(QLatin1Char('\n')) + QStringLiteral(" Nothing was written."));
 }

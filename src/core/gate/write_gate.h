@@ -1,26 +1,40 @@
 #pragma once
 
-// The check a write passes before its commit: nothing it writes may stop the installation from
-// loading. The program ends at start-up on a placed filter that is no catalogue row, so a write
-// may not leave one that was not there before it (one already there is check's to report).
+// The check every write to an installation passes inside its transaction, before its commit:
+// nothing it writes may stop the installation from loading. The database runs it on every write
+// transaction of a file opened for writing, so no caller can leave it out. What stops the load is
+// read cheaply here: a placed filter that is no catalogue row (the program ends at start-up), a
+// table the start needs missing, or a table the load reads empty. A fault that was there before
+// the write is check's to report, not the write's to refuse.
 
 #include "core/db/result.h"
 
 #include <QSet>
 #include <QString>
+#include <vector>
 
 class Database;
 
 namespace gate {
 
-// The placed filters the catalogue lacks as the installation stands, before the write.
+// One thing that stops the installation from loading. The key stays the same while the fault does.
+struct Fault {
+    QString key;
+    QString text;
+};
+[[nodiscard]] Result loadFaults(const Database& db, std::vector<Fault>* faults);
+
+// The faults as the installation stood when the write began.
 struct Baseline {
-    QSet<QString> missing;
+    QSet<QString> keys;
 };
 [[nodiscard]] Result baseline(const Database& db, Baseline* before);
 
-// Inside the write's transaction, before its commit: Refused, naming each new one with the rows
-// that place it, when the write left a placed filter the catalogue lacks.
+// Refused, naming each fault the write added (with the rows it concerns), when there are any.
 [[nodiscard]] Result check(const Database& db, const Baseline& before);
+
+// The words for a filter the catalogue lacks, wherever it is found: in a plan's preview, in a
+// refused write, in filterctl. `places` names the rows ("EF1 3, EF2 1").
+QString notInCatalogueText(const QString& filter, const QString& places);
 
 } // namespace gate

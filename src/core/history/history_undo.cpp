@@ -6,7 +6,6 @@
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/schema.h"
-#include "core/gate/write_gate.h"
 
 #include <QFileInfo>
 
@@ -316,23 +315,11 @@ bool executeUndo(Database& db, const UndoPlan& plan, bool force, Result* error) 
     Transaction transaction(db, error);
     if (!transaction.isActive())
         return false;
-    gate::Baseline before;
-    Result read = gate::baseline(db, &before);
-    if (read.isError()) {
-        if (error)
-            *error = read;
-        return false;
-    }
     for (const UndoPlan::Step& step : plan.steps)
         if (!putBack(db, plan.changeOf(step), force, plan.record, error))
             return false;
-    // An undo never leaves the installation unable to start: a filter placed since may not go.
-    read = gate::check(db, before);
-    if (read.isError()) {
-        if (error)
-            *error = read;
-        return false;
-    }
+    // The commit passes the write gate: an undo that would leave the installation unable to load
+    // (a filter placed since taken out of the catalogue) is refused, forced or not.
     setNextUndoes(plan.record.id);
     const bool committed = transaction.commit(error);
     setNextUndoes(0);
