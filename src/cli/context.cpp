@@ -42,13 +42,15 @@ bool Context::noArguments(const QString& command) {
     return false;
 }
 
-bool Context::databasePath(QString* path) {
+QString Context::databaseIfAny() const {
     // An empty --db never reaches here: the dispatch refuses every empty name.
-    if (m_parser.isSet(QStringLiteral("db"))) {
-        *path = m_parser.value(QStringLiteral("db"));
-        return true;
-    }
-    *path = settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue);
+    if (m_parser.isSet(QStringLiteral("db")))
+        return m_parser.value(QStringLiteral("db"));
+    return settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue);
+}
+
+bool Context::databasePath(QString* path) {
+    *path = databaseIfAny();
     if (path->isEmpty()) {
         fail(Usage, vocabulary::noDatabaseConfigured() + QStringLiteral(" Name one with --db."));
         return false;

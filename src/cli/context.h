@@ -43,6 +43,8 @@ public:
 
     // The file named by --db, or the configured one.
     bool databasePath(QString* path);
+    // The same, or the empty text when there is none (a command that needs no database).
+    QString databaseIfAny() const;
     // Refuses an output that would replace the installation's files or another file the command
     // reads (`inputs`); checked before anything is read or written.
     bool checkOutput(const QString& output, const QStringList& inputs = {});

@@ -705,7 +705,9 @@ void TestFilterctl::neverReplacesWhatItReads() {
         {"export", "--format", "csv", "-o", sandbox.path("hard.sqlite")},
         {"export", "--format", "mm", "-o", demo + "-journal"},
         {"export", "--format", "json", "-o", sandbox.path("System_Configurations.history.sqlite")},
-        {"plot", "-o", demo}};
+        {"plot", "-o", demo},
+        {"import-mdb", sandbox.path("old.mdb"), demo + "-wal"},
+        {"import-mdb", sandbox.path("old.mdb"), sandbox.path("old.mdb")}};
     for (const QStringList& arguments : refused) {
         const Run run = inProcess(arguments);
         QVERIFY2(run.status == 2 && run.err.contains("this command reads: nothing was written"),

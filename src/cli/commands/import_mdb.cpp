@@ -3,6 +3,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "core/access/access_import.h"
+#include "core/exchange/output_file.h"
 
 namespace filterctl {
 
@@ -14,6 +15,12 @@ int importMdb(Context& context) {
         return context.fail(
             Usage, QStringLiteral("import-mdb takes an Access file and, optionally, the new file's name"));
     const QString target = files.size() == 2 ? files[1] : accessdb::convertedName(files[0]);
+    // A new file named as the configured installation's journal or history would be taken for it.
+    const QString configured = context.databaseIfAny();
+    const QStringList read = (configured.isEmpty() ? QStringList() : output::installationFiles(configured))
+                             << files[0];
+    if (const Result refused = output::checkNotAnInput(target, read); refused.isError())
+        return context.failOn(refused);
     const accessdb::ImportReport report = accessdb::importAccessFile(files[0], target);
     if (!report.ok())
         return context.fail(Usage, report.error);
