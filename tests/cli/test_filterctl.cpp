@@ -71,12 +71,6 @@ Run filterctlProcess(const QStringList& arguments) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QByteArray digest(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
 // The wheels a package carries, as "ID|position|filter" rows.
 QStringList packageWheels(const QString& path) {
     QStringList rows;

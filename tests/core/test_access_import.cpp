@@ -20,15 +20,11 @@ private slots:
     void refusesDamagedFilesAndWritesNothing();
 };
 
+using testing::digest;
+
 namespace {
 
 const QString Reference = testing::referenceFile(QStringLiteral("access"));
-
-QByteArray digest(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 // One CSV cell of mdb-export: quoted for texts, dates and binaries, bare for numbers, empty and
 // bare for Null.
@@ -77,7 +73,8 @@ QList<QVariantList> convertedRows(const QString& path, const QString& table) {
     db.open(path, nullptr, Database::Access::ReadOnly);
     const int fields = int(db.fieldNames(table).size());
     QList<QVariantList> rows;
-    auto cursor = db.openQuery(QStringLiteral("SELECT * FROM [%1] ORDER BY rowid").arg(table), QVariantList(), nullptr);
+    auto cursor =
+        db.openQuery(QStringLiteral("SELECT * FROM [%1] ORDER BY rowid").arg(table), QVariantList(), nullptr);
     for (; cursor && !cursor->atEnd(); cursor->next()) {
         QVariantList row;
         for (int i = 0; i < fields; ++i)

@@ -1,24 +1,34 @@
 #include "support/test_support.h"
 
 #include "cli/filterctl.h"
+#include "core/catalogue/catalogue_tables.h"
+#include "core/db/schema.h"
 #include "core/exchange/package.h"
 #include "core/exchange/workbook.h"
 #include "core/exchange/xlsx_writer.h"
+#include "core/history/history.h"
+#include "core/inspect/installation_check.h"
 #include "core/inspect/package_apply.h"
 #include "core/inspect/placement_export.h"
 #include "core/session/placement_session.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <array>
 
 // The rules of every write, checked over generated wheel layouts (rows in order, out of order,
 // with gaps, repeated, Null and text "Position", other wheels' rows in between): a store writes
-// only what changed, only into the rows shown, and a plan announced is exactly what is written.
+// only what changed, only into the rows shown, and a plan announced is exactly what is written;
+// and no write, by any path, stops an installation from loading.
 class TestPlacementPlans : public QObject {
     Q_OBJECT
 private slots:
     void holdsForGeneratedLayouts();
+    void noWriteStopsTheLoad();
 };
 
 using namespace testing;
@@ -283,6 +293,261 @@ void TestPlacementPlans::holdsForGeneratedLayouts() {
     qInfo("%d layouts, %d positions edited, %d packages applied through the session and filterctl", Layouts,
           edited, packages);
     QVERIFY(layouts > Layouts / 2);
+}
+
+namespace {
+
+constexpr int GateLayouts = 150;
+constexpr int WritesPerLayout = 6;
+
+// Names a change set draws from: the wheels' filters, a spare in the catalogue, and names the
+// catalogue lacks (an empty one among them).
+QStringList drawnNames(const WheelKind& kind) {
+    return kind.filters + QStringList{"Spare 1", "XQ 999", ""};
+}
+
+// What the invariant compares: whether the service start completes, and check's load-stopping
+// findings.
+struct LoadState {
+    bool starts = false;
+    QSet<QString> stops;
+};
+
+LoadState loadState(const QString& file) {
+    LoadState state;
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false);
+    state.starts = session.start(file, Database::Access::ReadOnly).complete();
+    std::vector<Finding> findings;
+    Result error;
+    if (!checkFile(file, &findings, &error))
+        state.stops.insert(error.description);
+    for (const Finding& finding : findings)
+        if (finding.stopsLoad)
+            state.stops.insert(findingLine(finding));
+    return state;
+}
+
+int runFilterctl(const QStringList& arguments) {
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    return filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
+}
+
+// One write by each path the program has; each returns whether it was refused (or failed).
+class Writer {
+public:
+    Writer(const QString& file, const QTemporaryDir& dir, QRandomGenerator& random)
+        : m_file(file), m_dir(dir), m_random(random) {}
+
+    static constexpr int Paths = 7;
+    static QString pathName(int path) {
+        const char* const names[Paths] = {"session Store", "package plan", "filterctl apply",
+                                          "edited plan",   "undo",         "catalogue removal",
+                                          "favourites"};
+        return QString::fromLatin1(names[path]);
+    }
+
+    bool any(int path) {
+        switch (path) {
+        case 0:
+            return sessionStore();
+        case 1:
+            return packagePlan();
+        case 2:
+            return runFilterctl({"--db", m_file, "apply", package()}) != 0;
+        case 3:
+            return editedPlan();
+        case 4:
+            return undo();
+        case 5:
+            return catalogueRemoval();
+        default:
+            return favourites();
+        }
+    }
+
+private:
+    const WheelKind& anyKind() { return kinds()[size_t(m_random.bounded(int(kinds().size())))]; }
+    QString anyName(const WheelKind& kind) {
+        const QStringList names = drawnNames(kind);
+        return names[m_random.bounded(names.size())];
+    }
+    QStringList anyFilters(const WheelKind& kind) {
+        QStringList filters;
+        for (int q = 0; q < wheels::PositionsPerWheel; ++q)
+            filters << (m_random.bounded(3) ? anyName(kind) : QString());
+        return filters;
+    }
+
+    bool sessionStore() {
+        PlacementSession session(startup::Variant::Service);
+        session.setWriteFavourites(false);
+        if (!session.start(m_file).complete())
+            return true;
+        const std::vector<Installation::Wheel> installed = session.installation().installedWheels();
+        if (installed.empty())
+            return true;
+        const Installation::Wheel& wheel = installed[size_t(m_random.bounded(int(installed.size())))];
+        const WheelKind& kind = *std::find_if(kinds().begin(), kinds().end(),
+                                              [&](const WheelKind& k) { return wheel.availableId == k.id; });
+        QStringList chosen = wheel.filters;
+        for (QString& filter : chosen)
+            if (m_random.bounded(2))
+                filter = anyName(kind);
+        return !session.storeWheel(wheel.button, chosen, [](const QString&) { return true; }).stored;
+    }
+
+    bool packagePlan() {
+        PlacementSession session(startup::Variant::Service);
+        session.setWriteFavourites(false);
+        const WheelKind& kind = anyKind();
+        WheelStorePlan plan;
+        Result error;
+        if (!session.database().open(m_file, &error) ||
+            !session.planPackageWheel(kind.id, anyFilters(kind), &plan, &error))
+            return true;
+        return session.storePlans({plan}).outcome != StoreResult::Outcome::Stored;
+    }
+
+    QString package() {
+        SheetCells cells;
+        const WheelKind& kind = kinds()[size_t(m_random.bounded(2))]; // an emission wheel
+        cells.insert({11, 1}, kind.id);
+        const QStringList filters = anyFilters(kind);
+        for (int q = 0; q < filters.size(); ++q)
+            if (!filters[q].isEmpty())
+                cells.insert({12 + q, 1}, QStringLiteral("%1. %2").arg(q + 1).arg(filters[q]));
+        const QString path = m_dir.filePath(QStringLiteral("package%1.xlsx").arg(++m_files));
+        Result error;
+        if (!writeXlsx(path, QStringLiteral("P"), cells, &error))
+            qFatal("%s", qPrintable(error.description));
+        return path;
+    }
+
+    // A reviewed plan, edited at random before it is applied.
+    bool editedPlan() {
+        const QString plan = m_dir.filePath(QStringLiteral("plan%1.json").arg(++m_files));
+        if (runFilterctl({"--db", m_file, "apply", "--dry-run", "--save-plan", plan, package()}) != 0)
+            return true;
+        QFile file(plan);
+        file.open(QIODevice::ReadOnly);
+        QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+        QJsonArray wheels = root.value("plan").toArray();
+        if (!wheels.isEmpty()) {
+            QJsonObject wheel = wheels[0].toObject();
+            QJsonArray writes = wheel.value("writes").toArray();
+            if (!writes.isEmpty()) {
+                const int w = m_random.bounded(int(writes.size()));
+                QJsonObject write = writes[w].toObject();
+                const char* const keys[] = {"chosen", "now", "rowid", "position"};
+                const QString key = QString::fromLatin1(keys[m_random.bounded(4)]);
+                if (key == "chosen" || key == "now")
+                    write[key] = anyName(anyKind());
+                else
+                    write[key] = m_random.bounded(1, 12);
+                writes[w] = write;
+            }
+            wheel["writes"] = writes;
+            wheels[0] = wheel;
+        }
+        root["plan"] = wheels;
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QJsonDocument(root).toJson());
+        file.close();
+        return runFilterctl({"--db", m_file, "apply", "--plan", plan}) != 0;
+    }
+
+    bool undo() {
+        std::vector<history::Record> records;
+        Result error;
+        if (!history::readRecords(history::pathFor(m_file), {}, &records, &error) || records.empty())
+            return true;
+        const qint64 id = records[size_t(m_random.bounded(int(records.size())))].id;
+        return runFilterctl({"--db", m_file, "undo", "--force", QString::number(id)}) != 0;
+    }
+
+    // Past the catalogue window's own rule (a placed filter is not removed): only the gate stands.
+    bool catalogueRemoval() {
+        Database db;
+        bool found = false;
+        Result error;
+        return !db.open(m_file, &error) ||
+               !catalogue::deleteFirstNamed(db, schema::table::PotentialFilters, anyName(anyKind()), &found,
+                                            &error) ||
+               !found;
+    }
+
+    bool favourites() {
+        PlacementSession session(startup::Variant::User);
+        session.setWriteFavourites(false);
+        Result error;
+        if (!session.database().open(m_file, &error))
+            return true;
+        CatalogueService& catalogue = session.catalogue();
+        const QString name = m_random.bounded(3) ? anyName(anyKind()) : schema::NoFilter;
+        const Result result = m_random.bounded(2) ? catalogue.addFavourite(name, {}, typeOf(name))
+                                                  : catalogue.removeFavourite(name);
+        return result.isError();
+    }
+
+    const QString& m_file;
+    const QTemporaryDir& m_dir;
+    QRandomGenerator& m_random;
+    int m_files = 0;
+};
+
+} // namespace
+
+void TestPlacementPlans::noWriteStopsTheLoad() {
+    history::recordEveryWrite(QStringLiteral("test"));
+    QRandomGenerator random(Seed + 1);
+    QTemporaryDir dir;
+    std::array<int, Writer::Paths> tried{};
+    std::array<int, Writer::Paths> refused{};
+    int starting = 0;
+    for (int n = 0; n < GateLayouts; ++n) {
+        InstallationRows layout = generate(random);
+        layout.catalogue.append(
+            {QStringLiteral("Spare 1"), QStringLiteral("BP"), QStringLiteral("code Spare 1")});
+        if (random.bounded(2))
+            layout.favourites.append({QStringLiteral("BP 1"), QStringLiteral("BP")});
+        if (random.bounded(8) == 0) // an installation that already does not load
+            layout.placements.append({QStringLiteral("EF1"), 1, QStringLiteral("Ghost")});
+        const QString file = dir.filePath(QStringLiteral("gate%1.sqlite").arg(n));
+        createDatabase(file, layout.statements());
+        Writer writer(file, dir, random);
+        LoadState before = loadState(file);
+        starting += before.starts ? 1 : 0;
+        for (int k = 0; k < WritesPerLayout; ++k) {
+            const int path = random.bounded(Writer::Paths);
+            const QByteArray bytes = digest(file);
+            const bool wasRefused = writer.any(path);
+            ++tried[size_t(path)];
+            refused[size_t(path)] += wasRefused ? 1 : 0;
+            const LoadState after = loadState(file);
+            const QString where = QStringLiteral("layout %1, write %2 by path %3").arg(n).arg(k).arg(path);
+            QVERIFY2(!wasRefused || digest(file) == bytes, qPrintable(where + ": refused, yet written"));
+            QVERIFY2(!before.starts || after.starts, qPrintable(where + ": no longer starts"));
+            const QSet<QString> added = after.stops - before.stops;
+            QVERIFY2(added.isEmpty(), qPrintable(where + ": " + QStringList(added.values()).join('\n')));
+            before = after;
+        }
+    }
+    QStringList counts;
+    for (int path = 0; path < Writer::Paths; ++path)
+        counts << QStringLiteral("%1 %2 of %3")
+                      .arg(Writer::pathName(path))
+                      .arg(refused[size_t(path)])
+                      .arg(tried[size_t(path)]);
+    qInfo("%d layouts (%d starting); writes refused or failed, of those tried: %s", GateLayouts, starting,
+          qPrintable(counts.join(QStringLiteral(", "))));
+    for (int path = 0; path < Writer::Paths; ++path)
+        QVERIFY2(refused[size_t(path)] > 0 && refused[size_t(path)] < tried[size_t(path)],
+                 qPrintable(Writer::pathName(path)));
 }
 
 QTEST_GUILESS_MAIN(TestPlacementPlans)

@@ -5,6 +5,7 @@
 #include "core/exchange/workbook.h"
 #include "core/startup/helper_programs.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,12 @@ QString missingReference(const QString& path) {
     return QStringLiteral("%1 is missing: the reference files are in the project's shared folder "
                           "(../shared/reference beside the clone); see README, \"Reference files\"")
         .arg(QDir::cleanPath(path));
+}
+
+QByteArray digest(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 void createDatabase(const QString& path, const QStringList& statements) {

@@ -14,7 +14,10 @@ namespace testing {
 QString referenceFile(const QString& relative);
 QString missingReference(const QString& path);
 
-// Creates a SQLite file from SQL statements (the program itself never creates one).
+// A file's bytes as a hash: equal before and after means nothing was written.
+QByteArray digest(const QString& path);
+// Creates a SQLite file from SQL statements (the program itself never creates one), or runs them on
+// an existing file as another program would, past the program's own checks.
 void createDatabase(const QString& path, const QStringList& statements);
 // The statements of samples/demo.sql; with samples/demo-fcs.sql after them, the FCS-only demo.
 QStringList demoStatements();

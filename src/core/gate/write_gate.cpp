@@ -44,11 +44,11 @@ Result tableFaults(const Database& db, std::vector<Fault>* faults) {
     return {};
 }
 
-// Each placed filter (empty positions aside) with the rows that place it: one read of the table.
+// Each placed filter with the rows that place it: one read of the table. An empty or Null name is
+// a name the catalogue lacks too ("None" is the empty position).
 Result placedFilters(const Database& db, QStringList* names, QHash<QString, QStringList>* places) {
     Result error;
-    auto rows = db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %1 IS NOT NULL AND %1 <> '' "
-                                            "ORDER BY rowid")
+    auto rows = db.openQuery(QStringLiteral("SELECT IFNULL(%1, ''), %2, %3 FROM %4 ORDER BY rowid")
                                  .arg(sqlName(field::IdPotential), sqlName(field::IdAvailable),
                                       sqlName(field::Position), sqlName(table::FilterPlacement)),
                              {}, &error);

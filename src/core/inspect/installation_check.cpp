@@ -23,6 +23,9 @@ struct Checker {
     void note(const QString& table, const QString& where, const QString& text) {
         findings.push_back({false, table, where, text});
     }
+    void stop(const QString& table, const QString& where, const QString& text) {
+        findings.push_back({true, table, where, text, true});
+    }
     // The table's rows, or a problem saying why they cannot be read.
     std::unique_ptr<Cursor> rowsOf(const QString& table) {
         Result error;
@@ -45,14 +48,14 @@ struct Checker {
         bool complete = true;
         for (const auto& [name, fields] : needed) {
             if (!db.hasTable(name)) {
-                problem(name, QString(), QStringLiteral("the table is missing: the program cannot load"));
+                stop(name, QString(), QStringLiteral("the table is missing: the program cannot load"));
                 complete = false;
                 continue;
             }
             const QStringList present = db.fieldNames(name);
             for (const QString& wanted : fields)
                 if (!present.contains(wanted, Qt::CaseInsensitive)) {
-                    problem(name, wanted, QStringLiteral("the field is missing: the program cannot load"));
+                    stop(name, wanted, QStringLiteral("the field is missing: the program cannot load"));
                     complete = false;
                 }
         }
@@ -69,8 +72,7 @@ struct Checker {
                                     ? cursor->textAt(0)
                                     : QStringLiteral("no answer (%1)").arg(error.description);
         if (verdict != QLatin1String("ok"))
-            problem(QString(), QString(),
-                    QStringLiteral("the engine's integrity check says: %1").arg(verdict));
+            stop(QString(), QString(), QStringLiteral("the engine's integrity check says: %1").arg(verdict));
     }
 
     // Sets the loader leaves out: no wheel number, or a number beyond its kind's buttons.
@@ -79,8 +81,8 @@ struct Checker {
         if (!cursor)
             return;
         if (cursor->atEnd())
-            problem(table::FilterSets, QString(),
-                    QStringLiteral("the table is empty: the load ends before any wheel"));
+            stop(table::FilterSets, QString(),
+                 QStringLiteral("the table is empty: the load ends before any wheel"));
         for (; !cursor->atEnd(); cursor->next()) {
             if (!isUsableStatus(cursor->value(field::Status)))
                 continue;
@@ -119,8 +121,8 @@ struct Checker {
     void positions(const std::vector<Installation::Wheel>& installed) {
         auto cursor = rowsOf(table::FilterPlacement);
         if (cursor && cursor->atEnd())
-            problem(table::FilterPlacement, QString(),
-                    QStringLiteral("the table is empty: the load ends there"));
+            stop(table::FilterPlacement, QString(),
+                 QStringLiteral("the table is empty: the load ends there"));
         QSet<QString> withRows;
         for (; cursor && !cursor->atEnd(); cursor->next())
             withRows.insert(cursor->text(field::IdAvailable));
@@ -167,8 +169,8 @@ struct Checker {
         QHash<QString, QString> typeOf;
         if (auto cursor = rowsOf(table::PotentialFilters)) {
             if (cursor->atEnd())
-                problem(table::PotentialFilters, QString(),
-                        QStringLiteral("the table is empty: the load ends there"));
+                stop(table::PotentialFilters, QString(),
+                     QStringLiteral("the table is empty: the load ends there"));
             for (; !cursor->atEnd(); cursor->next()) {
                 const QString id = cursor->text(field::IdPotential);
                 if (typeOf.contains(id))
@@ -181,14 +183,14 @@ struct Checker {
         for (const Installation::Wheel& wheel : installed)
             for (int p = 0; p < wheel.filters.size(); ++p)
                 if (!typeOf.contains(wheel.filters[p]))
-                    problem(table::FilterPlacement,
-                            QStringLiteral("%1 position %2").arg(wheel.availableId).arg(p + 1),
-                            QStringLiteral("'%1' is not in 'Potential Filters': the program ends at start-up")
-                                .arg(wheel.filters[p]));
+                    stop(table::FilterPlacement,
+                         QStringLiteral("%1 position %2").arg(wheel.availableId).arg(p + 1),
+                         QStringLiteral("'%1' is not in 'Potential Filters': the program ends at start-up")
+                             .arg(wheel.filters[p]));
         auto favourites = db.hasTable(table::FavouriteFilters) ? rowsOf(table::FavouriteFilters) : nullptr;
         if (favourites && favourites->atEnd())
-            problem(table::FavouriteFilters, QString(),
-                    QStringLiteral("the table is empty: the load ends there"));
+            stop(table::FavouriteFilters, QString(),
+                 QStringLiteral("the table is empty: the load ends there"));
         for (; favourites && !favourites->atEnd(); favourites->next()) {
             const QString id = favourites->text(field::IdPotential);
             if (id == NoFilter)
@@ -216,13 +218,13 @@ std::vector<Finding> checkInstallation(PlacementSession& session,
     if (!checker.layout())
         return checker.findings;
     if (report.error.isError()) {
-        checker.problem(QString(), QString(), report.error.description);
+        checker.stop(QString(), QString(), report.error.description);
         return checker.findings;
     }
     if (!report.versionAccepted)
-        checker.problem(table::SystemVersions, report.version,
-                        QStringLiteral("the version is below %1: the program refuses the database")
-                            .arg(startup::MinVersionText));
+        checker.stop(table::SystemVersions, report.version,
+                     QStringLiteral("the version is below %1: the program refuses the database")
+                         .arg(startup::MinVersionText));
     checker.sets();
     const std::vector<Installation::Wheel> installed =
         report.result ? session.installation().installedWheels() : std::vector<Installation::Wheel>();
@@ -242,14 +244,25 @@ QString findingLine(const Finding& finding) {
            finding.text;
 }
 
-QStringList checkFileLines(const QString& path) {
+bool checkFile(const QString& path, std::vector<Finding>* findings, Result* error) {
     PlacementSession session(startup::Variant::Service);
     session.setWriteFavourites(false); // checking never writes
     const PlacementSession::LoadReport report = session.start(path, Database::Access::ReadOnly);
-    if (!session.database().isOpen() || report.error.code == dberr::Locked)
-        return {report.error.description};
+    if (!session.database().isOpen() || report.error.code == dberr::Locked) {
+        *error = report.error;
+        return false;
+    }
+    *findings = checkInstallation(session, report);
+    return true;
+}
+
+QStringList checkFileLines(const QString& path) {
+    std::vector<Finding> findings;
+    Result error;
+    if (!checkFile(path, &findings, &error))
+        return {error.description};
     QStringList lines;
-    for (const Finding& finding : checkInstallation(session, report))
+    for (const Finding& finding : findings)
         lines << findingLine(finding);
     if (lines.isEmpty())
         lines << QStringLiteral("no findings");
