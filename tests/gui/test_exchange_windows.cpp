@@ -338,6 +338,18 @@ void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(refusal), qPrintable(refused.err));
     QCOMPARE(placement(copy, "EF1"), before);
+    // A filter another program takes out of the catalogue after the preview: Store is refused at
+    // its commit, in the same words.
+    rememberedPackage(sandbox, "Spare", {{{11, 1}, "EF1"}, {{12, 1}, "1. KP 545"}});
+    PackageWindow later(session);
+    choose(child<QComboBox>(later, "IDAvailable"), "EF1");
+    QVERIFY(child<QLabel>(later, "PreviewCount")->text().startsWith("1 of 1"));
+    testing::createDatabase(path, {"DELETE FROM [Potential Filters] WHERE [ID Potential] = 'KP 545'"});
+    recorder.messages.clear();
+    click(later, "CmdStore");
+    QCOMPARE(recorder.texts(), QStringList({"The filter 'KP 545' (EF1 1) is not in 'Potential Filters': the "
+                                            "program would not start with it. Nothing was written."}));
+    QCOMPARE(placement(path, "EF1"), before);
     // The session starts on both as before.
     PlacementSession again(startup::Variant::Service);
     QVERIFY(again.start(path).complete());

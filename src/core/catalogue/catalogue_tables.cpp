@@ -200,7 +200,8 @@ bool ensureFavouriteTable(Database& db, Result* error) {
     if (db.hasTable(schema::table::FavouriteFilters))
         return true;
     Transaction transaction(db, error);
-    return db.createTable(schema::table::FavouriteFilters, {schema::field::IdPotential, schema::field::Type},
+    return transaction.isActive() &&
+           db.createTable(schema::table::FavouriteFilters, {schema::field::IdPotential, schema::field::Type},
                           error) &&
            db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)")
                        .arg(sqlName(schema::table::FavouriteFilters), sqlName(schema::field::IdPotential)),

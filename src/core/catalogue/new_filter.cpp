@@ -209,6 +209,8 @@ PendingFilterEntry buildPendingEntry(const FilterForm& form, int selectedCubeWhe
 
 bool storePendingFilters(Database& db, const std::vector<PendingFilterEntry>& entries, Result* error) {
     Transaction transaction(db, error);
+    if (!transaction.isActive())
+        return false;
     auto cursor = db.openTable(schema::table::PotentialFilters, error);
     if (!cursor)
         return false;
@@ -234,6 +236,8 @@ bool ensureCustomerAddedField(Database& db, Result* error) {
     if (fields.contains(schema::field::CustomerAdded, Qt::CaseInsensitive))
         return true;
     Transaction transaction(db, error);
+    if (!transaction.isActive())
+        return false;
     if (!db.addField(schema::table::PotentialFilters, schema::field::CustomerAdded,
                      Database::FieldType::YesNo, error))
         return false;

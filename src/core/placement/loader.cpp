@@ -459,7 +459,8 @@ bool WheelLoader::completeFavourites() {
     if (!m_hasFavouriteTable) {
         if (m_options.writeFavourites) {
             Transaction create(m_db, &m_error);
-            if (!m_db.createTable(schema::table::FavouriteFilters,
+            if (!create.isActive() ||
+                !m_db.createTable(schema::table::FavouriteFilters,
                                   {schema::field::IdPotential, schema::field::Type}, &m_error) ||
                 !m_db.exec(QStringLiteral("INSERT INTO %1 VALUES (?, ?)")
                                .arg(sqlName(schema::table::FavouriteFilters)),
@@ -479,6 +480,8 @@ bool WheelLoader::completeFavourites() {
         if (!cursor)
             return false;
         Transaction transaction(m_db, &m_error);
+        if (!transaction.isActive())
+            return false;
         for (const auto& [name, type] : missing)
             if (!cursor->addRow({{schema::field::IdPotential, name},
                                  {schema::field::Type, type.isNull() ? QVariant() : QVariant(type)}},
