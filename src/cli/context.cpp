@@ -30,8 +30,12 @@ int Context::fail(int status, const QString& line) {
 }
 
 int Context::failOn(const Result& error) {
-    if (error.code == dberr::Refused)
-        return fail(Found, error.description);
+    if (error.code == dberr::Refused) { // a line for each fault the write gate named
+        const QStringList lines = error.description.split(QLatin1Char('\n'));
+        for (int i = 0; i + 1 < lines.size(); ++i)
+            warn(lines[i]);
+        return fail(Found, lines.last());
+    }
     return fail(error.code == dberr::Locked ? Locked : Usage, error.description);
 }
 

@@ -32,6 +32,8 @@ public:
     int fail(int status, const QString& line);
     // The exit status the last failure gave (Done while nothing failed).
     int status() const { return m_status; }
+    // A failure of the core: Refused exits 1 (a write the gate refused: a line for each fault it
+    // named), another program's lock 3, anything else 2.
     int failOn(const Result& error);
     // Keeps the errors of the calls that follow (for a summary line) instead of printing them.
     void keepErrors() { m_keepErrors = true; }

@@ -77,11 +77,6 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
         if (result.outcome == StoreResult::Outcome::Changed)
             return context.fail(
                 Found, QStringLiteral("another program changed the wheels meanwhile: nothing was written"));
-        if (result.outcome == StoreResult::Outcome::Refused) {
-            for (const QString& refusal : result.error.description.split(QLatin1Char('\n')))
-                context.warn(refusal);
-            return context.fail(Found, QStringLiteral("nothing was written"));
-        }
         if (result.outcome != StoreResult::Outcome::Stored)
             return context.failOn(result.error);
     }
