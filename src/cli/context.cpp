@@ -2,7 +2,9 @@
 
 #include "cli/context.h"
 
+#include "core/db/schema.h"
 #include "core/exchange/output_file.h"
+#include "core/history/history_file.h"
 #include "core/settings/settings_store.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -70,6 +72,20 @@ bool Context::checkOutput(const QString& output, const QStringList& inputs) {
     if (refused.ok())
         return true;
     failOn(refused);
+    return false;
+}
+
+bool Context::predictWrite(const QString& path, const QString& verb) {
+    Result why;
+    Database probe;
+    if (probe.open(path, &why) && probe.checkWritable(schema::table::FilterPlacement, &why)) {
+        if (isSet(QStringLiteral("no-history")))
+            return true;
+        why = history::checkUsable(path);
+        if (why.ok())
+            return true;
+    }
+    fail(ReadOnly, QStringLiteral("%1 will be refused: %2").arg(verb, why.description));
     return false;
 }
 

@@ -50,6 +50,10 @@ public:
     // Refuses an output that would replace the installation's files or another file the command
     // reads (`inputs`); checked before anything is read or written.
     bool checkOutput(const QString& output, const QStringList& inputs = {});
+    // A dry run of a write (`verb`): false, failing with ReadOnly and the reason, when the real run
+    // would be refused: the database read-only or locked, or (without --no-history) its history
+    // damaged or not writable.
+    bool predictWrite(const QString& path, const QString& verb);
     // Starts the file (the --db one when empty) as the service start-up does, reading only.
     bool startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                       const QString& file = QString());

@@ -15,7 +15,7 @@ enum Status {
     Found = 1,    // check found a problem, apply was refused, the installation does not load
     Usage = 2,    // wrong usage, or a file that cannot be used
     Locked = 3,   // another program holds the database: try again once it has finished
-    ReadOnly = 4, // apply --dry-run: the changes were shown, but apply will be refused (read-only)
+    ReadOnly = 4, // a dry run: the changes were shown, but the real run would be refused
 };
 
 // Runs one command line (arguments[0] is the program's name); writes results to `out` and every

@@ -37,7 +37,8 @@ namespace {
 const char* const ExitStatusHelp =
     "Exit status: 0 done (check: nothing found), 1 check found a problem, apply or undo was refused,\n"
     "2 wrong usage or a file that cannot be used, 3 the database is in use by another program,\n"
-    "4 apply --dry-run: apply would be refused, the database is read-only.\n";
+    "4 a dry run (apply, undo): the real run would be refused (the database read-only or in use, its\n"
+    "history damaged or not writable).\n";
 
 constexpr int HelpWidth = 100;
 

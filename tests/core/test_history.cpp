@@ -28,25 +28,6 @@ using namespace testing;
 namespace {
 
 // Every row of a table with its rowid and each value's type, as the engine holds them.
-QStringList exactRows(const QString& path, const QString& table) {
-    Database db;
-    db.open(path, nullptr, Database::Access::ReadOnly);
-    QStringList rows;
-    const QStringList fields = db.fieldNames(table);
-    QStringList columns{"rowid"};
-    for (const QString& field : fields)
-        columns << QString("typeof([%1]) || ':' || quote([%1])").arg(field);
-    auto cursor = db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table),
-                               QVariantList(), nullptr);
-    for (; cursor && !cursor->atEnd(); cursor->next()) {
-        QStringList values;
-        for (int i = 0; i <= fields.size(); ++i)
-            values << cursor->textAt(i);
-        rows << values.join('|');
-    }
-    return rows;
-}
-
 std::vector<history::Record> records(const QString& path) {
     std::vector<history::Record> list;
     Result error;

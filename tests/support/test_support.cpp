@@ -34,6 +34,25 @@ QByteArray digest(const QString& path) {
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
+QStringList exactRows(const QString& path, const QString& table) {
+    Database db;
+    db.open(path, nullptr, Database::Access::ReadOnly);
+    QStringList rows;
+    const QStringList fields = db.fieldNames(table);
+    QStringList columns{"rowid"};
+    for (const QString& field : fields)
+        columns << QString("typeof([%1]) || ':' || quote([%1])").arg(field);
+    auto cursor = db.openQuery(QString("SELECT %1 FROM [%2] ORDER BY rowid").arg(columns.join(", "), table),
+                               QVariantList(), nullptr);
+    for (; cursor && !cursor->atEnd(); cursor->next()) {
+        QStringList values;
+        for (int i = 0; i <= fields.size(); ++i)
+            values << cursor->textAt(i);
+        rows << values.join('|');
+    }
+    return rows;
+}
+
 void createDatabase(const QString& path, const QStringList& statements) {
     const QString name = QStringLiteral("test-create");
     {

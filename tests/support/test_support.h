@@ -42,6 +42,8 @@ struct InstallationRows {
     QStringList statements() const;
 };
 
+// Every row of a table with each value's storage type: "rowid|text:'BP 1'|integer:2".
+QStringList exactRows(const QString& path, const QString& table);
 // Every row of "Available FilterPlacement" as "ID Available|Position|ID Potential", in stored order.
 QStringList placementRows(const QString& path);
 

@@ -83,11 +83,9 @@ int applyPlan(Context& context, PlacementSession& session, const PackageApplyPla
     // Changes are announced once they are made, or as what would be made.
     printPlan(context, session, plan, dryRun);
     // A dry run says whether apply could write at all (it read without asking).
-    Result writable;
-    Database probe;
-    if (dryRun && !plan.changes.empty() && probe.open(session.database().path(), &writable) &&
-        !probe.checkWritable(schema::table::FilterPlacement, &writable) && writable.code == dberr::ReadOnly)
-        return context.fail(ReadOnly, QStringLiteral("apply will be refused: ") + writable.description);
+    if (dryRun && !plan.changes.empty() &&
+        !context.predictWrite(session.database().path(), QStringLiteral("apply")))
+        return context.status();
     return Done;
 }
 

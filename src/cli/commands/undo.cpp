@@ -15,8 +15,9 @@ void printUndo(Context& context, const Database& db, qint64 id, const history::U
     out << "database: " << QDir::toNativeSeparators(db.path()) << '\n';
     out << "undo of record " << id << ": " << plan.record.summary << '\n';
     for (const history::UndoPlan::Step& step : plan.steps)
-        out << step.text << (step.conflict ? QStringLiteral(" (over a later change)") : QString()) << '\n';
-    const int count = int(plan.steps.size());
+        out << step.text
+            << (step.conflict && !step.gone ? QStringLiteral(" (over a later change)") : QString()) << '\n';
+    const int count = plan.rowsWritten();
     out << count << (count == 1 ? " row " : " rows ") << (dryRun ? "would change" : "changed") << '\n';
 }
 
@@ -48,6 +49,8 @@ int undo(Context& context) {
     if (!dryRun && !history::executeUndo(db, plan, true, &error))
         return context.failOn(error);
     printUndo(context, db, id, plan, dryRun);
+    if (dryRun && plan.rowsWritten() > 0 && !context.predictWrite(path, QStringLiteral("undo")))
+        return context.status();
     return Done;
 }
 

@@ -45,6 +45,8 @@ constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
 constexpr int SqliteReadOnly = 8;
 constexpr int SqliteCorrupt = 11;
+constexpr int SqliteFull = 13;
+constexpr int SqliteCantOpen = 14;
 constexpr int SqliteNotADatabase = 26;
 
 void bindAll(QSqlQuery& query, const QVariantList& values) {
@@ -75,15 +77,22 @@ bool hasHotJournal(const QString& path) {
     return QFileInfo(path + QStringLiteral("-journal")).size() > 0;
 }
 
-Result interruptedWriteError(const QString& path) {
+QString inSentence(const QString& noun) {
+    return noun.left(1).toLower() + noun.mid(1);
+}
+
+Result interruptedWriteError(const QString& path, const QString& noun) {
     const QString shown = QDir::toNativeSeparators(path);
-    return Result::make(
-        dberr::InterruptedWrite,
-        QStringLiteral(
-            "An interrupted write left its journal '%1-journal' beside the configuration database '%1', "
-            "which is not complete until it is opened for writing: that restores its last complete "
-            "state. Start the program on it, or run 'filterctl apply' on it, then read it again.")
-            .arg(shown));
+    const QString advice =
+        noun == Database::InstallationNoun
+            ? QStringLiteral("Start the program on it, or run 'filterctl apply' on it, then "
+                             "read it again.")
+            : QStringLiteral("The next program run by a user who may write it does so.");
+    return Result::make(dberr::InterruptedWrite,
+                        QStringLiteral("An interrupted write left its journal '%1-journal' beside %2 '%1', "
+                                       "which is not complete until it is opened for writing: that restores "
+                                       "its last complete state. %3")
+                            .arg(shown, inSentence(noun), advice));
 }
 
 Result notADatabase(const QString& path) {
@@ -92,11 +101,11 @@ Result notADatabase(const QString& path) {
                             .arg(QDir::toNativeSeparators(path)));
 }
 
-Result lockedError(const QString& shownPath) {
+Result lockedError(const QString& shownPath, const QString& noun) {
     return Result::make(dberr::Locked,
-                        QStringLiteral("The configuration database is in use by another program.\n'%1' is "
+                        QStringLiteral("%1 is in use by another program.\n'%2' is "
                                        "locked; try again once the other program has finished with it.")
-                            .arg(shownPath));
+                            .arg(noun, shownPath));
 }
 
 Result accessFile(const QString& path) {
@@ -173,21 +182,30 @@ int primaryResultCode(const QSqlError& failure) {
 }
 
 // The engine's failure as the program tells it apart.
-Result describeFailure(const QString& path, const QString& what, int resultCode, const QString& text) {
+} // namespace
+
+Result describeEngineFailure(const QString& noun, const QString& path, const QString& what, int resultCode,
+                             const QString& text) {
     const QString shown = QDir::toNativeSeparators(path);
     switch (resultCode & 0xff) {
     case SqliteBusy:
     case SqliteLocked:
-        return lockedError(shown);
+        return lockedError(shown, noun);
     case SqliteReadOnly:
         return Result::make(dberr::ReadOnly,
-                            QStringLiteral("The configuration database '%1' is read-only: the file or its "
+                            QStringLiteral("%1 '%2' is read-only: the file or its "
                                            "folder cannot be written, so nothing can be stored in it.")
-                                .arg(shown));
+                                .arg(noun, shown));
     case SqliteCorrupt:
-        return Result::make(
-            dberr::Damaged,
-            QStringLiteral("The configuration database '%1' is damaged (%2).").arg(shown, text));
+        return Result::make(dberr::Damaged,
+                            QStringLiteral("%1 '%2' is damaged (%3).").arg(noun, shown, text));
+    case SqliteFull:
+        return Result::make(dberr::QueryFailed,
+                            QStringLiteral("%1 '%2' cannot grow: the disk is full (%3). Nothing was stored.")
+                                .arg(noun, shown, text));
+    case SqliteCantOpen:
+        return Result::make(dberr::CannotOpen,
+                            QStringLiteral("%1 '%2' cannot be opened (%3).").arg(noun, shown, text));
     case SqliteNotADatabase:
         return notADatabase(path);
     default:
@@ -215,6 +233,8 @@ Result describeFailure(const QString& path, const QString& what, int resultCode,
             .arg(resultCode),
         text);
 }
+
+namespace {
 
 QString typeName(Database::FieldType type) {
     switch (type) {
@@ -280,11 +300,12 @@ bool Database::open(const QString& path, Result* error, Access access) {
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
             if (error) {
-                *error = describeFailure(absolute, QString(), primaryResultCode(failure), failure.text());
+                *error = describeEngineFailure(m_noun, absolute, QString(), primaryResultCode(failure),
+                                               failure.text());
                 if (error->code == dberr::QueryFailed)
                     *error = notADatabase(absolute);
                 if (error->code == dberr::ReadOnly && interrupted)
-                    *error = interruptedWriteError(absolute);
+                    *error = interruptedWriteError(absolute, m_noun);
             }
             return false;
         }
@@ -319,11 +340,11 @@ void Database::close() {
 }
 
 Result Database::engineError(const QString& what, const QSqlError& failure) const {
-    return describeFailure(m_path, what, primaryResultCode(failure), failure.text());
+    return describeEngineFailure(m_noun, m_path, what, primaryResultCode(failure), failure.text());
 }
 
 Result Database::engineError(const QString& what, int resultCode, const QString& engineText) const {
-    return describeFailure(m_path, what, resultCode, engineText);
+    return describeEngineFailure(m_noun, m_path, what, resultCode, engineText);
 }
 
 void* Database::engineHandle() const {
@@ -338,9 +359,9 @@ bool Database::checkWritable(const QString& table, Result* error) const {
     const QFileInfo file(m_path);
     if (isOpen() && !QFileInfo(file.absolutePath()).isWritable())
         return fail(error, dberr::ReadOnly,
-                    QStringLiteral("The configuration database '%1' is read-only: its folder '%2' cannot be "
+                    QStringLiteral("%1 '%2' is read-only: its folder '%3' cannot be "
                                    "written, so nothing can be stored in it.")
-                        .arg(fileName(), QDir::toNativeSeparators(file.absolutePath())));
+                        .arg(m_noun, fileName(), QDir::toNativeSeparators(file.absolutePath())));
     // An update that matches no row asks for the write lock and writes nothing.
     // Not recorded: it changes nothing, and a history file must not appear for it.
     return execStatement(QStringLiteral("UPDATE %1 SET rowid = rowid WHERE 0").arg(sqlName(table)), {},

@@ -45,6 +45,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     enum class Access { ReadWrite, ReadOnly };
+    // How messages name the file: an installation unless told otherwise before open().
+    static inline const QString InstallationNoun = QStringLiteral("The configuration database");
+    void setNoun(const QString& noun) { m_noun = noun; }
     bool open(const QString& path, Result* error, Access access = Access::ReadWrite);
     // Every database opened for writing from then on gets a recorder from the factory (the
     // programs set it at start; tests of other things leave it unset).
@@ -104,6 +107,7 @@ private:
 
     QString m_connection;
     QString m_path;
+    QString m_noun = InstallationNoun;
     std::unique_ptr<WriteRecorder> m_recorder;
     // Opened for writing: every write transaction passes the write gate before its commit.
     std::unique_ptr<gate::Baseline> m_gate;
@@ -133,6 +137,11 @@ private:
     Database& m_db;
     bool m_active;
 };
+
+// The engine's failure (a result code and its text, while doing `what`) as the program tells it
+// apart, naming the file as `noun` ("The configuration database") and its path.
+Result describeEngineFailure(const QString& noun, const QString& path, const QString& what, int resultCode,
+                             const QString& text);
 
 // Quotes a table or field name for SQL text; user values are always bound instead.
 QString sqlName(const QString& name);

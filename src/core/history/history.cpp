@@ -1,4 +1,5 @@
 #include "core/history/history.h"
+#include "core/history/history_file.h"
 
 #include "core/db/schema.h"
 #include "core/vocabulary/vocabulary.h"
@@ -50,13 +51,6 @@ struct Captured {
     bool vanished = false;     // inserted and deleted again: nothing to record
 };
 
-QString userName() {
-    for (const char* variable : {"USER", "USERNAME", "LOGNAME"})
-        if (const QString user = qEnvironmentVariable(variable); !user.isEmpty())
-            return user;
-    return QFileInfo(QDir::homePath()).owner(); // a service or CI account may set none of them
-}
-
 // One statement on the engine's connection, its values bound as the engine holds them.
 class Statement {
 public:
@@ -85,11 +79,16 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// Read from a copy: asking the engine for a value's text converts the value itself, and a BLOB
+// recorded after that would be put back by an undo as text.
 QString textOf(const sqlite3_value* value) {
     if (!value || sqlite3_value_type(const_cast<sqlite3_value*>(value)) == SQLITE_NULL)
         return QString();
-    sqlite3_value* v = const_cast<sqlite3_value*>(value);
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    const Value copy(sqlite3_value_dup(value));
+    if (!copy)
+        return QString();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(copy.get()));
+    return QString::fromUtf8(text, sqlite3_value_bytes(copy.get()));
 }
 
 class HistoryRecorder : public WriteRecorder {
@@ -107,15 +106,20 @@ public:
         if (suspended || m_attached || !m_engine)
             return true;
         const QString path = pathFor(db.path());
-        m_createdNow = !QFileInfo::exists(path);
-        Result error;
-        if (!db.exec(
-                QStringLiteral("ATTACH DATABASE ? AS history"),
-                {QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rwc")},
-                &error)) {
-            m_unavailable = QStringLiteral("'%1' cannot be opened: %2")
-                                .arg(QDir::toNativeSeparators(path), error.description);
+        // Made here, as the installation is, and never removed: another writer may hold it open.
+        QString why;
+        if (!QFileInfo::exists(path) && !createLike(path, db.path(), &why)) {
+            m_unavailable = QStringLiteral("%1 '%2' cannot be created: %3")
+                                .arg(HistoryNoun, QDir::toNativeSeparators(path), why);
             return true; // the write decides, when it has something to record
+        }
+        Statement attach(m_engine, "ATTACH DATABASE ?1 AS history");
+        attach.bind(1,
+                    QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rw"));
+        if (!attach.ok() || !attach.run()) {
+            keepEngineError();
+            m_unavailable = historyFailure(db).description;
+            return true;
         }
         m_unavailable.clear();
         m_attached = true;
@@ -128,31 +132,21 @@ public:
         if (suspended || nothing)
             return true;
         QString reason = m_unavailable;
-        if (reason.isEmpty() && !write(db, &reason))
-            reason = QStringLiteral("'%1' cannot be written: %2")
-                         .arg(QDir::toNativeSeparators(pathFor(db.path())), reason);
+        if (reason.isEmpty() && !write())
+            reason = historyFailure(db).description;
         if (reason.isEmpty())
             return true;
         if (unavailableQuestion && unavailableQuestion(reason)) {
             suspended = true;
             return true;
         }
-        return fail(error, dberr::QueryFailed,
-                    QStringLiteral("The history of changes %1. Nothing was stored.").arg(reason));
+        return fail(error, dberr::QueryFailed, reason + QStringLiteral(" Nothing was stored."));
     }
 
-    void finish(Database& db, bool) override {
+    void finish(Database&, bool) override {
         m_changes.clear();
         m_rowIndex.clear();
         m_created.clear();
-        // A history file opened for a write that recorded nothing is not left behind.
-        if (m_attached && m_createdNow && QFileInfo(pathFor(db.path())).size() == 0) {
-            Result error;
-            // A history that stays attached is harmless; the empty file is then left.
-            if (db.exec(QStringLiteral("DETACH DATABASE history"), {}, &error))
-                QFile::remove(pathFor(db.path()));
-            m_attached = false;
-        }
     }
 
     void tableCreated(const QString& table) override { m_created << table; }
@@ -230,30 +224,44 @@ private:
         return {field(schema::field::IdPotential), QString()};
     }
 
-    bool write(Database& db, QString* reason) {
-        const auto failed = [&](const QString& why) {
-            *reason = why.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_engine)) : why;
+    // The engine's last failure, named as the history's (never the installation's), with the
+    // remedy when it is a matter of who may write it.
+    Result historyFailure(const Database& db) const {
+        const QString path = pathFor(db.path());
+        if (const QString problem = permissionProblem(path, db.path()); !problem.isEmpty())
+            return Result::make(dberr::ReadOnly, problem);
+        return describeEngineFailure(HistoryNoun, path, QStringLiteral("writing"), m_lastCode, m_lastText);
+    }
+    void keepEngineError() {
+        m_lastCode = sqlite3_extended_errcode(m_engine);
+        m_lastText = QString::fromUtf8(sqlite3_errmsg(m_engine));
+    }
+
+    bool write() {
+        // The engine's error is kept for historyFailure: the rollback's own result would replace it.
+        const auto failed = [&]() {
+            keepEngineError();
             sqlite3_exec(m_engine, "ROLLBACK TO history_record; RELEASE history_record", nullptr, nullptr,
                          nullptr);
             return false;
         };
         if (sqlite3_exec(m_engine, "SAVEPOINT history_record", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return failed(QString());
+            return failed();
         for (const char* statement : Schema)
             if (sqlite3_exec(m_engine, statement, nullptr, nullptr, nullptr) != SQLITE_OK)
-                return failed(QString());
-        const qint64 action = writeAction(db);
+                return failed();
+        const qint64 action = writeAction();
         if (action <= 0)
-            return failed(QString());
+            return failed();
         Statement change(m_engine, "INSERT INTO history.changes (action, tbl, row, kind, place, wheel) "
                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         Statement cell(m_engine,
                        "INSERT INTO history.cells (change, side, col, value) VALUES (?1, ?2, ?3, ?4)");
         if (!change.ok() || !cell.ok())
-            return failed(QString());
+            return failed();
         for (const QString& table : std::as_const(m_created))
             if (!insertChange(change, action, table, 0, RowChange::Kind::CreateTable, table, QString()))
-                return failed(QString());
+                return failed();
         for (const Captured& captured : m_changes) {
             if (captured.vanished)
                 continue;
@@ -261,7 +269,7 @@ private:
             const auto [place, wheel] =
                 placeOf(captured.table, names, captured.after.empty() ? captured.before : captured.after);
             if (!insertChange(change, action, captured.table, captured.rowid, captured.kind, place, wheel))
-                return failed(QString());
+                return failed();
             const qint64 changeId = sqlite3_last_insert_rowid(m_engine);
             for (int side = 0; side < 2; ++side) {
                 const std::vector<Value>& row = side == 0 ? captured.before : captured.after;
@@ -271,12 +279,12 @@ private:
                     cell.bind(3, names[int(i)]);
                     cell.bind(4, row[i].get());
                     if (!cell.run())
-                        return failed(QString());
+                        return failed();
                 }
             }
         }
         return sqlite3_exec(m_engine, "RELEASE history_record", nullptr, nullptr, nullptr) == SQLITE_OK ||
-               failed(QString());
+               failed();
     }
 
     static bool insertChange(Statement& change, qint64 action, const QString& table, qint64 rowid,
@@ -322,7 +330,7 @@ private:
         return text;
     }
 
-    qint64 writeAction(Database&) {
+    qint64 writeAction() {
         // The installation's identity as it stands in this transaction.
         QString identity[3];
         {
@@ -338,8 +346,8 @@ private:
         if (!action.ok())
             return 0;
         action.bind(1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-        action.bind(2, userName());
-        action.bind(3, QSysInfo::machineHostName());
+        action.bind(2, realUserName());
+        action.bind(3, realHostName());
         action.bind(4, programName);
         for (int i = 0; i < 3; ++i)
             action.bind(5 + i, identity[i]);
@@ -354,7 +362,8 @@ private:
 
     sqlite3* m_engine;
     bool m_attached = false;
-    bool m_createdNow = false;
+    int m_lastCode = 0;
+    QString m_lastText;
     QString m_unavailable;
     std::vector<Captured> m_changes;
     QHash<QString, size_t> m_rowIndex;

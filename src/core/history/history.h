@@ -67,6 +67,8 @@ struct Filter {
 // The records newest first, without their rows. A missing history file has none.
 bool readRecords(const QString& historyPath, const Filter& filter, std::vector<Record>* records,
                  Result* error);
+// Whether the history can be opened and its newest record read (a missing or empty one can).
+bool checkReadable(const QString& historyPath, Result* error);
 // One record with its rows.
 bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error);
 
@@ -75,13 +77,16 @@ bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* e
 struct UndoPlan {
     Record record;
     struct Step {
-        size_t row;    // in record.rows
-        QString text;  // "EF1 2: LP 560 -> BP 505-530", "puts back 'X' in Potential Filters"
-        bool conflict; // a later change touched the row
+        size_t row;        // in record.rows
+        QString text;      // "EF1 2: LP 560 -> BP 505-530", "puts back 'X' in Potential Filters"
+        bool conflict;     // a later change touched the row
+        bool gone = false; // and removed it: forced, the step writes nothing
     };
     std::vector<Step> steps;
     const RowChange& changeOf(const Step& step) const { return record.rows[step.row]; }
     bool hasConflicts() const;
+    // The rows a forced undo writes: neither a row gone since nor a table that holds other rows.
+    int rowsWritten() const;
     QString conflictText() const;
 };
 // The database is the installation, opened for writing (its history attached by the recorder).

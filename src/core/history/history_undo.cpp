@@ -1,6 +1,7 @@
 // Reading the history of changes and putting a record's rows back.
 
 #include "core/history/history.h"
+#include "core/history/history_file.h"
 #include "core/vocabulary/vocabulary.h"
 
 #include "core/db/column_reader.h"
@@ -31,10 +32,17 @@ Record recordAt(const Cursor& row) {
     return record;
 }
 
-// The history file, read only; false with no error when there is none yet.
+// The history file, read only; false with no error when there is none yet (no file, or the empty
+// file a first write left when it was interrupted). A journal an interrupted write left is rolled
+// back by opening the file for writing, when this user may.
 bool openHistory(const QString& path, Database* db, Result* error) {
-    if (!QFileInfo::exists(path))
+    const QFileInfo file(path);
+    if (!file.exists() || (file.isFile() && file.size() == 0))
         return false;
+    db->setNoun(HistoryNoun);
+    const bool interrupted = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+    if (interrupted && file.isWritable() && db->open(path, error, Database::Access::ReadWrite))
+        return db->hasTable(QStringLiteral("actions"));
     return db->open(path, error, Database::Access::ReadOnly) && db->hasTable(QStringLiteral("actions"));
 }
 
@@ -108,10 +116,12 @@ QString stepText(const RowChange& change) {
     return QStringLiteral("puts back the fields of '%1' in '%2'").arg(change.place, change.table);
 }
 
-// Whether a later change touched the row the step puts back.
-bool conflicts(const Database& db, const RowChange& change, const Record& record, bool* conflict,
+// Whether a later change touched the row the step puts back, and whether that change removed it
+// (an undo has nothing left to put back there: the step writes nothing).
+bool conflicts(const Database& db, const RowChange& change, const Record& record, bool* conflict, bool* gone,
                Result* error) {
     *conflict = false;
+    *gone = false;
     if (change.kind == RowChange::Kind::CreateTable) {
         auto count =
             db.openQuery(QStringLiteral("SELECT count(*) FROM %1").arg(sqlName(change.table)), {}, error);
@@ -130,6 +140,7 @@ bool conflicts(const Database& db, const RowChange& change, const Record& record
         return false;
     *conflict =
         change.kind == RowChange::Kind::Delete ? now.has_value() : !now || !sameRow(*now, change.after);
+    *gone = change.kind != RowChange::Kind::Delete && !now;
     return true;
 }
 
@@ -188,6 +199,15 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
     return true;
 }
 
+bool checkReadable(const QString& historyPath, Result* error) {
+    Database db;
+    if (!openHistory(historyPath, &db, error))
+        return !error->isError();
+    auto newest =
+        db.openQuery(QStringLiteral("SELECT id, summary FROM actions ORDER BY id DESC LIMIT 1"), {}, error);
+    return newest && !newest->error().isError();
+}
+
 bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error) {
     Database db;
     if (!openHistory(historyPath, &db, error))
@@ -224,6 +244,12 @@ bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* e
     return true;
 }
 
+int UndoPlan::rowsWritten() const {
+    return int(std::count_if(steps.begin(), steps.end(), [this](const Step& step) {
+        return !step.gone && !(step.conflict && changeOf(step).kind == RowChange::Kind::CreateTable);
+    }));
+}
+
 bool UndoPlan::hasConflicts() const {
     return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return step.conflict; });
 }
@@ -249,9 +275,14 @@ bool planUndo(Database& db, qint64 id, UndoPlan* plan, Result* error) {
     for (size_t row = plan->record.rows.size(); row-- > 0;) {
         const RowChange& change = plan->record.rows[row];
         bool conflict = false;
-        if (!conflicts(db, change, plan->record, &conflict, error))
+        bool gone = false;
+        if (!conflicts(db, change, plan->record, &conflict, &gone, error))
             return false;
-        plan->steps.push_back({row, stepText(change), conflict});
+        plan->steps.push_back(
+            {row,
+             gone ? QStringLiteral("%1: not restored, the row no longer exists").arg(change.place)
+                  : stepText(change),
+             conflict, gone});
     }
     std::stable_partition(plan->steps.begin(), plan->steps.end(), [&](const UndoPlan::Step& step) {
         return plan->changeOf(step).kind != RowChange::Kind::CreateTable;
@@ -263,8 +294,11 @@ namespace {
 
 bool putBack(Database& db, const RowChange& change, bool force, const Record& record, Result* error) {
     bool conflict = false;
-    if (!conflicts(db, change, record, &conflict, error))
+    bool gone = false;
+    if (!conflicts(db, change, record, &conflict, &gone, error))
         return false;
+    if (gone && force)
+        return true; // named as not restored
     if (conflict && !force)
         return fail(
             error, dberr::QueryFailed,

@@ -1,0 +1,34 @@
+#pragma once
+
+// The history file as a file: who writes it, whom it belongs to, and whether a write can use it.
+// On a shared microscope PC each scientist has an account of their own and the installation is
+// writable by a group; its history must be writable by exactly the same people.
+
+#include "core/db/result.h"
+
+#include <QString>
+
+namespace history {
+
+// How messages name the history file.
+inline const QString HistoryNoun = QStringLiteral("The history of changes");
+
+// The writer as the system knows it, never as the environment says: the real user's account name
+// (its number when it has none) and the machine's host name.
+QString realUserName();
+QString realHostName();
+
+// Creates the empty history file beside the installation with the installation's group and
+// permission bits (and its owner when run as root). True when the file exists afterwards, made by
+// this call or by another writer a moment before.
+bool createLike(const QString& historyPath, const QString& installationPath, QString* why);
+
+// When this user may write the installation but not its existing history: the sentence that names
+// both files with their owners and modes, and the command that mends it. Empty otherwise.
+QString permissionProblem(const QString& historyPath, const QString& installationPath);
+
+// What a write to the installation would meet with its history, told without writing: the
+// history damaged, not writable, or not creatable. Used by dry runs to predict the real run.
+[[nodiscard]] Result checkUsable(const QString& installationPath);
+
+} // namespace history

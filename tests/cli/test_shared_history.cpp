@@ -1,0 +1,189 @@
+#include "support/test_support.h"
+
+#include "cli/filterctl.h"
+#include "core/db/database.h"
+#include "core/history/history.h"
+#include "core/history/history_file.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The history of a PC that scientists share under accounts of their own: whoever may write the
+// installation may write its history and is recorded by their true name; a damaged history is
+// named as the history; dry runs foresee what the real run meets; undo says what it wrote.
+class TestSharedHistory : public QObject {
+    Q_OBJECT
+private slots:
+    void recordsEveryMemberByTheirTrueName();
+    void namesADamagedHistoryAsTheHistory();
+    void undoSaysWhatItWrote();
+};
+
+using namespace testing;
+
+namespace {
+
+struct Run {
+    int status;
+    QString out;
+    QString err;
+};
+
+Run inProcess(const QStringList& arguments) {
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int status = filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
+    return {status, out, err};
+}
+
+// filterctl as another account (uid and gid `id`, a member of group 100, "users"), with an
+// environment that claims to be root.
+Run asAccount(int id, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment;
+    environment.insert("USER", "root");
+    environment.insert("LOGNAME", "root");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start("/usr/bin/setpriv", QStringList{QString("--reuid=%1").arg(id),
+                                                  QString("--regid=%1").arg(id), "--groups=100", FILTERCTL} +
+                                          arguments);
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QString workbookIn(const Sandbox& sandbox) {
+    const QString copy = sandbox.path("packages.xlsx");
+    QFile::copy(QString::fromLocal8Bit(qgetenv("FC_WORKBOOKS")) + "/Filter_Configurations.xlsx", copy);
+    QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ReadOther | QFile::ReadGroup);
+    return copy;
+}
+
+QStringList recordedUsers(const QString& database) {
+    std::vector<history::Record> records;
+    Result error;
+    if (!history::readRecords(history::pathFor(database), {}, &records, &error))
+        qFatal("%s", qPrintable(error.description));
+    QStringList users;
+    for (const history::Record& record : records)
+        users << record.user;
+    return users;
+}
+
+} // namespace
+
+void TestSharedHistory::recordsEveryMemberByTheirTrueName() {
+    if (getuid() != 0 || !QFile::exists("/usr/bin/setpriv"))
+        QSKIP("needs root and setpriv to act as two other accounts");
+    Sandbox sandbox;
+    const QString folder = sandbox.path("");
+    ::chmod(QFile::encodeName(folder).constData(), 01777);
+    const QString database = sandbox.install(demoStatements(), "S.sqlite");
+    ::chown(QFile::encodeName(database).constData(), 0, 100);
+    ::chmod(QFile::encodeName(database).constData(), 0664);
+    const QString workbook = workbookIn(sandbox);
+
+    // The first member creates the history as the installation is: the group's, writable by it.
+    const Run first = asAccount(1, {"--db", database, "apply", "--package", "CFP - YFP - RFP", workbook});
+    QVERIFY2(first.status == 0, qPrintable(first.err));
+    struct stat made {};
+    QVERIFY(::stat(QFile::encodeName(history::pathFor(database)).constData(), &made) == 0);
+    QCOMPARE(int(made.st_gid), 100);
+    QCOMPARE(int(made.st_mode & 0777), 0664);
+    const Run second = asAccount(2, {"--db", database, "apply", "--package", "FITC - TRITC", workbook});
+    QVERIFY2(second.status == 0, qPrintable(second.err));
+    QCOMPARE(recordedUsers(database), QStringList({"bin", "daemon"}));
+
+    // A history the member may not write, beside an installation they may: named with the remedy,
+    // foreseen by the dry run, nothing written.
+    ::chmod(QFile::encodeName(history::pathFor(database)).constData(), 0644);
+    const QByteArray before = digest(database);
+    const QStringList apply{"--db", database, "apply", "--package", "CFP - YFP - RFP", workbook};
+    const Run refused = asAccount(2, apply);
+    QCOMPARE(refused.status, 2);
+    QVERIFY2(refused.err.contains("can be written by this user (bin), its history") &&
+                 refused.err.contains("daemon:users 0644") && refused.err.contains("chgrp --reference="),
+             qPrintable(refused.err));
+    QCOMPARE(digest(database), before);
+    const Run foreseen = asAccount(2, QStringList(apply) << "--dry-run");
+    QCOMPARE(foreseen.status, int(filterctl::ReadOnly));
+    QVERIFY2(foreseen.err.contains("apply will be refused: ") && foreseen.err.contains("chgrp --reference="),
+             qPrintable(foreseen.err));
+}
+
+void TestSharedHistory::namesADamagedHistoryAsTheHistory() {
+    Sandbox sandbox;
+    const QString database = sandbox.install(demoStatements());
+    const QString workbook = workbookIn(sandbox);
+    const QString historyFile = history::pathFor(database);
+    QCOMPARE(inProcess({"apply", "--package", "CFP - YFP - RFP", workbook}).status, 0);
+    QFile file(historyFile);
+    QVERIFY(file.resize(file.size() / 2));
+    const QByteArray before = digest(database);
+    const QStringList apply{"apply", "--package", "FITC - TRITC", workbook};
+    for (const QStringList& arguments : {apply, QStringList{"history"}}) {
+        const Run run = inProcess(arguments);
+        QVERIFY2(run.status == 2 && run.err.contains("The history of changes '") &&
+                     !run.err.contains("configuration database"),
+                 qPrintable(run.err));
+    }
+    QCOMPARE(inProcess(QStringList(apply) << "--dry-run").status, int(filterctl::ReadOnly));
+    QCOMPARE(digest(database), before);
+
+    // The empty file an interrupted first write leaves is a history with no record yet.
+    QVERIFY(file.resize(0));
+    const Run empty = inProcess({"history"});
+    QVERIFY2(empty.status == 0, qPrintable(empty.err));
+    QCOMPARE(inProcess(apply).status, 0);
+    QCOMPARE(recordedUsers(database).size(), 1);
+    QCOMPARE(recordedUsers(database).first(), history::realUserName());
+}
+
+void TestSharedHistory::undoSaysWhatItWrote() {
+    // Values kept as another program stored them (a BLOB here): an apply and its undo give the
+    // rows back as they were, each with its storage type.
+    Sandbox sandbox;
+    const QString database = sandbox.install(
+        demoStatements() << "UPDATE [Available FilterPlacement] SET [ID Potential] = CAST([ID Potential] AS "
+                            "BLOB) WHERE [ID Available] = 'EF1'");
+    const QString workbook = workbookIn(sandbox);
+    const QStringList start = exactRows(database, "Available FilterPlacement");
+    const QStringList apply{"apply", "--package", "CFP - YFP - RFP", workbook};
+    QCOMPARE(inProcess(apply).status, 0);
+    QCOMPARE(inProcess({"undo", "1"}).status, 0);
+    QCOMPARE(exactRows(database, "Available FilterPlacement"), start);
+
+    // A row another program deleted since: named as not restored, and not counted.
+    QCOMPARE(inProcess(apply).status, 0);
+    createDatabase(database, {"DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'EF1' AND "
+                              "[Position] = 3"});
+    QCOMPARE(inProcess({"undo", "3"}).status, 1);
+    const Run forced = inProcess({"undo", "--force", "3"});
+    QCOMPARE(forced.status, 0);
+    QVERIFY2(forced.out.contains("\nEF1 3: not restored, the row no longer exists\n") &&
+                 forced.out.endsWith("\n8 rows changed\n"),
+             qPrintable(forced.out));
+    history::Record undone;
+    Result error;
+    QVERIFY(history::readRecord(history::pathFor(database), 4, &undone, &error));
+    QCOMPARE(int(undone.rows.size()), 8);
+
+    // A dry run foresees another program's lock.
+    QCOMPARE(inProcess(apply).status, 0);
+    Database other;
+    QVERIFY(other.open(database, nullptr));
+    QVERIFY(other.exec("BEGIN IMMEDIATE", QVariantList(), nullptr));
+    const Run locked = inProcess({"undo", "--dry-run", "5"});
+    QCOMPARE(locked.status, int(filterctl::ReadOnly));
+    QVERIFY2(locked.err.contains("undo will be refused: ") && locked.err.contains("in use"),
+             qPrintable(locked.err));
+    other.rollback();
+}
+
+QTEST_GUILESS_MAIN(TestSharedHistory)
+#include "test_shared_history.moc"
