@@ -67,7 +67,9 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     // Every write is recorded; --no-history goes on without when the record cannot be written.
     const bool noHistory = parser.isSet(QStringLiteral("no-history"));
     history::recordEveryWrite(vocabulary::commandLineProgram());
-    history::setUnavailableQuestion([noHistory](const QString&) { return noHistory; });
+    history::setUnavailableQuestion([noHistory](const QString&, bool) {
+        return noHistory ? history::WhenUnavailable::WithoutHistory : history::WhenUnavailable::Refuse;
+    });
     Context commandContext(parser, parser.positionalArguments().mid(1), out, err);
     return command->run(commandContext);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QPushButton>
 
 namespace dialogs {
 
@@ -21,7 +22,7 @@ QString appTitle() {
 
 int message(const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
     if (messageHandler)
-        return messageHandler(Message{text, title, buttons});
+        return messageHandler(Message{text, title, buttons, {}});
     if (ending)
         return QMessageBox::NoButton;
     QMessageBox box(QMessageBox::NoIcon, title, text, buttons, QApplication::activeWindow());
@@ -33,6 +34,25 @@ int message(const QString& text, const QString& title, QMessageBox::StandardButt
     const int answer = box.exec();
     QApplication::restoreOverrideCursor();
     return answer;
+}
+
+int choose(const QString& text, const QStringList& choices) {
+    if (messageHandler)
+        return messageHandler(Message{text, appTitle(), QMessageBox::NoButton, choices});
+    if (ending)
+        return -1;
+    QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    // The last choice is the one that loses nothing: Enter and Escape both take it.
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.last()));
+    box.setEscapeButton(buttons.last());
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 BusyCursor::BusyCursor() {

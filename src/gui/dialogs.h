@@ -37,10 +37,15 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// A question answered by one of `choices` (buttons in that order, the last one also Escape):
+// its index, or -1 once the program is ending.
+int choose(const QString& text, const QStringList& choices);
+
 struct Message {
     QString text;
     QString title;
     QMessageBox::StandardButtons buttons;
+    QStringList choices; // choose(): the answer is an index into them
 };
 using MessageHandler = std::function<int(const Message&)>;
 using OpenFileHandler = std::function<QString(const QString& startPath, const QString& filter)>;

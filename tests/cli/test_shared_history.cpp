@@ -4,6 +4,7 @@
 #include "core/db/database.h"
 #include "core/history/history.h"
 #include "core/history/history_file.h"
+#include "core/session/placement_session.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -135,13 +136,41 @@ void TestSharedHistory::namesADamagedHistoryAsTheHistory() {
     QCOMPARE(inProcess(QStringList(apply) << "--dry-run").status, int(filterctl::ReadOnly));
     QCOMPARE(digest(database), before);
 
+    // Set aside, renamed and kept; the next write begins a new history. A readable one stays.
+    const Run aside = inProcess({"history", "--set-aside"});
+    QVERIFY2(aside.status == 0 && aside.out.startsWith("set aside as "), qPrintable(aside.err));
+    QCOMPARE(QDir(sandbox.path("")).entryList({"*.history.damaged-*.sqlite"}).size(), 1);
+    QCOMPARE(inProcess(apply).status, 0);
+    QCOMPARE(recordedUsers(database), QStringList({history::realUserName()}));
+    QCOMPARE(inProcess({"history", "--set-aside"}).status, 1);
+
+    // The program's question may set it aside too: that write is refused, the next one recorded.
+    QVERIFY(file.resize(file.size() / 2));
+    history::recordEveryWrite("test");
+    bool damagedAsked = false;
+    history::setUnavailableQuestion([&](const QString&, bool damaged) {
+        damagedAsked = damaged;
+        return history::WhenUnavailable::SetAside;
+    });
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false);
+    QVERIFY(session.start(database).complete());
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[1] = chosen[1] == "LP 560" ? "BP 505-530" : "LP 560";
+    const PlacementSession::StoreReport refused = session.storeWheel(0, chosen, {});
+    QVERIFY2(!refused.stored && damagedAsked && refused.message.contains("was set aside as"),
+             qPrintable(refused.message));
+    QVERIFY(session.storeWheel(0, chosen, {}).stored);
+    QCOMPARE(recordedUsers(database).size(), 1);
+    QCOMPARE(QDir(sandbox.path("")).entryList({"*.history.damaged-*.sqlite"}).size(), 2);
+    history::setUnavailableQuestion({});
+
     // The empty file an interrupted first write leaves is a history with no record yet.
     QVERIFY(file.resize(0));
     const Run empty = inProcess({"history"});
-    QVERIFY2(empty.status == 0, qPrintable(empty.err));
-    QCOMPARE(inProcess(apply).status, 0);
+    QVERIFY2(empty.status == 0 && empty.out.isEmpty(), qPrintable(empty.err));
+    QCOMPARE(inProcess({"apply", "--package", "CFP - YFP - RFP", workbook}).status, 0);
     QCOMPARE(recordedUsers(database).size(), 1);
-    QCOMPARE(recordedUsers(database).first(), history::realUserName());
 }
 
 void TestSharedHistory::undoSaysWhatItWrote() {

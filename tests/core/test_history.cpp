@@ -149,9 +149,9 @@ void TestHistory::refusesAWriteItCannotRecord() {
 
     // The user may go on without a history for the rest of the run.
     QString asked;
-    history::setUnavailableQuestion([&](const QString& reason) {
+    history::setUnavailableQuestion([&](const QString& reason, bool) {
         asked = reason;
-        return true;
+        return history::WhenUnavailable::WithoutHistory;
     });
     report = session.storeWheel(0, chosen, {});
     QVERIFY(report.stored);

@@ -36,12 +36,22 @@ bool answeredWithoutWindow(int argc, char* argv[]) {
 void recordHistory(const QString& commandLine) {
     history::recordEveryWrite(commandLine.isEmpty() ? QStringLiteral("filter")
                                                     : QStringLiteral("filter ") + commandLine);
-    history::setUnavailableQuestion([](const QString& reason) {
-        return dialogs::message(
-                   QStringLiteral("The history of changes %1.\n\nStore without recording it in the "
-                                  "history for the rest of this session?")
-                       .arg(reason),
-                   dialogs::appTitle(), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    history::setUnavailableQuestion([](const QString& reason, bool damaged) {
+        const QString question =
+            reason +
+            QStringLiteral("\n\nStore without recording it in the history for the rest of this session?");
+        if (!damaged)
+            return dialogs::message(question, dialogs::appTitle(), QMessageBox::Yes | QMessageBox::No) ==
+                           QMessageBox::Yes
+                       ? history::WhenUnavailable::WithoutHistory
+                       : history::WhenUnavailable::Refuse;
+        // A damaged history may also be set aside; Store then begins a new one.
+        const int chosen =
+            dialogs::choose(question, {QStringLiteral("Set aside"), QStringLiteral("Store without"),
+                                       QStringLiteral("Store nothing")});
+        return chosen == 0   ? history::WhenUnavailable::SetAside
+               : chosen == 1 ? history::WhenUnavailable::WithoutHistory
+                             : history::WhenUnavailable::Refuse;
     });
 }
 

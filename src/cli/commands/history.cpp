@@ -3,7 +3,10 @@
 #include "core/history/history.h"
 #include "cli/commands/commands.h"
 #include "cli/context.h"
+#include "core/history/history_file.h"
 #include "core/vocabulary/vocabulary.h"
+
+#include <QDir>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -55,6 +58,13 @@ int showHistory(Context& context) {
     if (!context.noArguments(QStringLiteral("history")) || !readFilter(context, &filter) ||
         !context.databasePath(&path))
         return context.status();
+    if (context.isSet(QStringLiteral("set-aside"))) {
+        QString aside;
+        if (const Result moved = history::setAside(path, &aside); moved.isError())
+            return context.failOn(moved);
+        context.out() << "set aside as " << QDir::toNativeSeparators(aside) << '\n';
+        return Done;
+    }
     std::vector<history::Record> records;
     Result error;
     if (!history::readRecords(history::pathFor(path), filter, &records, &error))
@@ -76,7 +86,8 @@ int showHistory(Context& context) {
 const Command& historyCommand() {
     static const Command command{
         QStringLiteral("history"),
-        {QStringLiteral("history [--json] [--since DATE] [--wheel ID]")},
+        {QStringLiteral("history [--json] [--since DATE] [--wheel ID]"),
+         QStringLiteral("history --set-aside")},
         QStringLiteral(
             "The record of every write to the installation, newest first: when, who, which program, "
             "what."),
@@ -85,7 +96,10 @@ const Command& historyCommand() {
          {QStringLiteral("since"), QStringLiteral("DATE"),
           QStringLiteral("the records from this date (2026-12-06) or time on")},
          {QStringLiteral("wheel"), QStringLiteral("ID"),
-          QStringLiteral("the records that changed this wheel")}},
+          QStringLiteral("the records that changed this wheel")},
+         {QStringLiteral("set-aside"), QString(),
+          QStringLiteral(
+              "rename a damaged history (with the date, nothing deleted); the next write begins a new one")}},
         showHistory};
     return command;
 }

@@ -20,7 +20,7 @@ namespace history {
 namespace {
 
 QString programName;
-std::function<bool(const QString&)> unavailableQuestion;
+std::function<WhenUnavailable(const QString&, bool)> unavailableQuestion;
 bool suspended = false;
 qint64 nextUndoes = 0;
 
@@ -109,8 +109,9 @@ public:
         // Made here, as the installation is, and never removed: another writer may hold it open.
         QString why;
         if (!QFileInfo::exists(path) && !createLike(path, db.path(), &why)) {
-            m_unavailable = QStringLiteral("%1 '%2' cannot be created: %3")
-                                .arg(HistoryNoun, QDir::toNativeSeparators(path), why);
+            m_unavailable =
+                Result::make(dberr::ReadOnly, QStringLiteral("%1 '%2' cannot be created: %3")
+                                                  .arg(HistoryNoun, QDir::toNativeSeparators(path), why));
             return true; // the write decides, when it has something to record
         }
         Statement attach(m_engine, "ATTACH DATABASE ?1 AS history");
@@ -118,10 +119,10 @@ public:
                     QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rw"));
         if (!attach.ok() || !attach.run()) {
             keepEngineError();
-            m_unavailable = historyFailure(db).description;
+            m_unavailable = historyFailure(db);
             return true;
         }
-        m_unavailable.clear();
+        m_unavailable = Result();
         m_attached = true;
         return true;
     }
@@ -131,14 +132,32 @@ public:
                                                                 [](const Captured& c) { return c.vanished; });
         if (suspended || nothing)
             return true;
-        QString reason = m_unavailable;
-        if (reason.isEmpty() && !write())
-            reason = historyFailure(db).description;
-        if (reason.isEmpty())
+        Result unavailable = m_unavailable;
+        if (!unavailable.isError() && !write())
+            unavailable = historyFailure(db);
+        if (!unavailable.isError())
             return true;
-        if (unavailableQuestion && unavailableQuestion(reason)) {
+        const bool damaged = isDamage(unavailable);
+        QString reason = unavailable.description;
+        if (damaged)
+            reason +=
+                QStringLiteral(" It can be set aside (renamed with the date, nothing deleted) to begin a new "
+                               "one: 'filterctl history --set-aside', or Set aside when the program asks.");
+        const WhenUnavailable answer =
+            unavailableQuestion ? unavailableQuestion(reason, damaged) : WhenUnavailable::Refuse;
+        if (answer == WhenUnavailable::WithoutHistory) {
             suspended = true;
             return true;
+        }
+        if (answer == WhenUnavailable::SetAside && damaged) {
+            QString aside;
+            const Result moved = setAside(db.path(), &aside);
+            m_detach = m_attached; // the damaged file goes once this transaction has ended
+            reason = moved.isError()
+                         ? moved.description
+                         : QStringLiteral("The damaged history was set aside as '%1'; the next write "
+                                          "begins a new one.")
+                               .arg(QDir::toNativeSeparators(aside));
         }
         return fail(error, dberr::QueryFailed, reason + QStringLiteral(" Nothing was stored."));
     }
@@ -147,6 +166,14 @@ public:
         m_changes.clear();
         m_rowIndex.clear();
         m_created.clear();
+        if (m_detach &&
+            sqlite3_exec(m_engine, "DETACH DATABASE history", nullptr, nullptr, nullptr) == SQLITE_OK)
+            m_attached = false;
+        m_detach = false;
+    }
+
+    static bool isDamage(const Result& failure) {
+        return failure.code == dberr::Damaged || failure.code == dberr::NotADatabase;
     }
 
     void tableCreated(const QString& table) override { m_created << table; }
@@ -364,7 +391,8 @@ private:
     bool m_attached = false;
     int m_lastCode = 0;
     QString m_lastText;
-    QString m_unavailable;
+    Result m_unavailable;
+    bool m_detach = false;
     std::vector<Captured> m_changes;
     QHash<QString, size_t> m_rowIndex;
     QStringList m_created;
@@ -382,7 +410,7 @@ void recordEveryWrite(const QString& program) {
     Database::setRecorderFactory([](Database& db) { return std::make_unique<HistoryRecorder>(db); });
 }
 
-void setUnavailableQuestion(std::function<bool(const QString&)> ask) {
+void setUnavailableQuestion(std::function<WhenUnavailable(const QString&, bool)> ask) {
     unavailableQuestion = std::move(ask);
     suspended = false;
 }

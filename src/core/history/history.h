@@ -22,9 +22,11 @@ QString pathFor(const QString& databasePath);
 // Records every write of every database opened for writing from now on. `program` names the writer
 // in each record ("filter /S", "filter", "filterctl").
 void recordEveryWrite(const QString& program);
-// Asked once when the history cannot be written; true goes on without a history for the rest of
-// the run, false refuses the write. Unset, the write is refused.
-void setUnavailableQuestion(std::function<bool(const QString& reason)> ask);
+// Asked once when the history cannot be written: refuse the write, go on without a history for
+// the rest of the run, or (when it is damaged) set it aside so that the next write begins a new one.
+// Unset, the write is refused.
+enum class WhenUnavailable { Refuse, WithoutHistory, SetAside };
+void setUnavailableQuestion(std::function<WhenUnavailable(const QString& reason, bool damaged)> ask);
 // Whether a refusal lifted this run's recording.
 bool isSuspended();
 // The next record undoes record `id` (set by the undo, taken by the next record).

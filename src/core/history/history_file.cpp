@@ -4,6 +4,7 @@
 
 #include "core/history/history.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -157,6 +158,32 @@ Result checkUsable(const QString& installationPath) {
                             QStringLiteral("%1 '%2' cannot be written.").arg(HistoryNoun, shown(path)));
     Result read;
     return checkReadable(path, &read) ? Result() : read;
+}
+
+Result setAside(const QString& installationPath, QString* setAsidePath) {
+    const QString path = pathFor(installationPath);
+    if (!QFileInfo(path).isFile())
+        return Result::make(
+            dberr::Refused,
+            QStringLiteral("%1 '%2' is not there: nothing was set aside.").arg(HistoryNoun, shown(path)));
+    Result read;
+    if (checkReadable(path, &read))
+        return Result::make(
+            dberr::Refused,
+            QStringLiteral("%1 '%2' can be read: nothing was set aside.").arg(HistoryNoun, shown(path)));
+    const QFileInfo file(path);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int again = 1; again == 1 || QFileInfo::exists(*setAsidePath); ++again)
+        *setAsidePath = file.dir().filePath(file.completeBaseName() + QStringLiteral(".damaged-") + stamp +
+                                            (again > 1 ? QStringLiteral("-%1").arg(again) : QString()) +
+                                            QStringLiteral(".sqlite"));
+    if (!QFile::rename(path, *setAsidePath))
+        return Result::make(dberr::CannotOpen, QStringLiteral("%1 '%2' cannot be renamed to '%3'.")
+                                                   .arg(HistoryNoun, shown(path), shown(*setAsidePath)));
+    const QString journal = path + QStringLiteral("-journal");
+    if (QFileInfo::exists(journal))
+        QFile::rename(journal, *setAsidePath + QStringLiteral("-journal"));
+    return {};
 }
 
 } // namespace history

@@ -31,4 +31,9 @@ QString permissionProblem(const QString& historyPath, const QString& installatio
 // history damaged, not writable, or not creatable. Used by dry runs to predict the real run.
 [[nodiscard]] Result checkUsable(const QString& installationPath);
 
+// Renames a damaged history (and a journal beside it) to "….history.damaged-YYYYMMDD-HHMMSS.sqlite"
+// beside it, so that the next write begins a new one; nothing is deleted. Refused for a history
+// that can be read.
+[[nodiscard]] Result setAside(const QString& installationPath, QString* setAsidePath);
+
 } // namespace history
