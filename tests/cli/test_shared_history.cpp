@@ -4,6 +4,7 @@
 #include "core/db/database.h"
 #include "core/history/history.h"
 #include "core/history/history_file.h"
+#include "core/inspect/installation_check.h"
 #include "core/session/placement_session.h"
 
 #include <QProcess>
@@ -20,6 +21,8 @@ private slots:
     void recordsEveryMemberByTheirTrueName();
     void namesADamagedHistoryAsTheHistory();
     void undoSaysWhatItWrote();
+    void settlesWhatAWalWriterLeftPending();
+    void namesTheFullDisk();
 };
 
 using namespace testing;
@@ -212,6 +215,77 @@ void TestSharedHistory::undoSaysWhatItWrote() {
     QVERIFY2(locked.err.contains("undo will be refused: ") && locked.err.contains("in use"),
              qPrintable(locked.err));
     other.rollback();
+}
+
+void TestSharedHistory::settlesWhatAWalWriterLeftPending() {
+    // A WAL installation commits apart from its history: the record goes first, as pending. What a
+    // crash between the two leaves is settled by the next program: kept when the installation
+    // holds the rows it wrote, taken out when it does not.
+    Sandbox sandbox;
+    const QString database = sandbox.install(demoStatements() << "PRAGMA journal_mode = WAL");
+    const QString workbook = workbookIn(sandbox);
+    QCOMPARE(inProcess({"apply", "--package", "CFP - YFP - RFP", workbook}).status, 0);
+    QCOMPARE(inProcess({"apply", "--package", "FITC - TRITC", workbook}).status, 0);
+    const QString historyFile = history::pathFor(database);
+    QCOMPARE(exactRows(historyFile, "actions").filter("|null:NULL").size(), 2); // none left pending
+    QCOMPARE(recordedUsers(database).size(), 2);
+
+    // Committed, but killed before it was marked: kept.
+    createDatabase(historyFile, {"UPDATE actions SET pending = 1 WHERE id = 2"});
+    QCOMPARE(inProcess({"history"}).out.count('\n'), 2);
+    QCOMPARE(exactRows(historyFile, "actions").filter("|null:NULL").size(), 2);
+    // Killed before the installation committed (a row of it holds what it held before): taken out.
+    createDatabase(historyFile, {"UPDATE actions SET pending = 1 WHERE id = 2"});
+    createDatabase(database,
+                   {"UPDATE [Available FilterPlacement] SET [ID Potential] = 'HFT 405/488/561' WHERE "
+                    "[ID Available] = 'HT' AND [Position] = 1"});
+    const Run listed = inProcess({"history"});
+    QCOMPARE(listed.status, 0);
+    QVERIFY2(listed.out.count('\n') == 1 && listed.out.startsWith("1  "), qPrintable(listed.out));
+    QCOMPARE(inProcess({"undo", "--dry-run", "2"}).status, 2); // gone, not merely hidden
+    QCOMPARE(exactRows(historyFile, "actions").size(), 1);
+}
+
+void TestSharedHistory::namesTheFullDisk() {
+    // A small file system, filled up to a few kilobytes: each write is refused whole, naming the
+    // file that could not grow, and the installation stays sound.
+    QTemporaryDir mountPoint;
+    if (getuid() != 0 ||
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mountPoint.path()}) != 0)
+        QSKIP("needs root and a tmpfs mount to fill a disk");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
+    const QString database = mountPoint.filePath("S.sqlite");
+    createDatabase(database, demoStatements());
+    Sandbox sandbox;
+    const QString workbook = workbookIn(sandbox);
+    int refused = 0;
+    for (int free : {8, 16, 24, 32, 48}) {
+        QFile::remove(history::pathFor(database));
+        QFile::remove(mountPoint.filePath("fill"));
+        QProcess df;
+        df.start("df", {"--output=avail", "-k", mountPoint.path()});
+        df.waitForFinished();
+        const int available =
+            QString::fromLatin1(df.readAllStandardOutput()).split('\n').value(1).trimmed().toInt();
+        QFile fill(mountPoint.filePath("fill"));
+        QVERIFY(fill.open(QIODevice::WriteOnly));
+        fill.write(QByteArray(qMax(0, available - free) * 1024, '\0'));
+        fill.close();
+        for (const QStringList& apply : {QStringList{"--no-history", "--package", "CFP - YFP - RFP"},
+                                         QStringList{"--package", "FITC - TRITC"}}) {
+            const QStringList before = exactRows(database, "Available FilterPlacement");
+            const Run run = inProcess(QStringList{"--db", database, "apply"} + apply << workbook);
+            if (run.status == 0)
+                continue;
+            ++refused;
+            QVERIFY2(run.err.contains("cannot grow: the disk is full") &&
+                         run.err.contains("Nothing was stored.") && run.err.count('\n') == 1,
+                     qPrintable(run.err));
+            QCOMPARE(exactRows(database, "Available FilterPlacement"), before);
+        }
+        QCOMPARE(checkFileLines(database).join('\n'), QString("no findings"));
+    }
+    QVERIFY(refused > 0);
 }
 
 QTEST_GUILESS_MAIN(TestSharedHistory)

@@ -65,6 +65,7 @@ int showHistory(Context& context) {
         context.out() << "set aside as " << QDir::toNativeSeparators(aside) << '\n';
         return Done;
     }
+    history::reconcile(path);
     std::vector<history::Record> records;
     Result error;
     if (!history::readRecords(history::pathFor(path), filter, &records, &error))

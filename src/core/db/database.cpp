@@ -14,6 +14,11 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <array>
+#include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 // The engine's own words behind a failure, for whoever reads the log (QT_LOGGING_RULES=
 // "filtercontrol.engine.info=true"); users read the description.
@@ -44,6 +49,7 @@ constexpr int BusyTimeoutMs = 750;
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
 constexpr int SqliteReadOnly = 8;
+constexpr int SqliteIoErr = 10;
 constexpr int SqliteCorrupt = 11;
 constexpr int SqliteFull = 13;
 constexpr int SqliteCantOpen = 14;
@@ -72,9 +78,41 @@ FileKind sniffFile(const QString& path) {
     return FileKind::Other;
 }
 
-// A journal left with content beside the file: a writer ended before its write completed.
+// Whether another process holds the file's write lock (the engine's reserved byte), as a writer
+// does from its first change to its commit.
+bool writerActive(const QString& path) {
+#ifdef Q_OS_UNIX
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    constexpr off_t ReservedByte = 0x40000001;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = ReservedByte;
+    probe.l_len = 1;
+    const bool held = ::fcntl(file, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(file);
+    return held;
+#else
+    Q_UNUSED(path)
+    return false;
+#endif
+}
+
+// A journal beside the file that a writer left when it ended before its write completed: it has a
+// header, and no writer that is still at work holds the file.
 bool hasHotJournal(const QString& path) {
-    return QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = journal.read(8);
+    return header.size() == 8 && header != QByteArray(8, '\0') && !writerActive(path);
+}
+
+QString withNothingStored(const QString& description) {
+    const QString nothing = QStringLiteral("Nothing was stored.");
+    return description.endsWith(nothing) ? description : description + QLatin1Char(' ') + nothing;
 }
 
 QString inSentence(const QString& noun) {
@@ -199,6 +237,11 @@ Result describeEngineFailure(const QString& noun, const QString& path, const QSt
     case SqliteCorrupt:
         return Result::make(dberr::Damaged,
                             QStringLiteral("%1 '%2' is damaged (%3).").arg(noun, shown, text));
+    case SqliteIoErr:
+        return Result::make(dberr::QueryFailed,
+                            QStringLiteral("%1 '%2' could not be read or written: the system reported an "
+                                           "input/output error (%3).")
+                                .arg(noun, shown, text));
     case SqliteFull:
         return Result::make(dberr::QueryFailed,
                             QStringLiteral("%1 '%2' cannot grow: the disk is full (%3). Nothing was stored.")
@@ -535,13 +578,30 @@ bool Database::commit(Result* error) {
         return false;
     }
     m_inTransaction = false;
+    // The engine ends a transaction itself on some failures (a full disk, an I/O error): there is
+    // nothing left to commit, and what failed is said by the engine's last error.
+    auto* engine = static_cast<sqlite3*>(engineHandle());
+    if (engine && sqlite3_get_autocommit(engine)) {
+        const Result failure =
+            describeEngineFailure(m_noun, m_path, QStringLiteral("writing"), sqlite3_extended_errcode(engine),
+                                  QString::fromUtf8(sqlite3_errmsg(engine)));
+        if (m_recorder)
+            m_recorder->finish(*this, false);
+        if (error)
+            *error = Result::make(failure.code, withNothingStored(failure.description));
+        return false;
+    }
     if (!db.commit()) {
-        const Result failure = engineError(QStringLiteral("commit"), db.lastError());
+        // The engine's own code: the driver gives none for a failed commit.
+        const Result failure = engine
+                                   ? engineError(QStringLiteral("commit"), sqlite3_extended_errcode(engine),
+                                                 QString::fromUtf8(sqlite3_errmsg(engine)))
+                                   : engineError(QStringLiteral("commit"), db.lastError());
         db.rollback();
         if (m_recorder)
             m_recorder->finish(*this, false);
         if (error)
-            *error = failure;
+            *error = Result::make(failure.code, withNothingStored(failure.description), failure.detail);
         return false;
     }
     if (m_recorder)

@@ -5,6 +5,7 @@
 #include "core/vocabulary/vocabulary.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
@@ -24,17 +25,26 @@ std::function<WhenUnavailable(const QString&, bool)> unavailableQuestion;
 bool suspended = false;
 qint64 nextUndoes = 0;
 
+// `H` stands for the history's schema name on the connection that writes it.
 const char* const Schema[] = {
-    "CREATE TABLE IF NOT EXISTS history.actions (id INTEGER PRIMARY KEY, at TEXT, user TEXT, host TEXT, "
-    "program TEXT, configuration TEXT, stand TEXT, scan_unit TEXT, summary TEXT, undoes INTEGER)",
-    "CREATE TABLE IF NOT EXISTS history.changes (id INTEGER PRIMARY KEY, action INTEGER, tbl TEXT, row "
-    "INTEGER, "
+    "CREATE TABLE IF NOT EXISTS H.actions (id INTEGER PRIMARY KEY, at TEXT, user TEXT, host TEXT, "
+    "program TEXT, configuration TEXT, stand TEXT, scan_unit TEXT, summary TEXT, undoes INTEGER, pending "
+    "INTEGER)",
+    "CREATE TABLE IF NOT EXISTS H.changes (id INTEGER PRIMARY KEY, action INTEGER, tbl TEXT, row INTEGER, "
     "kind INTEGER, place TEXT, wheel TEXT)",
     // No declared type: each value keeps the engine's own type and bytes, so an undo restores them.
-    "CREATE TABLE IF NOT EXISTS history.cells (change INTEGER, side INTEGER, col TEXT, value)",
-    "CREATE INDEX IF NOT EXISTS history.changes_action ON changes (action)",
-    "CREATE INDEX IF NOT EXISTS history.cells_change ON cells (change)",
+    "CREATE TABLE IF NOT EXISTS H.cells (change INTEGER, side INTEGER, col TEXT, value)",
+    "CREATE INDEX IF NOT EXISTS H.changes_action ON changes (action)",
+    "CREATE INDEX IF NOT EXISTS H.cells_change ON cells (change)",
 };
+
+QByteArray inSchema(const char* sql, const char* schema) {
+    return QByteArray(sql).replace("H.", QByteArray(schema) + '.');
+}
+
+bool run(sqlite3* engine, const QByteArray& sql) {
+    return sqlite3_exec(engine, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 struct ValueDeleter {
     void operator()(sqlite3_value* value) const { sqlite3_value_free(value); }
@@ -54,6 +64,7 @@ struct Captured {
 // One statement on the engine's connection, its values bound as the engine holds them.
 class Statement {
 public:
+    Statement(sqlite3* engine, const QByteArray& sql) : Statement(engine, sql.constData()) {}
     Statement(sqlite3* engine, const char* sql) : m_engine(engine) {
         if (sqlite3_prepare_v2(engine, sql, -1, &m_statement, nullptr) != SQLITE_OK)
             m_statement = nullptr;
@@ -91,6 +102,41 @@ QString textOf(const sqlite3_value* value) {
     return QString::fromUtf8(text, sqlite3_value_bytes(copy.get()));
 }
 
+// The super-journals a killed writer left beside the installation (a write that ends normally
+// removes its own). Called while this write holds the installation's write lock and has written
+// the history, so both files' journals are rolled back and no other writer is committing: every
+// one left is stale.
+void removeStaleSuperJournals(const QString& installationPath) {
+    const QFileInfo file(installationPath);
+    const QString prefix = file.fileName() + QStringLiteral("-mj");
+    for (const QString& name : file.dir().entryList(QDir::Files | QDir::Hidden))
+        if (name.startsWith(prefix))
+            QFile::remove(file.dir().filePath(name));
+}
+
+// A pending record made complete (its write committed) or taken out again (it did not).
+bool settle(sqlite3* history, qint64 action, bool committed) {
+    if (committed) {
+        Statement done(history, "UPDATE actions SET pending = NULL WHERE id = ?1");
+        done.bind(1, action);
+        return done.ok() && done.run();
+    }
+    if (!run(history, "BEGIN IMMEDIATE"))
+        return false;
+    const char* const drops[] = {
+        "DELETE FROM cells WHERE change IN (SELECT id FROM changes WHERE action = ?1)",
+        "DELETE FROM changes WHERE action = ?1", "DELETE FROM actions WHERE id = ?1"};
+    for (const char* sql : drops) {
+        Statement drop(history, sql);
+        drop.bind(1, action);
+        if (!drop.ok() || !drop.run()) {
+            run(history, "ROLLBACK");
+            return false;
+        }
+    }
+    return run(history, "COMMIT");
+}
+
 class HistoryRecorder : public WriteRecorder {
 public:
     explicit HistoryRecorder(Database& db) : m_engine(static_cast<sqlite3*>(db.engineHandle())) {
@@ -100,10 +146,23 @@ public:
     ~HistoryRecorder() override {
         if (m_engine)
             sqlite3_preupdate_hook(m_engine, nullptr, nullptr);
+        sqlite3_close_v2(m_history);
     }
 
     bool prepare(Database& db, Result*) override {
-        if (suspended || m_attached || !m_engine)
+        if (suspended || !m_engine)
+            return true;
+        if (!m_modeKnown) {
+            Statement mode(m_engine, "PRAGMA main.journal_mode");
+            m_wal = mode.ok() && sqlite3_step(mode.get()) == SQLITE_ROW &&
+                    qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0)), "wal") == 0;
+            m_modeKnown = true;
+        }
+        // A WAL installation commits apart from its attached files: its record is written first, as
+        // pending, on a connection of its own, and a pending record a crash left is settled first.
+        if (m_wal)
+            reconcile(db.path());
+        if (m_attached || m_history)
             return true;
         const QString path = pathFor(db.path());
         // Made here, as the installation is, and never removed: another writer may hold it open.
@@ -114,16 +173,28 @@ public:
                                                   .arg(HistoryNoun, QDir::toNativeSeparators(path), why));
             return true; // the write decides, when it has something to record
         }
-        Statement attach(m_engine, "ATTACH DATABASE ?1 AS history");
-        attach.bind(1,
-                    QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) + QStringLiteral("?mode=rw"));
-        if (!attach.ok() || !attach.run()) {
-            keepEngineError();
-            m_unavailable = historyFailure(db);
-            return true;
+        if (m_wal) {
+            if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_history, SQLITE_OPEN_READWRITE,
+                                nullptr) != SQLITE_OK) {
+                keepEngineError(m_history);
+                sqlite3_close_v2(m_history);
+                m_history = nullptr;
+                m_unavailable = historyFailure(db);
+                return true;
+            }
+            sqlite3_busy_timeout(m_history, 750);
+        } else {
+            Statement attach(m_engine, "ATTACH DATABASE ?1 AS history");
+            attach.bind(1, QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) +
+                               QStringLiteral("?mode=rw"));
+            if (!attach.ok() || !attach.run()) {
+                keepEngineError(m_engine);
+                m_unavailable = historyFailure(db);
+                return true;
+            }
+            m_attached = true;
         }
         m_unavailable = Result();
-        m_attached = true;
         return true;
     }
 
@@ -135,8 +206,11 @@ public:
         Result unavailable = m_unavailable;
         if (!unavailable.isError() && !write())
             unavailable = historyFailure(db);
-        if (!unavailable.isError())
+        if (!unavailable.isError()) {
+            if (!m_wal)
+                removeStaleSuperJournals(db.path());
             return true;
+        }
         const bool damaged = isDamage(unavailable);
         QString reason = unavailable.description;
         if (damaged)
@@ -159,13 +233,17 @@ public:
                                           "begins a new one.")
                                .arg(QDir::toNativeSeparators(aside));
         }
-        return fail(error, dberr::QueryFailed, reason + QStringLiteral(" Nothing was stored."));
+        const QString notStored = QStringLiteral(" Nothing was stored.");
+        return fail(error, dberr::QueryFailed, reason.endsWith(notStored) ? reason : reason + notStored);
     }
 
-    void finish(Database&, bool) override {
+    void finish(Database&, bool committed) override {
         m_changes.clear();
         m_rowIndex.clear();
         m_created.clear();
+        if (m_pending > 0)
+            settle(m_history, m_pending, committed); // a failure here is settled by the next reconcile
+        m_pending = 0;
         if (m_detach &&
             sqlite3_exec(m_engine, "DETACH DATABASE history", nullptr, nullptr, nullptr) == SQLITE_OK)
             m_attached = false;
@@ -259,31 +337,39 @@ private:
             return Result::make(dberr::ReadOnly, problem);
         return describeEngineFailure(HistoryNoun, path, QStringLiteral("writing"), m_lastCode, m_lastText);
     }
-    void keepEngineError() {
-        m_lastCode = sqlite3_extended_errcode(m_engine);
-        m_lastText = QString::fromUtf8(sqlite3_errmsg(m_engine));
+    void keepEngineError(sqlite3* engine) {
+        m_lastCode = sqlite3_extended_errcode(engine);
+        m_lastText = QString::fromUtf8(sqlite3_errmsg(engine));
     }
 
+    // Inside the installation's transaction: the record in the attached history (rollback
+    // journal: both commit together), or (WAL) committed on the history's own connection as
+    // pending before the installation commits, and settled in finish().
     bool write() {
+        sqlite3* target = m_wal ? m_history : m_engine;
+        const char* schema = m_wal ? "main" : "history";
         // The engine's error is kept for historyFailure: the rollback's own result would replace it.
         const auto failed = [&]() {
-            keepEngineError();
-            sqlite3_exec(m_engine, "ROLLBACK TO history_record; RELEASE history_record", nullptr, nullptr,
-                         nullptr);
+            keepEngineError(target);
+            run(target, m_wal ? "ROLLBACK" : "ROLLBACK TO history_record; RELEASE history_record");
             return false;
         };
-        if (sqlite3_exec(m_engine, "SAVEPOINT history_record", nullptr, nullptr, nullptr) != SQLITE_OK)
+        if (!run(target, m_wal ? "BEGIN IMMEDIATE" : "SAVEPOINT history_record"))
             return failed();
         for (const char* statement : Schema)
-            if (sqlite3_exec(m_engine, statement, nullptr, nullptr, nullptr) != SQLITE_OK)
+            if (!run(target, inSchema(statement, schema)))
                 return failed();
-        const qint64 action = writeAction();
+        if (!addPendingColumn(target, schema))
+            return failed();
+        const qint64 action = writeAction(target, schema);
         if (action <= 0)
             return failed();
-        Statement change(m_engine, "INSERT INTO history.changes (action, tbl, row, kind, place, wheel) "
-                                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        Statement cell(m_engine,
-                       "INSERT INTO history.cells (change, side, col, value) VALUES (?1, ?2, ?3, ?4)");
+        Statement change(target, inSchema("INSERT INTO H.changes (action, tbl, row, kind, place, wheel) "
+                                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+                                          schema));
+        Statement cell(
+            target,
+            inSchema("INSERT INTO H.cells (change, side, col, value) VALUES (?1, ?2, ?3, ?4)", schema));
         if (!change.ok() || !cell.ok())
             return failed();
         for (const QString& table : std::as_const(m_created))
@@ -297,7 +383,7 @@ private:
                 placeOf(captured.table, names, captured.after.empty() ? captured.before : captured.after);
             if (!insertChange(change, action, captured.table, captured.rowid, captured.kind, place, wheel))
                 return failed();
-            const qint64 changeId = sqlite3_last_insert_rowid(m_engine);
+            const qint64 changeId = sqlite3_last_insert_rowid(target);
             for (int side = 0; side < 2; ++side) {
                 const std::vector<Value>& row = side == 0 ? captured.before : captured.after;
                 for (size_t i = 0; i < row.size() && i < size_t(names.size()); ++i) {
@@ -310,8 +396,19 @@ private:
                 }
             }
         }
-        return sqlite3_exec(m_engine, "RELEASE history_record", nullptr, nullptr, nullptr) == SQLITE_OK ||
-               failed();
+        if (!run(target, m_wal ? "COMMIT" : "RELEASE history_record"))
+            return failed();
+        m_pending = m_wal ? action : 0;
+        return true;
+    }
+
+    // A history made before records could be pending gains the column.
+    static bool addPendingColumn(sqlite3* target, const char* schema) {
+        Statement has(target, "SELECT 1 FROM pragma_table_info('actions', ?1) WHERE name = 'pending'");
+        has.bind(1, QString::fromLatin1(schema));
+        if (has.ok() && sqlite3_step(has.get()) == SQLITE_ROW)
+            return true;
+        return run(target, inSchema("ALTER TABLE H.actions ADD COLUMN pending INTEGER", schema));
     }
 
     static bool insertChange(Statement& change, qint64 action, const QString& table, qint64 rowid,
@@ -357,7 +454,7 @@ private:
         return text;
     }
 
-    qint64 writeAction() {
+    qint64 writeAction(sqlite3* target, const char* schema) {
         // The installation's identity as it stands in this transaction.
         QString identity[3];
         {
@@ -367,9 +464,11 @@ private:
                 for (int i = 0; i < 3; ++i)
                     identity[i] = textOf(sqlite3_column_value(system.get(), i));
         }
-        Statement action(m_engine,
-                         "INSERT INTO history.actions (at, user, host, program, configuration, stand, "
-                         "scan_unit, summary, undoes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        Statement action(target,
+                         inSchema("INSERT INTO H.actions (at, user, host, program, configuration, stand, "
+                                  "scan_unit, summary, undoes, pending) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
+                                  "?7, ?8, ?9, ?10)",
+                                  schema));
         if (!action.ok())
             return 0;
         action.bind(1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
@@ -384,10 +483,18 @@ private:
         else
             sqlite3_bind_null(action.get(), 9);
         nextUndoes = 0;
-        return action.run() ? sqlite3_last_insert_rowid(m_engine) : 0;
+        if (m_wal)
+            action.bind(10, qint64(1));
+        else
+            sqlite3_bind_null(action.get(), 10);
+        return action.run() ? sqlite3_last_insert_rowid(target) : 0;
     }
 
     sqlite3* m_engine;
+    sqlite3* m_history = nullptr; // WAL: the history's own connection
+    bool m_modeKnown = false;
+    bool m_wal = false;
+    qint64 m_pending = 0; // WAL: the record written as pending for this transaction
     bool m_attached = false;
     int m_lastCode = 0;
     QString m_lastText;
@@ -399,6 +506,48 @@ private:
 };
 
 } // namespace
+
+void reconcile(const QString& installationPath) {
+    const QString path = pathFor(installationPath);
+    if (QFileInfo(path).size() <= 0)
+        return;
+    sqlite3* history = nullptr;
+    sqlite3* lock = nullptr;
+    const auto done = [&] {
+        sqlite3_close_v2(lock);
+        sqlite3_close_v2(history);
+    };
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &history, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
+        return done();
+    sqlite3_busy_timeout(history, 750);
+    std::vector<qint64> pending;
+    {
+        Statement find(history, "SELECT id FROM actions WHERE pending IS NOT NULL ORDER BY id");
+        while (find.ok() && sqlite3_step(find.get()) == SQLITE_ROW)
+            pending.push_back(sqlite3_column_int64(find.get(), 0));
+    }
+    if (pending.empty())
+        return done();
+    // Under the installation's write lock no writer stands between its record and its commit.
+    if (sqlite3_open_v2(QFile::encodeName(installationPath).constData(), &lock, SQLITE_OPEN_READWRITE,
+                        nullptr) != SQLITE_OK ||
+        (sqlite3_busy_timeout(lock, 750), !run(lock, "BEGIN IMMEDIATE")))
+        return done();
+    Database installation;
+    Result error;
+    if (installation.open(installationPath, &error, Database::Access::ReadOnly))
+        for (qint64 action : pending) {
+            Record record;
+            bool written = false;
+            if (readPendingRecord(path, action, &record, &error) &&
+                isInInstallation(installation, record, &written, &error))
+                settle(history, action, written);
+        }
+    installation.close();
+    run(lock, "ROLLBACK");
+    done();
+}
 
 QString pathFor(const QString& databasePath) {
     const QFileInfo file(databasePath);

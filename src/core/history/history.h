@@ -69,6 +69,15 @@ struct Filter {
 // The records newest first, without their rows. A missing history file has none.
 bool readRecords(const QString& historyPath, const Filter& filter, std::vector<Record>* records,
                  Result* error);
+// Settles the records a writer of a WAL installation left pending when it ended between its record
+// and its commit: one whose rows the installation holds is made complete, any other is taken out.
+// Done under the installation's write lock, so never while a writer is between the two; when the
+// lock is not had at once, the next write settles them. Readers see complete records only.
+void reconcile(const QString& installationPath);
+// A pending record as written, and whether the installation holds what it wrote.
+bool readPendingRecord(const QString& historyPath, qint64 id, Record* record, Result* error);
+bool isInInstallation(const Database& installation, const Record& record, bool* holds, Result* error);
+
 // Whether the history can be opened and its newest record read (a missing or empty one can).
 bool checkReadable(const QString& historyPath, Result* error);
 // One record with its rows.

@@ -162,6 +162,8 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
         where << QStringLiteral("id IN (SELECT action FROM changes WHERE wheel = ?)");
         values << filter.wheel;
     }
+    if (db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending")))
+        where << QStringLiteral("pending IS NULL"); // a write not known to have committed yet
     if (!filter.text.isEmpty()) {
         where << QStringLiteral("(instr(lower(summary), ?) OR instr(lower(user), ?) OR instr(lower(host), ?) "
                                 "OR instr(lower(program), ?))");
@@ -208,12 +210,18 @@ bool checkReadable(const QString& historyPath, Result* error) {
     return newest && !newest->error().isError();
 }
 
-bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error) {
+namespace {
+
+bool readRecordOf(const QString& historyPath, qint64 id, bool pendingToo, Record* record, Result* error) {
     Database db;
     if (!openHistory(historyPath, &db, error))
         return fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
+    const bool complete =
+        !pendingToo && db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending"));
     auto action =
-        db.openQuery(QStringLiteral("SELECT %1 FROM actions WHERE id = ?").arg(ActionFields), {id}, error);
+        db.openQuery(QStringLiteral("SELECT %1 FROM actions WHERE id = ?%2")
+                         .arg(ActionFields, complete ? QStringLiteral(" AND pending IS NULL") : QString()),
+                     {id}, error);
     if (!action)
         return false;
     if (action->atEnd())
@@ -240,6 +248,33 @@ bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* e
             (cells->valueAt(0).toInt() == 0 ? change.before : change.after)
                 .emplace_back(cells->textAt(1), cells->valueAt(2));
         record->rows.push_back(std::move(change));
+    }
+    return true;
+}
+
+} // namespace
+
+bool readRecord(const QString& historyPath, qint64 id, Record* record, Result* error) {
+    return readRecordOf(historyPath, id, false, record, error);
+}
+
+bool readPendingRecord(const QString& historyPath, qint64 id, Record* record, Result* error) {
+    return readRecordOf(historyPath, id, true, record, error);
+}
+
+bool isInInstallation(const Database& installation, const Record& record, bool* holds, Result* error) {
+    *holds = true;
+    for (const RowChange& change : record.rows) {
+        if (change.kind == RowChange::Kind::CreateTable) {
+            *holds = *holds && installation.hasTable(change.table);
+            continue;
+        }
+        std::optional<std::vector<std::pair<QString, QVariant>>> now;
+        const auto& wrote = change.kind == RowChange::Kind::Delete ? change.before : change.after;
+        if (!currentRow(installation, change, wrote, &now, error))
+            return false;
+        *holds =
+            *holds && (change.kind == RowChange::Kind::Delete ? !now : now && sameRow(*now, change.after));
     }
     return true;
 }

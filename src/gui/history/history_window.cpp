@@ -169,6 +169,7 @@ void HistoryWindow::buildUi() {
 void HistoryWindow::reload() {
     std::vector<history::Record> records;
     Result error;
+    history::reconcile(m_db.path());
     if (!history::readRecords(history::pathFor(m_db.path()), {}, &records, &error))
         dialogs::message(error.description);
     m_model->setRecords(std::move(records));
