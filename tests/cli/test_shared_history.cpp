@@ -174,6 +174,23 @@ void TestSharedHistory::namesADamagedHistoryAsTheHistory() {
     QVERIFY2(empty.status == 0 && empty.out.isEmpty(), qPrintable(empty.err));
     QCOMPARE(inProcess({"apply", "--package", "CFP - YFP - RFP", workbook}).status, 0);
     QCOMPARE(recordedUsers(database).size(), 1);
+
+    // A folder in its place is named as what it is, not as a record that is missing.
+    QVERIFY(QFile::remove(historyFile) && QDir().mkdir(historyFile));
+    const Run folder = inProcess({"undo", "1"});
+    QVERIFY2(folder.status == 2 && folder.err.contains("is a folder"), qPrintable(folder.err));
+    QVERIFY(QDir().rmdir(historyFile));
+
+    // A writer that gives up on another program's lock leaves the history it created for the
+    // next one, which may already hold it open: it is never removed.
+    Database other;
+    QVERIFY(other.open(database, nullptr));
+    QVERIFY(other.exec("BEGIN IMMEDIATE", QVariantList(), nullptr));
+    QCOMPARE(inProcess(apply).status, int(filterctl::Locked));
+    other.rollback();
+    QVERIFY(QFileInfo::exists(historyFile));
+    QCOMPARE(inProcess(apply).status, 0);
+    QCOMPARE(recordedUsers(database).size(), 1);
 }
 
 void TestSharedHistory::undoSaysWhatItWrote() {

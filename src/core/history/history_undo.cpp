@@ -214,8 +214,12 @@ namespace {
 
 bool readRecordOf(const QString& historyPath, qint64 id, bool pendingToo, Record* record, Result* error) {
     Database db;
-    if (!openHistory(historyPath, &db, error))
-        return fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
+    if (!openHistory(historyPath, &db, error)) {
+        // No history yet has no record; one that cannot be opened says why.
+        if (!error || !error->isError())
+            fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
+        return false;
+    }
     const bool complete =
         !pendingToo && db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending"));
     auto action =
