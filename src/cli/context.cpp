@@ -16,12 +16,13 @@ Context::Context(const QCommandLineParser& parser, QStringList arguments, QTextS
     : m_parser(parser), m_arguments(std::move(arguments)), m_out(out), m_err(err) {}
 
 void Context::warn(const QString& line) {
-    m_err << "filterctl: " << QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')) << Qt::endl;
+    m_err << "filterctl: " << vocabulary::visible(QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')))
+          << Qt::endl;
 }
 
 int Context::fail(int status, const QString& line) {
     m_status = status;
-    const QString oneLine = QString(line).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString oneLine = vocabulary::visible(QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     if (m_keepErrors) {
         m_kept << oneLine;
         return status;

@@ -246,6 +246,18 @@ void TestFilterctl::refusesWhatItCannotMean() {
                  qPrintable(arguments.join(' ') + ": " + run.err));
     }
     QVERIFY(inProcess({"show", "EFX"}).err.contains("'EFX'"));
+    const Run noWheel = inProcess({"history", "--wheel", "bogus"});
+    QVERIFY2(noWheel.status == 2 && noWheel.err.contains("'bogus'"), qPrintable(noWheel.err));
+    // A drawing run by a service with no session folder says nothing on standard error.
+    QProcess plot;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.remove("QT_QPA_PLATFORM");
+    plot.setProcessEnvironment(environment);
+    plot.start(FILTERCTL, {"plot", "-o", sandbox.path("plot.svg")});
+    QVERIFY(plot.waitForFinished(30000));
+    QCOMPARE(plot.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(plot.readAllStandardError()), QString());
     QCOMPARE(digest(configured), before);
 
     // Another program's lock has its own status, after the busy wait.
@@ -275,6 +287,17 @@ void TestFilterctl::namesRowsByTheirPosition() {
     QVERIFY2(shown.out.contains("\nEF1 1  None\nEF1 3  ") &&
                  shown.out.endsWith("\nEF1 2  BP 505-530  000000-1104-321\n"),
              qPrintable(shown.out));
+    // A ninth row of a full wheel: never shown, never written; check names it and diff sees it.
+    const QString ninth = sandbox.path("ninth.sqlite");
+    createDatabase(ninth, demoStatements()
+                              << "INSERT INTO [Available FilterPlacement] VALUES ('EF1', 2, 'Ghost')");
+    const Run extra = inProcess({"--db", ninth, "check"});
+    QVERIFY2(extra.status == 1 && extra.out.contains("EF1: the row 9 with \"Position\" 2 'Ghost' comes after "
+                                                     "the wheel's eighth"),
+             qPrintable(extra.out));
+    const Run differs = inProcess({"diff", demo, ninth});
+    QVERIFY2(differs.status == 1 && differs.out.contains("EF1 row 9 (not shown): only in B"),
+             qPrintable(differs.out));
     const Run checked = inProcess({"--db", moved, "check"});
     QCOMPARE(checked.status, 1);
     QVERIFY2(
@@ -431,6 +454,26 @@ void TestFilterctl::exportsWhatMicroManagerLoads() {
                                      QStringList{"export", "--format", "mm", "--device", "EF1=Em,1"},
                                      QStringList{"export", "--format", "csv", "--replace", ";"}})
         QCOMPARE(inProcess(wrong).status, 2);
+    // Two wheels never become one device.
+    const QStringList mm{"export", "--format", "mm", "--replace", ";"};
+    for (const QStringList& merged :
+         {QStringList{"--device", "EF1=A", "--device", "EF2=A"}, QStringList{"--device", "EF1=EF2"},
+          QStringList{"--device", "EF1=A", "--device", "EF1=B"}}) {
+        const Run run = inProcess(mm + merged);
+        QVERIFY2(run.status == 2 && run.out.isEmpty() && run.err.count('\n') == 1, qPrintable(run.err));
+    }
+    QVERIFY(
+        inProcess(mm + QStringList{"--device", "EF1=EF2"}).err.contains("the device 'EF2' for EF1 and EF2"));
+    // A package carries the names exactly or not at all: the line break is named, nothing written.
+    const QString package = sandbox.path("lines.xlsx");
+    const Run carried = inProcess({"export", "--format", "package", "-o", package});
+    QCOMPARE(carried.status, 1);
+    QVERIFY2(carried.err.contains("'LP two\\nlines' (EF2 3)") && carried.err.count('\n') == 1,
+             qPrintable(carried.err));
+    QVERIFY(!QFile::exists(package));
+    // Every error line of a refusal stays one line, whatever the names hold.
+    for (const QString& line : refused.err.split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith("filterctl: "), qPrintable(line));
 }
 
 void TestFilterctl::exportsOmeThatTheSchemaAccepts() {

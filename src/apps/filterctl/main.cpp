@@ -2,7 +2,9 @@
 
 #include "cli/filterctl.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <cstring>
 #include <memory>
@@ -13,6 +15,14 @@ int main(int argc, char* argv[]) {
         std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "plot") == 0; });
     if (plot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A drawing needs no session's runtime folder, but the GUI library asks for one and warns on
+    // standard error when a service or a cron job has none: it gets a private one for the run.
+    std::unique_ptr<QTemporaryDir> runtime;
+    if (plot && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        runtime = std::make_unique<QTemporaryDir>();
+        if (runtime->isValid())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
+    }
     const std::unique_ptr<QCoreApplication> app =
         plot ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("filterctl"));

@@ -38,6 +38,11 @@ bool readDevices(Context& context, const QString& replacement, QHash<QString, QS
                                     .arg(rename.mid(equals + 1)));
             return false;
         }
+        if (devices->contains(rename.left(equals))) {
+            context.fail(Usage,
+                         QStringLiteral("--device names the wheel '%1' twice").arg(rename.left(equals)));
+            return false;
+        }
         devices->insert(rename.left(equals), rename.mid(equals + 1));
     }
     return true;
@@ -107,6 +112,10 @@ int exportPlacement(Context& context) {
                          row);
     if (format == QLatin1String("package"))
         return exportPackage(context, file, wheels);
+    if (const QStringList clashes = microManagerDeviceClashes(wheels, devices);
+        format == QLatin1String("mm") && !clashes.isEmpty())
+        return context.fail(Usage, QStringLiteral("--device: each wheel needs a device of its own, not ") +
+                                       clashes.join(QStringLiteral(", ")));
     QByteArray text;
     if (format == QLatin1String("json")) {
         Snapshot snapshot;

@@ -4,6 +4,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "core/history/history_file.h"
+#include "core/session/placement_session.h"
 #include "core/vocabulary/vocabulary.h"
 
 #include <QDir>
@@ -70,6 +71,12 @@ int showHistory(Context& context) {
     Result error;
     if (!history::readRecords(history::pathFor(path), filter, &records, &error))
         return context.failOn(error);
+    // No record of a wheel the installation does not have is a misspelt wheel, not an empty history.
+    if (records.empty() && !filter.wheel.isEmpty()) {
+        PlacementSession session(startup::Variant::Service);
+        if (!context.startLoaded(&session, {filter.wheel}, QStringLiteral("--wheel")))
+            return context.status();
+    }
     if (context.isSet(QStringLiteral("json"))) {
         QJsonArray list;
         for (const history::Record& record : records)

@@ -6,6 +6,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QHash>
 
@@ -86,7 +87,7 @@ Result placementFaults(const Database& db, std::vector<Fault>* faults) {
 QString notInCatalogueText(const QString& filter, const QString& places) {
     return QStringLiteral("The filter '%1' (%2) is not in 'Potential Filters': the program would not start "
                           "with it.")
-        .arg(filter, places);
+        .arg(vocabulary::visible(filter), places);
 }
 
 Result loadFaults(const Database& db, std::vector<Fault>* faults) {

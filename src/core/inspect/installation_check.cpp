@@ -5,6 +5,7 @@
 #include "core/db/schema.h"
 #include "core/exchange/store.h"
 #include "core/placement/wheels.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QHash>
 #include <QSet>
@@ -123,13 +124,28 @@ struct Checker {
         if (cursor && cursor->atEnd())
             stop(table::FilterPlacement, QString(),
                  QStringLiteral("the table is empty: the load ends there"));
-        QSet<QString> withRows;
-        for (; cursor && !cursor->atEnd(); cursor->next())
-            withRows.insert(cursor->text(field::IdAvailable));
+        QHash<QString, int> rowsOf;
+        QHash<QString, QStringList> beyond; // each wheel's rows after its eighth: the load stops at eight
+        for (; cursor && !cursor->atEnd(); cursor->next()) {
+            const QString id = cursor->text(field::IdAvailable);
+            if (++rowsOf[id] > wheels::PositionsPerWheel)
+                beyond[id] << QStringLiteral("row %1 with \"Position\" %2 '%3'")
+                                  .arg(rowsOf[id])
+                                  .arg(cursor->value(field::Position).isNull()
+                                           ? QStringLiteral("Null")
+                                           : cursor->text(field::Position),
+                                       vocabulary::visible(cursor->text(field::IdPotential)));
+        }
         for (const Installation::Wheel& wheel : installed) {
-            if (!withRows.contains(wheel.availableId))
+            if (!rowsOf.contains(wheel.availableId))
                 note(table::FilterPlacement, wheel.availableId,
                      QStringLiteral("the wheel has no rows: it shows no positions"));
+            for (const QString& row : beyond.value(wheel.availableId))
+                problem(
+                    table::FilterPlacement, wheel.availableId,
+                    QStringLiteral("the %1 comes after the wheel's eighth: the windows never show it, Store "
+                                   "never writes it")
+                        .arg(row));
             QSet<QString> seen;
             for (int p = 0; p < int(wheel.rows.size()); ++p) {
                 const QVariant& position = wheel.rows[size_t(p)].position;

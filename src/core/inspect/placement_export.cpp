@@ -4,6 +4,7 @@
 #include "core/exchange/package.h"
 #include "core/exchange/store.h"
 #include "core/exchange/xlsx_writer.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -91,6 +92,21 @@ std::optional<QString> microManagerName(const QString& name, const QString& repl
     return QString(name).replace(forbidden, replacement);
 }
 
+QStringList microManagerDeviceClashes(const std::vector<ExportedWheel>& wheels,
+                                      const QHash<QString, QString>& deviceNames) {
+    QHash<QString, QString> owner;
+    QStringList clashes;
+    for (const ExportedWheel& wheel : wheels) {
+        const QString device = deviceNames.value(wheel.availableId, wheel.availableId);
+        if (owner.contains(device))
+            clashes << QStringLiteral("the device '%1' for %2 and %3")
+                           .arg(vocabulary::visible(device), owner.value(device), wheel.availableId);
+        else
+            owner.insert(device, wheel.availableId);
+    }
+    return clashes;
+}
+
 QString microManagerLabels(const std::vector<ExportedWheel>& wheels,
                            const QHash<QString, QString>& deviceNames, const QString& replacement,
                            QStringList* refused) {
@@ -133,9 +149,17 @@ QString placementCsv(const std::vector<ExportedWheel>& wheels) {
     return text;
 }
 
+namespace {
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+} // namespace
+
 bool writePackageWorkbook(const QString& path, const QString& sheetName,
                           const std::vector<ExportedWheel>& wheels, QStringList* leftOut, Result* error) {
     SheetCells cells;
+    QStringList uncarried;
     int upper = 0;
     int lower = 0;
     for (const ExportedWheel& wheel : wheels) {
@@ -154,9 +178,22 @@ bool writePackageWorkbook(const QString& path, const QString& sheetName,
         const int column = 2 * used++ + 1;
         cells.insert({header, column}, wheel.availableId);
         for (int r = 0; r < wheel.filters.size(); ++r)
-            if (const auto number = wheel.positionNumber(r))
+            if (const auto number = wheel.positionNumber(r)) {
                 cells.insert({header + *number, column}, PositionPrefix.arg(*number) + wheel.filters[r]);
+                if (hasControlCharacter(wheel.filters[r]))
+                    uncarried << QStringLiteral("'%1' (%2 %3)")
+                                     .arg(vocabulary::visible(wheel.filters[r]), wheel.availableId)
+                                     .arg(*number);
+            }
     }
+    // A workbook's text cannot carry a line break or control character as it stands in the
+    // database: the package would not apply back to the same filters.
+    if (!uncarried.isEmpty())
+        return fail(
+            error, dberr::Refused,
+            QStringLiteral("A package cannot carry a control character or line break of a filter's name: "
+                           "%1. Nothing was written.")
+                .arg(uncarried.join(QStringLiteral(", "))));
     return writeXlsx(path, sheetName, cells, error);
 }
 

@@ -32,6 +32,10 @@ std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation
 // The rows that have no position number, named for a message ("EF1 row 3 (\"Position\" three)").
 QStringList rowsWithoutNumber(const std::vector<ExportedWheel>& wheels);
 
+// Device names two wheels would share (one device of Micro-Manager's would hold both wheels'
+// positions): "the device 'A' for EF1 and EF2", each clash once.
+QStringList microManagerDeviceClashes(const std::vector<ExportedWheel>& wheels,
+                                      const QHash<QString, QString>& deviceNames);
 // "Label,<device>,<position from 0>,<label>" lines for the rows with a position number, as
 // Micro-Manager's configuration reader takes them: exactly four comma-separated fields, none empty,
 // a line each, and one position per label of a device (a repeated filter name, "None" included,

@@ -5,6 +5,7 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 #include "core/inspect/placement_export.h"
+#include "core/placement/wheels.h"
 #include "core/session/placement_session.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -194,6 +195,22 @@ void diffKeyedRows(std::vector<Difference>* differences, const QString& what, co
     }
 }
 
+// Each wheel's rows after its eighth, in stored order: the load reads eight and stops.
+bool readRowsBeyond(const Database& db, QHash<QString, std::vector<Snapshot::Row>>* beyond, Result* error) {
+    auto rows =
+        db.openQuery(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY rowid")
+                         .arg(sqlName(schema::field::IdAvailable), sqlName(schema::field::Position),
+                              sqlName(schema::field::IdPotential), sqlName(schema::table::FilterPlacement)),
+                     {}, error);
+    if (!rows)
+        return false;
+    QHash<QString, int> seen;
+    for (; !rows->atEnd(); rows->next())
+        if (++seen[rows->textAt(0)] > wheels::PositionsPerWheel)
+            (*beyond)[rows->textAt(0)].push_back({rows->textAt(1), rows->textAt(2), QString()});
+    return !rows->error().isError() || (*error = rows->error(), false);
+}
+
 } // namespace
 
 bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error) {
@@ -201,11 +218,15 @@ bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error) 
     const Database& db = session.database();
     if (!readIdentity(db, &snapshot->identity, error))
         return false;
+    QHash<QString, std::vector<Snapshot::Row>> beyond;
+    if (!readRowsBeyond(db, &beyond, error))
+        return false;
     for (const ExportedWheel& wheel : exportedWheels(db, session.installation())) {
-        Snapshot::Wheel shown{wheel.availableId, kindOf(wheel.availableId), modeCaption(wheel.mode), {}};
+        Snapshot::Wheel shown{wheel.availableId, kindOf(wheel.availableId), modeCaption(wheel.mode), {}, {}};
         for (int r = 0; r < wheel.filters.size(); ++r)
             shown.rows.push_back(
                 {wheel.positions.value(r).toString(), wheel.filters[r], wheel.codes.value(r)});
+        shown.beyond = beyond.value(wheel.availableId);
         snapshot->wheels.push_back(std::move(shown));
     }
     const QStringList present = db.fieldNames(schema::table::PotentialFilters);
@@ -235,7 +256,17 @@ QByteArray snapshotJson(const Snapshot& snapshot) {
             json += QStringLiteral("%1\n      {\"position\": %2, \"filter\": %3, \"code\": %4}")
                         .arg(r ? QStringLiteral(",") : QString(), jsonText(wheel.rows[r].position),
                              jsonText(wheel.rows[r].filter), jsonText(wheel.rows[r].code));
-        json += QStringLiteral("\n    ]}");
+        json += QStringLiteral("\n    ]");
+        // Only a wheel that has them carries the key: the usual snapshot stays as it was.
+        if (!wheel.beyond.empty()) {
+            json += QStringLiteral(", \"beyond\": [");
+            for (size_t r = 0; r < wheel.beyond.size(); ++r)
+                json += QStringLiteral("%1\n      {\"position\": %2, \"filter\": %3}")
+                            .arg(r ? QStringLiteral(",") : QString(), jsonText(wheel.beyond[r].position),
+                                 jsonText(wheel.beyond[r].filter));
+            json += QStringLiteral("\n    ]");
+        }
+        json += QStringLiteral("}");
     }
     json += QStringLiteral("\n  ],\n  \"catalogueFields\": %1,\n  \"catalogue\": [")
                 .arg(jsonList(snapshot.catalogueFields));
@@ -289,7 +320,12 @@ bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error
         Snapshot::Wheel read{wheel.value(QStringLiteral("id")).toString(),
                              wheel.value(QStringLiteral("kind")).toString(),
                              wheel.value(QStringLiteral("mode")).toString(),
+                             {},
                              {}};
+        for (const QJsonValue& position : wheel.value(QStringLiteral("beyond")).toArray())
+            read.beyond.push_back({position.toObject().value(QStringLiteral("position")).toString(),
+                                   position.toObject().value(QStringLiteral("filter")).toString(),
+                                   QString()});
         for (const QJsonValue& position : wheel.value(QStringLiteral("positions")).toArray()) {
             const QJsonObject row = position.toObject();
             read.rows.push_back({row.value(QStringLiteral("position")).toString(),
@@ -347,6 +383,17 @@ std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
         for (Difference& row : rows) // "EF1 '2' ID Potential" reads "EF1 2"
             row.where = QStringLiteral("%1 %2").arg(wheel.id, row.where.section(QLatin1Char('\''), 1, 1));
         differences.insert(differences.end(), rows.begin(), rows.end());
+        // The rows after the eighth, by their place in the table.
+        for (size_t r = 0; r < std::max(wheel.beyond.size(), other->beyond.size()); ++r) {
+            const auto shown = [](const std::vector<Snapshot::Row>& rows,
+                                  size_t i) -> std::optional<QString> {
+                if (i >= rows.size())
+                    return std::nullopt;
+                return QStringLiteral("\"Position\" %1 %2").arg(rows[i].position, rows[i].filter);
+            };
+            difference(&differences, QStringLiteral("%1 row %2 (not shown)").arg(wheel.id).arg(r + 9),
+                       shown(wheel.beyond, r), shown(other->beyond, r));
+        }
     }
     for (const Snapshot::Wheel& wheel : b.wheels)
         if (!seen.contains(wheel.id))

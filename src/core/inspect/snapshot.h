@@ -27,9 +27,10 @@ struct Snapshot {
     };
     struct Wheel {
         QString id;
-        QString kind;          // "emission filter wheel 1", "main beam splitter changer", ...
-        QString mode;          // the mode's caption
-        std::vector<Row> rows; // in stored order, as the windows show them
+        QString kind;            // "emission filter wheel 1", "main beam splitter changer", ...
+        QString mode;            // the mode's caption
+        std::vector<Row> rows;   // in stored order, as the windows show them
+        std::vector<Row> beyond; // the wheel's rows after its eighth: never shown, never written
     };
     std::vector<Wheel> wheels;
     QStringList catalogueFields; // the catalogue's fields, "ID Potential" first

@@ -5,12 +5,32 @@
 #include "core/history/history.h"
 #include "core/settings/settings_store.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vocabulary {
 
+QString visible(const QString& text) {
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return text;
+    QString shown;
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control)
+            shown += c;
+        else if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return shown;
+}
+
 QString changeLine(const QString& place, const QString& from, const QString& to) {
-    return QStringLiteral("%1: %2 -> %3").arg(place, from, to);
+    return QStringLiteral("%1: %2 -> %3").arg(visible(place), visible(from), visible(to));
 }
 
 QString changeDescription(const QString& from, const QString& to) {
@@ -45,9 +65,9 @@ QString recordWhat(const history::Record& record) {
 }
 
 QString recordLine(const history::Record& record) {
-    return QStringLiteral("%1  %2  %3  %4  %5")
-        .arg(QString::number(record.id), recordTime(record), recordWho(record), record.program,
-             recordWhat(record));
+    return visible(QStringLiteral("%1  %2  %3  %4  %5")
+                       .arg(QString::number(record.id), recordTime(record), recordWho(record), record.program,
+                            recordWhat(record)));
 }
 
 QString noDatabaseConfigured() {

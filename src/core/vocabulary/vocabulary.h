@@ -11,6 +11,11 @@ struct Record;
 
 namespace vocabulary {
 
+// A text from a database as one line shows it: each control character as an escape ("\n", "\r",
+// "\t", "\x1b"), so that a name holding a line break or a terminal's escape neither splits nor
+// rewrites the line it stands in.
+QString visible(const QString& text);
+
 // "EF1 2: LP 560 -> BP 505-530": a row (or a compared place) that changes from one text to another.
 QString changeLine(const QString& place, const QString& from, const QString& to);
 // "changes from LP 560 to BP 505-530": said of a position beside its name.
