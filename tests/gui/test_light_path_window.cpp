@@ -1,5 +1,6 @@
 #include "gui/lightpath/light_path_window.h"
 #include "gui/mainwindow/main_window.h"
+#include "gui/window_position.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
@@ -14,6 +15,7 @@ class TestLightPathWindow : public QObject {
     Q_OBJECT
 private slots:
     void followsTheMainWindowAndSavesImages();
+    void opensBesideTheMainWindow();
 };
 
 using namespace testing;
@@ -34,6 +36,32 @@ int bandsIn(const QString& file) {
 }
 
 } // namespace
+
+void TestLightPathWindow::opensBesideTheMainWindow() {
+    // Right of it, else left, else below; on a screen too small for any, covering least of it.
+    const QRect main(100, 50, 600, 400);
+    QCOMPARE(settings::besidePosition(main, {300, 200}, {0, 0, 1200, 800}), QPoint(700, 50));
+    QCOMPARE(settings::besidePosition({400, 50, 400, 400}, {300, 200}, {0, 0, 900, 800}), QPoint(100, 50));
+    QCOMPARE(settings::besidePosition(main, {400, 200}, {0, 0, 900, 800}), QPoint(100, 450));
+    const QPoint cramped = settings::besidePosition(main, {500, 300}, {0, 0, 800, 600});
+    QVERIFY(QRect(0, 0, 800, 600).contains(QRect(cramped, QSize(500, 300))));
+    QVERIFY(QRect(cramped, QSize(500, 300)).intersected(main).height() < 300);
+
+    // The window the user moved opens where they put it.
+    Sandbox sandbox;
+    sandbox.install(demoStatements());
+    DialogRecorder recorder;
+    MainWindow form;
+    form.load("/S");
+    click(form, "CmdLightPath");
+    LightPathWindow* window = form.lightPathWindow();
+    QVERIFY(window);
+    window->move(window->pos() + QPoint(7, 5));
+    const QPoint moved = window->pos();
+    click(*window, "CmdClose");
+    LightPathWindow again(&form);
+    QCOMPARE(again.pos(), moved);
+}
 
 void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
     Sandbox sandbox;

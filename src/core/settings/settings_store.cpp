@@ -143,6 +143,10 @@ qint32 ReadUserLong(const QString& subKey, const QString& valueName) {
     return ReadRegLong(Hive::User, subKey, valueName);
 }
 
+bool HasUserValue(const QString& subKey, const QString& valueName) {
+    return readValue(Hive::User, UserRoot + subKey, valueName).isValid();
+}
+
 void EnsureUserKey(const QString& subKey) {
     EnsureRegKey(Hive::User, subKey);
 }

@@ -30,6 +30,7 @@ QString ReadMachineString(const QString& keyPath, const QString& valueName);
 QString ReadUserString(const QString& keyPath, const QString& valueName);
 // Sub-keys below "Software\Veltrano", beginning with a backslash.
 qint32 ReadUserLong(const QString& subKey, const QString& valueName);
+bool HasUserValue(const QString& subKey, const QString& valueName);
 void EnsureUserKey(const QString& subKey);
 void WriteUserLong(const QString& subKey, const QString& valueName, qint32 value);
 void WriteUserString(const QString& subKey, const QString& valueName, const QString& text);

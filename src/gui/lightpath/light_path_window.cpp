@@ -124,7 +124,8 @@ LightPathWindow::LightPathWindow(QWidget* parent) : QDialog(parent) {
     buttons->addStretch();
     buttons->addWidget(close);
     top->addLayout(buttons);
-    settings::RestoreWindowPosition(this);
+    // Beside the main window, not over the drop-downs whose choices it draws.
+    settings::RestoreOrPlaceBeside(this, parentWidget());
 }
 
 void LightPathWindow::setPath(const LightPath& path) {
