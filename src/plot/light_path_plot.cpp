@@ -2,6 +2,8 @@
 
 #include "core/db/schema.h"
 #include "core/exchange/output_file.h"
+#include "core/placement/wheels.h"
+#include "core/vocabulary/vocabulary.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -19,6 +21,15 @@ constexpr double AxisHeight = 40;
 constexpr double LaneHeader = 22;
 constexpr double RowHeight = 18;
 constexpr double Width = 820;
+constexpr double LegendHeight = 2 * RowHeight + 12;
+
+QBrush mirrorBrush(const QRectF& place) {
+    QLinearGradient silver(place.topLeft(), place.bottomLeft());
+    silver.setColorAt(0, QColor(235, 235, 235));
+    silver.setColorAt(0.5, QColor(170, 170, 175));
+    silver.setColorAt(1, QColor(215, 215, 220));
+    return QBrush(silver);
+}
 } // namespace
 
 QColor wavelengthColor(double nm) {
@@ -43,7 +54,7 @@ QColor wavelengthColor(double nm) {
 }
 
 QSize LightPathPlot::preferredSize() const {
-    double height = AxisHeight + 8;
+    double height = AxisHeight + 8 + LegendHeight;
     for (const LightPath::Lane& lane : m_path.lanes)
         height += LaneHeader + RowHeight * double(lane.positions.size());
     return QSize(int(Width), int(std::ceil(height)));
@@ -117,9 +128,11 @@ QRectF LightPathPlot::paintBand(QPainter& painter, const QRectF& row, const QRec
         }
         break;
     case Band::Shape::Edge:
-        place = QRectF(QPointF(x(plotArea, band.from), lane.top()), QPointF(plotArea.right(), lane.bottom()));
+        // A mirror's edge is stored at 1000 nm: drawn over the whole axis, in silver, not as a sliver.
+        place = QRectF(QPointF(band.isMirror() ? plotArea.left() : x(plotArea, band.from), lane.top()),
+                       QPointF(plotArea.right(), lane.bottom()));
         path.addRect(place);
-        fill = gradient(band.from, m_path.axisTo);
+        fill = band.isMirror() ? mirrorBrush(place) : gradient(band.from, m_path.axisTo);
         break;
     case Band::Shape::NoValues:
         painter.setPen(m_palette.color(QPalette::PlaceholderText));
@@ -156,9 +169,13 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
         QFont bold = painter.font();
         bold.setBold(true);
         painter.setFont(bold);
+        const QString kind = lane.button >= 0
+                                 ? vocabulary::wheelKind(wheels::index(wheels::modeOfWheel(lane.button)))
+                                 : QString();
         painter.drawText(QRectF(area.left() + 4, top, area.width(), LaneHeader), Qt::AlignVCenter,
-                         QStringLiteral("Wheel %1%2")
-                             .arg(lane.wheel, lane.shown ? QStringLiteral(" (shown)") : QString()));
+                         QStringLiteral("%1 %2%3").arg(kind.isEmpty() ? QStringLiteral("Wheel") : kind,
+                                                       lane.wheel,
+                                                       lane.shown ? QStringLiteral(" (shown)") : QString()));
         bold.setBold(false);
         painter.setFont(bold);
         double rowTop = top + LaneHeader;
@@ -186,7 +203,48 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
         }
         top += laneHeight;
     }
+    paintLegend(painter, QRectF(area.left(), top + 4, area.width(), LegendHeight - 4));
     return items;
+}
+
+// What each symbol means. Drawn with rectangles and polygons, never paths: an SVG of the plot
+// keeps one path a band.
+void LightPathPlot::paintLegend(QPainter& painter, const QRectF& area) const {
+    const QColor text = m_palette.color(QPalette::WindowText);
+    painter.setPen(text);
+    const double column = area.width() / 3;
+    int entry = 0;
+    const auto next = [&](const QString& meaning) {
+        const QRectF cell(area.left() + 4 + column * (entry % 3), area.top() + RowHeight * (entry / 3),
+                          column, RowHeight);
+        ++entry;
+        painter.setPen(text);
+        painter.drawText(cell.adjusted(34, 0, 0, 0), Qt::AlignVCenter, meaning);
+        return QRectF(cell.left(), cell.top() + 3, 28, cell.height() - 6);
+    };
+    QRectF swatch = next(QStringLiteral("passes (a line at a band's centre)"));
+    QLinearGradient green(swatch.topLeft(), swatch.topRight());
+    green.setColorAt(0, wavelengthColor(500));
+    green.setColorAt(1, wavelengthColor(560));
+    painter.fillRect(swatch, green);
+    painter.drawRect(swatch);
+    swatch = next(QStringLiteral("blocks (a notch)"));
+    painter.setBrush(QBrush(text, Qt::BDiagPattern));
+    painter.drawRect(swatch);
+    swatch = next(QStringLiteral("reflects a laser line (a beam splitter)"));
+    const double at = swatch.center().x();
+    painter.setPen(QPen(wavelengthColor(488), 2));
+    painter.drawPolyline(QPolygonF({QPointF(at - 4, swatch.top()), QPointF(at + 4, swatch.top()),
+                                    QPointF(at, swatch.bottom()), QPointF(at - 4, swatch.top())}));
+    swatch = next(QStringLiteral("chosen, not stored yet"));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(text, 1.5, Qt::DashLine));
+    painter.drawRect(swatch);
+    swatch = next(QStringLiteral("a mirror (reflects all)"));
+    painter.setPen(text);
+    painter.setBrush(mirrorBrush(swatch));
+    painter.drawRect(swatch);
+    painter.setBrush(Qt::NoBrush);
 }
 
 bool LightPathPlot::write(const QString& file, Result* error) const {

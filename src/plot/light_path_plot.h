@@ -37,6 +37,7 @@ private:
     void paintAxis(QPainter& painter, const QRectF& plotArea, double top) const;
     QRectF paintBand(QPainter& painter, const QRectF& row, const QRectF& plotArea, const Band& band,
                      bool chosen) const;
+    void paintLegend(QPainter& painter, const QRectF& area) const;
 
     const LightPath& m_path;
     QPalette m_palette;

@@ -1,10 +1,12 @@
 #include "gui/lightpath/light_path_window.h"
 #include "gui/mainwindow/main_window.h"
 #include "gui/window_position.h"
+#include "plot/light_path_plot.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 
+#include <QPainter>
 #include <QProcess>
 #include <QTableWidget>
 #include <QXmlStreamReader>
@@ -16,6 +18,7 @@ class TestLightPathWindow : public QObject {
 private slots:
     void followsTheMainWindowAndSavesImages();
     void opensBesideTheMainWindow();
+    void drawsAMirrorAcrossTheAxis();
 };
 
 using namespace testing;
@@ -36,6 +39,23 @@ int bandsIn(const QString& file) {
 }
 
 } // namespace
+
+void TestLightPathWindow::drawsAMirrorAcrossTheAxis() {
+    // A mirror's edge is stored at 1000 nm: it reflects everything, drawn over the whole axis.
+    Band mirror;
+    mirror.shape = Band::Shape::Edge;
+    mirror.from = 1000;
+    LightPath path;
+    path.lanes.push_back({"NT1", 15, false, {{"1", {"Mirror", "NT", "", mirror}, std::nullopt}}});
+    const plot::LightPathPlot plot(path, QPalette());
+    QImage image(plot.preferredSize(), QImage::Format_ARGB32);
+    QPainter painter(&image);
+    const std::vector<plot::Item> items = plot.paint(painter, QRectF(QPointF(0, 0), plot.preferredSize()));
+    QCOMPARE(int(items.size()), 1);
+    QVERIFY2(items[0].rect.width() > plot.preferredSize().width() / 2.0,
+             qPrintable(QString::number(items[0].rect.width())));
+    QVERIFY2(items[0].text.contains("a mirror: reflects the whole range"), qPrintable(items[0].text));
+}
 
 void TestLightPathWindow::opensBesideTheMainWindow() {
     // Right of it, else left, else below; on a screen too small for any, covering least of it.
@@ -100,6 +120,13 @@ void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
         placed += table->item(row, 2)->text() != "None" &&
                   !table->item(row, 3)->text().startsWith("no wavelengths");
     QCOMPARE(bandsIn(sandbox.path("path.svg")), placed);
+    // The drawing explains itself: wheels by their kind, a legend of its symbols.
+    QFile svg(sandbox.path("path.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray drawn = svg.readAll();
+    for (const char* words : {"Beam splitter changer HT", "chosen, not stored yet", "blocks (a notch)",
+                              "reflects a laser line (a beam splitter)"})
+        QVERIFY2(drawn.contains(words), words);
     QVERIFY(recorder.messages.isEmpty());
 
     // filterctl draws without a display.

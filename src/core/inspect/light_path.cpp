@@ -86,7 +86,10 @@ QString LightPath::Filter::describe() const {
         values = QStringLiteral("reflects %1 nm").arg(nm(band.lines.front()));
         break;
     case Band::Shape::Edge:
-        values = QStringLiteral("edge at %1 nm").arg(nm(band.from));
+        values = band.isMirror()
+                     ? QStringLiteral("a mirror: reflects the whole range (its edge is stored at %1 nm)")
+                           .arg(nm(band.from))
+                     : QStringLiteral("edge at %1 nm").arg(nm(band.from));
         break;
     case Band::Shape::NoValues:
         values = QStringLiteral("no wavelengths in the catalogue");

@@ -30,6 +30,8 @@ struct Band {
 
     // The wavelengths that matter for the axis (a long pass's stored 1000 nm does not).
     std::vector<double> extent() const;
+    // A secondary splitter whose edge is stored at 1000 nm or beyond: it reflects the whole range.
+    bool isMirror() const { return shape == Shape::Edge && from >= 1000; }
 };
 
 // The band of a catalogue row; Null values are none.

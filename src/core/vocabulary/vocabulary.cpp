@@ -43,6 +43,12 @@ QString modeCaption(int mode) {
     return mode >= 0 && mode < int(captions.size()) ? QString::fromLatin1(captions[size_t(mode)]) : QString();
 }
 
+QString wheelKind(int mode) {
+    static const std::array<const char*, 3> kinds{
+        {"Emission filter wheel", "Filter cube turret", "Beam splitter changer"}};
+    return mode >= 0 && mode < int(kinds.size()) ? QString::fromLatin1(kinds[size_t(mode)]) : QString();
+}
+
 QString programName(bool serviceMode) {
     return serviceMode ? QStringLiteral("filter /S") : QStringLiteral("filter");
 }

@@ -24,6 +24,9 @@ QString changeDescription(const QString& from, const QString& to);
 // The three modes' captions, by mode index: "Emission Filters", "Filter Cubes Stand", "Beam Splitters
 // Corvid".
 QString modeCaption(int mode);
+// What the wheels of a mode are, as the windows name them aloud: "Emission filter wheel", "Filter
+// cube turret", "Beam splitter changer".
+QString wheelKind(int mode);
 
 // How the history names a writer: "filter /S", "filter", "filterctl".
 QString programName(bool serviceMode);

@@ -29,10 +29,8 @@ namespace {
 
 // What a wheel button is called aloud: its kind and its caption ("Emission filter wheel 2").
 QString wheelName(int wheel, const QString& caption) {
-    static const std::array<const char*, wheels::ModeCount> kinds{
-        {"Emission filter wheel", "Filter cube turret", "Beam splitter changer"}};
-    return QStringLiteral("%1 %2").arg(
-        QString::fromLatin1(kinds[size_t(wheels::index(wheels::modeOfWheel(wheel)))]), caption);
+    return QStringLiteral("%1 %2").arg(vocabulary::wheelKind(wheels::index(wheels::modeOfWheel(wheel))),
+                                       caption);
 }
 
 } // namespace
