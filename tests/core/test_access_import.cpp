@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <QtTest>
 
 // Access files written by Access itself (Jet 3, Jet 4, ACE 12) converted through the reader
@@ -225,6 +226,73 @@ void TestAccessImport::refusesDamagedFilesAndWritesNothing() {
         QVERIFY(!QFile::exists(target));
     }
     QVERIFY(refused >= 3);
+    // Cut short, each reference file is damaged: its tables lie on pages it no longer holds.
+    for (const auto& [name, size] : {std::pair{"nwind.mdb", 20000}, std::pair{"ASampleDatabase.accdb", 50000},
+                                     std::pair{"DateTestDatabase.mdb", 50000}}) {
+        QFile whole(QDir(Reference).filePath(name));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QFile cut(dir.filePath(QString("cut-") + name));
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(whole.read(size));
+        cut.close();
+        const QString target = cut.fileName() + ".sqlite";
+        const accessdb::ImportReport report = accessdb::importAccessFile(cut.fileName(), target);
+        QVERIFY2(!report.ok() && report.error.contains("the file is damaged"), qPrintable(report.error));
+        QVERIFY(!QFile::exists(target));
+    }
+    // A date the file cannot hold (2021-12-02 made day 1e9): damaged, said so, nothing written.
+    {
+        QFile whole(QDir(Reference).filePath("DateTestDatabase.mdb"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QByteArray bytes = whole.readAll();
+        const auto doubleBytes = [](double value) {
+            QByteArray raw(8, '\0');
+            qToLittleEndian(value, raw.data());
+            return raw;
+        };
+        const qsizetype at = bytes.indexOf(doubleBytes(44532.0));
+        QVERIFY(at > 0);
+        bytes.replace(at, 8, doubleBytes(1e9));
+        QFile far(dir.filePath("far-date.mdb"));
+        QVERIFY(far.open(QIODevice::WriteOnly));
+        far.write(bytes);
+        far.close();
+        const accessdb::ImportReport report =
+            accessdb::importAccessFile(far.fileName(), far.fileName() + ".sqlite");
+        QVERIFY2(report.error.contains("lies outside the years 100 to 9999 that Access stores"),
+                 qPrintable(report.error));
+        QVERIFY(!QFile::exists(far.fileName() + ".sqlite"));
+    }
+    // Dates changed at random are never carried outside the years Access stores.
+    QFile dates(QDir(Reference).filePath("DateTestDatabase.mdb"));
+    QVERIFY(dates.open(QIODevice::ReadOnly));
+    const QByteArray dateTest = dates.readAll();
+    const QRegularExpression year(QStringLiteral("^(-?\\d+)-\\d\\d-\\d\\d "));
+    for (int n = 0; n < 12; ++n) {
+        QByteArray changed = dateTest;
+        for (int i = 0; i < 20; ++i)
+            changed[4096 + random.bounded(changed.size() - 4096)] = char(random.bounded(256));
+        const QString file = dir.filePath(QString("dates-%1.mdb").arg(n));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(changed);
+        out.close();
+        if (!accessdb::importAccessFile(file, file + ".sqlite").ok())
+            continue;
+        Database converted;
+        QVERIFY(converted.open(file + ".sqlite", nullptr, Database::Access::ReadOnly));
+        QStringList tables;
+        for (auto names =
+                 converted.openQuery("SELECT name FROM sqlite_master WHERE type = 'table'", {}, nullptr);
+             names && !names->atEnd(); names->next())
+            tables << names->textAt(0);
+        for (const QString& table : tables)
+            for (auto rows = converted.openTable(table, nullptr); rows && !rows->atEnd(); rows->next())
+                for (int column = 0; column < converted.fieldNames(table).size(); ++column)
+                    if (const auto found = year.match(rows->textAt(column)); found.hasMatch())
+                        QVERIFY2(found.captured(1).toInt() >= 100 && found.captured(1).toInt() <= 9999,
+                                 qPrintable(rows->textAt(column)));
+    }
     // No temporary file is left behind by any of them.
     QCOMPARE(QDir(dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList());
 

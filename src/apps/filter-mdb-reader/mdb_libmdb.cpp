@@ -6,6 +6,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <cstdio>
 #include <mdbtools.h>
 #include <memory>
 
@@ -160,7 +161,7 @@ private:
         case MDB_DOUBLE:
             return mdb_get_double(page, at);
         case MDB_DATETIME:
-            return dateText(mdb_get_double(page, at));
+            return date(mdb_get_double(page, at), column);
         case MDB_MONEY:
             return number(GText(mdb_money_to_string(m_mdb, at)));
         case MDB_NUMERIC:
@@ -172,6 +173,20 @@ private:
         default:
             return text(GText(mdb_col_to_string(m_mdb, page, at, column->col_type, field.siz)), column);
         }
+    }
+
+    // Access stores the years 100 to 9999; a date outside them is bytes of a damaged page.
+    QVariant date(double days, const MdbColumn* column) {
+        constexpr double FirstDay = -657434; // 100-01-01
+        constexpr double LastDay = 2958466;  // 10000-01-01
+        if (!std::isfinite(days) || days < FirstDay || days >= LastDay) {
+            m_failure =
+                QStringLiteral("the file is damaged: a date of field \"%1\" in table \"%2\" lies outside "
+                               "the years 100 to 9999 that Access stores")
+                    .arg(QString::fromUtf8(column->name), QString::fromUtf8(m_table->name));
+            return QVariant();
+        }
+        return dateText(days);
     }
 
     static QVariant number(const GText& text) {
@@ -243,8 +258,49 @@ QString damagedDefinition(MdbTableDef* table) {
     return QString();
 }
 
+// A table whose pages lie past the end of the file: libmdb would read nothing there and go on, so
+// a truncated file would convert as a smaller one.
+QString pagesPastEnd(MdbHandle* mdb, MdbTableDef* table, qint64 fileSize) {
+    if (!table->usage_map || table->map_sz == 0 || mdb->fmt->pg_size <= 0)
+        return QString();
+    const qint64 pages = fileSize / mdb->fmt->pg_size;
+    constexpr int MostPages = 1 << 22; // more than a 2 GiB file holds
+    int seen = 0;
+    // The search answers 0 (never a data page) when there is no further page.
+    for (gint32 page = mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), 0);
+         page > 0 && seen++ < MostPages;
+         page = mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), guint32(page)))
+        if (page >= pages)
+            return QStringLiteral(
+                       "the file is damaged: table \"%1\" lies on page %2, past the file's %3 pages")
+                .arg(QString::fromUtf8(table->name))
+                .arg(page)
+                .arg(pages);
+    return QString();
+}
+
+// The catalogue read whole: every row its own definition counts, on pages the file holds.
+QString damagedCatalogue(MdbHandle* mdb, qint64 fileSize) {
+    MdbCatalogEntry objects{};
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2; // where every Jet and ACE file keeps it
+    std::snprintf(objects.object_name, sizeof objects.object_name, "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&objects);
+    if (!table)
+        return QStringLiteral("the file is damaged: its list of tables cannot be read");
+    QString damage = pagesPastEnd(mdb, table, fileSize);
+    if (damage.isEmpty() && mdb->num_catalog < table->num_rows)
+        damage = QStringLiteral(
+                     "the file is damaged: its list of objects holds %1 entries, %2 of them can be read")
+                     .arg(table->num_rows)
+                     .arg(mdb->num_catalog);
+    mdb_free_tabledef(table);
+    return damage;
+}
+
 // One user table: its columns, its rows in stored order, and the count its definition holds.
-bool readTable(MdbHandle* mdb, MdbCatalogEntry* entry, QDataStream& out) {
+bool readTable(MdbHandle* mdb, MdbCatalogEntry* entry, qint64 fileSize, QDataStream& out) {
     MdbTableDef* table = mdb_read_table(entry);
     if (!table || !mdb_read_columns(table)) {
         fail(out, QStringLiteral("the definition of table \"%1\" cannot be read")
@@ -253,7 +309,8 @@ bool readTable(MdbHandle* mdb, MdbCatalogEntry* entry, QDataStream& out) {
             mdb_free_tabledef(table);
         return false;
     }
-    if (const QString damage = damagedDefinition(table); !damage.isEmpty()) {
+    if (const QString damage = damagedDefinition(table) + pagesPastEnd(mdb, table, fileSize);
+        !damage.isEmpty()) {
         fail(out, damage);
         mdb_free_tabledef(table);
         return false;
@@ -293,8 +350,13 @@ void readAccessWithLibmdb(QByteArray file, QDataStream& out) {
     format.tag = AccessRecord::File;
     format.text = QString::fromLatin1(formatName(mdb->f->jet_version));
     out << format;
-    if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+    if (!mdb_read_catalog(mdb, MDB_ANY)) {
         fail(out, QStringLiteral("its list of tables cannot be read"));
+        mdb_close(mdb);
+        return;
+    }
+    if (const QString damage = damagedCatalogue(mdb, file.size()); !damage.isEmpty()) {
+        fail(out, damage);
         mdb_close(mdb);
         return;
     }
@@ -302,7 +364,7 @@ void readAccessWithLibmdb(QByteArray file, QDataStream& out) {
     for (unsigned i = 0; complete && i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry))
-            complete = readTable(mdb, entry, out);
+            complete = readTable(mdb, entry, file.size(), out);
     }
     if (complete) {
         AccessRecord done;
