@@ -4,6 +4,7 @@
 #include "cli/registry.h"
 #include "core/db/database.h"
 #include "core/exchange/output_file.h"
+#include "core/inspect/snapshot.h"
 #include "core/vocabulary/vocabulary.h"
 
 #include <QCryptographicHash>
@@ -295,6 +296,14 @@ void TestFilterctl::namesRowsByTheirPosition() {
     QVERIFY2(extra.status == 1 && extra.out.contains("EF1: the row 9 with \"Position\" 2 'Ghost' comes after "
                                                      "the wheel's eighth"),
              qPrintable(extra.out));
+    // A snapshot larger than a snapshot may be is not read at all.
+    QFile huge(sandbox.path("huge.json"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("{\n") == 2 &&
+            huge.resize(Snapshot::MaxFileBytes + 1));
+    huge.close();
+    const Run tooLarge = inProcess({"diff", huge.fileName(), demo});
+    QVERIFY2(tooLarge.status == 2 && tooLarge.err.contains("larger than the 256 MiB a snapshot may be"),
+             qPrintable(tooLarge.err));
     const Run differs = inProcess({"diff", demo, ninth});
     QVERIFY2(differs.status == 1 && differs.out.contains("EF1 row 9 (not shown): only in B"),
              qPrintable(differs.out));

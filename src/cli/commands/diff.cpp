@@ -19,6 +19,13 @@ namespace {
 bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot) {
     QFile text(file);
     if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
+        if (text.size() > Snapshot::MaxFileBytes) {
+            context.fail(Usage,
+                         QStringLiteral("'%1' is larger than the %2 MiB a snapshot may be: it is not read")
+                             .arg(QDir::toNativeSeparators(file))
+                             .arg(Snapshot::MaxFileBytes >> 20));
+            return false;
+        }
         Result error;
         if (!parseSnapshotJson(text.readAll(), snapshot, &error)) {
             context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")

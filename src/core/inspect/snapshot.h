@@ -17,6 +17,8 @@
 class PlacementSession;
 
 struct Snapshot {
+    // A snapshot file larger than this is not read: a million catalogue rows take about 85 MB.
+    static constexpr qint64 MaxFileBytes = qint64(256) << 20;
     struct Identity {
         QString configuration, stand, scanUnit, fcsUnit;
     } identity;
