@@ -1,3 +1,4 @@
+#include "support/filterctl_run.h"
 #include "support/test_support.h"
 
 #include "cli/filterctl.h"
@@ -46,21 +47,6 @@ private slots:
 using namespace testing;
 
 namespace {
-
-struct Run {
-    int status;
-    QString out;
-    QString err;
-};
-
-Run inProcess(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    const int status = filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
-    return {status, out, err};
-}
 
 Run filterctlProcess(const QStringList& arguments) {
     QProcess process;

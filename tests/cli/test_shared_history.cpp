@@ -1,3 +1,4 @@
+#include "support/filterctl_run.h"
 #include "support/test_support.h"
 
 #include "cli/filterctl.h"
@@ -28,21 +29,6 @@ private slots:
 using namespace testing;
 
 namespace {
-
-struct Run {
-    int status;
-    QString out;
-    QString err;
-};
-
-Run inProcess(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    const int status = filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
-    return {status, out, err};
-}
 
 // filterctl as another account (uid and gid `id`, a member of group 100, "users"), with an
 // environment that claims to be root.
@@ -146,6 +132,17 @@ void TestSharedHistory::namesADamagedHistoryAsTheHistory() {
     QCOMPARE(inProcess(apply).status, 0);
     QCOMPARE(recordedUsers(database), QStringList({history::realUserName()}));
     QCOMPARE(inProcess({"history", "--set-aside"}).status, 1);
+    {
+        // A history in use is not damaged: it is not set aside.
+        Database holder;
+        holder.setNoun(history::HistoryNoun);
+        QVERIFY(holder.open(historyFile, nullptr));
+        QVERIFY(holder.exec("BEGIN EXCLUSIVE", QVariantList(), nullptr));
+        const Run busy = inProcess({"history", "--set-aside"});
+        QVERIFY2(busy.status == int(filterctl::Locked) && busy.err.contains("in use"), qPrintable(busy.err));
+        holder.rollback();
+        QCOMPARE(QDir(sandbox.path("")).entryList({"*.history.damaged-*.sqlite"}).size(), 1);
+    }
 
     // The program's question may set it aside too: that write is refused, the next one recorded.
     QVERIFY(file.resize(file.size() / 2));
@@ -161,7 +158,8 @@ void TestSharedHistory::namesADamagedHistoryAsTheHistory() {
     QStringList chosen = session.installation().placement.WheelFilters[0].value();
     chosen[1] = chosen[1] == "LP 560" ? "BP 505-530" : "LP 560";
     const PlacementSession::StoreReport refused = session.storeWheel(0, chosen, {});
-    QVERIFY2(!refused.stored && damagedAsked && refused.message.contains("was set aside as"),
+    QVERIFY2(!refused.stored && damagedAsked &&
+                 refused.message.contains("is set aside (renamed with the date"),
              qPrintable(refused.message));
     QVERIFY(session.storeWheel(0, chosen, {}).stored);
     QCOMPARE(recordedUsers(database).size(), 1);
@@ -261,6 +259,21 @@ void TestSharedHistory::settlesWhatAWalWriterLeftPending() {
     QVERIFY2(listed.out.count('\n') == 1 && listed.out.startsWith("1  "), qPrintable(listed.out));
     QCOMPARE(inProcess({"undo", "--dry-run", "2"}).status, 2); // gone, not merely hidden
     QCOMPARE(exactRows(historyFile, "actions").size(), 1);
+
+    // Set aside on its own connection too: the next write begins a new history beside it.
+    QFile damaged(historyFile);
+    QVERIFY(damaged.resize(damaged.size() / 2));
+    history::setUnavailableQuestion([](const QString&, bool) { return history::WhenUnavailable::SetAside; });
+    PlacementSession session(startup::Variant::Service);
+    session.setWriteFavourites(false);
+    QVERIFY(session.start(database).complete());
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[2] = chosen[2] == "LP 560" ? "BP 505-530" : "LP 560";
+    QVERIFY(!session.storeWheel(0, chosen, {}).stored);
+    QVERIFY(session.storeWheel(0, chosen, {}).stored);
+    QCOMPARE(recordedUsers(database).size(), 1);
+    QCOMPARE(QDir(sandbox.path("")).entryList({"*.history.damaged-*.sqlite"}).size(), 1);
+    history::setUnavailableQuestion({});
 }
 
 void TestSharedHistory::namesTheFullDisk() {

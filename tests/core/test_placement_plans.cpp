@@ -1,3 +1,4 @@
+#include "support/filterctl_run.h"
 #include "support/test_support.h"
 
 #include "cli/filterctl.h"
@@ -280,13 +281,10 @@ void TestPlacementPlans::holdsForGeneratedLayouts() {
         const QStringList written = sorted(changedRows(was, placementRows(file)));
         QCOMPARE(written, announced(plans));
 
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        QCOMPARE(filterctl::run({"filterctl", "--db", copy, "apply", package}, outStream, errStream), 0);
+        const Run applied = inProcess({"--db", copy, "apply", package});
+        QCOMPARE(applied.status, 0);
         QCOMPARE(sorted(changedRows(was, placementRows(copy))), written);
-        QCOMPARE(out.count(QStringLiteral(" -> ")), written.size());
+        QCOMPARE(applied.out.count(QStringLiteral(" -> ")), written.size());
         ++packages;
         ++layouts;
     }
@@ -328,14 +326,6 @@ LoadState loadState(const QString& file) {
     return state;
 }
 
-int runFilterctl(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    return filterctl::run(QStringList{"filterctl"} + arguments, outStream, errStream);
-}
-
 // One write by each path the program has; each returns whether it was refused (or failed).
 class Writer {
 public:
@@ -357,7 +347,7 @@ public:
         case 1:
             return packagePlan();
         case 2:
-            return runFilterctl({"--db", m_file, "apply", package()}) != 0;
+            return inProcess({"--db", m_file, "apply", package()}).status != 0;
         case 3:
             return editedPlan();
         case 4:
@@ -430,7 +420,7 @@ private:
     // A reviewed plan, edited at random before it is applied.
     bool editedPlan() {
         const QString plan = m_dir.filePath(QStringLiteral("plan%1.json").arg(++m_files));
-        if (runFilterctl({"--db", m_file, "apply", "--dry-run", "--save-plan", plan, package()}) != 0)
+        if (inProcess({"--db", m_file, "apply", "--dry-run", "--save-plan", plan, package()}).status != 0)
             return true;
         QFile file(plan);
         file.open(QIODevice::ReadOnly);
@@ -458,7 +448,7 @@ private:
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(QJsonDocument(root).toJson());
         file.close();
-        return runFilterctl({"--db", m_file, "apply", "--plan", plan}) != 0;
+        return inProcess({"--db", m_file, "apply", "--plan", plan}).status != 0;
     }
 
     bool undo() {
@@ -467,7 +457,7 @@ private:
         if (!history::readRecords(history::pathFor(m_file), {}, &records, &error) || records.empty())
             return true;
         const qint64 id = records[size_t(m_random.bounded(int(records.size())))].id;
-        return runFilterctl({"--db", m_file, "undo", "--force", QString::number(id)}) != 0;
+        return inProcess({"--db", m_file, "undo", "--force", QString::number(id)}).status != 0;
     }
 
     // Past the catalogue window's own rule (a placed filter is not removed): only the gate stands.

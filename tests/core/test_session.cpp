@@ -11,6 +11,7 @@ private slots:
     void readsCommandLinesAndVersions();
     void startsEachVariantOnce();
     void preparesTheBoardForAnotherFile();
+    void refusesAStoreThatWouldStopTheLoad();
 };
 
 using Loader = PlacementSession::Loader;
@@ -94,6 +95,28 @@ void TestSession::preparesTheBoardForAnotherFile() {
         else
             QVERIFY(!board.buttons[wheel].enabled);
     }
+}
+
+void TestSession::refusesAStoreThatWouldStopTheLoad() {
+    // A filter the catalogue lacks, placed already in a row the load never reads (no such wheel is
+    // installed): the installation starts, and placing it where the load reads it is refused.
+    QTemporaryDir dir;
+    const QString path = install(dir, "ghost.sqlite",
+                                 testing::demoStatements()
+                                     << "INSERT INTO [Available FilterPlacement] VALUES ('EF9', 1, 'Ghost')");
+    PlacementSession session(Variant::Service);
+    session.setWriteFavourites(false);
+    QVERIFY(session.start(path).complete());
+    const QStringList before = testing::placementRows(path);
+    QStringList chosen = session.installation().placement.WheelFilters[0].value();
+    chosen[1] = "Ghost";
+    const PlacementSession::StoreReport report =
+        session.storeWheel(0, chosen, [](const QString&) { return true; });
+    QVERIFY(!report.stored);
+    QVERIFY2(report.message.startsWith("The filter 'Ghost' (EF1 2) is not in 'Potential Filters'"),
+             qPrintable(report.message));
+    QCOMPARE(testing::placementRows(path), before);
+    QVERIFY(PlacementSession(Variant::Service).start(path).complete());
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -8,6 +8,7 @@
 #include "gui/exchange/package_window.h"
 #include "gui/mainwindow/main_window.h"
 #include "support/dialog_recorder.h"
+#include "support/filterctl_run.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 
@@ -40,18 +41,6 @@ using namespace testing;
 namespace {
 
 // filterctl in process, on the same input as the window beside it.
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-CliRun filterctlRun(const QStringList& arguments) {
-    CliRun run{0, {}, {}};
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = filterctl::run(QStringList{"filterctl"} + arguments, out, err);
-    return run;
-}
 
 QString workbook(const QString& name) {
     return qEnvironmentVariable("FC_WORKBOOKS") + "/" + name;
@@ -303,7 +292,7 @@ void TestExchangeWindows::previewIsWhatStoreAndFilterctlWrite() {
     QCOMPARE(placement(path, "EF1"), expected);
     QVERIFY(recorder.messages.isEmpty());
 
-    const CliRun applied = filterctlRun({"--db", copy, "apply", package});
+    const testing::Run applied = testing::inProcess({"--db", copy, "apply", package});
     QCOMPARE(applied.status, 0);
     QCOMPARE(placement(copy, "EF1"), expected);
     QVERIFY2(
@@ -334,7 +323,7 @@ void TestExchangeWindows::refusesAFilterTheCatalogueLacks() {
     QCOMPARE(recorder.texts(), QStringList({refusal + " Nothing was written."}));
     QCOMPARE(placement(path, "EF1"), before);
 
-    const CliRun refused = filterctlRun({"--db", copy, "apply", package});
+    const testing::Run refused = testing::inProcess({"--db", copy, "apply", package});
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(refusal), qPrintable(refused.err));
     QCOMPARE(placement(copy, "EF1"), before);
@@ -366,7 +355,7 @@ void TestExchangeWindows::windowAndFilterctlReadTheSameWheels() {
     for (int button = 0; button < wheels::ButtonCount; ++button)
         if (child(form, QString("CmdNr_%1").arg(button))->isEnabled())
             shown << form.placement().WheelAvailableIds.at(button);
-    const CliRun shownByFilterctl = filterctlRun({"show"});
+    const testing::Run shownByFilterctl = testing::inProcess({"show"});
     QCOMPARE(shownByFilterctl.status, 0);
     QStringList listed;
     for (const QString& line : shownByFilterctl.out.split('\n'))

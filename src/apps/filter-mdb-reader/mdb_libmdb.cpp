@@ -179,7 +179,7 @@ private:
     QVariant date(double days, const MdbColumn* column) {
         constexpr double FirstDay = -657434; // 100-01-01
         constexpr double LastDay = 2958466;  // 10000-01-01
-        if (!std::isfinite(days) || days < FirstDay || days >= LastDay) {
+        if (!std::isfinite(days) || std::trunc(days) < FirstDay || days >= LastDay) {
             m_failure =
                 QStringLiteral("the file is damaged: a date of field \"%1\" in table \"%2\" lies outside "
                                "the years 100 to 9999 that Access stores")
@@ -266,9 +266,10 @@ QString pagesPastEnd(MdbHandle* mdb, MdbTableDef* table, qint64 fileSize) {
     const qint64 pages = fileSize / mdb->fmt->pg_size;
     constexpr int MostPages = 1 << 22; // more than a 2 GiB file holds
     int seen = 0;
-    // The search answers 0 (never a data page) when there is no further page.
-    for (gint32 page = mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), 0);
-         page > 0 && seen++ < MostPages;
+    // The search answers 0 (never a data page) when there is no further page, and a negative
+    // number when the map itself cannot be read (its map page past the end, an unknown kind).
+    gint32 page = mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), 0);
+    for (; page > 0 && seen++ < MostPages;
          page = mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), guint32(page)))
         if (page >= pages)
             return QStringLiteral(
@@ -276,6 +277,9 @@ QString pagesPastEnd(MdbHandle* mdb, MdbTableDef* table, qint64 fileSize) {
                 .arg(QString::fromUtf8(table->name))
                 .arg(page)
                 .arg(pages);
+    if (page < 0)
+        return QStringLiteral("the file is damaged: the page map of table \"%1\" cannot be read")
+            .arg(QString::fromUtf8(table->name));
     return QString();
 }
 

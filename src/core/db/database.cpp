@@ -15,10 +15,6 @@
 #include <QUrl>
 #include <array>
 #include <sqlite3.h>
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 // The engine's own words behind a failure, for whoever reads the log (QT_LOGGING_RULES=
 // "filtercontrol.engine.info=true"); users read the description.
@@ -78,26 +74,22 @@ FileKind sniffFile(const QString& path) {
     return FileKind::Other;
 }
 
-// Whether another process holds the file's write lock (the engine's reserved byte), as a writer
-// does from its first change to its commit.
+// Whether a writer holds the file's write lock (the engine's reserved lock), as a writer does
+// from its first change to its commit. Asked of the engine itself on a connection of its own: it
+// knows this process's locks as well, and its closing never drops them (a descriptor of our own,
+// closed, would drop every lock this process holds on the file).
 bool writerActive(const QString& path) {
-#ifdef Q_OS_UNIX
-    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (file < 0)
-        return false;
-    constexpr off_t ReservedByte = 0x40000001;
-    struct flock probe {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = ReservedByte;
-    probe.l_len = 1;
-    const bool held = ::fcntl(file, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-    ::close(file);
-    return held;
-#else
-    Q_UNUSED(path)
-    return false;
-#endif
+    sqlite3* probe = nullptr;
+    int reserved = 0;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &probe, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_file* file = nullptr;
+        if (sqlite3_file_control(probe, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file &&
+            file->pMethods)
+            file->pMethods->xCheckReservedLock(file, &reserved);
+    }
+    sqlite3_close_v2(probe);
+    return reserved != 0;
 }
 
 // A journal beside the file that a writer left when it ended before its write completed: it has a
@@ -567,6 +559,18 @@ bool Database::beginTransaction(Result* error) {
 
 bool Database::commit(Result* error) {
     QSqlDatabase db = connection();
+    // The engine ends a transaction itself on some failures (a full disk, an I/O error): there is
+    // nothing left to check, record or commit, and what failed is said by the engine's last error.
+    auto* engine = static_cast<sqlite3*>(engineHandle());
+    if (engine && sqlite3_get_autocommit(engine)) {
+        const Result failure =
+            describeEngineFailure(m_noun, m_path, QStringLiteral("writing"), sqlite3_extended_errcode(engine),
+                                  QString::fromUtf8(sqlite3_errmsg(engine)));
+        rollback();
+        if (error)
+            *error = Result::make(failure.code, withNothingStored(failure.description));
+        return false;
+    }
     if (const Result refused = m_gate ? gate::check(*this, *m_gate) : Result(); refused.isError()) {
         rollback();
         if (error)
@@ -578,9 +582,7 @@ bool Database::commit(Result* error) {
         return false;
     }
     m_inTransaction = false;
-    // The engine ends a transaction itself on some failures (a full disk, an I/O error): there is
-    // nothing left to commit, and what failed is said by the engine's last error.
-    auto* engine = static_cast<sqlite3*>(engineHandle());
+    // The history's record can be what the engine ended the transaction on.
     if (engine && sqlite3_get_autocommit(engine)) {
         const Result failure =
             describeEngineFailure(m_noun, m_path, QStringLiteral("writing"), sqlite3_extended_errcode(engine),

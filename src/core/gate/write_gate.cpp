@@ -9,6 +9,7 @@
 #include "core/vocabulary/vocabulary.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace gate {
 
@@ -31,7 +32,9 @@ Result tableFaults(const Database& db, std::vector<Fault>* faults) {
             if (name != table::FavouriteFilters)
                 faults->push_back(
                     {QStringLiteral("missing:") + name,
-                     QStringLiteral("'%1' would be missing: the program could not load.").arg(name)});
+                     QStringLiteral("'%1' would be missing: the program could not load.").arg(name),
+                     {},
+                     {}});
             continue;
         }
         Result error;
@@ -40,45 +43,44 @@ Result tableFaults(const Database& db, std::vector<Fault>* faults) {
             return error;
         if (first->atEnd())
             faults->push_back({QStringLiteral("empty:") + name,
-                               QStringLiteral("'%1' would be empty: the load would end there.").arg(name)});
+                               QStringLiteral("'%1' would be empty: the load would end there.").arg(name),
+                               {},
+                               {}});
     }
     return {};
 }
 
-// Each placed filter with the rows that place it: one read of the table. An empty or Null name is
-// a name the catalogue lacks too ("None" is the empty position).
-Result placedFilters(const Database& db, QStringList* names, QHash<QString, QStringList>* places) {
+// Each row that places a filter the catalogue lacks, as a fault of its own: a write that places
+// such a filter in one more row adds a fault, even when another row placed it before. An empty or
+// Null name is a name the catalogue lacks too ("None" is the empty position).
+Result placementFaults(const Database& db, std::vector<Fault>* faults) {
+    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
+        return {}; // already a fault of its own
     Result error;
-    auto rows = db.openQuery(QStringLiteral("SELECT IFNULL(%1, ''), %2, %3 FROM %4 ORDER BY rowid")
+    auto rows = db.openQuery(QStringLiteral("SELECT rowid, IFNULL(%1, ''), %2, %3 FROM %4 ORDER BY rowid")
                                  .arg(sqlName(field::IdPotential), sqlName(field::IdAvailable),
                                       sqlName(field::Position), sqlName(table::FilterPlacement)),
                              {}, &error);
     if (!rows)
         return error;
-    for (; !rows->atEnd(); rows->next()) {
-        const QString name = rows->textAt(0);
-        QStringList& where = (*places)[name];
-        if (where.isEmpty())
-            *names << name;
-        where << rows->textAt(1) + QLatin1Char(' ') + rows->textAt(2);
-    }
-    return rows->error();
-}
-
-Result placementFaults(const Database& db, std::vector<Fault>* faults) {
-    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
-        return {}; // already a fault of its own
+    std::vector<Fault> placed;
     QStringList names;
-    QHash<QString, QStringList> places;
-    if (Result read = placedFilters(db, &names, &places); read.isError())
-        return read;
+    for (; !rows->atEnd(); rows->next()) {
+        const QString name = rows->textAt(1);
+        placed.push_back({QStringLiteral("placed:%1:").arg(rows->textAt(0)) + name, QString(), name,
+                          rows->textAt(2) + QLatin1Char(' ') + rows->textAt(3)});
+        names << name;
+    }
+    if (rows->error().isError())
+        return rows->error();
+    rows.reset();
     QStringList lacking;
-    Result error;
     if (!catalogue::missingFromCatalogue(db, names, &lacking, &error))
         return error;
-    for (const QString& filter : std::as_const(lacking))
-        faults->push_back({QStringLiteral("placed:") + filter,
-                           notInCatalogueText(filter, places.value(filter).join(QStringLiteral(", ")))});
+    const QSet<QString> missing(lacking.begin(), lacking.end());
+    for (Fault& row : placed)
+        if (missing.contains(row.filter))
+            faults->push_back(std::move(row));
     return {};
 }
 
@@ -111,9 +113,21 @@ Result check(const Database& db, const Baseline& before) {
     if (Result read = loadFaults(db, &faults); read.isError())
         return read;
     QStringList refusals;
-    for (const Fault& fault : faults)
-        if (!before.keys.contains(fault.key))
+    QStringList filters; // the new placements, a sentence a filter naming each row
+    QHash<QString, QStringList> places;
+    for (const Fault& fault : faults) {
+        if (before.keys.contains(fault.key))
+            continue;
+        if (fault.place.isEmpty()) { // not a placement
             refusals << fault.text;
+            continue;
+        }
+        if (!places.contains(fault.filter))
+            filters << fault.filter;
+        places[fault.filter] << fault.place;
+    }
+    for (const QString& filter : std::as_const(filters))
+        refusals << notInCatalogueText(filter, places.value(filter).join(QStringLiteral(", ")));
     if (refusals.isEmpty())
         return {};
     refusals.sort();

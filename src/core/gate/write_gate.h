@@ -21,6 +21,8 @@ namespace gate {
 struct Fault {
     QString key;
     QString text;
+    QString filter; // a placed filter the catalogue lacks
+    QString place;  // and the row that places it, "EF1 3" (empty for the other faults)
 };
 [[nodiscard]] Result loadFaults(const Database& db, std::vector<Fault>* faults);
 

@@ -115,26 +115,62 @@ void removeStaleSuperJournals(const QString& installationPath) {
 }
 
 // A pending record made complete (its write committed) or taken out again (it did not).
-bool settle(sqlite3* history, qint64 action, bool committed) {
+// Inside the caller's transaction on the history.
+bool settleIn(sqlite3* history, qint64 action, bool committed) {
     if (committed) {
         Statement done(history, "UPDATE actions SET pending = NULL WHERE id = ?1");
         done.bind(1, action);
         return done.ok() && done.run();
     }
-    if (!run(history, "BEGIN IMMEDIATE"))
-        return false;
     const char* const drops[] = {
         "DELETE FROM cells WHERE change IN (SELECT id FROM changes WHERE action = ?1)",
         "DELETE FROM changes WHERE action = ?1", "DELETE FROM actions WHERE id = ?1"};
     for (const char* sql : drops) {
         Statement drop(history, sql);
         drop.bind(1, action);
-        if (!drop.ok() || !drop.run()) {
-            run(history, "ROLLBACK");
+        if (!drop.ok() || !drop.run())
             return false;
-        }
     }
-    return run(history, "COMMIT");
+    return true;
+}
+
+bool settle(sqlite3* history, qint64 action, bool committed) {
+    if (!run(history, "BEGIN IMMEDIATE"))
+        return false;
+    if (settleIn(history, action, committed))
+        return run(history, "COMMIT");
+    run(history, "ROLLBACK");
+    return false;
+}
+
+std::vector<qint64> pendingRecords(sqlite3* history) {
+    std::vector<qint64> pending;
+    Statement find(history, "SELECT id FROM actions WHERE pending IS NOT NULL ORDER BY id");
+    while (find.ok() && sqlite3_step(find.get()) == SQLITE_ROW)
+        pending.push_back(sqlite3_column_int64(find.get(), 0));
+    return pending;
+}
+
+// The pending records, each judged against what the installation has committed (on a connection
+// of its own, which does not see an open write's changes) and settled inside the caller's
+// transaction on the history. The caller holds the installation's write lock, so no writer stands
+// between its record and its commit. False when one cannot be judged.
+bool settlePending(sqlite3* history, const QString& installationPath) {
+    const std::vector<qint64> pending = pendingRecords(history);
+    if (pending.empty())
+        return true;
+    Database installation;
+    Result error;
+    if (!installation.open(installationPath, &error, Database::Access::ReadOnly))
+        return false;
+    for (qint64 action : pending) {
+        Record record;
+        bool written = false;
+        if (!readPendingRecord(pathFor(installationPath), action, &record, &error) ||
+            !isInInstallation(installation, record, &written, &error) || !settleIn(history, action, written))
+            return false;
+    }
+    return true;
 }
 
 class HistoryRecorder : public WriteRecorder {
@@ -159,9 +195,7 @@ public:
             m_modeKnown = true;
         }
         // A WAL installation commits apart from its attached files: its record is written first, as
-        // pending, on a connection of its own, and a pending record a crash left is settled first.
-        if (m_wal)
-            reconcile(db.path());
+        // pending, on a connection of its own (and what a crash left pending is settled then).
         if (m_attached || m_history)
             return true;
         const QString path = pathFor(db.path());
@@ -204,8 +238,13 @@ public:
         if (suspended || nothing)
             return true;
         Result unavailable = m_unavailable;
-        if (!unavailable.isError() && !write())
+        if (!unavailable.isError() && !write(db.path()))
             unavailable = historyFailure(db);
+        // A full disk or an I/O error of the history can end the whole transaction: then there is
+        // nothing left to store, with or without a history, and nothing to ask.
+        if (sqlite3_get_autocommit(m_engine))
+            return fail(error, dberr::QueryFailed,
+                        historyFailure(db).description + QStringLiteral(" Nothing was stored."));
         if (!unavailable.isError()) {
             if (!m_wal)
                 removeStaleSuperJournals(db.path());
@@ -224,30 +263,42 @@ public:
             return true;
         }
         if (answer == WhenUnavailable::SetAside && damaged) {
-            QString aside;
-            const Result moved = setAside(db.path(), &aside);
-            m_detach = m_attached; // the damaged file goes once this transaction has ended
-            reason = moved.isError()
-                         ? moved.description
-                         : QStringLiteral("The damaged history was set aside as '%1'; the next write "
-                                          "begins a new one.")
-                               .arg(QDir::toNativeSeparators(aside));
+            // Renamed once this transaction has ended and the file is let go (finish).
+            m_setAside = true;
+            reason =
+                QStringLiteral("%1 '%2' is set aside (renamed with the date beside it, nothing deleted); the "
+                               "next write begins a new one.")
+                    .arg(HistoryNoun, QDir::toNativeSeparators(pathFor(db.path())));
         }
         const QString notStored = QStringLiteral(" Nothing was stored.");
         return fail(error, dberr::QueryFailed, reason.endsWith(notStored) ? reason : reason + notStored);
     }
 
-    void finish(Database&, bool committed) override {
+    void finish(Database& db, bool committed) override {
         m_changes.clear();
         m_rowIndex.clear();
         m_created.clear();
         if (m_pending > 0)
-            settle(m_history, m_pending, committed); // a failure here is settled by the next reconcile
+            settle(m_history, m_pending, committed); // a failure here is settled by the next write
         m_pending = 0;
-        if (m_detach &&
-            sqlite3_exec(m_engine, "DETACH DATABASE history", nullptr, nullptr, nullptr) == SQLITE_OK)
+        if (m_setAside)
+            setAsideNow(db.path());
+    }
+
+    // The damaged history let go by this connection, then renamed; tried again after the next
+    // write while it is still held.
+    void setAsideNow(const QString& installationPath) {
+        if (m_attached && run(m_engine, "DETACH DATABASE history"))
             m_attached = false;
-        m_detach = false;
+        if (m_history) {
+            sqlite3_close_v2(m_history);
+            m_history = nullptr;
+        }
+        if (m_attached)
+            return;
+        QString aside;
+        (void)setAside(installationPath, &aside); // refused when it can be read after all
+        m_setAside = false;
     }
 
     static bool isDamage(const Result& failure) {
@@ -345,7 +396,7 @@ private:
     // Inside the installation's transaction: the record in the attached history (rollback
     // journal: both commit together), or (WAL) committed on the history's own connection as
     // pending before the installation commits, and settled in finish().
-    bool write() {
+    bool write(const QString& installationPath) {
         sqlite3* target = m_wal ? m_history : m_engine;
         const char* schema = m_wal ? "main" : "history";
         // The engine's error is kept for historyFailure: the rollback's own result would replace it.
@@ -359,7 +410,7 @@ private:
         for (const char* statement : Schema)
             if (!run(target, inSchema(statement, schema)))
                 return failed();
-        if (!addPendingColumn(target, schema))
+        if (!addPendingColumn(target, schema) || (m_wal && !settlePending(target, installationPath)))
             return failed();
         const qint64 action = writeAction(target, schema);
         if (action <= 0)
@@ -499,7 +550,7 @@ private:
     int m_lastCode = 0;
     QString m_lastText;
     Result m_unavailable;
-    bool m_detach = false;
+    bool m_setAside = false;
     std::vector<Captured> m_changes;
     QHash<QString, size_t> m_rowIndex;
     QStringList m_created;
@@ -521,30 +572,15 @@ void reconcile(const QString& installationPath) {
         SQLITE_OK)
         return done();
     sqlite3_busy_timeout(history, 750);
-    std::vector<qint64> pending;
-    {
-        Statement find(history, "SELECT id FROM actions WHERE pending IS NOT NULL ORDER BY id");
-        while (find.ok() && sqlite3_step(find.get()) == SQLITE_ROW)
-            pending.push_back(sqlite3_column_int64(find.get(), 0));
-    }
-    if (pending.empty())
+    if (pendingRecords(history).empty())
         return done();
     // Under the installation's write lock no writer stands between its record and its commit.
     if (sqlite3_open_v2(QFile::encodeName(installationPath).constData(), &lock, SQLITE_OPEN_READWRITE,
                         nullptr) != SQLITE_OK ||
         (sqlite3_busy_timeout(lock, 750), !run(lock, "BEGIN IMMEDIATE")))
         return done();
-    Database installation;
-    Result error;
-    if (installation.open(installationPath, &error, Database::Access::ReadOnly))
-        for (qint64 action : pending) {
-            Record record;
-            bool written = false;
-            if (readPendingRecord(path, action, &record, &error) &&
-                isInInstallation(installation, record, &written, &error))
-                settle(history, action, written);
-        }
-    installation.close();
+    if (run(history, "BEGIN IMMEDIATE"))
+        run(history, settlePending(history, installationPath) ? "COMMIT" : "ROLLBACK");
     run(lock, "ROLLBACK");
     done();
 }

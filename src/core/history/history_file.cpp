@@ -171,6 +171,9 @@ Result setAside(const QString& installationPath, QString* setAsidePath) {
         return Result::make(
             dberr::Refused,
             QStringLiteral("%1 '%2' can be read: nothing was set aside.").arg(HistoryNoun, shown(path)));
+    // Only damage: a history in use, or one this user may not read, is not set aside.
+    if (read.code != dberr::Damaged && read.code != dberr::NotADatabase)
+        return read;
     const QFileInfo file(path);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int again = 1; again == 1 || QFileInfo::exists(*setAsidePath); ++again)

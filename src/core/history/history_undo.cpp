@@ -269,16 +269,20 @@ bool readPendingRecord(const QString& historyPath, qint64 id, Record* record, Re
 bool isInInstallation(const Database& installation, const Record& record, bool* holds, Result* error) {
     *holds = true;
     for (const RowChange& change : record.rows) {
-        if (change.kind == RowChange::Kind::CreateTable) {
-            *holds = *holds && installation.hasTable(change.table);
-            continue;
+        if (!*holds)
+            break;
+        // A table the write created (or wrote into) that is not there: the write is not either.
+        if (!installation.hasTable(change.table)) {
+            *holds = false;
+            break;
         }
+        if (change.kind == RowChange::Kind::CreateTable)
+            continue;
         std::optional<std::vector<std::pair<QString, QVariant>>> now;
         const auto& wrote = change.kind == RowChange::Kind::Delete ? change.before : change.after;
         if (!currentRow(installation, change, wrote, &now, error))
             return false;
-        *holds =
-            *holds && (change.kind == RowChange::Kind::Delete ? !now : now && sameRow(*now, change.after));
+        *holds = change.kind == RowChange::Kind::Delete ? !now : now && sameRow(*now, change.after);
     }
     return true;
 }
