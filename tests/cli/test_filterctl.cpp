@@ -402,6 +402,22 @@ void TestFilterctl::comparesInstallationsAndSnapshots() {
     const Run same = inProcess({"diff", demo, saved});
     QVERIFY2(same.status == 0 && same.out.isEmpty(), qPrintable(same.out + same.err));
     QCOMPARE(inProcess({"diff", saved, changed}).out, differs.out);
+    // Rows are read a line at a time, in the order written: a line out of order, or no row, is named.
+    QStringList lines = snapshot.out.split('\n');
+    const int first = int(lines.indexOf("  \"catalogue\": [")) + 1;
+    QVERIFY(first > 0);
+    std::swap(lines[first], lines[first + 1]);
+    const Run unordered =
+        inProcess({"diff", demo, writeFile(sandbox.path("swapped.json"), lines.join('\n'))});
+    QVERIFY2(unordered.status == 2 &&
+                 unordered.err.contains(QString("line %1 is out of the order").arg(first + 2)),
+             qPrintable(unordered.err));
+    std::swap(lines[first], lines[first + 1]);
+    lines[first] = "    [\"broken\"";
+    const Run broken = inProcess({"diff", writeFile(sandbox.path("broken.json"), lines.join('\n')), demo});
+    QVERIFY2(broken.status == 2 &&
+                 broken.err.contains(QString("line %1 is no row of a snapshot").arg(first + 1)),
+             qPrintable(broken.err));
     QCOMPARE(inProcess({"diff", demo, sandbox.path("gone.sqlite")}).status, 2);
     QVERIFY(inProcess({"--db", demo, "show"}).out.contains("\nEF1 2  BP 505-530  000000-1104-321\n"));
 

@@ -5,6 +5,7 @@
 #include "cli/command.h"
 
 class QJsonArray;
+struct Snapshot;
 
 namespace filterctl {
 
@@ -21,5 +22,9 @@ const Command& importMdbCommand();
 // One installation's findings (the --db one when `file` is empty); with `summary`, counted into it
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
 int checkOne(Context& context, const QString& file, QJsonArray* json, QString* summary);
+
+// The snapshot's JSON as it is made (its wheels from `snapshot`, its catalogue from the database),
+// onto standard output or (whole or not at all) into `file`. show and export write it.
+int writeSnapshot(Context& context, const Snapshot& snapshot, const QString& file);
 
 } // namespace filterctl

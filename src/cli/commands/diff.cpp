@@ -9,14 +9,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <thread>
+#include <memory>
 
 namespace filterctl {
 
 namespace {
 
-// An installation's snapshot: a database loaded as the service start-up does, or a JSON snapshot.
-bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot) {
+// An installation's snapshot: a database loaded as the service start-up does (the session stays
+// open: the rows are read from it as they are compared), or a JSON snapshot file.
+bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
+                Snapshot* snapshot) {
     QFile text(file);
     if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
         if (text.size() > Snapshot::MaxFileBytes) {
@@ -27,19 +29,19 @@ bool snapshotOf(Context& context, const QString& file, Snapshot* snapshot) {
             return false;
         }
         Result error;
-        if (!parseSnapshotJson(text.readAll(), snapshot, &error)) {
+        if (!readSnapshotFile(file, snapshot, &error)) {
             context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
                                     .arg(QDir::toNativeSeparators(file), error.description));
             return false;
         }
         return true;
     }
-    PlacementSession session(startup::Variant::Service);
+    *session = std::make_unique<PlacementSession>(startup::Variant::Service);
     PlacementSession::LoadReport report;
     Result error;
-    if (!context.startSession(&session, &report, file) || !context.requireLoaded(report))
+    if (!context.startSession(session->get(), &report, file) || !context.requireLoaded(report))
         return false;
-    if (!readSnapshot(session, snapshot, &error)) {
+    if (!readSnapshot(**session, snapshot, &error)) {
         context.failOn(error);
         return false;
     }
@@ -64,29 +66,20 @@ void printDifferences(Context& context, const std::vector<Difference>& differenc
 int diff(Context& context) {
     if (context.arguments().size() != 2)
         return context.fail(Usage, QStringLiteral("diff takes two installations or snapshots, A and B"));
-    // The two installations are read at once, each on its own connection in its own thread.
-    struct Side {
-        Snapshot snapshot;
-        int status = Done;
-        QStringList errors;
-    } sides[2];
-    const auto read = [&context](const QString& file, Side* side) {
-        Context quiet = context;
-        quiet.keepErrors();
-        if (!snapshotOf(quiet, file, &side->snapshot))
-            side->status = quiet.status();
-        side->errors = quiet.keptErrors();
-    };
-    std::thread second(read, context.arguments()[1], &sides[1]);
-    read(context.arguments()[0], &sides[0]);
-    second.join();
-    for (const Side& side : sides)
-        if (side.status != Done) {
-            for (const QString& error : side.errors)
-                context.fail(side.status, error);
-            return side.status;
-        }
-    const std::vector<Difference> differences = diffSnapshots(sides[0].snapshot, sides[1].snapshot);
+    // One side after the other; their rows are then read side by side, neither held in memory.
+    std::unique_ptr<PlacementSession> sessions[2];
+    Snapshot snapshots[2];
+    for (int side = 0; side < 2; ++side)
+        if (!snapshotOf(context, context.arguments()[side], &sessions[side], &snapshots[side]))
+            return context.status();
+    std::vector<Difference> differences;
+    Result error;
+    if (!diffSnapshots(snapshots[0], snapshots[1], &differences, &error)) {
+        const bool fileFault = error.code == dberr::BadFile;
+        return fileFault
+                   ? context.fail(Usage, QStringLiteral("a snapshot cannot be read: ") + error.description)
+                   : context.failOn(error);
+    }
     printDifferences(context, differences);
     return differences.empty() ? Done : Found;
 }

@@ -116,14 +116,15 @@ int exportPlacement(Context& context) {
         format == QLatin1String("mm") && !clashes.isEmpty())
         return context.fail(Usage, QStringLiteral("--device: each wheel needs a device of its own, not ") +
                                        clashes.join(QStringLiteral(", ")));
-    QByteArray text;
     if (format == QLatin1String("json")) {
         Snapshot snapshot;
         Result error;
         if (!readSnapshot(session, &snapshot, &error))
             return context.failOn(error);
-        text = snapshotJson(snapshot);
-    } else if (format == QLatin1String("ome")) {
+        return writeSnapshot(context, snapshot, file);
+    }
+    QByteArray text;
+    if (format == QLatin1String("ome")) {
         text = omeInstrument(session.database(), standOf(session), wheels);
     } else if (format == QLatin1String("csv")) {
         text = placementCsv(wheels).toUtf8();
@@ -142,6 +143,32 @@ int exportPlacement(Context& context) {
 }
 
 } // namespace
+
+int writeSnapshot(Context& context, const Snapshot& snapshot, const QString& file) {
+    Result error;
+    if (file.isEmpty()) {
+        QTextStream& out = context.out();
+        const bool written = writeSnapshotJson(
+            snapshot,
+            [&out](const QByteArray& piece) {
+                out << QString::fromUtf8(piece);
+                return out.status() == QTextStream::Ok;
+            },
+            &error);
+        return written ? Done : context.failOn(error);
+    }
+    const Result whole = output::writeWhole(file, [&](const QString& temporaryPath) {
+        QFile part(temporaryPath);
+        return part.open(QIODevice::WriteOnly) &&
+               writeSnapshotJson(
+                   snapshot, [&part](const QByteArray& piece) { return part.write(piece) == piece.size(); },
+                   &error) &&
+               part.flush();
+    });
+    if (error.isError())
+        return context.failOn(error);
+    return whole.ok() ? Done : context.failOn(whole);
+}
 
 const Command& exportCommand() {
     static const Command command{

@@ -31,9 +31,11 @@ int show(Context& context) {
         snapshot.wheels.erase(std::remove_if(snapshot.wheels.begin(), snapshot.wheels.end(),
                                              [&](const Snapshot::Wheel& w) { return !ids.contains(w.id); }),
                               snapshot.wheels.end());
-    context.out() << (format == QLatin1String("json") ? QString::fromUtf8(snapshotJson(snapshot))
-                                                      : snapshotText(snapshot));
-    return Done;
+    if (format != QLatin1String("json")) {
+        context.out() << snapshotText(snapshot);
+        return Done;
+    }
+    return writeSnapshot(context, snapshot, QString());
 }
 
 } // namespace

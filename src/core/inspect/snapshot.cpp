@@ -9,21 +9,27 @@
 #include "core/session/placement_session.h"
 #include "core/vocabulary/vocabulary.h"
 
+#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <memory>
+#include <sqlite3.h>
 
 namespace {
-
-constexpr char Separator = 0x1F;
 
 const QStringList& catalogueFieldOrder() {
     using namespace schema::field;
     static const QStringList fields{
         IdPotential,     Type,      Summary,       CodeNo,  LowerWavelength, CenterWavelength,
         UpperWavelength, OpaqueFor, CustomerAdded, Producer};
+    return fields;
+}
+
+const QStringList& favouriteFields() {
+    static const QStringList fields{schema::field::IdPotential, schema::field::Type};
     return fields;
 }
 
@@ -64,47 +70,125 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, Result* erro
     return true;
 }
 
-// A table's fields joined a row, read in two halves at once for a large table.
-bool readRows(const Database& db, const QString& table, const QStringList& fields, QByteArrayList* rows,
-              Result* error) {
-    QByteArrayList parts[2];
-    const int read = ColumnReader::readInParts(
-        db, table, fields,
-        [&parts, &fields](ColumnReader& reader, int part) {
-            while (reader.next()) {
-                qsizetype size = fields.size() - 1;
-                for (int field = 0; field < fields.size(); ++field)
-                    size += reader.utf8(field).size();
-                QByteArray row;
-                row.reserve(size); // one allocation a row
-                row.append(reader.utf8(0));
-                for (int field = 1; field < fields.size(); ++field)
-                    row.append(Separator).append(reader.utf8(field));
-                parts[part].append(std::move(row));
-            }
-        },
-        error);
-    *rows = parts[0] + parts[1];
-    return read > 0;
+// One row after another, in the canonical order; false at the end or on a failure (error()).
+class RowReader {
+public:
+    virtual ~RowReader() = default;
+    virtual bool next(QStringList* fields) = 0;
+    const Result& error() const { return m_error; }
+
+protected:
+    Result m_error;
+};
+
+// The canonical order compares texts as the engine does: their UTF-8 bytes.
+int compareText(const QString& a, const QString& b) {
+    const QByteArray x = a.toUtf8();
+    const QByteArray y = b.toUtf8();
+    return x < y ? -1 : y < x ? 1 : 0;
 }
 
-QByteArrayList sortedRows(QByteArrayList rows) {
-    std::sort(rows.begin(), rows.end());
-    return rows;
+bool rowBefore(const QStringList& a, const QStringList& b) {
+    for (int f = 0; f < std::min(a.size(), b.size()); ++f)
+        if (const int order = compareText(a[f], b[f]); order != 0)
+            return order < 0;
+    return a.size() < b.size();
 }
 
-QStringList fieldsOf(const QByteArray& row) {
-    QStringList fields;
-    for (const QByteArray& field : row.split(Separator))
-        fields << QString::fromUtf8(field);
-    return fields;
-}
+// A table's rows in the canonical order: by each field's text in turn (Null as empty), bytes
+// compared, sorted by the engine (which spills to a temporary file when they are many). One row at
+// a time: a million rows never stand in memory.
+class DatabaseRows : public RowReader {
+public:
+    DatabaseRows(const Database& db, const QString& table, const QStringList& fields)
+        : m_db(db), m_engine(static_cast<sqlite3*>(db.engineHandle())), m_count(int(fields.size())) {
+        QStringList columns;
+        QStringList order;
+        for (int f = 0; f < m_count; ++f) {
+            columns << QStringLiteral("IFNULL(CAST(%1 AS TEXT), '')").arg(sqlName(fields[f]));
+            order << QString::number(f + 1);
+        }
+        const QByteArray sql =
+            QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                .arg(columns.join(QStringLiteral(", ")), sqlName(table), order.join(QStringLiteral(", ")))
+                .toUtf8();
+        if (!m_engine ||
+            sqlite3_prepare_v2(m_engine, sql.constData(), -1, &m_statement, nullptr) != SQLITE_OK)
+            fail();
+    }
+    ~DatabaseRows() override { sqlite3_finalize(m_statement); }
+    bool next(QStringList* fields) override {
+        if (!m_statement || m_error.isError())
+            return false;
+        const int step = sqlite3_step(m_statement);
+        if (step != SQLITE_ROW) {
+            if (step != SQLITE_DONE)
+                fail();
+            return false;
+        }
+        fields->clear();
+        for (int f = 0; f < m_count; ++f)
+            *fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
+                                         sqlite3_column_bytes(m_statement, f));
+        return true;
+    }
 
-// The name, as a view into the row: a million keys cost no allocation.
-QByteArrayView keyOf(const QByteArray& row) {
-    const qsizetype end = row.indexOf(Separator);
-    return end < 0 ? QByteArrayView(row) : QByteArrayView(row).first(end);
-}
+private:
+    void fail() {
+        m_error =
+            m_db.engineError(QStringLiteral("reading"), m_engine ? sqlite3_extended_errcode(m_engine) : -1,
+                             m_engine ? QString::fromUtf8(sqlite3_errmsg(m_engine)) : QString());
+    }
+    const Database& m_db;
+    sqlite3* m_engine;
+    int m_count;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+// The rows of a snapshot file's catalogue or favourites, a line each as show --format json writes
+// them, read one at a time; a line that is no row, or out of the canonical order, is named.
+class FileRows : public RowReader {
+public:
+    FileRows(const QString& path, qint64 at, int line) : m_file(path), m_line(line) {
+        if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(at))
+            m_error = Result::make(dberr::BadFile, QStringLiteral("it cannot be read again"));
+    }
+    bool next(QStringList* fields) override {
+        if (m_error.isError() || m_done)
+            return false;
+        const QByteArray line = m_file.readLine().trimmed();
+        ++m_line;
+        if (line.startsWith(']')) {
+            m_done = true;
+            return false;
+        }
+        QJsonParseError parsed;
+        const QJsonDocument row =
+            QJsonDocument::fromJson(line.endsWith(',') ? line.chopped(1) : line, &parsed);
+        fields->clear();
+        for (const QJsonValue& value : row.array())
+            *fields << value.toString();
+        if (line.size() > Snapshot::MaxLineBytes || parsed.error != QJsonParseError::NoError ||
+            !row.isArray() || fields->isEmpty())
+            return refuse(
+                QStringLiteral("line %1 is no row of a snapshot (a list of texts on one line, as 'show "
+                               "--format json' writes it)"));
+        if (rowBefore(*fields, m_previous))
+            return refuse(QStringLiteral("line %1 is out of the order 'show --format json' writes rows in"));
+        m_previous = *fields;
+        return true;
+    }
+
+private:
+    bool refuse(const QString& why) {
+        m_error = Result::make(dberr::BadFile, why.arg(m_line));
+        return false;
+    }
+    QFile m_file;
+    int m_line;
+    bool m_done = false;
+    QStringList m_previous;
+};
 
 // Writes JSON text without building a document: a catalogue of a million rows stays a stream.
 QString jsonText(const QString& text) {
@@ -140,59 +224,51 @@ void difference(std::vector<Difference>* differences, const QString& where, cons
         differences->push_back({where, a, b});
 }
 
-// Rows keyed by their first field (the first row of a key), by the other fields' names. A row equal
-// byte for byte to its key's row costs no more than a look-up.
-void diffKeyedRows(std::vector<Difference>* differences, const QString& what, const QStringList& fieldsA,
-                   const QByteArrayList& allA, const QStringList& fieldsB, const QByteArrayList& allB) {
-    // Installations copied from one another keep their rows in the same order: rows equal at the
-    // same place are the same, and only the others are looked up by key.
-    QByteArrayList rowsA;
-    QByteArrayList rowsB;
-    const qsizetype common = std::min(allA.size(), allB.size());
-    for (qsizetype row = 0; row < common; ++row)
-        if (fieldsA != fieldsB || allA[row] != allB[row]) {
-            rowsA.append(allA[row]);
-            rowsB.append(allB[row]);
-        }
-    rowsA.append(allA.mid(common));
-    rowsB.append(allB.mid(common));
-    QHash<QByteArrayView, qsizetype> byKeyB;
-    byKeyB.reserve(rowsB.size());
-    for (qsizetype row = rowsB.size(); row-- > 0;) // backwards, so that the first row of a key stays
-        byKeyB.insert(keyOf(rowsB[row]), row);
-    QSet<QByteArrayView> seen;
-    seen.reserve(rowsA.size());
+// The next row of the next name: the first row of a name stands for it (the canonical order puts
+// it first), the others of the name are passed over.
+bool nextNamed(RowReader& rows, QStringList* row) {
+    const QString previous = row->value(0);
+    const bool first = row->isEmpty();
+    while (rows.next(row))
+        if (first || row->value(0) != previous)
+            return true;
+    return false;
+}
+
+// Rows keyed by their first field, by the other fields' names; both in the canonical order, walked
+// side by side, so that neither is held in memory.
+bool diffKeyedRows(std::vector<Difference>* differences, const QString& what, const QStringList& fieldsA,
+                   RowReader& readerA, const QStringList& fieldsB, RowReader& readerB, Result* error) {
     const bool sameFields = fieldsA == fieldsB;
-    for (const QByteArray& row : rowsA) {
-        const QByteArrayView key = keyOf(row);
-        if (seen.contains(key))
-            continue;
-        seen.insert(key);
-        const auto other = byKeyB.constFind(key);
-        if (other != byKeyB.constEnd() && sameFields && rowsB[*other] == row)
-            continue;
-        const QString where = QStringLiteral("%1 '%2'").arg(what, QString::fromUtf8(key.data(), key.size()));
-        const QStringList fields = fieldsOf(row);
-        if (other == byKeyB.constEnd()) {
-            differences->push_back({where, fields.mid(1).join(QStringLiteral(" | ")), std::nullopt});
-            continue;
+    QStringList a;
+    QStringList b;
+    bool hasA = nextNamed(readerA, &a);
+    bool hasB = nextNamed(readerB, &b);
+    while (hasA || hasB) {
+        const int order = !hasB ? -1 : !hasA ? 1 : compareText(a.value(0), b.value(0));
+        const QString where = QStringLiteral("%1 '%2'").arg(what, order <= 0 ? a.value(0) : b.value(0));
+        if (order < 0) {
+            differences->push_back({where, a.mid(1).join(QStringLiteral(" | ")), std::nullopt});
+        } else if (order > 0) {
+            differences->push_back({where, std::nullopt, b.mid(1).join(QStringLiteral(" | "))});
+        } else if (!sameFields || a != b) {
+            for (int field = 1; field < fieldsA.size(); ++field) {
+                const int inB = int(fieldsB.indexOf(fieldsA[field]));
+                difference(differences, where + QLatin1Char(' ') + fieldsA[field], a.value(field),
+                           inB < 0 ? std::nullopt : std::optional<QString>(b.value(inB)));
+            }
         }
-        const QStringList otherFields = fieldsOf(rowsB[*other]);
-        for (int field = 1; field < fieldsA.size(); ++field) {
-            const int inB = int(fieldsB.indexOf(fieldsA[field]));
-            difference(differences, where + QLatin1Char(' ') + fieldsA[field], fields.value(field),
-                       inB < 0 ? std::nullopt : std::optional<QString>(otherFields.value(inB)));
+        if (order <= 0)
+            hasA = nextNamed(readerA, &a);
+        if (order >= 0)
+            hasB = nextNamed(readerB, &b);
+    }
+    for (const RowReader* reader : {&readerA, &readerB})
+        if (reader->error().isError()) {
+            *error = reader->error();
+            return false;
         }
-    }
-    for (const QByteArray& row : rowsB) {
-        const QByteArrayView key = keyOf(row);
-        if (seen.contains(key))
-            continue;
-        seen.insert(key);
-        differences->push_back(
-            {QStringLiteral("%1 '%2'").arg(what, QString::fromUtf8(key.data(), key.size())), std::nullopt,
-             fieldsOf(row).mid(1).join(QStringLiteral(" | "))});
-    }
+    return true;
 }
 
 // Each wheel's rows after its eighth, in stored order: the load reads eight and stops.
@@ -209,6 +285,45 @@ bool readRowsBeyond(const Database& db, QHash<QString, std::vector<Snapshot::Row
         if (++seen[rows->textAt(0)] > wheels::PositionsPerWheel)
             (*beyond)[rows->textAt(0)].push_back({rows->textAt(1), rows->textAt(2), QString()});
     return !rows->error().isError() || (*error = rows->error(), false);
+}
+
+// Rows in memory (a wheel's), put in the canonical order.
+class ListRows : public RowReader {
+public:
+    explicit ListRows(std::vector<QStringList> rows) : m_rows(std::move(rows)) {
+        std::sort(m_rows.begin(), m_rows.end(), rowBefore);
+    }
+    bool next(QStringList* fields) override {
+        if (m_at >= m_rows.size())
+            return false;
+        *fields = m_rows[m_at++];
+        return true;
+    }
+
+private:
+    std::vector<QStringList> m_rows;
+    size_t m_at = 0;
+};
+
+class NoRows : public RowReader {
+public:
+    bool next(QStringList*) override { return false; }
+};
+
+std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
+    using namespace schema::table;
+    if (snapshot.rowsIn) {
+        if (favourites && !snapshot.rowsIn->hasTable(FavouriteFilters))
+            return std::make_unique<NoRows>();
+        return std::make_unique<DatabaseRows>(*snapshot.rowsIn,
+                                              favourites ? FavouriteFilters : PotentialFilters,
+                                              favourites ? favouriteFields() : snapshot.catalogueFields);
+    }
+    const qint64 at = favourites ? snapshot.favouritesAt : snapshot.catalogueAt;
+    if (at < 0)
+        return std::make_unique<NoRows>();
+    return std::make_unique<FileRows>(snapshot.rowsFile, at,
+                                      favourites ? snapshot.favouritesLine : snapshot.catalogueLine);
 }
 
 } // namespace
@@ -233,25 +348,58 @@ bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error) 
     for (const QString& field : catalogueFieldOrder())
         if (present.contains(field, Qt::CaseInsensitive))
             snapshot->catalogueFields << field;
-    if (!readRows(db, schema::table::PotentialFilters, snapshot->catalogueFields, &snapshot->catalogue,
-                  error))
-        return false;
-    return !db.hasTable(schema::table::FavouriteFilters) ||
-           readRows(db, schema::table::FavouriteFilters, {schema::field::IdPotential, schema::field::Type},
-                    &snapshot->favourites, error);
+    snapshot->rowsIn = &db; // read as they are written or compared
+    return true;
 }
 
-QByteArray snapshotJson(const Snapshot& snapshot) {
+namespace {
+
+// Buffers what is written and hands it on in pieces: a million rows never stand in memory whole.
+class JsonOut {
+public:
+    explicit JsonOut(const std::function<bool(const QByteArray&)>& write) : m_write(write) {}
+    bool add(const QString& text) {
+        m_buffer += text.toUtf8();
+        return m_buffer.size() < (1 << 16) || flush();
+    }
+    bool flush() {
+        const bool written = m_buffer.isEmpty() || m_write(m_buffer);
+        m_buffer.clear();
+        return written;
+    }
+
+private:
+    const std::function<bool(const QByteArray&)>& m_write;
+    QByteArray m_buffer;
+};
+
+bool writeRows(RowReader& rows, JsonOut& out, Result* error) {
+    QStringList fields;
+    for (qint64 row = 0; rows.next(&fields); ++row)
+        if (!out.add((row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) + jsonList(fields))) {
+            *error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
+            return false;
+        }
+    if (rows.error().isError())
+        *error = rows.error();
+    return !rows.error().isError();
+}
+
+} // namespace
+
+bool writeSnapshotJson(const Snapshot& snapshot, const std::function<bool(const QByteArray&)>& write,
+                       Result* error) {
+    JsonOut out(write);
     const Snapshot::Identity& id = snapshot.identity;
-    QString json =
-        QStringLiteral("{\n  \"installation\": {\"configuration\": %1, \"stand\": %2, \"scanUnit\": %3, "
-                       "\"fcsUnit\": %4},\n  \"wheels\": [")
-            .arg(jsonText(id.configuration), jsonText(id.stand), jsonText(id.scanUnit), jsonText(id.fcsUnit));
+    out.add(QStringLiteral("{\n  \"installation\": {\"configuration\": %1, \"stand\": %2, \"scanUnit\": %3, "
+                           "\"fcsUnit\": %4},\n  \"wheels\": [")
+                .arg(jsonText(id.configuration), jsonText(id.stand), jsonText(id.scanUnit),
+                     jsonText(id.fcsUnit)));
     for (size_t w = 0; w < snapshot.wheels.size(); ++w) {
         const Snapshot::Wheel& wheel = snapshot.wheels[w];
-        json += QStringLiteral("%1\n    {\"id\": %2, \"kind\": %3, \"mode\": %4, \"positions\": [")
-                    .arg(w ? QStringLiteral(",") : QString(), jsonText(wheel.id), jsonText(wheel.kind),
-                         jsonText(wheel.mode));
+        QString json = QStringLiteral("%1\n    {\"id\": %2, \"kind\": %3, \"mode\": %4, \"positions\": [")
+                           .arg(w ? QStringLiteral(",") : QString(), jsonText(wheel.id), jsonText(wheel.kind),
+                                jsonText(wheel.mode));
         for (size_t r = 0; r < wheel.rows.size(); ++r)
             json += QStringLiteral("%1\n      {\"position\": %2, \"filter\": %3, \"code\": %4}")
                         .arg(r ? QStringLiteral(",") : QString(), jsonText(wheel.rows[r].position),
@@ -266,21 +414,20 @@ QByteArray snapshotJson(const Snapshot& snapshot) {
                                  jsonText(wheel.beyond[r].filter));
             json += QStringLiteral("\n    ]");
         }
-        json += QStringLiteral("}");
+        out.add(json + QStringLiteral("}"));
     }
-    json += QStringLiteral("\n  ],\n  \"catalogueFields\": %1,\n  \"catalogue\": [")
-                .arg(jsonList(snapshot.catalogueFields));
-    const QByteArrayList catalogue = sortedRows(snapshot.catalogue);
-    for (qsizetype row = 0; row < catalogue.size(); ++row)
-        json +=
-            (row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) + jsonList(fieldsOf(catalogue[row]));
-    json += QStringLiteral("\n  ],\n  \"favourites\": [");
-    const QByteArrayList favourites = sortedRows(snapshot.favourites);
-    for (qsizetype row = 0; row < favourites.size(); ++row)
-        json += (row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) +
-                jsonList(fieldsOf(favourites[row]));
-    json += QStringLiteral("\n  ]\n}\n");
-    return json.toUtf8();
+    out.add(QStringLiteral("\n  ],\n  \"catalogueFields\": %1,\n  \"catalogue\": [")
+                .arg(jsonList(snapshot.catalogueFields)));
+    if (!writeRows(*rowsOf(snapshot, false), out, error))
+        return false;
+    out.add(QStringLiteral("\n  ],\n  \"favourites\": ["));
+    if (!writeRows(*rowsOf(snapshot, true), out, error))
+        return false;
+    out.add(QStringLiteral("\n  ]\n}\n"));
+    if (out.flush())
+        return true;
+    *error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
+    return false;
 }
 
 QString snapshotText(const Snapshot& snapshot) {
@@ -297,20 +444,23 @@ QString snapshotText(const Snapshot& snapshot) {
     return text;
 }
 
-bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error) {
+namespace {
+
+// The identity, the wheels and the catalogue's fields: the part of a snapshot before its rows.
+bool parseHead(const QByteArray& head, Snapshot* snapshot, Result* error) {
     QJsonParseError parsed;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parsed);
+    const QJsonDocument document =
+        QJsonDocument::fromJson(head + QByteArrayLiteral("\"catalogue\": []}"), &parsed);
     const QJsonObject root = document.object();
     if (parsed.error != QJsonParseError::NoError || !root.contains(QStringLiteral("wheels"))) {
         *error =
             Result::make(dberr::BadFile, parsed.error != QJsonParseError::NoError
-                                             ? QStringLiteral("its JSON breaks off at character %1 (%2)")
-                                                   .arg(parsed.offset)
+                                             ? QStringLiteral("its JSON breaks off at line %1 (%2)")
+                                                   .arg(head.left(parsed.offset).count('\n') + 1)
                                                    .arg(parsed.errorString())
                                              : QStringLiteral("it is not a snapshot of an installation"));
         return false;
     }
-    *snapshot = Snapshot();
     const QJsonObject id = root.value(QStringLiteral("installation")).toObject();
     snapshot->identity = {
         id.value(QStringLiteral("configuration")).toString(), id.value(QStringLiteral("stand")).toString(),
@@ -335,10 +485,52 @@ bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error
         snapshot->wheels.push_back(std::move(read));
     }
     snapshot->catalogueFields = fromJsonList(root.value(QStringLiteral("catalogueFields")));
-    for (const QJsonValue& row : root.value(QStringLiteral("catalogue")).toArray())
-        snapshot->catalogue << fromJsonList(row).join(QChar(Separator)).toUtf8();
-    for (const QJsonValue& row : root.value(QStringLiteral("favourites")).toArray())
-        snapshot->favourites << fromJsonList(row).join(QChar(Separator)).toUtf8();
+    return true;
+}
+
+// Reads lines up to the one that opens `key`'s rows; false at the end of the file.
+bool findRows(QFile& file, const QByteArray& key, int* line, QByteArray* before) {
+    const QByteArray opening = '"' + key + QByteArrayLiteral("\": [");
+    while (!file.atEnd()) {
+        const QByteArray text = file.readLine();
+        ++*line;
+        if (text.trimmed() == opening)
+            return true;
+        if (before) {
+            before->append(text);
+            if (before->size() > Snapshot::MaxLineBytes * 16)
+                return false;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool readSnapshotFile(const QString& path, Snapshot* snapshot, Result* error) {
+    *snapshot = Snapshot();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = Result::make(dberr::BadFile, QStringLiteral("it cannot be read"));
+        return false;
+    }
+    QByteArray head;
+    int line = 0;
+    if (!findRows(file, QByteArrayLiteral("catalogue"), &line, &head)) {
+        *error =
+            Result::make(dberr::BadFile, QStringLiteral("it is not a snapshot of an installation (it holds "
+                                                        "no catalogue as 'show --format json' writes it)"));
+        return false;
+    }
+    if (!parseHead(head, snapshot, error))
+        return false;
+    snapshot->rowsFile = path;
+    snapshot->catalogueAt = file.pos();
+    snapshot->catalogueLine = line;
+    if (findRows(file, QByteArrayLiteral("favourites"), &line, nullptr)) {
+        snapshot->favouritesAt = file.pos();
+        snapshot->favouritesLine = line;
+    }
     return true;
 }
 
@@ -350,8 +542,9 @@ QString Difference::text() const {
     return vocabulary::changeLine(where, *a, *b);
 }
 
-std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
-    std::vector<Difference> differences;
+bool diffSnapshots(const Snapshot& a, const Snapshot& b, std::vector<Difference>* found, Result* error) {
+    std::vector<Difference>& differences = *found;
+    differences.clear();
     const Snapshot::Identity& ia = a.identity;
     const Snapshot::Identity& ib = b.identity;
     difference(&differences, QStringLiteral("installation ID Configuration"), ia.configuration,
@@ -359,12 +552,17 @@ std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
     difference(&differences, QStringLiteral("installation ID Stand"), ia.stand, ib.stand);
     difference(&differences, QStringLiteral("installation ID Scan Unit"), ia.scanUnit, ib.scanUnit);
     difference(&differences, QStringLiteral("installation ID FCS Unit"), ia.fcsUnit, ib.fcsUnit);
-    // Wheels and their rows, keyed by "ID Available" and "Position".
-    const auto rowsOf = [](const Snapshot::Wheel& wheel) {
-        QByteArrayList rows;
+    // Wheels and their rows, keyed by "ID Available" and "Position"; a repeated "Position" stands
+    // for its first row, as the windows show it.
+    const auto positionsOf = [](const Snapshot::Wheel& wheel) {
+        std::vector<QStringList> rows;
+        QSet<QString> positions;
         for (const Snapshot::Row& row : wheel.rows)
-            rows << (row.position + QChar(Separator) + row.filter).toUtf8();
-        return rows;
+            if (!positions.contains(row.position)) {
+                positions.insert(row.position);
+                rows.push_back({row.position, row.filter});
+            }
+        return ListRows(std::move(rows));
     };
     QHash<QString, const Snapshot::Wheel*> wheelsB;
     for (const Snapshot::Wheel& wheel : b.wheels)
@@ -379,7 +577,10 @@ std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
             continue;
         }
         std::vector<Difference> rows;
-        diffKeyedRows(&rows, wheel.id, filterField, rowsOf(wheel), filterField, rowsOf(*other));
+        ListRows mine = positionsOf(wheel);
+        ListRows theirs = positionsOf(*other);
+        if (!diffKeyedRows(&rows, wheel.id, filterField, mine, filterField, theirs, error))
+            return false;
         for (Difference& row : rows) // "EF1 '2' ID Potential" reads "EF1 2"
             row.where = QStringLiteral("%1 %2").arg(wheel.id, row.where.section(QLatin1Char('\''), 1, 1));
         differences.insert(differences.end(), rows.begin(), rows.end());
@@ -398,10 +599,12 @@ std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b) {
     for (const Snapshot::Wheel& wheel : b.wheels)
         if (!seen.contains(wheel.id))
             differences.push_back({QStringLiteral("wheel %1").arg(wheel.id), std::nullopt, wheel.kind});
-    diffKeyedRows(&differences, QStringLiteral("catalogue"), a.catalogueFields, a.catalogue,
-                  b.catalogueFields, b.catalogue);
-    diffKeyedRows(&differences, QStringLiteral("favourite"),
-                  {schema::field::IdPotential, schema::field::Type}, a.favourites,
-                  {schema::field::IdPotential, schema::field::Type}, b.favourites);
-    return differences;
+    const std::unique_ptr<RowReader> catalogueA = rowsOf(a, false);
+    const std::unique_ptr<RowReader> catalogueB = rowsOf(b, false);
+    const std::unique_ptr<RowReader> favouritesA = rowsOf(a, true);
+    const std::unique_ptr<RowReader> favouritesB = rowsOf(b, true);
+    return diffKeyedRows(&differences, QStringLiteral("catalogue"), a.catalogueFields, *catalogueA,
+                         b.catalogueFields, *catalogueB, error) &&
+           diffKeyedRows(&differences, QStringLiteral("favourite"), favouriteFields(), *favouritesA,
+                         favouriteFields(), *favouritesB, error);
 }

@@ -11,14 +11,18 @@
 #include <QByteArrayList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
+class Database;
 class PlacementSession;
 
 struct Snapshot {
     // A snapshot file larger than this is not read: a million catalogue rows take about 85 MB.
     static constexpr qint64 MaxFileBytes = qint64(256) << 20;
+    // A line of a snapshot file longer than this is no line of one.
+    static constexpr qint64 MaxLineBytes = qint64(1) << 20;
     struct Identity {
         QString configuration, stand, scanUnit, fcsUnit;
     } identity;
@@ -36,20 +40,29 @@ struct Snapshot {
     };
     std::vector<Wheel> wheels;
     QStringList catalogueFields; // the catalogue's fields, "ID Potential" first
-    // Each catalogue row's fields in UTF-8 joined by a unit separator (0x1F), the name first; in no
-    // particular order (the canonical forms sort them). A million rows stay one block each.
-    QByteArrayList catalogue;
-    QByteArrayList favourites; // "name\x1Ftype"
+    // The catalogue's and the favourites' rows are read one at a time when they are written or
+    // compared, never held: from the database (which must stay open meanwhile) or from the file.
+    const Database* rowsIn = nullptr;
+    QString rowsFile;
+    qint64 catalogueAt = -1; // where each list's rows begin in the file, and on which line
+    qint64 favouritesAt = -1;
+    int catalogueLine = 0;
+    int favouritesLine = 0;
 };
 
-// The session has loaded the installation (the service start-up's read).
+// The session has loaded the installation (the service start-up's read); the session must outlive
+// the snapshot, whose rows are read from its database.
 bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error);
 
-// The canonical forms: JSON (stable keys and order, one position an object), and text with one
-// line a position ("EF1 2  BP 505-530  000000-1104-321").
-QByteArray snapshotJson(const Snapshot& snapshot);
+// The canonical forms: JSON (stable keys and order, one position an object, one catalogue row a
+// line), and text with one line a position ("EF1 2  BP 505-530  000000-1104-321"). The JSON is
+// handed to `write` in pieces as it is made, the rows read one at a time.
+bool writeSnapshotJson(const Snapshot& snapshot, const std::function<bool(const QByteArray&)>& write,
+                       Result* error);
 QString snapshotText(const Snapshot& snapshot);
-bool parseSnapshotJson(const QByteArray& json, Snapshot* snapshot, Result* error);
+// A snapshot file as 'show --format json' writes it: its identity and wheels read, its rows left
+// where they stand. A fault is named with its line.
+bool readSnapshotFile(const QString& path, Snapshot* snapshot, Result* error);
 
 struct Difference {
     QString where; // "EF1 2", "catalogue 'LP 650' Veltrano Code No", "favourite 'X'", "installation stand"
@@ -57,4 +70,6 @@ struct Difference {
     std::optional<QString> b; // none: only in A
     QString text() const;     // "EF1 2: BP 505-530 -> LP 560", "favourite 'X': only in B"
 };
-std::vector<Difference> diffSnapshots(const Snapshot& a, const Snapshot& b);
+// Rows keyed by name are compared in the canonical order, side by side; a name repeated stands for
+// its first row in that order.
+bool diffSnapshots(const Snapshot& a, const Snapshot& b, std::vector<Difference>* differences, Result* error);
