@@ -16,7 +16,7 @@ bool Command::takes(const QString& option) const {
 const std::vector<const Command*>& commands() {
     static const std::vector<const Command*> list{
         &checkCommand(), &showCommand(),    &diffCommand(), &exportCommand(),    &applyCommand(),
-        &plotCommand(),  &historyCommand(), &undoCommand(), &importMdbCommand(),
+        &plotCommand(),  &historyCommand(), &undoCommand(), &importMdbCommand(), &snapshotCommand(),
     };
     return list;
 }

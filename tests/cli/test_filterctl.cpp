@@ -5,6 +5,7 @@
 #include "cli/registry.h"
 #include "core/db/database.h"
 #include "core/exchange/output_file.h"
+#include "core/history/history_file.h"
 #include "core/inspect/snapshot.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -42,6 +43,7 @@ private slots:
     void helpAndManualComeFromTheRegistry();
     void neverReplacesWhatItReads();
     void readsAPlanFileAsForeignInput();
+    void keepsTheFleetsRecordInGit();
 };
 
 using namespace testing;
@@ -730,7 +732,7 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
     QVERIFY(!inProcess({"show", "--help"}).out.contains("--save-plan"));
     QCOMPARE(inProcess({"frobnicate"}).status, 2);
     QCOMPARE(names, QStringList({"check", "show", "diff", "export", "apply", "plot", "history", "undo",
-                                 "import-mdb"}));
+                                 "import-mdb", "snapshot"}));
 }
 
 void TestFilterctl::neverReplacesWhatItReads() {
@@ -866,6 +868,50 @@ void TestFilterctl::readsAPlanFileAsForeignInput() {
                  elsewhere.err.contains("nothing was written"),
              qPrintable(elsewhere.err));
     QCOMPARE(digest(demo), before);
+}
+
+void TestFilterctl::keepsTheFleetsRecordInGit() {
+    // Two installations commit to one repository, a file each; a change is committed with what changed
+    // as its message and the real user as its author; nothing is committed when nothing changed.
+    Sandbox sandbox;
+    const QString repository = sandbox.path("fleet");
+    QDir().mkpath(repository);
+    const auto git = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start("git", QStringList{"-C", repository} + arguments);
+        process.waitForFinished(30000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    if (QProcess::execute("git", {"-C", repository, "init", "-q"}) != 0)
+        QSKIP("git is not installed");
+    const QString first = sandbox.install(demoStatements(), "first.sqlite");
+    const QString second = sandbox.path("second.sqlite");
+    createDatabase(second, demoStatements()
+                               << "UPDATE [Available Systems] SET [ID Configuration] = 'Lab <2>'");
+    const QStringList record{"snapshot", "--git", repository};
+    for (const QString& installation : {first, second, first}) {
+        const Run run = inProcess(QStringList{"--db", installation} + record);
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+    }
+    QCOMPARE(git({"rev-list", "--count", "HEAD"}).trimmed(), QString("2"));
+    QCOMPARE(QDir(repository).entryList({"*.json"}).size(), 2);
+    QVERIFY(QDir(repository).entryList({"*.json"}).filter("Lab_2_-").size() == 1);
+    createDatabase(first,
+                   {"UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP 560' WHERE [ID Available] = "
+                    "'EF1' AND [Position] = 2"});
+    const Run changed = inProcess(QStringList{"--db", first} + record);
+    QVERIFY2(changed.status == 0 && changed.out.startsWith("committed 1 change: "), qPrintable(changed.out));
+    QVERIFY2(git({"log", "-1", "--format=%B"}).contains("EF1 2: BP 505-530 -> LP 560"),
+             qPrintable(git({"log", "-1", "--format=%B"})));
+    QCOMPARE(git({"log", "-1", "--format=%an"}).trimmed(), history::realUserName());
+    // The file is the snapshot show writes.
+    QFile committed(QDir(repository).filePath(QDir(repository).entryList({"Confocal*.json"}).value(0)));
+    QVERIFY(committed.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(committed.readAll()),
+             inProcess({"--db", first, "show", "--format", "json"}).out);
+    const Run notARepository = inProcess(QStringList{"--db", first, "snapshot", "--git", sandbox.path("")});
+    QVERIFY2(notARepository.status == 2 && notARepository.err.contains("is not a git working copy"),
+             qPrintable(notARepository.err));
 }
 
 QTEST_GUILESS_MAIN(TestFilterctl)

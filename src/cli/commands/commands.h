@@ -18,6 +18,7 @@ const Command& plotCommand();
 const Command& historyCommand();
 const Command& undoCommand();
 const Command& importMdbCommand();
+const Command& snapshotCommand();
 
 // One installation's findings (the --db one when `file` is empty); with `summary`, counted into it
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
