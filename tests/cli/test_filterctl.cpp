@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QtTest>
 #include <atomic>
 #include <thread>
@@ -909,6 +910,14 @@ void TestFilterctl::keepsTheFleetsRecordInGit() {
     QVERIFY(committed.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(committed.readAll()),
              inProcess({"--db", first, "show", "--format", "json"}).out);
+    // The service names no repository: the machine settings do, or it says where to name one.
+    const Run unnamed = inProcess({"--db", first, "snapshot"});
+    QVERIFY2(unnamed.status == 2 &&
+                 unnamed.err.contains("\"Repository\" under \"SOFTWARE\\Veltrano\\Filter\\Fleet\""),
+             qPrintable(unnamed.err));
+    QSettings(sandbox.path("machine.ini"), QSettings::IniFormat)
+        .setValue("software/veltrano/filter/fleet/Repository", repository);
+    QVERIFY(inProcess({"--db", first, "snapshot"}).out.startsWith("unchanged: "));
     const Run notARepository = inProcess(QStringList{"--db", first, "snapshot", "--git", sandbox.path("")});
     QVERIFY2(notARepository.status == 2 && notARepository.err.contains("is not a git working copy"),
              qPrintable(notARepository.err));

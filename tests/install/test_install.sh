@@ -46,6 +46,15 @@ if [ -e "$access" ]; then
     out=$("$dest/usr/bin/filterctl" import-mdb "$access" "$dest/dates.sqlite" || true)
     grep -q '"DateTest": 6 rows' <<<"$out" || fail "the installed filterctl does not convert: $out"
 fi
+# The snapshot service and timer are installed as systemd reads them (where systemd is at hand).
+units="$dest/usr/lib/systemd/system"
+[ -f "$units/filter-control-snapshot.service" ] && [ -f "$units/filter-control-snapshot.timer" ] ||
+    fail "the snapshot service and timer are not installed"
+if command -v systemd-analyze >/dev/null; then
+    verified=$(systemd-analyze verify --man=no "$units/filter-control-snapshot.timer" "$units/filter-control-snapshot.service" 2>&1 |
+        grep -v "filterctl.*is not executable\|Command /usr/bin/filterctl is not executable" || true)
+    [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
+fi
 # Debian's checker accepts the package, where it is installed (the build tree's readers back in place).
 restore
 if command -v lintian >/dev/null && command -v cpack >/dev/null; then

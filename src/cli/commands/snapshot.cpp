@@ -3,6 +3,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "core/fleet/git_record.h"
+#include "core/settings/settings_store.h"
 
 #include <QDir>
 
@@ -13,9 +14,16 @@ namespace {
 int snapshotToGit(Context& context) {
     if (!context.noArguments(QStringLiteral("snapshot")))
         return context.status();
-    const QString repository = context.value(QStringLiteral("git"));
+    // A service names none: the machine settings do.
+    const QString repository = context.isSet(QStringLiteral("git"))
+                                   ? context.value(QStringLiteral("git"))
+                                   : settings::ReadMachineString(settings::FleetKey, settings::FleetValue);
     if (repository.isEmpty())
-        return context.fail(Usage, QStringLiteral("snapshot needs --git REPOSITORY, a git working copy"));
+        return context.fail(
+            Usage, QStringLiteral("snapshot needs --git REPOSITORY, or the value \"%1\" under \"%2\" "
+                                  "in the machine settings (%3)")
+                       .arg(settings::FleetValue, settings::FleetKey,
+                            QDir::toNativeSeparators(settings::HiveFile(settings::Hive::Machine))));
     PlacementSession session(startup::Variant::Service);
     if (!context.startLoaded(&session, {}, QString()))
         return context.status();
@@ -38,11 +46,12 @@ int snapshotToGit(Context& context) {
 const Command& snapshotCommand() {
     static const Command command{
         QStringLiteral("snapshot"),
-        {QStringLiteral("snapshot --git REPOSITORY")},
+        {QStringLiteral("snapshot [--git REPOSITORY]")},
         QStringLiteral(
             "Writes the installation's canonical snapshot into a git working copy, one file per installation "
             "named by its identity and host, and commits it, with what changed as the message and the real "
-            "user as the author; nothing when nothing changed."),
+            "user as the author; nothing when nothing changed. Without --git, the repository the machine "
+            "settings name (for the service and timer filter-control-snapshot)."),
         true,
         {{QStringLiteral("git"), QStringLiteral("REPOSITORY"),
           QStringLiteral("the git working copy of the fleet's record")}},

@@ -48,6 +48,9 @@ constexpr int TwipsPerInch = 1440;
 // Registry locations the program uses.
 inline const QString DatabaseKey = QStringLiteral("SOFTWARE\\Veltrano\\CP\\Database");
 inline const QString DatabaseValue = QStringLiteral("Path");
+// The git working copy of the facility's record, for the snapshot service.
+inline const QString FleetKey = QStringLiteral("SOFTWARE\\Veltrano\\Filter\\Fleet");
+inline const QString FleetValue = QStringLiteral("Repository");
 inline const QString FilesKeyPath = QStringLiteral("SOFTWARE\\Veltrano\\Filter\\Files");
 inline const QString FilesSubKey = QStringLiteral("\\Filter\\Files");
 inline const QString WindowSubKeyPrefix = QStringLiteral("\\Filter\\");
