@@ -157,17 +157,8 @@ int writeSnapshot(Context& context, const Snapshot& snapshot, const QString& fil
             &error);
         return written ? Done : context.failOn(error);
     }
-    const Result whole = output::writeWhole(file, [&](const QString& temporaryPath) {
-        QFile part(temporaryPath);
-        return part.open(QIODevice::WriteOnly) &&
-               writeSnapshotJson(
-                   snapshot, [&part](const QByteArray& piece) { return part.write(piece) == piece.size(); },
-                   &error) &&
-               part.flush();
-    });
-    if (error.isError())
-        return context.failOn(error);
-    return whole.ok() ? Done : context.failOn(whole);
+    const Result written = writeSnapshotFile(snapshot, file);
+    return written.ok() ? Done : context.failOn(written);
 }
 
 const Command& exportCommand() {

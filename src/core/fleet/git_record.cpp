@@ -2,12 +2,10 @@
 
 #include "core/fleet/git_record.h"
 
-#include "core/exchange/output_file.h"
 #include "core/history/history_file.h"
 #include "core/session/placement_session.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -98,17 +96,7 @@ Result recordInGit(PlacementSession& session, const QString& repository, GitReco
         if (record->changes.isEmpty())
             return {};
     }
-    const Result written = output::writeWhole(record->file, [&](const QString& temporaryPath) {
-        QFile part(temporaryPath);
-        return part.open(QIODevice::WriteOnly) &&
-               writeSnapshotJson(
-                   snapshot, [&part](const QByteArray& piece) { return part.write(piece) == piece.size(); },
-                   &error) &&
-               part.flush();
-    });
-    if (error.isError())
-        return error;
-    if (written.isError())
+    if (const Result written = writeSnapshotFile(snapshot, record->file); written.isError())
         return written;
     const QString name = QFileInfo(record->file).fileName();
     if (Result added = git(repository, {QStringLiteral("add"), QStringLiteral("--"), name}); added.isError())

@@ -4,6 +4,7 @@
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
+#include "core/exchange/output_file.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/wheels.h"
 #include "core/session/placement_session.h"
@@ -428,6 +429,19 @@ bool writeSnapshotJson(const Snapshot& snapshot, const std::function<bool(const 
         return true;
     *error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
     return false;
+}
+
+Result writeSnapshotFile(const Snapshot& snapshot, const QString& path) {
+    Result error;
+    const Result whole = output::writeWhole(path, [&](const QString& temporaryPath) {
+        QFile part(temporaryPath);
+        return part.open(QIODevice::WriteOnly) &&
+               writeSnapshotJson(
+                   snapshot, [&part](const QByteArray& piece) { return part.write(piece) == piece.size(); },
+                   &error) &&
+               part.flush();
+    });
+    return error.isError() ? error : whole;
 }
 
 QString snapshotText(const Snapshot& snapshot) {

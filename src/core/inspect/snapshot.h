@@ -59,6 +59,8 @@ bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error);
 // handed to `write` in pieces as it is made, the rows read one at a time.
 bool writeSnapshotJson(const Snapshot& snapshot, const std::function<bool(const QByteArray&)>& write,
                        Result* error);
+// The same into a file, whole or not at all.
+[[nodiscard]] Result writeSnapshotFile(const Snapshot& snapshot, const QString& path);
 QString snapshotText(const Snapshot& snapshot);
 // A snapshot file as 'show --format json' writes it: its identity and wheels read, its rows left
 // where they stand. A fault is named with its line.
