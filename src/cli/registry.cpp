@@ -15,8 +15,9 @@ bool Command::takes(const QString& option) const {
 
 const std::vector<const Command*>& commands() {
     static const std::vector<const Command*> list{
-        &checkCommand(), &showCommand(),    &diffCommand(), &exportCommand(),    &applyCommand(),
-        &plotCommand(),  &historyCommand(), &undoCommand(), &importMdbCommand(), &snapshotCommand(),
+        &checkCommand(),     &showCommand(),     &diffCommand(),    &exportCommand(),
+        &applyCommand(),     &plotCommand(),     &historyCommand(), &undoCommand(),
+        &importMdbCommand(), &snapshotCommand(), &publishCommand(),
     };
     return list;
 }

@@ -733,7 +733,7 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
     QVERIFY(!inProcess({"show", "--help"}).out.contains("--save-plan"));
     QCOMPARE(inProcess({"frobnicate"}).status, 2);
     QCOMPARE(names, QStringList({"check", "show", "diff", "export", "apply", "plot", "history", "undo",
-                                 "import-mdb", "snapshot"}));
+                                 "import-mdb", "snapshot", "publish"}));
 }
 
 void TestFilterctl::neverReplacesWhatItReads() {
@@ -918,6 +918,34 @@ void TestFilterctl::keepsTheFleetsRecordInGit() {
     QSettings(sandbox.path("machine.ini"), QSettings::IniFormat)
         .setValue("software/veltrano/filter/fleet/Repository", repository);
     QVERIFY(inProcess({"--db", first, "snapshot"}).out.startsWith("unchanged: "));
+    // The facility's page from the record's checkout and an installation with hostile names: every text
+    // escaped, each microscope linked from the index.
+    const QString hostile = sandbox.path("hostile.sqlite");
+    createDatabase(hostile, demoStatements()
+                                << "UPDATE [Available Systems] SET [ID Configuration] = 'Lab <b>3</b>'"
+                                << "INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES "
+                                   "('<script>alert(1)</script>', 'BP')"
+                                << "UPDATE [Available FilterPlacement] SET [ID Potential] = "
+                                   "'<script>alert(1)</script>' WHERE [ID Available] = 'EF1' AND "
+                                   "[Position] = 3");
+    const QString site = sandbox.path("site");
+    const Run published = inProcess({"publish", "-o", site, repository, hostile});
+    QVERIFY2(published.status == 0 && published.out.startsWith("published 3 microscopes"),
+             qPrintable(published.err));
+    QString pagesText;
+    for (const QString& name : QDir(site).entryList({"*.html"})) {
+        QFile page(QDir(site).filePath(name));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        pagesText += QString::fromUtf8(page.readAll());
+    }
+    QVERIFY(!pagesText.contains("<script") && !pagesText.contains("<b>3"));
+    QVERIFY(pagesText.contains("&lt;script&gt;alert(1)&lt;/script&gt;"));
+    QFile index(QDir(site).filePath("index.html"));
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    const QString indexText = QString::fromUtf8(index.readAll());
+    for (const QString& name : QDir(site).entryList({"*.html"}))
+        QVERIFY2(name == "index.html" || indexText.contains("href=\"" + name + "\""), qPrintable(name));
+    QCOMPARE(inProcess({"publish", "-o", repository, repository}).status, 2); // never over what it reads
     const Run notARepository = inProcess(QStringList{"--db", first, "snapshot", "--git", sandbox.path("")});
     QVERIFY2(notARepository.status == 2 && notARepository.err.contains("is not a git working copy"),
              qPrintable(notARepository.err));

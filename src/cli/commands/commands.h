@@ -19,6 +19,7 @@ const Command& historyCommand();
 const Command& undoCommand();
 const Command& importMdbCommand();
 const Command& snapshotCommand();
+const Command& publishCommand();
 
 // One installation's findings (the --db one when `file` is empty); with `summary`, counted into it
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
