@@ -4,6 +4,9 @@
 
 #include "cli/command.h"
 
+#include <memory>
+
+class PlacementSession;
 class QJsonArray;
 struct Snapshot;
 
@@ -25,6 +28,10 @@ const Command& publishCommand();
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
 int checkOne(Context& context, const QString& file, QJsonArray* json, QString* summary);
 
+// An installation's snapshot (a database started read-only, kept open in `session` while its rows
+// are read) or a snapshot file's; diff and publish read their inputs with it.
+bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
+                Snapshot* snapshot);
 // The snapshot's JSON as it is made (its wheels from `snapshot`, its catalogue from the database),
 // onto standard output or (whole or not at all) into `file`. show and export write it.
 int writeSnapshot(Context& context, const Snapshot& snapshot, const QString& file);

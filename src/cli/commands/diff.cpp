@@ -5,7 +5,6 @@
 #include "core/inspect/snapshot.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,39 +13,6 @@
 namespace filterctl {
 
 namespace {
-
-// An installation's snapshot: a database loaded as the service start-up does (the session stays
-// open: the rows are read from it as they are compared), or a JSON snapshot file.
-bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
-                Snapshot* snapshot) {
-    QFile text(file);
-    if (text.open(QIODevice::ReadOnly) && text.peek(64).trimmed().startsWith('{')) {
-        if (text.size() > Snapshot::MaxFileBytes) {
-            context.fail(Usage,
-                         QStringLiteral("'%1' is larger than the %2 MiB a snapshot may be: it is not read")
-                             .arg(QDir::toNativeSeparators(file))
-                             .arg(Snapshot::MaxFileBytes >> 20));
-            return false;
-        }
-        Result error;
-        if (!readSnapshotFile(file, snapshot, &error)) {
-            context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
-                                    .arg(QDir::toNativeSeparators(file), error.description));
-            return false;
-        }
-        return true;
-    }
-    *session = std::make_unique<PlacementSession>(startup::Variant::Service);
-    PlacementSession::LoadReport report;
-    Result error;
-    if (!context.startSession(session->get(), &report, file) || !context.requireLoaded(report))
-        return false;
-    if (!readSnapshot(**session, snapshot, &error)) {
-        context.failOn(error);
-        return false;
-    }
-    return true;
-}
 
 void printDifferences(Context& context, const std::vector<Difference>& differences) {
     if (!context.isSet(QStringLiteral("json"))) {
@@ -85,6 +51,29 @@ int diff(Context& context) {
 }
 
 } // namespace
+
+// An installation's snapshot: a database loaded as the service start-up does (the session stays
+// open: the rows are read from it as they are compared), or a JSON snapshot file.
+bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
+                Snapshot* snapshot) {
+    Result error;
+    if (isSnapshotFile(file)) {
+        if (readSnapshotFile(file, snapshot, &error))
+            return true;
+        context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
+                                .arg(QDir::toNativeSeparators(file), error.description));
+        return false;
+    }
+    *session = std::make_unique<PlacementSession>(startup::Variant::Service);
+    PlacementSession::LoadReport report;
+    if (!context.startSession(session->get(), &report, file) || !context.requireLoaded(report))
+        return false;
+    if (!readSnapshot(**session, snapshot, &error)) {
+        context.failOn(error);
+        return false;
+    }
+    return true;
+}
 
 const Command& diffCommand() {
     static const Command command{

@@ -6,43 +6,12 @@
 #include "core/fleet/site.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <memory>
 
 namespace filterctl {
 
 namespace {
-
-// A snapshot file is told by its content; anything else is an installation.
-bool isSnapshotFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.peek(64).trimmed().startsWith('{');
-}
-
-bool readInput(Context& context, const QString& input, std::vector<Snapshot>* snapshots) {
-    Snapshot snapshot;
-    Result error;
-    if (isSnapshotFile(input)) {
-        if (!readSnapshotFile(input, &snapshot, &error)) {
-            context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
-                                    .arg(QDir::toNativeSeparators(input), error.description));
-            return false;
-        }
-    } else {
-        PlacementSession session(startup::Variant::Service);
-        PlacementSession::LoadReport report;
-        if (!context.startSession(&session, &report, input) || !context.requireLoaded(report))
-            return false;
-        if (!readSnapshot(session, &snapshot, &error)) {
-            context.failOn(error);
-            return false;
-        }
-        snapshot.rowsIn = nullptr; // the page carries the wheels; the session ends here
-    }
-    snapshots->push_back(std::move(snapshot));
-    return true;
-}
 
 int publish(Context& context) {
     const QString site = context.value(QStringLiteral("o"));
@@ -60,9 +29,14 @@ int publish(Context& context) {
                  QDir(input).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
                 files << QDir(input).filePath(name);
         }
-        for (const QString& file : std::as_const(files))
-            if (!readInput(context, file, &snapshots))
+        for (const QString& file : std::as_const(files)) {
+            std::unique_ptr<PlacementSession> session;
+            Snapshot snapshot;
+            if (!snapshotOf(context, file, &session, &snapshot))
                 return context.status();
+            snapshot.rowsIn = nullptr; // the pages carry the wheels alone; the session ends here
+            snapshots.push_back(std::move(snapshot));
+        }
     }
     std::vector<fleet::SitePage> pages;
     if (const Result published = fleet::publishSite(snapshots, site, &pages); published.isError())

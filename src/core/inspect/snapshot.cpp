@@ -1,6 +1,5 @@
 #include "core/inspect/snapshot.h"
 
-#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -521,11 +520,21 @@ bool findRows(QFile& file, const QByteArray& key, int* line, QByteArray* before)
 
 } // namespace
 
+bool isSnapshotFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.peek(64).trimmed().startsWith('{');
+}
+
 bool readSnapshotFile(const QString& path, Snapshot* snapshot, Result* error) {
     *snapshot = Snapshot();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = Result::make(dberr::BadFile, QStringLiteral("it cannot be read"));
+        return false;
+    }
+    if (file.size() > Snapshot::MaxFileBytes) {
+        *error = Result::make(dberr::BadFile, QStringLiteral("it is larger than the %1 MiB a snapshot may be")
+                                                  .arg(Snapshot::MaxFileBytes >> 20));
         return false;
     }
     QByteArray head;

@@ -8,7 +8,6 @@
 #include "core/db/result.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -65,6 +64,8 @@ QString snapshotText(const Snapshot& snapshot);
 // A snapshot file as 'show --format json' writes it: its identity and wheels read, its rows left
 // where they stand. A fault is named with its line.
 bool readSnapshotFile(const QString& path, Snapshot* snapshot, Result* error);
+// Whether a file is a snapshot (JSON) rather than an installation, told by its content.
+bool isSnapshotFile(const QString& path);
 
 struct Difference {
     QString where; // "EF1 2", "catalogue 'LP 650' Veltrano Code No", "favourite 'X'", "installation stand"
