@@ -5,6 +5,7 @@
 #include "core/placement/wheels.h"
 #include "core/vocabulary/vocabulary.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
@@ -247,23 +248,29 @@ void LightPathPlot::paintLegend(QPainter& painter, const QRectF& area) const {
     painter.setBrush(Qt::NoBrush);
 }
 
+QByteArray LightPathPlot::svg() const {
+    const QSize size = preferredSize();
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&bytes);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(QStringLiteral("Light path"));
+    svg.setDescription(QStringLiteral("The pass bands of each wheel's filters, by position"));
+    QPainter painter;
+    if (painter.begin(&svg)) {
+        paint(painter, QRectF(QPointF(0, 0), size));
+        painter.end();
+    }
+    return bytes.data();
+}
+
 bool LightPathPlot::write(const QString& file, Result* error) const {
     const QSize size = preferredSize();
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (suffix == QLatin1String("svg")) {
-        *error = output::writeWhole(file, [&](const QString& temporaryPath) {
-            QSvgGenerator svg;
-            svg.setFileName(temporaryPath);
-            svg.setSize(size);
-            svg.setViewBox(QRect(QPoint(0, 0), size));
-            svg.setTitle(QStringLiteral("Light path"));
-            svg.setDescription(QStringLiteral("The pass bands of each wheel's filters, by position"));
-            QPainter painter;
-            if (!painter.begin(&svg))
-                return false;
-            paint(painter, QRectF(QPointF(0, 0), size));
-            return painter.end();
-        });
+        *error = output::writeWhole(file, svg());
         return error->ok();
     }
     if (suffix != QLatin1String("png")) {

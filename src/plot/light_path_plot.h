@@ -29,6 +29,8 @@ public:
     QSize preferredSize() const;
     // Draws into the area; returns each filter's place.
     std::vector<Item> paint(QPainter& painter, const QRectF& area) const;
+    // The drawing as an SVG document.
+    QByteArray svg() const;
     // A .svg or a .png file of the preferred size.
     bool write(const QString& file, Result* error) const;
 

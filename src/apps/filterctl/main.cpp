@@ -10,9 +10,10 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
-    // Only a plot draws (fonts need the GUI application); it needs no display.
-    const bool plot =
-        std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "plot") == 0; });
+    // Only a plot and the facility's page draw (fonts need the GUI application); neither needs a display.
+    const bool plot = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        return std::strcmp(arg, "plot") == 0 || std::strcmp(arg, "publish") == 0;
+    });
     if (plot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A drawing needs no session's runtime folder, but the GUI library asks for one and warns on

@@ -4,14 +4,36 @@
 #include "cli/context.h"
 #include "core/exchange/output_file.h"
 #include "core/fleet/site.h"
+#include "plot/light_path_plot.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <memory>
 
 namespace filterctl {
 
 namespace {
+
+constexpr int RecentChanges = 10;
+
+// A folder stands for the snapshots in it (a checkout of the fleet's record).
+QStringList inputFiles(const QString& input) {
+    if (!QFileInfo(input).isDir())
+        return {input};
+    QStringList files;
+    for (const QString& name : QDir(input).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
+        files << QDir(input).filePath(name);
+    return files;
+}
+
+// The light path drawn as the plot command draws it, where filterctl runs as its own program (fonts
+// need the GUI application); without one, the pages carry the tables alone.
+fleet::Drawing drawing() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    return [](const LightPath& path) { return plot::LightPathPlot(path, QGuiApplication::palette()).svg(); };
+}
 
 int publish(Context& context) {
     const QString site = context.value(QStringLiteral("o"));
@@ -20,26 +42,24 @@ int publish(Context& context) {
     // The site's folder is never one the pages are made from.
     if (const Result refused = output::checkNotAnInput(site, context.arguments()); refused.isError())
         return context.failOn(refused);
-    std::vector<Snapshot> snapshots;
-    for (const QString& input : context.arguments()) {
-        QStringList files{input};
-        if (QFileInfo(input).isDir()) { // a checkout of the fleet's record
-            files.clear();
-            for (const QString& name :
-                 QDir(input).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
-                files << QDir(input).filePath(name);
-        }
-        for (const QString& file : std::as_const(files)) {
+    std::vector<fleet::Microscope> microscopes;
+    for (const QString& input : context.arguments())
+        for (const QString& file : inputFiles(input)) {
             std::unique_ptr<PlacementSession> session;
             Snapshot snapshot;
+            fleet::Microscope microscope;
+            Result error;
             if (!snapshotOf(context, file, &session, &snapshot))
                 return context.status();
-            snapshot.rowsIn = nullptr; // the pages carry the wheels alone; the session ends here
-            snapshots.push_back(std::move(snapshot));
+            if (!fleet::readMicroscope(std::move(snapshot), &microscope, &error))
+                return context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
+                                               .arg(QDir::toNativeSeparators(file), error.description));
+            microscope.changes = fleet::recentChanges(file, session != nullptr, RecentChanges);
+            microscopes.push_back(std::move(microscope));
         }
-    }
     std::vector<fleet::SitePage> pages;
-    if (const Result published = fleet::publishSite(snapshots, site, &pages); published.isError())
+    if (const Result published = fleet::publishSite(microscopes, site, drawing(), &pages);
+        published.isError())
         return context.failOn(published);
     context.out() << "published " << pages.size() << (pages.size() == 1 ? " microscope" : " microscopes")
                   << " into " << QDir::toNativeSeparators(site) << '\n';
@@ -53,9 +73,12 @@ const Command& publishCommand() {
         QStringLiteral("publish"),
         {QStringLiteral("publish -o SITE INSTALLATION|SNAPSHOT|FOLDER ...")},
         QStringLiteral(
-            "Writes the facility's page: an index of the microscopes and a page for each with its wheels' "
-            "positions, as plain files any web server or browser opens. A folder stands for the "
-            "snapshots in it (a checkout of the record 'snapshot --git' keeps)."),
+            "Writes the facility's page: an index of the microscopes with a search across them, and a page "
+            "for "
+            "each with its wheels' positions, its light path drawn and its recent changes (from the "
+            "installation's history or the record's git log), as plain files any web server or browser "
+            "opens. A folder stands for the snapshots in it (a checkout of the record 'snapshot --git' "
+            "keeps)."),
         false,
         {{QStringLiteral("o"), QStringLiteral("FILE"),
           QStringLiteral("the folder (SITE) the pages are written into")}},

@@ -21,8 +21,8 @@ QString shown(const QString& path) {
 }
 
 // Runs git in the working copy as the real user (author and committer), whatever git's own
-// configuration says or lacks.
-Result git(const QString& repository, const QStringList& arguments) {
+// configuration says or lacks; what it prints, when asked.
+Result git(const QString& repository, const QStringList& arguments, QByteArray* output = nullptr) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const QString user = history::realUserName();
@@ -41,6 +41,8 @@ Result git(const QString& repository, const QStringList& arguments) {
                                      process.error() == QProcess::FailedToStart
                                          ? QStringLiteral("git is not installed")
                                          : QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
+    if (output)
+        *output = process.readAllStandardOutput();
     return {};
 }
 
@@ -108,6 +110,36 @@ Result recordInGit(PlacementSession& session, const QString& repository, GitReco
         return commit;
     record->committed = true;
     return {};
+}
+
+} // namespace fleet
+
+namespace fleet {
+
+std::vector<GitCommit> commitsOf(const QString& file, int count) {
+    const QFileInfo info(file);
+    QByteArray log;
+    // Fields and records apart by the separators ASCII keeps for them; no text of a commit holds them.
+    if (git(info.absolutePath(),
+            {QStringLiteral("log"), QStringLiteral("-n"), QString::number(count),
+             QStringLiteral("--format=%aI%x1f%an%x1f%s%x1f%b%x1e"), QStringLiteral("--"), info.fileName()},
+            &log)
+            .isError())
+        return {};
+    std::vector<GitCommit> commits;
+    for (const QByteArray& entry : log.split('\x1e')) {
+        const QList<QByteArray> fields = entry.trimmed().split('\x1f');
+        if (fields.size() < 4)
+            continue;
+        QStringList changes;
+        for (const QByteArray& line : fields[3].split('\n'))
+            if (!line.trimmed().isEmpty())
+                changes << QString::fromUtf8(line.trimmed());
+        commits.push_back(
+            {QString::fromUtf8(fields[0]), QString::fromUtf8(fields[1]),
+             changes.isEmpty() ? QString::fromUtf8(fields[2]) : changes.join(QStringLiteral("; "))});
+    }
+    return commits;
 }
 
 } // namespace fleet

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class PlacementSession;
 
@@ -28,5 +29,14 @@ struct GitRecord {
 // Writes the loaded installation's snapshot into the working copy `repository` and commits it when
 // it differs from the one there; nothing is written or committed when nothing changed.
 [[nodiscard]] Result recordInGit(PlacementSession& session, const QString& repository, GitRecord* record);
+
+struct GitCommit {
+    QString at; // ISO 8601
+    QString author;
+    QString changes; // the commit's changes in one line, or its subject when it names none
+};
+// The newest commits of a file in a git working copy, newest first; none when the file is in none
+// or git is not at hand.
+std::vector<GitCommit> commitsOf(const QString& file, int count);
 
 } // namespace fleet

@@ -64,6 +64,7 @@ struct Filter {
     QDateTime since; // invalid: all
     QString wheel;   // a placement row of this "ID Available"; empty: all
     QString text;    // found in the summary, user, host or program; empty: all
+    int newest = 0;  // only the newest this many; 0: all
 };
 
 // The records newest first, without their rows. A missing history file has none.

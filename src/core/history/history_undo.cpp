@@ -170,6 +170,12 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
         for (int i = 0; i < 4; ++i)
             values << filter.text.toLower();
     }
+    if (filter.newest > 0) { // the engine finds them by the key, however long the history
+        where << QStringLiteral("id IN (SELECT id FROM actions WHERE %1 ORDER BY id DESC LIMIT %2)")
+                     .arg(where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND ")))
+                     .arg(filter.newest);
+        values += values; // the conditions stand twice, outside and in
+    }
     // A long history is read through the engine's own interface, in two halves at once.
     std::vector<Record> parts[2];
     const int read = ColumnReader::readInParts(

@@ -65,36 +65,39 @@ Band bandOf(const QString& type, std::optional<double> lower, std::optional<doub
     return band;
 }
 
-QString LightPath::Filter::describe() const {
+QString Band::text() const {
     QString values;
-    switch (band.shape) {
+    switch (shape) {
     case Band::Shape::Pass:
-        values = QStringLiteral("passes %1 to %2 nm, centre %3 nm")
-                     .arg(nm(band.from), nm(band.to), nm(band.centre));
+        values = QStringLiteral("passes %1 to %2 nm, centre %3 nm").arg(nm(from), nm(to), nm(centre));
         break;
     case Band::Shape::Notch:
-        values = QStringLiteral("blocks %1 to %2 nm, centre %3 nm")
-                     .arg(nm(band.from), nm(band.to), nm(band.centre));
+        values = QStringLiteral("blocks %1 to %2 nm, centre %3 nm").arg(nm(from), nm(to), nm(centre));
         break;
     case Band::Shape::LongPass:
-        values = QStringLiteral("passes from %1 nm up").arg(nm(band.from));
+        values = QStringLiteral("passes from %1 nm up").arg(nm(from));
         break;
     case Band::Shape::ShortPass:
-        values = QStringLiteral("passes up to %1 nm").arg(nm(band.to));
+        values = QStringLiteral("passes up to %1 nm").arg(nm(to));
         break;
     case Band::Shape::Lines:
-        values = QStringLiteral("reflects %1 nm").arg(nm(band.lines.front()));
+        values = QStringLiteral("reflects %1 nm").arg(nm(lines.front()));
         break;
     case Band::Shape::Edge:
-        values = band.isMirror()
+        values = isMirror()
                      ? QStringLiteral("a mirror: reflects the whole range (its edge is stored at %1 nm)")
-                           .arg(nm(band.from))
-                     : QStringLiteral("edge at %1 nm").arg(nm(band.from));
+                           .arg(nm(from))
+                     : QStringLiteral("edge at %1 nm").arg(nm(from));
         break;
     case Band::Shape::NoValues:
         values = QStringLiteral("no wavelengths in the catalogue");
         break;
     }
+    return values;
+}
+
+QString LightPath::Filter::describe() const {
+    const QString values = band.text();
     QStringList parts{name};
     if (!type.isEmpty())
         parts << type;
@@ -113,15 +116,25 @@ int LightPath::filterCount() const {
 
 LightPath buildLightPath(const Database& db, const std::vector<ExportedWheel>& wheels,
                          const std::vector<QStringList>& chosen, int shownButton) {
-    using namespace schema::field;
     QStringList names;
     for (const ExportedWheel& wheel : wheels) {
         names << wheel.filters;
         if (wheel.button >= 0 && wheel.button < int(chosen.size()))
             names << chosen[size_t(wheel.button)];
     }
-    const QHash<QString, QStringList> catalogue = catalogueValues(
-        db, names, {Type, CodeNo, LowerWavelength, CenterWavelength, UpperWavelength, OpaqueFor});
+    return buildLightPath(catalogueValues(db, names, lightPathFields()), wheels, chosen, shownButton);
+}
+
+const QStringList& lightPathFields() {
+    using namespace schema::field;
+    static const QStringList fields{Type,     CodeNo, LowerWavelength, CenterWavelength, UpperWavelength,
+                                    OpaqueFor};
+    return fields;
+}
+
+LightPath buildLightPath(const QHash<QString, QStringList>& catalogue,
+                         const std::vector<ExportedWheel>& wheels, const std::vector<QStringList>& chosen,
+                         int shownButton) {
     const auto filterOf = [&](const QString& name) {
         const QStringList values = catalogue.value(name);
         return LightPath::Filter{name, values.value(0), values.value(1),
@@ -130,7 +143,8 @@ LightPath buildLightPath(const Database& db, const std::vector<ExportedWheel>& w
     };
     LightPath path;
     for (const ExportedWheel& wheel : wheels) {
-        LightPath::Lane lane{wheel.availableId, wheel.button, wheel.button == shownButton, {}};
+        LightPath::Lane lane{
+            wheel.availableId, wheel.button, wheel.button >= 0 && wheel.button == shownButton, {}};
         const QStringList picked = wheel.button >= 0 && wheel.button < int(chosen.size())
                                        ? chosen[size_t(wheel.button)]
                                        : QStringList();

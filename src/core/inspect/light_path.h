@@ -6,7 +6,9 @@
 
 #include "core/inspect/placement_export.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -30,6 +32,8 @@ struct Band {
 
     // The wavelengths that matter for the axis (a long pass's stored 1000 nm does not).
     std::vector<double> extent() const;
+    // "passes 505 to 530 nm, centre 517.5 nm"
+    QString text() const;
     // A secondary splitter whose edge is stored at 1000 nm or beyond: it reflects the whole range.
     bool isMirror() const { return shape == Shape::Edge && from >= 1000; }
 };
@@ -67,6 +71,13 @@ struct LightPath {
 // button, the filters chosen in the positions of a wheel (empty: none chosen), `shownButton` the
 // wheel to highlight. The axis is 350 to 800 nm, widened to the data.
 LightPath buildLightPath(const Database& db, const std::vector<ExportedWheel>& wheels,
+                         const std::vector<QStringList>& chosen = {}, int shownButton = -1);
+// The catalogue's fields a light path is drawn from, in this order: type, code number, lower, centre
+// and upper wavelength, "Opaque for".
+const QStringList& lightPathFields();
+// The same from those fields' values by filter name, however they were read.
+LightPath buildLightPath(const QHash<QString, QStringList>& catalogue,
+                         const std::vector<ExportedWheel>& wheels,
                          const std::vector<QStringList>& chosen = {}, int shownButton = -1);
 // What the light-path window draws beside the main window: the installed wheels of a mode, the
 // shown wheel highlighted with the filters chosen in its positions (not yet stored) beside the stored

@@ -4,6 +4,7 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 #include "core/exchange/output_file.h"
+#include "core/exchange/package.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/wheels.h"
 #include "core/session/placement_session.h"
@@ -350,6 +351,31 @@ bool readSnapshot(PlacementSession& session, Snapshot* snapshot, Result* error) 
             snapshot->catalogueFields << field;
     snapshot->rowsIn = &db; // read as they are written or compared
     return true;
+}
+
+bool catalogueValuesOf(const Snapshot& snapshot, const QStringList& names, const QStringList& fields,
+                       QHash<QString, QStringList>* values, Result* error) {
+    if (snapshot.rowsIn) { // the engine picks the rows by name
+        *values = catalogueValues(*snapshot.rowsIn, names, fields);
+        return true;
+    }
+    values->clear();
+    const QSet<QString> wanted(names.begin(), names.end());
+    std::vector<int> column; // each field's place in the file's rows, or -1
+    for (const QString& field : fields)
+        column.push_back(int(snapshot.catalogueFields.indexOf(field)));
+    const std::unique_ptr<RowReader> rows = rowsOf(snapshot, false);
+    QStringList row;
+    while (values->size() < wanted.size() && rows->next(&row)) {
+        if (!wanted.contains(row.value(0)) || values->contains(row.value(0)))
+            continue;
+        QStringList picked;
+        for (int at : column)
+            picked << (at < 0 ? QString() : row.value(at));
+        values->insert(row.value(0), picked);
+    }
+    *error = rows->error();
+    return error->ok();
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "core/db/result.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -66,6 +67,11 @@ QString snapshotText(const Snapshot& snapshot);
 bool readSnapshotFile(const QString& path, Snapshot* snapshot, Result* error);
 // Whether a file is a snapshot (JSON) rather than an installation, told by its content.
 bool isSnapshotFile(const QString& path);
+
+// The given fields of the catalogue's rows of the named filters, by name (a field the catalogue lacks
+// reads as empty), in one walk of the rows; a name repeated stands for its first row.
+bool catalogueValuesOf(const Snapshot& snapshot, const QStringList& names, const QStringList& fields,
+                       QHash<QString, QStringList>* values, Result* error);
 
 struct Difference {
     QString where; // "EF1 2", "catalogue 'LP 650' Veltrano Code No", "favourite 'X'", "installation stand"
