@@ -505,8 +505,10 @@ QString timeDiff(int rows) {
         Database db;
         db.open(b, nullptr);
         db.exec("UPDATE [Available FilterPlacement] SET [ID Potential] = (SELECT [ID Potential] FROM "
-                "[Available FilterPlacement] WHERE rowid = 2) WHERE rowid = 1", QVariantList(), nullptr);
-        db.exec("UPDATE [Potential Filters] SET [Veltrano Code No] = 'changed' WHERE rowid = 7", QVariantList(), nullptr);
+                "[Available FilterPlacement] WHERE rowid = 2) WHERE rowid = 1",
+                QVariantList(), nullptr);
+        db.exec("UPDATE [Potential Filters] SET [Veltrano Code No] = 'changed' WHERE rowid = 7",
+                QVariantList(), nullptr);
         db.exec("DELETE FROM [Favourite Filters] WHERE rowid = 3", QVariantList(), nullptr);
     }
     QString output;
@@ -551,6 +553,58 @@ QString timeLightPath(int rows) {
         .arg(follow, 0, 'f', 1);
 }
 
+// filterctl publish, launch to exit, median of 3: `count` generated installations of `rows` catalogue
+// rows each, as database files and as a folder of their snapshots; the largest page's size.
+QString timePublish(int count, int rows) {
+    QTemporaryDir dir;
+    const QString first = dir.filePath("installation-0.sqlite");
+    QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", first, QString::number(rows)});
+    QStringList installations{first};
+    QDir().mkpath(dir.filePath("record"));
+    for (int i = 1; i < count; ++i) {
+        installations << dir.filePath(QStringLiteral("installation-%1.sqlite").arg(i));
+        QFile::copy(first, installations.back());
+        Database db;
+        db.open(installations.back(), nullptr);
+        db.exec(QStringLiteral("UPDATE [Available Systems] SET [ID Configuration] = 'Bench %1'").arg(i),
+                QVariantList(), nullptr);
+    }
+    for (const QString& installation : installations) {
+        QProcess show;
+        show.setStandardOutputFile(dir.filePath("record/" + QFileInfo(installation).baseName() + ".json"));
+        show.start(QStringLiteral(FC_FILTERCTL_PROGRAM), {"--db", installation, "show", "--format", "json"});
+        show.waitForFinished(120000);
+    }
+    const auto publish = [&](const QStringList& inputs) {
+        return timeRuns(3, [&] {
+            QDir(dir.filePath("site")).removeRecursively();
+            QProcess filterctl;
+            filterctl.start(QStringLiteral(FC_FILTERCTL_PROGRAM),
+                            QStringList{"publish", "-o", dir.filePath("site")} + inputs);
+            filterctl.waitForFinished(600000);
+            if (filterctl.exitCode() != 0)
+                std::fprintf(stderr, "%s\n", filterctl.readAllStandardError().constData());
+        });
+    };
+    const Timing fromDatabases = publish(installations);
+    const Timing fromSnapshots = publish({dir.filePath("record")});
+    qint64 largest = 0;
+    for (const QFileInfo& page : QDir(dir.filePath("site")).entryInfoList({"*.html"}))
+        largest = std::max(largest, page.size());
+    return QStringLiteral(
+               "%1 installations of %2 rows | publish from databases %3 / %4 / %5 ms, from a folder "
+               "of snapshots %6 / %7 / %8 ms (min / median / max of 3) | largest page %9 KB")
+        .arg(count)
+        .arg(rows)
+        .arg(fromDatabases.min, 0, 'f', 0)
+        .arg(fromDatabases.median, 0, 'f', 0)
+        .arg(fromDatabases.max, 0, 'f', 0)
+        .arg(fromSnapshots.min, 0, 'f', 0)
+        .arg(fromSnapshots.median, 0, 'f', 0)
+        .arg(fromSnapshots.max, 0, 'f', 0)
+        .arg(largest / 1024);
+}
+
 int main(int argc, char* argv[]) {
     // bench_placement --bare FILE: the limit of the whole-process start, a process that only reads.
     if (argc == 3 && QByteArray(argv[1]) == "--bare") {
@@ -585,6 +639,11 @@ int main(int argc, char* argv[]) {
     // and a favourite, compared by the filterctl process (launch to exit), median of 3.
     if (argc == 3 && QString(argv[1]) == "--diff") {
         std::printf("%s\n", qPrintable(timeDiff(QString(argv[2]).toInt())));
+        return 0;
+    }
+    // bench_placement --publish COUNT ROWS: the facility's page of COUNT generated installations.
+    if (argc == 4 && QString(argv[1]) == "--publish") {
+        std::printf("%s\n", qPrintable(timePublish(QString(argv[2]).toInt(), QString(argv[3]).toInt())));
         return 0;
     }
     // bench_placement --light-path ROWS: the light-path window on a generated installation.

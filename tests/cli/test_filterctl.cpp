@@ -945,6 +945,30 @@ void TestFilterctl::keepsTheFleetsRecordInGit() {
     const QString indexText = QString::fromUtf8(index.readAll());
     for (const QString& name : QDir(site).entryList({"*.html"}))
         QVERIFY2(name == "index.html" || indexText.contains("href=\"" + name + "\""), qPrintable(name));
+    // A page made from the installation is the page made from its snapshot, names that JSON escapes
+    // included.
+    createDatabase(hostile,
+                   {"INSERT INTO [Potential Filters] ([ID Potential], [Type], [Lower Wavelength], [Upper "
+                    "Wavelength]) VALUES ('BP \\ \"500\"', 'BP', 490, 510)",
+                    "UPDATE [Available FilterPlacement] SET [ID Potential] = 'BP \\ \"500\"' WHERE [ID "
+                    "Available] = 'EF2' AND [Position] = 2"});
+    const QString snapshotFile = sandbox.path("hostile.json");
+    QFile snapshot(snapshotFile);
+    QVERIFY(snapshot.open(QIODevice::WriteOnly));
+    snapshot.write(inProcess({"--db", hostile, "show", "--format", "json"}).out.toUtf8());
+    snapshot.close();
+    const auto pageOf = [&](const QString& input) {
+        const QString folder = sandbox.path("one-" + QFileInfo(input).suffix());
+        if (inProcess({"publish", "-o", folder, input}).status != 0)
+            return QByteArray();
+        QFile page(QDir(folder).filePath(QDir(folder).entryList({"Lab*.html"}).value(0)));
+        return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray();
+    };
+    const QByteArray fromInstallation = pageOf(hostile);
+    QVERIFY(fromInstallation.contains("<td>BP \\ &quot;500&quot;</td>") ||
+            fromInstallation.contains("<td>BP \\ \"500\"</td>"));
+    QVERIFY(fromInstallation.contains("passes 490 to 510 nm"));
+    QCOMPARE(pageOf(snapshotFile), fromInstallation);
     QCOMPARE(inProcess({"publish", "-o", repository, repository}).status, 2); // never over what it reads
     const Run notARepository = inProcess(QStringList{"--db", first, "snapshot", "--git", sandbox.path("")});
     QVERIFY2(notARepository.status == 2 && notARepository.err.contains("is not a git working copy"),

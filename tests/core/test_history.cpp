@@ -90,6 +90,18 @@ void TestHistory::recordsAndUndoesAStore() {
     QVERIFY(ef1.empty());
     QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), QString(), "kp 685"}, &ef1, nullptr));
     QCOMPARE(int(ef1.size()), 2);
+    // The newest few, alone and under a filter: the same records as the whole list's first.
+    std::vector<history::Record> newest;
+    QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), QString(), QString(), 2}, &newest,
+                                 nullptr));
+    QCOMPARE(int(newest.size()), 2);
+    QCOMPARE(newest[0].id, list[0].id);
+    QCOMPARE(newest[1].id, list[1].id);
+    QVERIFY(
+        history::readRecords(history::pathFor(path), {QDateTime(), "EF1", QString(), 3}, &newest, nullptr));
+    QVERIFY(history::readRecords(history::pathFor(path), {QDateTime(), "EF1", QString()}, &ef1, nullptr));
+    QCOMPARE(int(newest.size()), 3);
+    QCOMPARE(newest.back().id, ef1[2].id);
 }
 
 void TestHistory::undoesCatalogueAndFavouriteChanges() {

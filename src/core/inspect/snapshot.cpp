@@ -146,6 +146,25 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// A file's lines read into one buffer kept from line to line: a million lines cost no allocation
+// each. A line longer than a snapshot's may be comes in pieces, each marked as such.
+class LineBuffer {
+public:
+    LineBuffer() : m_bytes(int(Snapshot::MaxLineBytes) + 2, Qt::Uninitialized) {}
+    // The next line, valid until the next read; false at the end of the file.
+    bool read(QFile& file, QByteArray* line, bool* tooLong) {
+        const qint64 size = file.readLine(m_bytes.data(), m_bytes.size());
+        if (size <= 0)
+            return false;
+        *tooLong = size == m_bytes.size() - 1 && m_bytes[int(size) - 1] != '\n';
+        *line = QByteArray::fromRawData(m_bytes.constData(), int(size));
+        return true;
+    }
+
+private:
+    QByteArray m_bytes;
+};
+
 // The rows of a snapshot file's catalogue or favourites, a line each as show --format json writes
 // them, read one at a time; a line that is no row, or out of the canonical order, is named.
 class FileRows : public RowReader {
@@ -154,11 +173,19 @@ public:
         if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(at))
             m_error = Result::make(dberr::BadFile, QStringLiteral("it cannot be read again"));
     }
+    // Only the rows of these names (as UTF-8) are wanted: the others are passed over unread where
+    // the name shows plainly at the line's start.
+    void onlyNamed(QSet<QByteArray> names) { m_names = std::move(names); }
     bool next(QStringList* fields) override {
         if (m_error.isError() || m_done)
             return false;
-        const QByteArray line = m_file.readLine().trimmed();
-        ++m_line;
+        QByteArray line;
+        bool tooLong = false;
+        do {
+            m_lines.read(m_file, &line, &tooLong);
+            line = line.trimmed();
+            ++m_line;
+        } while (!tooLong && isPassedOver(line));
         if (line.startsWith(']')) {
             m_done = true;
             return false;
@@ -169,8 +196,7 @@ public:
         fields->clear();
         for (const QJsonValue& value : row.array())
             *fields << value.toString();
-        if (line.size() > Snapshot::MaxLineBytes || parsed.error != QJsonParseError::NoError ||
-            !row.isArray() || fields->isEmpty())
+        if (tooLong || parsed.error != QJsonParseError::NoError || !row.isArray() || fields->isEmpty())
             return refuse(
                 QStringLiteral("line %1 is no row of a snapshot (a list of texts on one line, as 'show "
                                "--format json' writes it)"));
@@ -181,11 +207,20 @@ public:
     }
 
 private:
+    bool isPassedOver(const QByteArray& line) const {
+        if (m_names.isEmpty() || !line.startsWith("[\""))
+            return false;
+        const qsizetype end = line.indexOf('"', 2);
+        const QByteArray name = line.mid(2, end - 2);
+        return end > 0 && !name.contains('\\') && !m_names.contains(name);
+    }
     bool refuse(const QString& why) {
         m_error = Result::make(dberr::BadFile, why.arg(m_line));
         return false;
     }
+    QSet<QByteArray> m_names;
     QFile m_file;
+    LineBuffer m_lines;
     int m_line;
     bool m_done = false;
     QStringList m_previous;
@@ -360,13 +395,19 @@ bool catalogueValuesOf(const Snapshot& snapshot, const QStringList& names, const
         return true;
     }
     values->clear();
+    if (snapshot.catalogueAt < 0)
+        return true;
     const QSet<QString> wanted(names.begin(), names.end());
     std::vector<int> column; // each field's place in the file's rows, or -1
     for (const QString& field : fields)
         column.push_back(int(snapshot.catalogueFields.indexOf(field)));
-    const std::unique_ptr<RowReader> rows = rowsOf(snapshot, false);
+    FileRows rows(snapshot.rowsFile, snapshot.catalogueAt, snapshot.catalogueLine);
+    QSet<QByteArray> wantedBytes;
+    for (const QString& name : wanted)
+        wantedBytes.insert(name.toUtf8());
+    rows.onlyNamed(std::move(wantedBytes));
     QStringList row;
-    while (values->size() < wanted.size() && rows->next(&row)) {
+    while (values->size() < wanted.size() && rows.next(&row)) {
         if (!wanted.contains(row.value(0)) || values->contains(row.value(0)))
             continue;
         QStringList picked;
@@ -374,7 +415,7 @@ bool catalogueValuesOf(const Snapshot& snapshot, const QStringList& names, const
             picked << (at < 0 ? QString() : row.value(at));
         values->insert(row.value(0), picked);
     }
-    *error = rows->error();
+    *error = rows.error();
     return error->ok();
 }
 
@@ -530,11 +571,15 @@ bool parseHead(const QByteArray& head, Snapshot* snapshot, Result* error) {
 // Reads lines up to the one that opens `key`'s rows; false at the end of the file.
 bool findRows(QFile& file, const QByteArray& key, int* line, QByteArray* before) {
     const QByteArray opening = '"' + key + QByteArrayLiteral("\": [");
-    while (!file.atEnd()) {
-        const QByteArray text = file.readLine();
-        ++*line;
-        if (text.trimmed() == opening)
+    LineBuffer lines;
+    QByteArray text;
+    bool tooLong = false;
+    bool whole = true; // the piece read begins a line
+    while (lines.read(file, &text, &tooLong)) {
+        *line += whole;
+        if (whole && !tooLong && text.trimmed() == opening)
             return true;
+        whole = !tooLong;
         if (before) {
             before->append(text);
             if (before->size() > Snapshot::MaxLineBytes * 16)
