@@ -17,7 +17,7 @@ const std::vector<const Command*>& commands() {
     static const std::vector<const Command*> list{
         &checkCommand(),     &showCommand(),     &diffCommand(),    &exportCommand(),
         &applyCommand(),     &plotCommand(),     &historyCommand(), &undoCommand(),
-        &importMdbCommand(), &snapshotCommand(), &publishCommand(),
+        &importMdbCommand(), &snapshotCommand(), &publishCommand(), &fitCommand(),
     };
     return list;
 }

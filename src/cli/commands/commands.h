@@ -23,6 +23,7 @@ const Command& undoCommand();
 const Command& importMdbCommand();
 const Command& snapshotCommand();
 const Command& publishCommand();
+const Command& fitCommand();
 
 // One installation's findings (the --db one when `file` is empty); with `summary`, counted into it
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
