@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
             const QString name = QStringLiteral("F%1-%2").arg(button).arg(p);
             measured.insert(name, measuredCurve(random, 1000));
             lane.positions.push_back(
-                {QString::number(p), {name, QString(), QString(), Band()}, std::nullopt});
+                {QString::number(p), {name, QString(), QString(), Band(), nullptr}, std::nullopt});
         }
         installed.lanes.push_back(std::move(lane));
     }

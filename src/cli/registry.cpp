@@ -15,9 +15,9 @@ bool Command::takes(const QString& option) const {
 
 const std::vector<const Command*>& commands() {
     static const std::vector<const Command*> list{
-        &checkCommand(),     &showCommand(),     &diffCommand(),    &exportCommand(),
-        &applyCommand(),     &plotCommand(),     &historyCommand(), &undoCommand(),
-        &importMdbCommand(), &snapshotCommand(), &publishCommand(), &fitCommand(),
+        &checkCommand(),   &showCommand(),    &diffCommand(), &exportCommand(),    &applyCommand(),
+        &plotCommand(),    &historyCommand(), &undoCommand(), &importMdbCommand(), &snapshotCommand(),
+        &publishCommand(), &spectraCommand(), &fitCommand(),
     };
     return list;
 }

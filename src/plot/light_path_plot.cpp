@@ -84,18 +84,62 @@ void LightPathPlot::paintAxis(QPainter& painter, const QRectF& plotArea, double 
 }
 
 // Every band is one path, so that an SVG of the plot holds one element a band.
+QRectF LightPathPlot::paintFilter(QPainter& painter, const QRectF& row, const QRectF& plotArea,
+                                  const LightPath::Filter& filter, bool chosen) const {
+    return filter.measured ? paintCurve(painter, row, plotArea, *filter.measured, chosen)
+                           : paintBand(painter, row, plotArea, filter.band, chosen);
+}
+
+// A measured curve: its transmission as the height within the row, filled in the colours of its
+// wavelengths, one point per pixel at most.
+QRectF LightPathPlot::paintCurve(QPainter& painter, const QRectF& row, const QRectF& plotArea,
+                                 const spectra::Curve& curve, bool chosen) const {
+    const QRectF lane(row.left(), row.top() + 2, row.width(), row.height() - 4);
+    const double from = std::max(curve.nm.front(), m_path.axisFrom);
+    const double to = std::min(curve.nm.back(), m_path.axisTo);
+    if (to <= from)
+        return QRectF();
+    QPolygonF outline;
+    outline << QPointF(x(plotArea, from), lane.bottom());
+    for (double px = x(plotArea, from); px <= x(plotArea, to) + 0.01; px += 1) {
+        const double nm =
+            m_path.axisFrom + (px - plotArea.left()) / plotArea.width() * (m_path.axisTo - m_path.axisFrom);
+        outline << QPointF(px, lane.bottom() - curve.at(std::min(nm, to)) * lane.height());
+    }
+    outline << QPointF(x(plotArea, to), lane.bottom());
+    QPainterPath path;
+    path.addPolygon(outline);
+    path.closeSubpath();
+    drawFilled(painter, path, spectrumBrush(plotArea, from, to), chosen);
+    return outline.boundingRect();
+}
+
+QBrush LightPathPlot::spectrumBrush(const QRectF& plotArea, double from, double to) const {
+    QLinearGradient colours(x(plotArea, from), 0, x(plotArea, to), 0);
+    for (int step = 0; step <= 4; ++step)
+        colours.setColorAt(step / 4.0, wavelengthColor(from + (to - from) * step / 4));
+    return QBrush(colours);
+}
+
+// A filter's shape outlined (dashed when chosen, not stored) and filled.
+void LightPathPlot::drawFilled(QPainter& painter, const QPainterPath& path, const QBrush& fill,
+                               bool chosen) const {
+    painter.setPen(
+        QPen(m_palette.color(QPalette::WindowText), chosen ? 1.5 : 1, chosen ? Qt::DashLine : Qt::SolidLine));
+    painter.setBrush(fill);
+    painter.setOpacity(chosen ? 0.6 : 0.85);
+    painter.drawPath(path);
+    painter.setOpacity(1);
+    painter.setBrush(Qt::NoBrush);
+}
+
 QRectF LightPathPlot::paintBand(QPainter& painter, const QRectF& row, const QRectF& plotArea,
                                 const Band& band, bool chosen) const {
     const QRectF lane(row.left(), row.top() + 2, row.width(), row.height() - 4);
     QPainterPath path;
     QRectF place;
     QBrush fill;
-    const auto gradient = [&](double from, double to) {
-        QLinearGradient colours(x(plotArea, from), 0, x(plotArea, to), 0);
-        for (int step = 0; step <= 4; ++step)
-            colours.setColorAt(step / 4.0, wavelengthColor(from + (to - from) * step / 4));
-        return QBrush(colours);
-    };
+    const auto gradient = [&](double from, double to) { return spectrumBrush(plotArea, from, to); };
     switch (band.shape) {
     case Band::Shape::Pass:
     case Band::Shape::LongPass:
@@ -141,14 +185,7 @@ QRectF LightPathPlot::paintBand(QPainter& painter, const QRectF& row, const QRec
                          Qt::AlignVCenter, QStringLiteral("no wavelengths in the catalogue"));
         return QRectF(plotArea.left(), row.top(), plotArea.width(), row.height());
     }
-    QPen outline(m_palette.color(QPalette::WindowText), chosen ? 1.5 : 1,
-                 chosen ? Qt::DashLine : Qt::SolidLine);
-    painter.setPen(outline);
-    painter.setBrush(fill);
-    painter.setOpacity(chosen ? 0.6 : 0.85);
-    painter.drawPath(path);
-    painter.setOpacity(1);
-    painter.setBrush(Qt::NoBrush);
+    drawFilled(painter, path, fill, chosen);
     return place;
 }
 
@@ -192,13 +229,13 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
             if (position.stored.name != schema::NoFilter) {
                 const QRectF half =
                     position.chosen ? QRectF(row.left(), row.top(), row.width(), row.height() / 2) : row;
-                items.push_back({paintBand(painter, half, plotArea, position.stored.band, false),
+                items.push_back({paintFilter(painter, half, plotArea, position.stored, false),
                                  where + position.stored.describe()});
             }
             if (position.chosen) // beside the stored one: chosen, not stored yet
                 items.push_back(
-                    {paintBand(painter, QRectF(row.left(), row.center().y(), row.width(), row.height() / 2),
-                               plotArea, position.chosen->band, true),
+                    {paintFilter(painter, QRectF(row.left(), row.center().y(), row.width(), row.height() / 2),
+                                 plotArea, *position.chosen, true),
                      where + QStringLiteral("chosen, not stored: ") + position.chosen->describe()});
             rowTop += RowHeight;
         }
@@ -246,6 +283,21 @@ void LightPathPlot::paintLegend(QPainter& painter, const QRectF& area) const {
     painter.setBrush(mirrorBrush(swatch));
     painter.drawRect(swatch);
     painter.setBrush(Qt::NoBrush);
+    if (!hasMeasured())
+        return;
+    swatch = next(QStringLiteral("measured (its height the transmission)"));
+    painter.setBrush(green);
+    painter.drawPolygon(QPolygonF({swatch.bottomLeft(), QPointF(swatch.left() + 6, swatch.top()),
+                                   QPointF(swatch.right() - 6, swatch.top()), swatch.bottomRight()}));
+    painter.setBrush(Qt::NoBrush);
+}
+
+bool LightPathPlot::hasMeasured() const {
+    for (const LightPath::Lane& lane : m_path.lanes)
+        for (const LightPath::Position& position : lane.positions)
+            if (position.stored.measured || (position.chosen && position.chosen->measured))
+                return true;
+    return false;
 }
 
 QByteArray LightPathPlot::svg() const {

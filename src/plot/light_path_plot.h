@@ -11,6 +11,7 @@
 #include <QSize>
 
 class QPainter;
+class QPainterPath;
 
 namespace plot {
 
@@ -37,9 +38,16 @@ public:
 private:
     double x(const QRectF& plotArea, double nm) const;
     void paintAxis(QPainter& painter, const QRectF& plotArea, double top) const;
+    QRectF paintFilter(QPainter& painter, const QRectF& row, const QRectF& plotArea,
+                       const LightPath::Filter& filter, bool chosen) const;
+    QRectF paintCurve(QPainter& painter, const QRectF& row, const QRectF& plotArea,
+                      const spectra::Curve& curve, bool chosen) const;
     QRectF paintBand(QPainter& painter, const QRectF& row, const QRectF& plotArea, const Band& band,
                      bool chosen) const;
+    QBrush spectrumBrush(const QRectF& plotArea, double from, double to) const;
+    void drawFilled(QPainter& painter, const QPainterPath& path, const QBrush& fill, bool chosen) const;
     void paintLegend(QPainter& painter, const QRectF& area) const;
+    bool hasMeasured() const;
 
     const LightPath& m_path;
     QPalette m_palette;

@@ -733,7 +733,7 @@ void TestFilterctl::helpAndManualComeFromTheRegistry() {
     QVERIFY(!inProcess({"show", "--help"}).out.contains("--save-plan"));
     QCOMPARE(inProcess({"frobnicate"}).status, 2);
     QCOMPARE(names, QStringList({"check", "show", "diff", "export", "apply", "plot", "history", "undo",
-                                 "import-mdb", "snapshot", "publish", "fit"}));
+                                 "import-mdb", "snapshot", "publish", "spectra", "fit"}));
 }
 
 void TestFilterctl::neverReplacesWhatItReads() {

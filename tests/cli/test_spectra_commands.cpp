@@ -1,6 +1,7 @@
 #include "support/filterctl_run.h"
 #include "support/test_support.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@ class TestSpectraCommands : public QObject {
     Q_OBJECT
 private slots:
     void fitsADyeToTheInstalledPositions();
+    void keepsMeasuredCurvesBesideTheInstallation();
 };
 
 using namespace testing;
@@ -58,6 +60,89 @@ void TestSpectraCommands::fitsADyeToTheInstalledPositions() {
         QVERIFY2(run.status != 0 && run.err.contains(message),
                  qPrintable(arguments.join(' ') + ": " + run.err));
     }
+}
+
+namespace {
+
+// A filter maker's file: a header, comments, a tab-separated table in percent.
+QString vendorFile(const QString& path, double from, double to) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write("# Measured at 0 degrees\nWavelength (nm)\tTransmission (%)\n");
+    for (int nm = 400; nm <= 700; ++nm)
+        file.write(QByteArray::number(nm) + '\t' + (nm >= from && nm <= to ? "93.5" : "0.01") + '\n');
+    return path;
+}
+
+int historyCount(const QString& db) {
+    return int(inProcess({"--db", db, "history"}).out.count('\n'));
+}
+
+} // namespace
+
+void TestSpectraCommands::keepsMeasuredCurvesBesideTheInstallation() {
+    Sandbox sandbox;
+    const QString demo = sandbox.install(demoStatements());
+    const QString side = sandbox.path("System_Configurations.spectra.sqlite");
+    const QByteArray installation = digest(demo);
+    const QString bp = vendorFile(sandbox.path("bp525.txt"), 500, 550);
+
+    // Bad files and unknown filters store nothing, and make no file.
+    QFile bad(sandbox.path("bad.txt"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("nm\tT\n500\t0.5\n501\tNaN\n");
+    bad.close();
+    Run refused = inProcess({"--db", demo, "spectra", "import", "BP 505-530", bad.fileName()});
+    QCOMPARE(refused.status, 2);
+    QVERIFY2(refused.err.contains("bad.txt', line 3: 'NaN' is not a finite number. Nothing was stored."),
+             qPrintable(refused.err));
+    Run ghost = inProcess({"--db", demo, "spectra", "import", "Ghost", bp});
+    QCOMPARE(ghost.status, 1);
+    QVERIFY(ghost.err.contains("'Ghost' is not in 'Potential Filters': nothing was stored."));
+    QVERIFY(!QFileInfo::exists(side));
+    QCOMPARE(inProcess({"--db", demo, "spectra", "list"}).out, QString("no measured spectra\n"));
+
+    Run stored = inProcess({"--db", demo, "spectra", "import", "BP 505-530", bp});
+    QCOMPARE(stored.status, 0);
+    QVERIFY2(stored.out.startsWith(
+                 "stored the measured spectrum of 'BP 505-530': 301 points, 400 to 700 nm, from"),
+             qPrintable(stored.out));
+    QVERIFY(QFileInfo::exists(side));
+    QCOMPARE(inProcess({"--db", demo, "spectra", "import", "BP 505-530", bp}).out.section(':', 0, 0),
+             QString("unchanged"));
+    QCOMPARE(historyCount(demo), 1); // the same curve again writes nothing
+    QVERIFY(
+        inProcess({"--db", demo, "spectra", "list"}).out.startsWith("BP 505-530  301 points, 400 to 700 nm"));
+    QVERIFY(
+        inProcess({"--db", demo, "history"}).out.contains("added 'BP 505-530' to 'Transmission Spectra'"));
+
+    // The fit and the drawing take the measured curve.
+    Run fit = inProcess({"--db", demo, "fit", "--dye", "EGFP", "--json", "--top", "2000"});
+    bool measured = false;
+    for (const QJsonValue path : QJsonDocument::fromJson(fit.out.toUtf8())["paths"].toArray())
+        for (const QJsonValue position : path["positions"].toArray())
+            measured = measured || (position["filter"] == "BP 505-530" && position["measured"].toBool());
+    QVERIFY(measured);
+
+    // Undone and redone through the history; taken away, and refused a second time.
+    QCOMPARE(inProcess({"--db", demo, "undo", "1"}).status, 0);
+    QCOMPARE(inProcess({"--db", demo, "spectra", "list"}).out, QString("no measured spectra\n"));
+    QCOMPARE(inProcess({"--db", demo, "undo", "2"}).status, 0);
+    QVERIFY(inProcess({"--db", demo, "spectra", "list"}).out.startsWith("BP 505-530  301 points"));
+    QCOMPARE(inProcess({"--db", demo, "spectra", "remove", "BP 505-530"}).status, 0);
+    Run again = inProcess({"--db", demo, "spectra", "remove", "BP 505-530"});
+    QVERIFY(again.status != 0 && again.err.contains("'BP 505-530' has no measured spectrum."));
+    QCOMPARE(historyCount(demo), 4);
+    QCOMPARE(digest(demo), installation); // never a row of the installation's own tables
+
+    // An installation in WAL mode keeps the record of its side file's write.
+    const QString wal = sandbox.path("wal.sqlite");
+    createDatabase(wal, demoStatements() << "PRAGMA journal_mode = WAL");
+    QCOMPARE(inProcess({"--db", wal, "spectra", "import", "LP 560", bp}).status, 0);
+    QCOMPARE(historyCount(wal), 1);
+    QCOMPARE(inProcess({"--db", wal, "undo", "1"}).status, 0);
+    QCOMPARE(inProcess({"--db", wal, "spectra", "list"}).out, QString("no measured spectra\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSpectraCommands)

@@ -39,7 +39,7 @@ void TestLightPath::drawsEachTypeAsItsBand() {
     QCOMPARE(bandOf("BP", std::nullopt, 520, 530, std::nullopt).shape, Shape::NoValues);
     QCOMPARE(bandOf("NT", std::nullopt, std::nullopt, std::nullopt, std::nullopt).shape, Shape::NoValues);
     QCOMPARE(bandOf("FW1", 400, 450, 500, std::nullopt).shape, Shape::NoValues);
-    LightPath::Filter none{"NT 80/20", "NT", "", bandOf("NT", {}, {}, {}, {})};
+    LightPath::Filter none{"NT 80/20", "NT", "", bandOf("NT", {}, {}, {}, {}), nullptr};
     QCOMPARE(none.describe(), QString("NT 80/20, NT: no wavelengths in the catalogue"));
 }
 

@@ -41,7 +41,7 @@ LightPath::Lane lane(const QString& wheel, int button, const std::vector<LightPa
 }
 
 LightPath::Filter filter(const QString& name, const Band& band) {
-    return {name, QString(), QString(), band};
+    return {name, QString(), QString(), band, nullptr};
 }
 
 Band pass(double from, double to) {

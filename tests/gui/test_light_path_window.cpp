@@ -46,7 +46,7 @@ void TestLightPathWindow::drawsAMirrorAcrossTheAxis() {
     mirror.shape = Band::Shape::Edge;
     mirror.from = 1000;
     LightPath path;
-    path.lanes.push_back({"NT1", 15, false, {{"1", {"Mirror", "NT", "", mirror}, std::nullopt}}});
+    path.lanes.push_back({"NT1", 15, false, {{"1", {"Mirror", "NT", "", mirror, nullptr}, std::nullopt}}});
     const plot::LightPathPlot plot(path, QPalette());
     QImage image(plot.preferredSize(), QImage::Format_ARGB32);
     QPainter painter(&image);

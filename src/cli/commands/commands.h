@@ -24,6 +24,7 @@ const Command& importMdbCommand();
 const Command& snapshotCommand();
 const Command& publishCommand();
 const Command& fitCommand();
+const Command& spectraCommand();
 
 // One installation's findings (the --db one when `file` is empty); with `summary`, counted into it
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.

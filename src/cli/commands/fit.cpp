@@ -3,6 +3,7 @@
 #include "core/spectra/fit.h"
 #include "cli/commands/commands.h"
 #include "cli/context.h"
+#include "core/spectra/spectra_store.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -175,6 +176,8 @@ int fitDye(Context& context) {
     if (!context.startLoaded(&session, {}, QStringLiteral("fit")))
         return context.status();
     QHash<QString, spectra::Curve> measured;
+    if (Result read = spectra::readMeasured(session.database().path(), &measured); read.isError())
+        return context.failOn(read);
     const spectra::FitResult result =
         spectra::fitInstallation(session.database(), session.installation(), measured, dye, laser);
     if (context.isSet(QStringLiteral("json")))

@@ -27,7 +27,10 @@ int plotLightPath(Context& context) {
         return context.status();
     const std::vector<ExportedWheel> wheels =
         onlyWheels(exportedWheels(session.database(), session.installation(), false), ids);
-    const LightPath path = buildLightPath(session.database(), wheels);
+    LightPath path = buildLightPath(session.database(), wheels);
+    addMeasured(&path, session.measuredCurves());
+    if (!session.measuredProblem().isEmpty())
+        context.warn(session.measuredProblem() + QStringLiteral(" The bands are drawn instead."));
     Result error;
     if (!plot::LightPathPlot(path, QGuiApplication::palette()).write(file, &error))
         return context.failOn(error);

@@ -4,6 +4,7 @@
 #include "cli/context.h"
 #include "core/exchange/output_file.h"
 #include "core/fleet/site.h"
+#include "core/spectra/spectra_store.h"
 #include "plot/light_path_plot.h"
 
 #include <QDir>
@@ -55,6 +56,8 @@ int publish(Context& context) {
                 return context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
                                                .arg(QDir::toNativeSeparators(file), error.description));
             microscope.changes = fleet::recentChanges(file, session != nullptr, RecentChanges);
+            if (session && (error = spectra::readMeasured(file, &microscope.measured)).isError())
+                return context.failOn(error);
             microscopes.push_back(std::move(microscope));
         }
     std::vector<fleet::SitePage> pages;

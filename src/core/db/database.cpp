@@ -252,7 +252,7 @@ Result describeEngineFailure(const QString& noun, const QString& path, const QSt
     if (found.hasMatch()) {
         const bool table = found.captured(1) == QLatin1String("table");
         QString name = found.captured(2);
-        name.remove(QRegularExpression(QStringLiteral("^(main|history)\\.")));
+        name.remove(QRegularExpression(QStringLiteral("^(main|history|spectra)\\.")));
         return Result::make(table ? dberr::TableNotFound : dberr::FieldNotFound,
                             QStringLiteral("The database '%1' has no %2 '%3'.")
                                 .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));

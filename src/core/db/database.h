@@ -57,6 +57,7 @@ public:
     // Whether opening the file for writing rolled back a write that a crashed writer had left.
     bool recoveredInterruptedWrite() const { return m_recoveredJournal; }
     bool inTransaction() const { return m_inTransaction; }
+    bool isWritable() const { return m_gate != nullptr; }
     void close();
     bool isOpen() const { return !m_path.isEmpty(); }
     // A Microsoft Access (Jet or ACE) file, told by its content: refused here, converted by access/.

@@ -226,8 +226,10 @@ std::vector<std::pair<QString, LightPath>> lightPaths(const Microscope& microsco
         modes.back().second.push_back(exportedWheel(wheel));
     }
     std::vector<std::pair<QString, LightPath>> paths;
-    for (const auto& [mode, wheels] : modes)
+    for (const auto& [mode, wheels] : modes) {
         paths.push_back({mode, buildLightPath(microscope.filters, wheels)});
+        addMeasured(&paths.back().second, microscope.measured);
+    }
     return paths;
 }
 

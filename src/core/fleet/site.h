@@ -27,9 +27,10 @@ struct Change {
 };
 
 struct Microscope {
-    Snapshot snapshot;                   // the identity and the wheels; its rows are not read again
-    QHash<QString, QStringList> filters; // each placed filter's values, as lightPathFields() names them
-    std::vector<Change> changes;         // the newest first, where a history or a git log is at hand
+    Snapshot snapshot;                       // the identity and the wheels; its rows are not read again
+    QHash<QString, QStringList> filters;     // each placed filter's values, as lightPathFields() names them
+    std::vector<Change> changes;             // the newest first, where a history or a git log is at hand
+    QHash<QString, spectra::Curve> measured; // filters' measured curves, where the input is an installation
 };
 
 // The microscope a snapshot shows: its placed filters' values read from the catalogue the snapshot's

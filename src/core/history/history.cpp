@@ -1,5 +1,6 @@
 #include "core/history/history.h"
 #include "core/history/history_file.h"
+#include "core/history/side_files.h"
 
 #include "core/db/schema.h"
 #include "core/vocabulary/vocabulary.h"
@@ -310,7 +311,9 @@ public:
 private:
     static void hook(void* self, sqlite3* engine, int op, const char* database, const char* table,
                      sqlite3_int64 oldRowid, sqlite3_int64 newRowid) {
-        if (qstrcmp(database, "main") != 0)
+        // The installation's tables, and the side tables a write attached beside them.
+        if (qstrcmp(database, "main") != 0 && !(spectraTable().schema == QLatin1String(database) &&
+                                                spectraTable().table == QString::fromUtf8(table)))
             return;
         static_cast<HistoryRecorder*>(self)->capture(engine, op, QString::fromUtf8(table), oldRowid,
                                                      newRowid);
@@ -357,10 +360,12 @@ private:
 
     QStringList columns(const QString& table) const {
         QStringList names;
-        Statement info(m_engine, "SELECT name FROM main.pragma_table_info(?1) ORDER BY cid");
+        Statement info(m_engine, "SELECT name FROM pragma_table_info(?1, ?2) ORDER BY cid");
         if (!info.ok())
             return names;
         info.bind(1, table);
+        const SideTable* side = sideTableNamed(table);
+        info.bind(2, side ? side->schema : QStringLiteral("main"));
         while (sqlite3_step(info.get()) == SQLITE_ROW)
             names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0)));
         return names;

@@ -2,6 +2,7 @@
 
 #include "core/history/history.h"
 #include "core/history/history_file.h"
+#include "core/history/side_files.h"
 #include "core/vocabulary/vocabulary.h"
 
 #include "core/db/column_reader.h"
@@ -75,7 +76,7 @@ bool currentRow(const Database& db, const RowChange& change,
         names << sqlName(column);
     auto cursor = db.openQuery(QStringLiteral("SELECT rowid AS [fc rowid]%1 FROM %2 WHERE rowid = ?")
                                    .arg(names.isEmpty() ? QString() : QStringLiteral(", ") + names.join(", "),
-                                        sqlName(change.table)),
+                                        statementName(change.table)),
                                {change.rowid}, error);
     if (!cursor)
         return false;
@@ -123,8 +124,8 @@ bool conflicts(const Database& db, const RowChange& change, const Record& record
     *conflict = false;
     *gone = false;
     if (change.kind == RowChange::Kind::CreateTable) {
-        auto count =
-            db.openQuery(QStringLiteral("SELECT count(*) FROM %1").arg(sqlName(change.table)), {}, error);
+        auto count = db.openQuery(QStringLiteral("SELECT count(*) FROM %1").arg(statementName(change.table)),
+                                  {}, error);
         if (!count)
             return false;
         const auto inserted =
@@ -272,13 +273,32 @@ bool readPendingRecord(const QString& historyPath, qint64 id, Record* record, Re
     return readRecordOf(historyPath, id, true, record, error);
 }
 
+namespace {
+
+// Whether the installation has the table, or (a side table) its file beside it has.
+bool hasTable(const Database& installation, const QString& table, Result* error) {
+    const SideTable* side = sideTableNamed(table);
+    if (!side)
+        return installation.hasTable(table);
+    if (!attachSide(installation, *side, Database::Access::ReadOnly, error))
+        return false;
+    auto found = installation.openQuery(
+        QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type = 'table' AND name = ?").arg(side->schema),
+        {table}, error);
+    return found && !found->atEnd();
+}
+
+} // namespace
+
 bool isInInstallation(const Database& installation, const Record& record, bool* holds, Result* error) {
     *holds = true;
     for (const RowChange& change : record.rows) {
         if (!*holds)
             break;
         // A table the write created (or wrote into) that is not there: the write is not either.
-        if (!installation.hasTable(change.table)) {
+        if (!hasTable(installation, change.table, error)) {
+            if (error && error->isError())
+                return false;
             *holds = false;
             break;
         }
@@ -320,6 +340,13 @@ bool planUndo(Database& db, qint64 id, UndoPlan* plan, Result* error) {
     *plan = UndoPlan();
     if (!readRecord(pathFor(db.path()), id, &plan->record, error))
         return false;
+    for (const RowChange& change : plan->record.rows)
+        if (const SideTable* side = sideTableNamed(change.table);
+            side &&
+            !attachSide(db, *side, db.isWritable() ? Database::Access::ReadWrite : Database::Access::ReadOnly,
+                        error) &&
+            (!error || error->isError()))
+            return false;
     // Rows first, newest change first; a table the record created goes last.
     for (size_t row = plan->record.rows.size(); row-- > 0;) {
         const RowChange& change = plan->record.rows[row];
@@ -352,7 +379,7 @@ bool putBack(Database& db, const RowChange& change, bool force, const Record& re
         return fail(
             error, dberr::QueryFailed,
             QStringLiteral("Another change touched '%1' meanwhile: nothing was undone.").arg(change.place));
-    const QString table = sqlName(change.table);
+    const QString table = statementName(change.table);
     switch (change.kind) {
     case RowChange::Kind::CreateTable:
         return conflict || db.exec(QStringLiteral("DROP TABLE %1").arg(table), {}, error);

@@ -103,7 +103,24 @@ QString LightPath::Filter::describe() const {
         parts << type;
     if (!code.isEmpty())
         parts << code;
-    return parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + values;
+    QString text = parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + values;
+    if (measured)
+        text += QStringLiteral(", measured: ") + measured->describe();
+    return text;
+}
+
+void addMeasured(LightPath* path, const QHash<QString, spectra::Curve>& measured) {
+    if (measured.isEmpty())
+        return;
+    QHash<QString, std::shared_ptr<const spectra::Curve>> shared;
+    for (auto curve = measured.begin(); curve != measured.end(); ++curve)
+        shared.insert(curve.key(), std::make_shared<const spectra::Curve>(curve.value()));
+    for (LightPath::Lane& lane : path->lanes)
+        for (LightPath::Position& position : lane.positions)
+            for (LightPath::Filter* filter :
+                 {&position.stored, position.chosen ? &*position.chosen : nullptr})
+                if (filter)
+                    filter->measured = shared.value(filter->name);
 }
 
 int LightPath::filterCount() const {
@@ -139,7 +156,8 @@ LightPath buildLightPath(const QHash<QString, QStringList>& catalogue,
         const QStringList values = catalogue.value(name);
         return LightPath::Filter{name, values.value(0), values.value(1),
                                  bandOf(values.value(0), number(values.value(2)), number(values.value(3)),
-                                        number(values.value(4)), number(values.value(5)))};
+                                        number(values.value(4)), number(values.value(5))),
+                                 nullptr};
     };
     LightPath path;
     for (const ExportedWheel& wheel : wheels) {

@@ -5,10 +5,12 @@
 // without the drawing.
 
 #include "core/inspect/placement_export.h"
+#include "core/spectra/curve.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -48,7 +50,10 @@ struct LightPath {
         QString type;
         QString code;
         Band band;
-        QString describe() const; // "BP 505-530, BP, 000000-1104-321: 505 to 530 nm, centre 517.5 nm"
+        std::shared_ptr<const spectra::Curve> measured; // drawn instead of the band where there is one
+        // "BP 505-530, BP, 000000-1104-321: 505 to 530 nm, centre 517.5 nm", and ", measured: 151
+        // points, 450 to 600 nm" where it has a curve
+        QString describe() const;
     };
     struct Position {
         QString position; // "Position" as the table holds it
@@ -79,6 +84,8 @@ const QStringList& lightPathFields();
 LightPath buildLightPath(const QHash<QString, QStringList>& catalogue,
                          const std::vector<ExportedWheel>& wheels,
                          const std::vector<QStringList>& chosen = {}, int shownButton = -1);
+// Gives each filter with a measured curve its curve.
+void addMeasured(LightPath* path, const QHash<QString, spectra::Curve>& measured);
 // What the light-path window draws beside the main window: the installed wheels of a mode, the
 // shown wheel highlighted with the filters chosen in its positions (not yet stored) beside the stored
 // ones; only the positions the wheel has rows for take a choice.

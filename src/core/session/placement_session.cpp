@@ -1,6 +1,9 @@
 #include "core/session/placement_session.h"
 
 #include "core/db/schema.h"
+#include "core/history/side_files.h"
+
+#include <QFileInfo>
 
 PlacementSession::PlacementSession(startup::Variant variant)
     : m_variant(variant), m_catalogue(m_db, m_installation.candidates, variant == startup::Variant::Service) {
@@ -205,4 +208,29 @@ bool PlacementSession::planPackageWheel(const QString& availableId, const QStrin
 
 StoreResult PlacementSession::storePlans(const std::vector<WheelStorePlan>& plans) {
     return executeStorePlans(m_db, plans);
+}
+
+const QHash<QString, spectra::Curve>& PlacementSession::measuredCurves() {
+    const QFileInfo file(history::sidePath(m_db.path(), history::spectraTable()));
+    const QString stamp =
+        file.exists() ? QStringLiteral("%1 %2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch())
+                      : QStringLiteral("none");
+    if (stamp == m_measured.stamp)
+        return m_measured.curves;
+    m_measured.stamp = stamp;
+    const Result read = spectra::readMeasured(m_db.path(), &m_measured.curves);
+    m_measured.problem = read.description;
+    if (read.isError())
+        m_measured.curves.clear();
+    return m_measured.curves;
+}
+
+Result PlacementSession::storeSpectrum(const spectra::StoredCurve& curve, spectra::Stored* outcome) {
+    m_measured.stamp.clear();
+    return spectra::storeCurve(m_db, curve, outcome);
+}
+
+Result PlacementSession::removeSpectrum(const QString& filter) {
+    m_measured.stamp.clear();
+    return spectra::removeCurve(m_db, filter);
 }

@@ -9,6 +9,7 @@
 #include "core/exchange/store.h"
 #include "core/placement/installation.h"
 #include "core/placement/loader.h"
+#include "core/spectra/spectra_store.h"
 #include "core/startup/startup.h"
 
 #include <functional>
@@ -37,6 +38,13 @@ public:
     const Installation& installation() const { return m_installation; }
     // The board changes with Browse, the candidate lists with the catalogue windows.
     Installation& installation() { return m_installation; }
+    // The measured curves kept beside the installation, read again when their file has changed;
+    // none when they cannot be read (`measuredProblem` says why).
+    const QHash<QString, spectra::Curve>& measuredCurves();
+    const QString& measuredProblem() const { return m_measured.problem; }
+    // A catalogue filter's measured curve stored or replaced, or taken away: recorded as every write.
+    [[nodiscard]] Result storeSpectrum(const spectra::StoredCurve& curve, spectra::Stored* outcome);
+    [[nodiscard]] Result removeSpectrum(const QString& filter);
     // The catalogue windows' edits on this session's connection.
     CatalogueService& catalogue() { return m_catalogue; }
     const CatalogueService& catalogue() const { return m_catalogue; }
@@ -120,6 +128,11 @@ private:
     CatalogueService m_catalogue;
     bool m_loadComplete = false;
     QString m_loadProblem;
+    struct Measured {
+        QHash<QString, spectra::Curve> curves;
+        QString stamp; // the file's size and time when read
+        QString problem;
+    } m_measured;
 };
 
 QString notLoadedMessage(const QString& problem);

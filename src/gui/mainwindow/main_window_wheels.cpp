@@ -264,8 +264,10 @@ void MainWindow::refreshLightPath() {
     QStringList chosen;
     for (int p = 0; p < wheels::PositionsPerWheel; ++p)
         chosen << m_cmbFilter[firstFrame(mode) + p]->currentText();
-    m_lightPath->setPath(lightPathOfMode(m_session->database(), m_session->installation(),
-                                         *wheels::modeAt(mode), wheel, chosen));
+    LightPath path = lightPathOfMode(m_session->database(), m_session->installation(), *wheels::modeAt(mode),
+                                     wheel, chosen);
+    addMeasured(&path, m_session->measuredCurves());
+    m_lightPath->setPath(path);
 }
 
 void MainWindow::reloadAfterWindow() {

@@ -1,0 +1,133 @@
+// Storing measured curves beside the installation, through its own connection.
+
+#include "core/spectra/spectra_store.h"
+
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+#include "core/history/side_files.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <optional>
+
+namespace spectra {
+
+namespace {
+
+const QString& table() {
+    return history::spectraTable().table;
+}
+
+QString tableName() {
+    return history::statementName(table());
+}
+
+// The stored points and source of a filter's curve; an empty optional when it has none.
+bool storedOf(const Database& db, const QString& filter, std::optional<QStringList>* stored, Result* error) {
+    auto row =
+        db.openQuery(QStringLiteral("SELECT [Points], [Source], [Column] FROM %1 WHERE [ID Potential] = ?")
+                         .arg(tableName()),
+                     {filter}, error);
+    if (row && !row->atEnd())
+        *stored = QStringList{row->textAt(0), row->textAt(1), row->textAt(2)};
+    return row != nullptr;
+}
+
+} // namespace
+
+Result readStored(const QString& installationPath, std::vector<StoredCurve>* curves) {
+    curves->clear();
+    const QString path = history::sidePath(installationPath, history::spectraTable());
+    if (!QFileInfo::exists(path))
+        return {};
+    Database db;
+    db.setNoun(QStringLiteral("The measured spectra"));
+    Result error;
+    if (!db.open(path, &error, Database::Access::ReadOnly))
+        return error;
+    if (!db.hasTable(table()))
+        return {};
+    auto rows = db.openQuery(
+        QStringLiteral("SELECT [ID Potential], [Points], [Source], [Column], [Imported] FROM %1 ORDER BY 1")
+            .arg(sqlName(table())),
+        {}, &error);
+    if (!rows)
+        return error;
+    for (; !rows->atEnd(); rows->next()) {
+        StoredCurve stored{rows->textAt(0), {}, rows->textAt(2), rows->textAt(3), rows->textAt(4)};
+        const QString name =
+            QStringLiteral("%1, the curve of '%2'").arg(QDir::toNativeSeparators(path), stored.filter);
+        if (Result read = fromText(rows->textAt(1).toUtf8(), name, &stored.curve); read.isError())
+            return read;
+        curves->push_back(std::move(stored));
+    }
+    return rows->error();
+}
+
+Result readMeasured(const QString& installationPath, QHash<QString, Curve>* curves) {
+    curves->clear();
+    std::vector<StoredCurve> stored;
+    if (Result read = readStored(installationPath, &stored); read.isError())
+        return read;
+    for (StoredCurve& curve : stored)
+        curves->insert(curve.filter, std::move(curve.curve));
+    return {};
+}
+
+Result storeCurve(Database& installation, const StoredCurve& stored, Stored* outcome) {
+    Result error;
+    auto catalogue = installation.openQuery(
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+            .arg(sqlName(schema::table::PotentialFilters), sqlName(schema::field::IdPotential)),
+        {stored.filter}, &error);
+    if (!catalogue)
+        return error;
+    if (catalogue->atEnd())
+        return Result::make(dberr::Refused, QStringLiteral("'%1' is not in '%2': nothing was stored.")
+                                                .arg(stored.filter, schema::table::PotentialFilters));
+    catalogue.reset();
+    std::optional<QStringList> before;
+    if (!history::attachSide(installation, history::spectraTable(), Database::Access::ReadWrite, &error) ||
+        !storedOf(installation, stored.filter, &before, &error))
+        return error;
+    const QString points = QString::fromUtf8(toText(stored.curve));
+    if (before && *before == QStringList{points, stored.source, stored.column}) {
+        *outcome = Stored::Unchanged;
+        return {};
+    }
+    *outcome = before ? Stored::Replaced : Stored::Added;
+    const QString imported =
+        stored.imported.isEmpty() ? QDateTime::currentDateTimeUtc().toString(Qt::ISODate) : stored.imported;
+    const QVariantList values{stored.filter, points, stored.source,
+                              stored.column.isEmpty() ? QVariant() : QVariant(stored.column), imported};
+    const QString statement =
+        before ? QStringLiteral("UPDATE %1 SET [Points] = ?2, [Source] = ?3, [Column] = ?4, [Imported] = ?5 "
+                                "WHERE [ID Potential] = ?1")
+               : QStringLiteral("INSERT INTO %1 ([ID Potential], [Points], [Source], [Column], [Imported]) "
+                                "VALUES (?1, ?2, ?3, ?4, ?5)");
+    if (!installation.exec(statement.arg(tableName()), values, &error))
+        return error;
+    return {};
+}
+
+Result removeCurve(Database& installation, const QString& filter) {
+    const Result none =
+        Result::make(dberr::Refused, QStringLiteral("'%1' has no measured spectrum.").arg(filter));
+    if (!QFileInfo::exists(history::sidePath(installation.path(), history::spectraTable())))
+        return none;
+    Result error;
+    std::optional<QStringList> before;
+    if (!history::attachSide(installation, history::spectraTable(), Database::Access::ReadWrite, &error) ||
+        !storedOf(installation, filter, &before, &error))
+        return error;
+    if (!before)
+        return none;
+    if (!installation.exec(QStringLiteral("DELETE FROM %1 WHERE [ID Potential] = ?").arg(tableName()),
+                           {filter}, &error))
+        return error;
+    return {};
+}
+
+} // namespace spectra
