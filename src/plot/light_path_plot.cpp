@@ -210,10 +210,12 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
         const QString kind = lane.button >= 0
                                  ? vocabulary::wheelKind(wheels::index(wheels::modeOfWheel(lane.button)))
                                  : QString();
-        painter.drawText(QRectF(area.left() + 4, top, area.width(), LaneHeader), Qt::AlignVCenter,
-                         QStringLiteral("%1 %2%3").arg(kind.isEmpty() ? QStringLiteral("Wheel") : kind,
-                                                       lane.wheel,
-                                                       lane.shown ? QStringLiteral(" (shown)") : QString()));
+        painter.drawText(
+            QRectF(area.left() + 4, top, area.width(), LaneHeader), Qt::AlignVCenter,
+            !lane.title.isEmpty()
+                ? lane.title
+                : QStringLiteral("%1 %2%3").arg(kind.isEmpty() ? QStringLiteral("Wheel") : kind, lane.wheel,
+                                                lane.shown ? QStringLiteral(" (shown)") : QString()));
         bold.setBold(false);
         painter.setFont(bold);
         double rowTop = top + LaneHeader;
@@ -225,7 +227,9 @@ std::vector<Item> LightPathPlot::paint(QPainter& painter, const QRectF& area) co
                 label += QStringLiteral(" \u25C6 %1").arg(position.chosen->name);
             painter.drawText(QRectF(area.left() + 12, rowTop, LabelWidth - 16, RowHeight), Qt::AlignVCenter,
                              painter.fontMetrics().elidedText(label, Qt::ElideRight, int(LabelWidth - 16)));
-            const QString where = QStringLiteral("%1 position %2: ").arg(lane.wheel, position.position);
+            const QString where = lane.title.isEmpty()
+                                      ? QStringLiteral("%1 position %2: ").arg(lane.wheel, position.position)
+                                      : lane.title + QStringLiteral(": ");
             if (position.stored.name != schema::NoFilter) {
                 const QRectF half =
                     position.chosen ? QRectF(row.left(), row.top(), row.width(), row.height() / 2) : row;

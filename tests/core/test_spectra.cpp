@@ -34,7 +34,7 @@ QString refusal(const QByteArray& text, const QString& column = QString()) {
 }
 
 LightPath::Lane lane(const QString& wheel, int button, const std::vector<LightPath::Filter>& filters) {
-    LightPath::Lane lane{wheel, button, false, {}};
+    LightPath::Lane lane{wheel, button, false, {}, {}};
     for (size_t i = 0; i < filters.size(); ++i)
         lane.positions.push_back({QString::number(i + 1), filters[i], std::nullopt});
     return lane;
@@ -58,9 +58,9 @@ Dye evenDye(double from, double to) {
 const FitPath* pathThrough(const FitResult& result, const QString& emission, const QString& secondary = {},
                            bool reflected = false) {
     for (const FitPath& path : result.paths)
-        if (path.emission >= 0 && result.elements[size_t(path.emission)].filter == emission &&
+        if (path.emission >= 0 && result.elements[size_t(path.emission)].name() == emission &&
             (secondary.isEmpty() ||
-             (path.secondary >= 0 && result.elements[size_t(path.secondary)].filter == secondary &&
+             (path.secondary >= 0 && result.elements[size_t(path.secondary)].name() == secondary &&
               path.reflected == reflected)))
             return &path;
     return nullptr;
@@ -192,7 +192,7 @@ void TestSpectra::fitsHandComputedCases() {
     const QHash<QString, Curve> measured{{"HFT 488", Curve{{480, 487, 489, 500}, {0.8, 0.1, 0.1, 0.8}}}};
     result = fit(installed, measured, even, 488);
     QCOMPARE(result.paths.size(), size_t(4));
-    QVERIFY(result.elements[size_t(result.paths.front().main)].measured);
+    QVERIFY(result.elements[size_t(result.paths.front().main)].measured());
     QVERIFY(qAbs(result.paths.front().excited - 1.0) < 1e-9);
     QVERIFY(result.paths.front().reaches);
     QVERIFY(qAbs(pathThrough(result, "BP 500-550", "NFT 525", false)->emitted - 0.4) < 1e-6);

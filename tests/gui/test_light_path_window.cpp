@@ -1,13 +1,21 @@
+#include "gui/catalogue/new_filter_window.h"
 #include "gui/lightpath/light_path_window.h"
 #include "gui/mainwindow/main_window.h"
+#include "gui/widgets/finding_combo.h"
 #include "gui/window_position.h"
 #include "plot/light_path_plot.h"
 #include "support/dialog_recorder.h"
 #include "support/test_support.h"
 #include "support/widgets.h"
 
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -19,6 +27,8 @@ private slots:
     void followsTheMainWindowAndSavesImages();
     void opensBesideTheMainWindow();
     void drawsAMirrorAcrossTheAxis();
+    void ranksThePathsForADye();
+    void importsASpectrumInTheNewFilterWindow();
 };
 
 using namespace testing;
@@ -38,6 +48,20 @@ int bandsIn(const QString& file) {
     return xml.hasError() ? -1 : paths;
 }
 
+// The demo in service mode with its light-path window open.
+struct OpenWindow {
+    Sandbox sandbox;
+    QString path = sandbox.install(demoStatements());
+    DialogRecorder recorder;
+    MainWindow form;
+    LightPathWindow* window = nullptr;
+    OpenWindow() {
+        form.load("/S");
+        click(form, "CmdLightPath");
+        window = form.lightPathWindow();
+    }
+};
+
 } // namespace
 
 void TestLightPathWindow::drawsAMirrorAcrossTheAxis() {
@@ -46,7 +70,8 @@ void TestLightPathWindow::drawsAMirrorAcrossTheAxis() {
     mirror.shape = Band::Shape::Edge;
     mirror.from = 1000;
     LightPath path;
-    path.lanes.push_back({"NT1", 15, false, {{"1", {"Mirror", "NT", "", mirror, nullptr}, std::nullopt}}});
+    path.lanes.push_back(
+        {"NT1", 15, false, {{"1", {"Mirror", "NT", "", mirror, nullptr}, std::nullopt}}, {}});
     const plot::LightPathPlot plot(path, QPalette());
     QImage image(plot.preferredSize(), QImage::Format_ARGB32);
     QPainter painter(&image);
@@ -84,13 +109,8 @@ void TestLightPathWindow::opensBesideTheMainWindow() {
 }
 
 void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
-    Sandbox sandbox;
-    const QString path = sandbox.install(demoStatements());
-    DialogRecorder recorder;
-    MainWindow form;
-    form.load("/S");
-    click(form, "CmdLightPath");
-    LightPathWindow* window = form.lightPathWindow();
+    OpenWindow open;
+    auto& [sandbox, path, recorder, form, window] = open;
     QVERIFY(window);
     auto* table = child<QTableWidget>(*window, "LightPathTable");
     const int rows = table->rowCount();
@@ -145,6 +165,114 @@ void TestLightPathWindow::followsTheMainWindowAndSavesImages() {
     QVERIFY(filterctl.waitForFinished(30000));
     QCOMPARE(filterctl.exitCode(), 0);
     QVERIFY(QImage(sandbox.path("all.png")).width() > 800);
+}
+
+void TestLightPathWindow::ranksThePathsForADye() {
+    OpenWindow open;
+    auto& [sandbox, path, recorder, form, window] = open;
+    auto* dye = child<FindingComboBox>(*window, "CmbDye");
+    auto* ranked = child<QTableWidget>(*window, "FitTable");
+    auto* drawn = child<QTableWidget>(*window, "LightPathTable");
+    const int modeRows = drawn->rowCount();
+    QCOMPARE(ranked->rowCount(), 0);
+
+    // Typed into the open dye list, "gfp" narrows it to EGFP first; Enter chooses it.
+    dye->setFocus();
+    dye->showPopup();
+    QTest::keyClicks(dye->findingList(), "gfp");
+    QVERIFY(dye->findingList()->model()->index(0, 0).data().toString().startsWith("EGFP (GFP)"));
+    QTest::keyClick(dye->findingList(), Qt::Key_Return);
+    QVERIFY(dye->currentText().startsWith("EGFP"));
+    QCOMPARE(ranked->rowCount(), 50);
+
+    // The same ranking as filterctl's on the same installation.
+    QProcess filterctl;
+    filterctl.start(FILTERCTL, {"--db", path, "fit", "--dye", "EGFP", "--top", "10"});
+    QVERIFY(filterctl.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(filterctl.readAllStandardOutput()).split('\n');
+    for (int row = 0; row < 10; ++row)
+        QVERIFY2(lines[row + 2].endsWith("  " + ranked->item(row, 6)->text()), qPrintable(lines[row + 2]));
+
+    // A screen reader hears the table by its name, its header and its cells.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(ranked);
+    QCOMPARE(table->text(QAccessible::Name), QString("Light paths ranked for EGFP"));
+    QCOMPARE(table->tableInterface()->columnDescription(6), QString("Path"));
+    QCOMPARE(table->tableInterface()->cellAt(0, 1)->text(QAccessible::Name), QString("94.3 %"));
+    QCOMPARE(table->tableInterface()->cellAt(0, 6)->text(QAccessible::Name), ranked->item(0, 6)->text());
+
+    // The best path is drawn with the dye's curves; another one chosen names its positions.
+    QCOMPARE(drawn->item(0, 0)->text(), QString("Dye EGFP, relative to its peaks"));
+    QVERIFY(drawn->item(0, 3)->text().startsWith("measured: 751 points"));
+    ranked->setCurrentCell(1, 0);
+    QStringList select;
+    for (const auto& [wheel, position] : window->fitResult().positionsOf(window->fitResult().paths[1]))
+        select << wheel + " position " + position;
+    QCOMPARE(child<QLabel>(*window, "FitPositions")->text(),
+             "To image it this way, select " + select.join(", ") + ".");
+    QCOMPARE(drawn->rowCount(), 2 + 1 + int(select.size())); // the dye, the line, a lane per position
+
+    // A laser line the splitters reflect, then a dye from a spectra viewer's file.
+    child<QSpinBox>(*window, "SpinLaser")->setValue(561);
+    QCOMPARE(ranked->item(0, 2)->text(), QString("561 nm"));
+    QFile file(sandbox.path("mScarlet.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("wavelength,mScarlet ex,mScarlet em\n560,0.8,0.01\n569,1,0.2\n594,0.1,1\n640,0,0.1\n");
+    file.close();
+    recorder.nextFiles = {file.fileName()};
+    click(*window, "CmdDyeFile");
+    QVERIFY(dye->currentText().startsWith("mScarlet (from"));
+    QVERIFY(ranked->rowCount() > 0);
+    QVERIFY(recorder.messages.isEmpty());
+    recorder.nextFiles = {sandbox.path("missing.csv")};
+    click(*window, "CmdDyeFile");
+    QCOMPARE(recorder.messages.size(), 1);
+
+    // No dye: the mode's wheels again.
+    window->chooseDye(-1);
+    QCOMPARE(ranked->rowCount(), 0);
+    QCOMPARE(drawn->rowCount(), modeRows);
+}
+
+void TestLightPathWindow::importsASpectrumInTheNewFilterWindow() {
+    Sandbox sandbox;
+    sandbox.install(demoStatements());
+    QFile file(sandbox.path("sheet.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("nm,BP 505-530 (%),OD\n450,0.1,6\n505,92,0.1\n530,93,0.1\n600,0.2,6\n");
+    file.close();
+    DialogRecorder recorder;
+    MainWindow form;
+    form.load("/S");
+    NewFilterWindow* window = form.newFiltersWindow();
+    auto* spectrum = child<QPushButton>(*window, "CmdSpectrum");
+    QVERIFY(!spectrum->isHidden());
+
+    // The file's first value column, chosen by its header, for the filter the form names.
+    child<QLineEdit>(*window, "FilterName")->setText("BP 505-530");
+    recorder.nextFiles = {file.fileName()};
+    recorder.answers = {0};
+    click(*window, "CmdSpectrum");
+    QCOMPARE(recorder.messages.size(), 2);
+    QCOMPARE(recorder.messages[0].choices, QStringList({"BP 505-530 (%)", "OD", "Cancel"}));
+    QCOMPARE(recorder.messages[1].text,
+             QString("Stored the measured spectrum of 'BP 505-530': 4 points, 450 to 600 nm."));
+    click(form, "CmdLightPath");
+    auto* table = child<QTableWidget>(*form.lightPathWindow(), "LightPathTable");
+    QCOMPARE(table->item(1, 3)->text(),
+             QString("passes 505 to 530 nm, centre 517 nm, measured: 4 points, 450 to 600 nm"));
+
+    // A filter the catalogue lacks stores nothing, and says so.
+    child<QLineEdit>(*window, "FilterName")->setText("Ghost");
+    recorder.nextFiles = {file.fileName()};
+    recorder.answers = {0};
+    click(*window, "CmdSpectrum");
+    QCOMPARE(recorder.messages.last().text,
+             QString("'Ghost' is not in 'Potential Filters': nothing was stored."));
+
+    // In user mode the new-filter window offers no spectrum.
+    MainWindow user;
+    user.load("");
+    QVERIFY(child<QPushButton>(*user.newFiltersWindow(), "CmdSpectrum")->isHidden());
 }
 
 QTEST_MAIN(TestLightPathWindow)

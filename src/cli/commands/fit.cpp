@@ -118,8 +118,8 @@ QJsonObject pathJson(const spectra::FitResult& result, const spectra::FitPath& p
         const spectra::Element& e = result.elements[size_t(index)];
         QJsonObject position{{QStringLiteral("wheel"), e.wheel},
                              {QStringLiteral("position"), e.position},
-                             {QStringLiteral("filter"), e.filter},
-                             {QStringLiteral("measured"), e.measured}};
+                             {QStringLiteral("filter"), e.name()},
+                             {QStringLiteral("measured"), e.measured()}};
         if (index == path.secondary)
             position.insert(QStringLiteral("side"),
                             path.reflected ? QStringLiteral("reflected") : QStringLiteral("transmitted"));

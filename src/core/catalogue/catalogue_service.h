@@ -9,6 +9,7 @@
 #include "core/catalogue/new_filter.h"
 #include "core/db/database.h"
 #include "core/placement/placement_state.h"
+#include "core/spectra/spectra_store.h"
 
 #include <QStringList>
 #include <functional>
@@ -48,6 +49,10 @@ public:
     // placed; a stored one leaves the catalogue and the favourites in one write, one entered in this
     // run and not stored yet has nothing to delete. Either way the lists that offered it follow.
     [[nodiscard]] Result removeCustomerFilter(const QString& name, bool stored);
+    // A catalogue filter's measured curve stored or replaced beside the installation.
+    [[nodiscard]] Result storeSpectrum(const spectra::StoredCurve& curve, spectra::Stored* outcome) {
+        return spectra::storeCurve(m_db, curve, outcome);
+    }
     // A withdrawn filter entered again is no longer reported as withdrawn.
     void filterEnteredAgain(const QString& name) { m_removed.removeOne(name); }
 

@@ -97,16 +97,19 @@ QString Band::text() const {
 }
 
 QString LightPath::Filter::describe() const {
-    const QString values = band.text();
     QStringList parts{name};
     if (!type.isEmpty())
         parts << type;
     if (!code.isEmpty())
         parts << code;
-    QString text = parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + values;
-    if (measured)
-        text += QStringLiteral(", measured: ") + measured->describe();
-    return text;
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + values();
+}
+
+QString LightPath::Filter::values() const {
+    if (!measured)
+        return band.text();
+    return (band.shape == Band::Shape::NoValues ? QString() : band.text() + QStringLiteral(", ")) +
+           QStringLiteral("measured: ") + measured->describe();
 }
 
 void addMeasured(LightPath* path, const QHash<QString, spectra::Curve>& measured) {
@@ -162,7 +165,7 @@ LightPath buildLightPath(const QHash<QString, QStringList>& catalogue,
     LightPath path;
     for (const ExportedWheel& wheel : wheels) {
         LightPath::Lane lane{
-            wheel.availableId, wheel.button, wheel.button >= 0 && wheel.button == shownButton, {}};
+            wheel.availableId, wheel.button, wheel.button >= 0 && wheel.button == shownButton, {}, {}};
         const QStringList picked = wheel.button >= 0 && wheel.button < int(chosen.size())
                                        ? chosen[size_t(wheel.button)]
                                        : QStringList();

@@ -52,8 +52,9 @@ struct LightPath {
         Band band;
         std::shared_ptr<const spectra::Curve> measured; // drawn instead of the band where there is one
         // "BP 505-530, BP, 000000-1104-321: 505 to 530 nm, centre 517.5 nm", and ", measured: 151
-        // points, 450 to 600 nm" where it has a curve
+        // points, 450 to 600 nm" where it has a curve (that alone where it has no band)
         QString describe() const;
+        QString values() const; // what follows the name, type and code in describe()
     };
     struct Position {
         QString position; // "Position" as the table holds it
@@ -65,6 +66,7 @@ struct LightPath {
         int button = -1;
         bool shown = false; // the wheel the main window shows
         std::vector<Position> positions;
+        QString title; // what the lane is when it is no wheel ("Dye EGFP"); empty: the wheel's kind and ID
     };
     std::vector<Lane> lanes;
     double axisFrom = 350;

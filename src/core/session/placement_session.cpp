@@ -224,13 +224,3 @@ const QHash<QString, spectra::Curve>& PlacementSession::measuredCurves() {
         m_measured.curves.clear();
     return m_measured.curves;
 }
-
-Result PlacementSession::storeSpectrum(const spectra::StoredCurve& curve, spectra::Stored* outcome) {
-    m_measured.stamp.clear();
-    return spectra::storeCurve(m_db, curve, outcome);
-}
-
-Result PlacementSession::removeSpectrum(const QString& filter) {
-    m_measured.stamp.clear();
-    return spectra::removeCurve(m_db, filter);
-}

@@ -42,9 +42,6 @@ public:
     // none when they cannot be read (`measuredProblem` says why).
     const QHash<QString, spectra::Curve>& measuredCurves();
     const QString& measuredProblem() const { return m_measured.problem; }
-    // A catalogue filter's measured curve stored or replaced, or taken away: recorded as every write.
-    [[nodiscard]] Result storeSpectrum(const spectra::StoredCurve& curve, spectra::Stored* outcome);
-    [[nodiscard]] Result removeSpectrum(const QString& filter);
     // The catalogue windows' edits on this session's connection.
     CatalogueService& catalogue() { return m_catalogue; }
     const CatalogueService& catalogue() const { return m_catalogue; }

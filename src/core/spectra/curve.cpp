@@ -203,7 +203,6 @@ QString Curve::describe() const {
 }
 
 Result transmissionOf(const Table& table, const QString& column, Curve* curve) {
-    *curve = Curve();
     int index = 1;
     if (!column.isEmpty()) {
         index = table.column(column);
@@ -218,6 +217,13 @@ Result transmissionOf(const Table& table, const QString& column, Curve* curve) {
             table.file, 0,
             QStringLiteral("several value columns (%1): choose one with --column NAME.").arg(names));
     }
+    return transmissionOf(table, index, curve);
+}
+
+Result transmissionOf(const Table& table, int index, Curve* curve) {
+    *curve = Curve();
+    if (index < 1 || index >= table.width())
+        return fileFault(table.file, 0, QStringLiteral("has no column %1.").arg(index + 1));
     // A curve peaking between 1 and 1.5 is a fraction with a fault, not a percentage that passes
     // almost nothing.
     const bool percent =

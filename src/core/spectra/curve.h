@@ -61,6 +61,8 @@ struct Curve {
 // percent (a header with "%", or values above 1.5) are made fractions. Refused, naming the line,
 // for wavelengths that do not increase or are no nm, and values outside 0-1 (or 0-100 %).
 [[nodiscard]] Result transmissionOf(const Table& table, const QString& column, Curve* curve);
+// The same from the column at `index` (1: the first after the wavelengths).
+[[nodiscard]] Result transmissionOf(const Table& table, int index, Curve* curve);
 
 // The refusal of a file's line (0: of the file as a whole): "'f.txt', line 3: ...".
 Result fileFault(const QString& file, int line, const QString& what);

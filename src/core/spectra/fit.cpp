@@ -146,9 +146,9 @@ QString FitResult::describe(const FitPath& path) const {
         if (index < 0)
             continue;
         const Element& e = elements[size_t(index)];
-        QString step = QStringLiteral("%1 (%2 %3)").arg(e.filter, e.wheel, e.position);
+        QString step = QStringLiteral("%1 (%2 %3)").arg(e.name(), e.wheel, e.position);
         if (index == path.secondary)
-            step.insert(e.filter.size(),
+            step.insert(e.name().size(),
                         path.reflected ? QStringLiteral(" reflected") : QStringLiteral(" transmitted"));
         steps << step;
     }
@@ -182,7 +182,7 @@ struct Groups {
     std::vector<int> main, secondary, emission, cube;
 };
 
-Groups collect(const LightPath& installed, const QHash<QString, Curve>& measured, FitResult* result) {
+Groups collect(const LightPath& installed, FitResult* result) {
     Groups groups;
     for (const LightPath::Lane& lane : installed.lanes) {
         const Role role = roleOf(lane.button);
@@ -190,19 +190,17 @@ Groups collect(const LightPath& installed, const QHash<QString, Curve>& measured
             continue;
         for (const LightPath::Position& position : lane.positions) {
             const LightPath::Filter& filter = position.stored;
-            Element element{lane.wheel, lane.button, position.position, filter.name, filter.band, false, {}};
-            const auto curve = measured.constFind(filter.name);
+            Element element{lane.wheel, lane.button, position.position, filter, {}};
             if (filter.name == schema::NoFilter) {
                 if (role == Role::Emission || role == Role::Cube)
                     continue; // blocks nothing: no path worth ranking
                 element.transmission.assign(GridBins, 1.0f);
-            } else if (curve != measured.constEnd()) {
-                element.measured = true;
-                element.transmission = binsOf(*curve);
+            } else if (filter.measured) {
+                element.transmission = binsOf(*filter.measured);
             } else {
-                if (role == Role::Main && element.band.shape == Band::Shape::Lines)
-                    element.band.lines = linesOf(filter.name, element.band.lines);
-                element.transmission = binsOf(element.band);
+                if (role == Role::Main && filter.band.shape == Band::Shape::Lines)
+                    element.filter.band.lines = linesOf(filter.name, filter.band.lines);
+                element.transmission = binsOf(element.filter.band);
             }
             if (element.transmission.empty()) {
                 if (!result->withoutValues.contains(filter.name))
@@ -250,8 +248,8 @@ double dot(const float* a, const float* b, const Span& span) {
 void excite(const Element& main, const Dye& dye, std::optional<double> laser, FitPath* path) {
     path->line = laser;
     // Without a laser, the splitter's line that excites the dye best.
-    if (!path->line && main.band.shape == Band::Shape::Lines)
-        for (double line : main.band.lines)
+    if (!path->line && main.filter.band.shape == Band::Shape::Lines)
+        for (double line : main.filter.band.lines)
             if (!path->line || dye.excitation.at(line) > dye.excitation.at(*path->line))
                 path->line = line;
     if (!path->line)
@@ -267,10 +265,15 @@ void excite(const Element& main, const Dye& dye, std::optional<double> laser, Fi
 
 } // namespace
 
-FitResult fit(const LightPath& installed, const QHash<QString, Curve>& measured, const Dye& dye,
+FitResult fit(LightPath installed, const QHash<QString, Curve>& measured, const Dye& dye,
               std::optional<double> laser) {
+    addMeasured(&installed, measured);
+    return fit(installed, dye, laser);
+}
+
+FitResult fit(const LightPath& installed, const Dye& dye, std::optional<double> laser) {
     FitResult result;
-    const Groups groups = collect(installed, measured, &result);
+    const Groups groups = collect(installed, &result);
     const std::vector<float> emission = dyeBinsOf(dye.emission);
     const Span span = emissionSpan(emission);
     double total = 0;
@@ -359,6 +362,47 @@ FitResult fitInstallation(const Database& db, const Installation& installation,
                           const QHash<QString, Curve>& measured, const Dye& dye,
                           std::optional<double> laser) {
     return fit(buildLightPath(db, exportedWheels(db, installation, false)), measured, dye, laser);
+}
+
+LightPath drawingOf(const FitResult& result, const FitPath& path, const Dye& dye,
+                    std::optional<double> laser) {
+    LightPath drawing;
+    const auto widen = [&](double nm) {
+        drawing.axisFrom = std::min(drawing.axisFrom, std::floor(nm / 50) * 50);
+        drawing.axisTo = std::max(drawing.axisTo, std::ceil(nm / 50) * 50);
+    };
+    const auto curveOf = [](const Curve& curve) { return std::make_shared<const Curve>(curve); };
+    drawing.lanes.push_back(
+        {dye.name,
+         -1,
+         false,
+         {{QString(), {QStringLiteral("excitation"), {}, {}, {}, curveOf(dye.excitation)}, {}},
+          {QString(), {QStringLiteral("emission"), {}, {}, {}, curveOf(dye.emission)}, {}}},
+         QStringLiteral("Dye %1, relative to its peaks").arg(dye.name)});
+    if (path.line) {
+        Band line;
+        line.shape = Band::Shape::Lines;
+        line.lines = {*path.line};
+        drawing.lanes.push_back(
+            {QString(),
+             -1,
+             false,
+             {{QString(), {QStringLiteral("%1 nm").arg(*path.line), {}, {}, line, nullptr}, {}}},
+             laser ? QStringLiteral("Laser") : QStringLiteral("Excitation line")});
+        widen(*path.line);
+    }
+    for (int index : {path.cube, path.main, path.secondary, path.emission}) {
+        if (index < 0)
+            continue;
+        const Element& e = result.elements[size_t(index)];
+        LightPath::Filter filter = e.filter;
+        if (index == path.secondary)
+            filter.name += path.reflected ? QStringLiteral(" (reflected)") : QStringLiteral(" (transmitted)");
+        drawing.lanes.push_back({e.wheel, e.button, false, {{e.position, filter, std::nullopt}}, QString()});
+        for (double nm : filter.band.extent())
+            widen(nm);
+    }
+    return drawing;
 }
 
 QString percentText(double share) {

@@ -42,10 +42,10 @@ struct Element {
     QString wheel; // "ID Available"
     int button = -1;
     QString position;
-    QString filter;
-    Band band;
-    bool measured = false;
+    LightPath::Filter filter;        // its band with a main splitter's named lines, its measured curve
     std::vector<float> transmission; // per bin; empty when neither a curve nor a band is known
+    const QString& name() const { return filter.name; }
+    bool measured() const { return filter.measured != nullptr; }
     double reflectionAt(double nm) const;
     double transmissionAt(double nm) const;
 };
@@ -77,9 +77,11 @@ std::vector<float> binsOf(const Curve& curve);
 // A dye's emission or excitation per bin: the curve's values, nothing outside its points.
 std::vector<float> dyeBinsOf(const Curve& curve);
 
-// Every path of the installed wheels (all modes' lanes), filters with a measured curve in
-// `measured` by name, for the dye and the laser line, ranked.
-FitResult fit(const LightPath& installed, const QHash<QString, Curve>& measured, const Dye& dye,
+// Every path of the installed wheels (all modes' lanes; a filter's measured curve where it has one),
+// for the dye and the laser line, ranked.
+FitResult fit(const LightPath& installed, const Dye& dye, std::optional<double> laser);
+// The same with the curves given by filter name.
+FitResult fit(LightPath installed, const QHash<QString, Curve>& measured, const Dye& dye,
               std::optional<double> laser);
 // The same over every installed wheel of a loaded installation.
 FitResult fitInstallation(const Database& db, const Installation& installation,
@@ -87,5 +89,10 @@ FitResult fitInstallation(const Database& db, const Installation& installation,
 
 // "78.2 %"
 QString percentText(double share);
+
+// A ranked path as the light path draws it: a lane for each of its positions, the laser's line, and
+// the dye's excitation and emission (relative to their peaks) as curves of a lane of their own.
+LightPath drawingOf(const FitResult& result, const FitPath& path, const Dye& dye,
+                    std::optional<double> laser);
 
 } // namespace spectra

@@ -109,7 +109,12 @@ void NewFilterWindow::buildUi() {
     m_cmdReset = dialogs::dialogButton(this, Names::CmdReset, Names::Clear, &NewFilterWindow::clearForm);
     m_cmdImport =
         dialogs::dialogButton(this, Names::CmdImport, Names::Import, &NewFilterWindow::importClicked);
-    for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport})
+    m_cmdSpectrum =
+        dialogs::dialogButton(this, Names::CmdSpectrum, Names::Spectrum, &NewFilterWindow::spectrumClicked);
+    m_cmdSpectrum->setToolTip(QStringLiteral("The measured transmission curve of the named catalogue filter, "
+                                             "from a filter maker's text file"));
+    m_cmdSpectrum->setVisible(m_catalogue.serviceMode());
+    for (QPushButton* cmd : {m_cmdApply, m_cmdReset, m_cmdImport, m_cmdSpectrum})
         formButtons->addWidget(cmd);
     grid->addLayout(formButtons, row, 0, 1, 3);
     top->addWidget(m_descriptionFrame);

@@ -64,6 +64,7 @@ private:
     void loadIntoForm(const catalogue::PendingFilterEntry& entry, bool fromPending);
     void removeClicked();
     void importClicked();
+    void spectrumClicked();
     void closeClicked();
     void storePendingFilters();
     void enterPressed(QLineEdit* field);
@@ -86,6 +87,6 @@ private:
            *m_opaqueLabel = nullptr, *m_cutOffLabel = nullptr;
     QLabel* m_typeLabel = nullptr;
     QPushButton *m_cmdApply = nullptr, *m_cmdReset = nullptr, *m_cmdImport = nullptr, *m_cmdDel = nullptr,
-                *m_cmdClose = nullptr;
+                *m_cmdClose = nullptr, *m_cmdSpectrum = nullptr;
     QTreeWidget* m_customerList = nullptr;
 };

@@ -2,11 +2,14 @@
 
 #include "core/db/schema.h"
 #include "gui/dialogs.h"
+#include "gui/widget_names.h"
 #include "gui/window_position.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -99,6 +102,54 @@ void NewFilterWindow::importClicked() {
     if (m_context.openImportWindow)
         m_context.openImportWindow(*this);
     activate();
+}
+
+// A measured curve for the catalogue filter named in the form: the file chosen, its column asked
+// for when it has several, what was stored said.
+void NewFilterWindow::spectrumClicked() {
+    const QString name = enteredName();
+    if (name.isEmpty()) {
+        dialogs::message(QStringLiteral("Enter or choose the filter whose measured spectrum to import."));
+        return;
+    }
+    const QString file = dialogs::openFileName(
+        this, QString(), QStringLiteral("Spectra (*.txt *.csv *.tsv *.dat);;All files (*)"));
+    if (file.isEmpty())
+        return;
+    spectra::Table table;
+    spectra::StoredCurve stored{name, {}, QDir::toNativeSeparators(file), {}, {}};
+    Result error = spectra::readTable(file, &table);
+    int column = 1;
+    if (!error.isError() && table.width() > 2) {
+        QStringList columns;
+        for (int c = 1; c < table.width(); ++c)
+            columns << (table.columns.value(c).isEmpty() ? QStringLiteral("column %1").arg(c + 1)
+                                                         : table.columns[c]);
+        const int chosen =
+            dialogs::choose(QStringLiteral("Which column of '%1' holds the transmission of '%2'?")
+                                .arg(QFileInfo(file).fileName(), name),
+                            columns + QStringList{QStringLiteral("Cancel")});
+        if (chosen < 0 || chosen >= columns.size())
+            return;
+        column = chosen + 1;
+        stored.column = columns[chosen];
+    }
+    if (!error.isError())
+        error = spectra::transmissionOf(table, column, &stored.curve);
+    if (error.isError()) {
+        dialogs::message(error.description + QStringLiteral(" Nothing was stored."));
+        return;
+    }
+    spectra::Stored outcome = spectra::Stored::Added;
+    if (Result store = m_catalogue.storeSpectrum(stored, &outcome); store.isError()) {
+        dialogs::message(store.description);
+        return;
+    }
+    const QString done = outcome == spectra::Stored::Added      ? QStringLiteral("Stored")
+                         : outcome == spectra::Stored::Replaced ? QStringLiteral("Replaced")
+                                                                : QStringLiteral("Already stored:");
+    dialogs::message(
+        QStringLiteral("%1 the measured spectrum of '%2': %3.").arg(done, name, stored.curve.describe()));
 }
 
 void NewFilterWindow::storePendingFilters() {

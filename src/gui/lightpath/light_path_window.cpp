@@ -3,6 +3,7 @@
 #include "gui/lightpath/light_path_window.h"
 
 #include "gui/dialogs.h"
+#include "gui/widgets/finding_combo.h"
 #include "gui/widgets/focus_button.h"
 #include "gui/window_position.h"
 
@@ -14,6 +15,7 @@
 #include <QPicture>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -91,6 +93,18 @@ LightPathWindow::LightPathWindow(QWidget* parent) : QDialog(parent) {
     scroll->setWidgetResizable(true);
     scroll->setMinimumSize(860, 420);
     top->addWidget(scroll, 3);
+    top->addLayout(buildDyeRow());
+    m_fitSummary =
+        new QLabel(QStringLiteral("Choose a dye to rank the light paths this installation can form."), this);
+    m_fitSummary->setObjectName(QStringLiteral("FitSummary"));
+    m_fitSummary->setWordWrap(true);
+    top->addWidget(m_fitSummary);
+    top->addWidget(buildFitTable(), 1);
+    m_positions = new QLabel(this);
+    m_positions->setObjectName(QStringLiteral("FitPositions"));
+    m_positions->setWordWrap(true);
+    m_positions->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    top->addWidget(m_positions);
     m_described =
         new QLabel(QStringLiteral("Point at a band, or focus the drawing and use the arrow keys."), this);
     m_described->setObjectName(QStringLiteral("Described"));
@@ -128,8 +142,157 @@ LightPathWindow::LightPathWindow(QWidget* parent) : QDialog(parent) {
     settings::RestoreOrPlaceBeside(this, parentWidget());
 }
 
+QLayout* LightPathWindow::buildDyeRow() {
+    auto* row = new QHBoxLayout;
+    m_dyes = spectra::builtInDyes();
+    m_dye = new FindingComboBox(this);
+    m_dye->setObjectName(QStringLiteral("CmbDye"));
+    m_dye->setMinimumContentsLength(28);
+    m_dye->setAccessibleDescription(QStringLiteral("Type while the list is open to narrow it"));
+    m_dye->addItem(QStringLiteral("(none)"));
+    for (const spectra::Dye& dye : m_dyes)
+        m_dye->addItem(QStringLiteral("%1%2, %3/%4 nm")
+                           .arg(dye.name, dye.aliases.isEmpty()
+                                              ? QString()
+                                              : QStringLiteral(" (%1)").arg(dye.aliases.join(", ")))
+                           .arg(dye.excitationPeak)
+                           .arg(dye.emissionPeak));
+    connect(m_dye, &QComboBox::currentIndexChanged, this, &LightPathWindow::refit);
+    auto* dyeLabel = new QLabel(QStringLiteral("&Dye:"), this);
+    dyeLabel->setBuddy(m_dye);
+    m_laser = new QSpinBox(this);
+    m_laser->setObjectName(QStringLiteral("SpinLaser"));
+    m_laser->setRange(0, int(spectra::LongestNm));
+    m_laser->setSpecialValueText(QStringLiteral("the splitter's line"));
+    m_laser->setSuffix(QStringLiteral(" nm"));
+    connect(m_laser, &QSpinBox::valueChanged, this, &LightPathWindow::refit);
+    auto* laserLabel = new QLabel(QStringLiteral("&Laser:"), this);
+    laserLabel->setBuddy(m_laser);
+    auto* file = dialogs::dialogButton(this, QStringLiteral("CmdDyeFile"), QStringLiteral("Dye &File..."),
+                                       &LightPathWindow::dyeFileClicked);
+    file->setToolTip(QStringLiteral("A dye's excitation and emission, as spectra viewers export them"));
+    for (QWidget* widget : std::initializer_list<QWidget*>{dyeLabel, m_dye, laserLabel, m_laser, file})
+        row->addWidget(widget);
+    row->addStretch();
+    return row;
+}
+
+QTableWidget* LightPathWindow::buildFitTable() {
+    m_fitTable = new QTableWidget(0, 7, this);
+    m_fitTable->setObjectName(QStringLiteral("FitTable"));
+    m_fitTable->setAccessibleName(QStringLiteral("Light paths ranked for the dye"));
+    m_fitTable->setHorizontalHeaderLabels({QStringLiteral("Rank"), QStringLiteral("Emission"),
+                                           QStringLiteral("Line"), QStringLiteral("Reaches"),
+                                           QStringLiteral("Excites"), QStringLiteral("Score"),
+                                           QStringLiteral("Path")});
+    m_fitTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_fitTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_fitTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_fitTable->horizontalHeader()->setStretchLastSection(true);
+    m_fitTable->verticalHeader()->setVisible(false);
+    connect(m_fitTable, &QTableWidget::currentCellChanged, this, [this](int row) { showRankedPath(row); });
+    return m_fitTable;
+}
+
+void LightPathWindow::chooseDye(int dye) {
+    m_dye->setCurrentIndex(dye + 1);
+}
+
+std::optional<double> LightPathWindow::laser() const {
+    return m_laser->value() > 0 ? std::optional<double>(m_laser->value()) : std::nullopt;
+}
+
+// The ranked paths for the dye chosen, the best one drawn; the mode's wheels without one.
+void LightPathWindow::refit() {
+    const int dye = m_dye->currentIndex() - 1;
+    m_fitTable->setRowCount(0);
+    m_positions->clear();
+    if (dye < 0 || dye >= int(m_dyes.size()) || !m_fitter) {
+        m_fit = spectra::FitResult();
+        m_fitSummary->setText(
+            QStringLiteral("Choose a dye to rank the light paths this installation can form."));
+        showDrawing(m_path);
+        return;
+    }
+    m_fit = m_fitter(m_dyes[size_t(dye)], laser());
+    constexpr int Shown = 50;
+    const int rows = std::min(Shown, int(m_fit.paths.size()));
+    m_fitTable->setAccessibleName(QStringLiteral("Light paths ranked for %1").arg(m_dyes[size_t(dye)].name));
+    m_fitTable->setRowCount(rows);
+    for (int row = 0; row < rows; ++row) {
+        const spectra::FitPath& path = m_fit.paths[size_t(row)];
+        const bool cube = path.cube >= 0;
+        const QStringList cells{QString::number(row + 1),
+                                spectra::percentText(path.emitted),
+                                cube        ? QStringLiteral("cube")
+                                : path.line ? QStringLiteral("%1 nm").arg(*path.line)
+                                            : QStringLiteral("none"),
+                                cube           ? QStringLiteral("-")
+                                : path.reaches ? QStringLiteral("yes")
+                                               : QStringLiteral("no"),
+                                cube ? QStringLiteral("-") : spectra::percentText(path.excited),
+                                spectra::percentText(path.score),
+                                m_fit.describe(path)};
+        for (int column = 0; column < cells.size(); ++column)
+            m_fitTable->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    QString summary =
+        QStringLiteral("%1 light paths for %2, best first%3.")
+            .arg(m_fit.paths.size())
+            .arg(m_dyes[size_t(dye)].name, rows < int(m_fit.paths.size())
+                                               ? QStringLiteral(" (the first %1 listed)").arg(rows)
+                                               : QString());
+    if (!m_fit.withoutValues.isEmpty())
+        summary += QStringLiteral(" Left out, with neither wavelengths nor a measured spectrum: %1.")
+                       .arg(m_fit.withoutValues.join(QStringLiteral(", ")));
+    m_fitSummary->setText(summary);
+    if (rows > 0)
+        m_fitTable->setCurrentCell(0, 0);
+    else
+        showDrawing(m_path);
+}
+
+void LightPathWindow::showRankedPath(int row) {
+    const int dye = m_dye->currentIndex() - 1;
+    if (row < 0 || row >= int(m_fit.paths.size()) || dye < 0)
+        return;
+    const spectra::FitPath& path = m_fit.paths[size_t(row)];
+    QStringList select;
+    for (const auto& [wheel, position] : m_fit.positionsOf(path))
+        select << QStringLiteral("%1 position %2").arg(wheel, position);
+    m_positions->setText(
+        QStringLiteral("To image it this way, select %1.").arg(select.join(QStringLiteral(", "))));
+    showDrawing(spectra::drawingOf(m_fit, path, m_dyes[size_t(dye)], laser()));
+}
+
+void LightPathWindow::dyeFileClicked() {
+    const QString file =
+        dialogs::openFileName(this, QString(), QStringLiteral("Spectra (*.csv *.txt *.tsv);;All files (*)"));
+    if (file.isEmpty())
+        return;
+    spectra::Dye dye;
+    if (Result read = spectra::readDye(file, QString(), &dye); read.isError()) {
+        dialogs::message(read.description);
+        return;
+    }
+    m_dyes.push_back(dye);
+    m_dye->addItem(QStringLiteral("%1 (from %2), %3/%4 nm")
+                       .arg(dye.name, dye.source)
+                       .arg(dye.excitationPeak)
+                       .arg(dye.emissionPeak));
+    chooseDye(int(m_dyes.size()) - 1);
+}
+
 void LightPathWindow::setPath(const LightPath& path) {
     m_path = path;
+    if (m_dye->currentIndex() > 0)
+        refit(); // what is installed may have changed
+    else
+        showDrawing(path);
+}
+
+void LightPathWindow::showDrawing(const LightPath& path) {
+    m_drawing = path;
     m_view->setPath(path);
     m_table->setRowCount(0);
     for (const LightPath::Lane& lane : path.lanes)
@@ -140,12 +303,11 @@ void LightPathWindow::setPath(const LightPath& path) {
                     continue;
                 const int row = m_table->rowCount();
                 m_table->insertRow(row);
-                const QString description = filter->describe();
-                const QStringList cells{lane.wheel, position.position,
+                const QStringList cells{lane.title.isEmpty() ? lane.wheel : lane.title, position.position,
                                         filter == &position.stored
                                             ? filter->name
                                             : QStringLiteral("%1 (chosen, not stored)").arg(filter->name),
-                                        description.section(QStringLiteral(": "), -1)};
+                                        filter->values()};
                 for (int column = 0; column < cells.size(); ++column)
                     m_table->setItem(row, column, new QTableWidgetItem(cells[column]));
             }
@@ -157,7 +319,7 @@ void LightPathWindow::exportClicked() {
     if (file.isEmpty())
         return;
     Result error;
-    if (!plot::LightPathPlot(m_path, palette()).write(file, &error))
+    if (!plot::LightPathPlot(m_drawing, palette()).write(file, &error))
         dialogs::message(error.description);
 }
 

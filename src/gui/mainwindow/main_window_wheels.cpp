@@ -246,6 +246,10 @@ void MainWindow::lightPathClicked() {
     if (!m_lightPath) {
         m_lightPath = new LightPathWindow(this);
         m_lightPath->setAttribute(Qt::WA_DeleteOnClose);
+        m_lightPath->setFitter([this](const spectra::Dye& dye, std::optional<double> laser) {
+            return spectra::fitInstallation(m_session->database(), m_session->installation(),
+                                            m_session->measuredCurves(), dye, laser);
+        });
     }
     refreshLightPath();
     m_lightPath->show();
