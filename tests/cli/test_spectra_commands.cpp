@@ -125,15 +125,29 @@ void TestSpectraCommands::keepsMeasuredCurvesBesideTheInstallation() {
             measured = measured || (position["filter"] == "BP 505-530" && position["measured"].toBool());
     QVERIFY(measured);
 
+    // Another curve replaces it, and undo puts the first back.
+    const QString wider = vendorFile(sandbox.path("bp550.txt"), 500, 560);
+    QVERIFY(inProcess({"--db", demo, "spectra", "import", "BP 505-530", wider}).out.startsWith("replaced"));
+    QVERIFY(inProcess({"--db", demo, "spectra", "list"}).out.contains("bp550.txt"));
+    QCOMPARE(inProcess({"--db", demo, "undo", "2"}).status, 0);
+    QVERIFY(inProcess({"--db", demo, "spectra", "list"}).out.contains("bp525.txt"));
+
     // Undone and redone through the history; taken away, and refused a second time.
     QCOMPARE(inProcess({"--db", demo, "undo", "1"}).status, 0);
     QCOMPARE(inProcess({"--db", demo, "spectra", "list"}).out, QString("no measured spectra\n"));
-    QCOMPARE(inProcess({"--db", demo, "undo", "2"}).status, 0);
+    QCOMPARE(inProcess({"--db", demo, "undo", "4"}).status, 0);
     QVERIFY(inProcess({"--db", demo, "spectra", "list"}).out.startsWith("BP 505-530  301 points"));
     QCOMPARE(inProcess({"--db", demo, "spectra", "remove", "BP 505-530"}).status, 0);
     Run again = inProcess({"--db", demo, "spectra", "remove", "BP 505-530"});
     QVERIFY(again.status != 0 && again.err.contains("'BP 505-530' has no measured spectrum."));
-    QCOMPARE(historyCount(demo), 4);
+    QCOMPARE(historyCount(demo), 6);
+    // Imported again after its removal: undoing the removal would repeat the filter's curve.
+    QCOMPARE(inProcess({"--db", demo, "spectra", "import", "BP 505-530", wider}).status, 0);
+    Run conflict = inProcess({"--db", demo, "undo", "6"});
+    QVERIFY2(conflict.status == 1 && conflict.err.contains("A later change touched BP 505-530"),
+             qPrintable(conflict.err));
+    QCOMPARE(inProcess({"--db", demo, "undo", "--force", "6"}).status, 0); // forced: the removed one back
+    QVERIFY(inProcess({"--db", demo, "spectra", "list"}).out.contains("bp525.txt"));
     QCOMPARE(digest(demo), installation); // never a row of the installation's own tables
 
     // An installation in WAL mode keeps the record of its side file's write.

@@ -94,7 +94,22 @@ void TestSpectra::readsVendorFiles() {
     QVERIFY(curveOf(several, &curve, "EGFP em").ok());
     QCOMPARE(curve.nm.size(), size_t(2));
     QVERIFY(refusal(several, "mCherry").contains("no column is named 'mCherry'"));
-    // Stored and read back unchanged.
+    // A spreadsheet's byte order mark before the first row.
+    QVERIFY(curveOf("\xEF\xBB\xBF"
+                    "400\t0.5\n401\t0.6\n",
+                    &curve)
+                .ok());
+    QCOMPARE(curve.nm.front(), 400.0);
+    // Stored and read back unchanged, however fine the steps.
+    QRandomGenerator random(39);
+    Curve fine;
+    for (double nm = 400; fine.nm.size() < 500; nm += random.bounded(1e-3) + 1e-9) {
+        fine.nm.push_back(nm);
+        fine.value.push_back(random.generateDouble());
+    }
+    Curve again;
+    QVERIFY(fromText(toText(fine), "stored", &again).ok());
+    QVERIFY(again.nm == fine.nm && again.value == fine.value);
     Curve back;
     QVERIFY(fromText(toText(curve), "stored", &back).ok());
     QCOMPARE(back.nm, curve.nm);
@@ -106,7 +121,14 @@ void TestSpectra::refusesBadFiles() {
     QVERIFY(refusal("400 0.1\n402 0.2\n401 0.3\n")
                 .startsWith("'f.txt', line 3: the wavelength 401 nm does not "
                             "increase"));
-    QVERIFY(refusal("400,50\n401,104.5\n").startsWith("'f.txt', line 2: 104.5 % is outside 0 to 100 %."));
+    QVERIFY(refusal("nm,T (%)\n400,50\n401,104.5\n")
+                .startsWith("'f.txt', line 3: 104.5 % is outside 0 to 100 %."));
+    // One spike in a fraction's noise is named, not a reason to read it all as percent.
+    QVERIFY(
+        refusal("nm T\n300 2.0\n400 0.9\n500 0.95\n").startsWith("'f.txt', line 2: 2 is outside 0 to 1."));
+    // A first row with a typo is no header, and a row without its wavelength is no comment.
+    QVERIFY(refusal("4OO 0.5\n401 0.6\n").startsWith("'f.txt', line 1: '4OO' is not a number."));
+    QVERIFY(refusal("400;0,5\n;0,6\n401;0,7\n").startsWith("'f.txt', line 2: "));
     QVERIFY(refusal("400 0.5\n401 1.2\n").startsWith("'f.txt', line 2: 1.2 is outside 0 to 1."));
     QVERIFY(refusal("0.4 0.5\n0.5 0.6\n").startsWith("'f.txt', line 1: '0.4' is no wavelength in nm"));
     QVERIFY(refusal("400 0.5\n401 abc\n").startsWith("'f.txt', line 2: 'abc' is not a number."));
@@ -156,9 +178,14 @@ void TestSpectra::findsAndReadsDyes() {
     QCOMPARE(dye.excitationPeak, 569.0);
     QCOMPARE(dye.emissionPeak, 594.0);
     QCOMPARE(dye.emission.at(580), 0.5);
+    // Columns found by their words: "Texas" holds no "ex".
+    QVERIFY(parseTable("wavelength,Texas Red EM,Texas Red EX\n580,0.5,1\n615,1,0.1\n", "d.csv", &table).ok());
+    QVERIFY(dyeOf(table, "Texas Red", &dye).ok());
+    QCOMPARE(dye.excitationPeak, 580.0);
+    QCOMPARE(dye.emissionPeak, 615.0);
     QVERIFY(parseTable("wavelength,ex\n560,40\n561,30\n", "d.csv", &table).ok());
     QVERIFY(
-        dyeOf(table, "x", &dye).description.contains("a wavelength, an excitation and an emission column"));
+        dyeOf(table, "x", &dye).description.contains("names an excitation column, but no emission column"));
 }
 
 void TestSpectra::fitsHandComputedCases() {
@@ -199,13 +226,23 @@ void TestSpectra::fitsHandComputedCases() {
     QVERIFY(qAbs(pathThrough(result, "BP 500-550", "NFT 525", true)->emitted - 0.4) < 1e-6);
     QVERIFY(qAbs(pathThrough(result, "LP 525", "NFT 525", true)->emitted) < 1e-6);
 
-    // A cube with a measured curve is a path of its own.
+    // A measured main splitter keeps the lines its name gives: Cy5 is excited at 640 nm.
+    LightPath far;
+    far.lanes = {lane("HT", 9, {filter("HFT 488/640", Band())}),
+                 lane("EF1", 0, {filter("BP 660-720", pass(660, 720))})};
+    const Curve reflecting{{400, 630, 635, 645, 650, 700}, {0.9, 0.9, 0.05, 0.05, 0.9, 0.9}};
+    result = fit(far, {{"HFT 488/640", reflecting}}, *dyeNamed(builtInDyes(), "Cy5"), std::nullopt);
+    QCOMPARE(*result.paths.front().line, 640.0);
+    QVERIFY(result.paths.front().reaches && result.paths.front().score > 0.5);
+
+    // A cube with a measured curve is a path of its own, ranked after the scanning paths.
     installed.lanes.push_back(lane("FW1", 5, {filter("FSet 38 GFP HE", Band())}));
     result = fit(installed, {{"FSet 38 GFP HE", Curve{{400, 524.5, 525.5, 700}, {0, 0, 1, 1}}}}, even, 488);
     const auto cube =
         std::find_if(result.paths.begin(), result.paths.end(), [](const FitPath& p) { return p.cube >= 0; });
     QVERIFY(cube != result.paths.end());
     QCOMPARE(cube->emitted, 0.5);
+    QVERIFY(std::all_of(cube, result.paths.end(), [](const FitPath& p) { return p.cube >= 0; }));
     QCOMPARE(result.describe(*cube), QString("FSet 38 GFP HE (FW1 1)"));
 }
 

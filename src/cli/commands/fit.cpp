@@ -176,8 +176,11 @@ int fitDye(Context& context) {
     if (!context.startLoaded(&session, {}, QStringLiteral("fit")))
         return context.status();
     QHash<QString, spectra::Curve> measured;
-    if (Result read = spectra::readMeasured(session.database().path(), &measured); read.isError())
-        return context.failOn(read);
+    QStringList skipped;
+    if (Result read = spectra::readMeasured(session.database().path(), &measured, &skipped); read.isError())
+        context.warn(read.description + QStringLiteral(" The catalogue's bands are taken instead."));
+    for (const QString& line : skipped)
+        context.warn(line + QStringLiteral(" Its band is taken instead."));
     const spectra::FitResult result =
         spectra::fitInstallation(session.database(), session.installation(), measured, dye, laser);
     if (context.isSet(QStringLiteral("json")))

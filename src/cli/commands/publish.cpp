@@ -56,8 +56,11 @@ int publish(Context& context) {
                 return context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
                                                .arg(QDir::toNativeSeparators(file), error.description));
             microscope.changes = fleet::recentChanges(file, session != nullptr, RecentChanges);
-            if (session && (error = spectra::readMeasured(file, &microscope.measured)).isError())
-                return context.failOn(error);
+            QStringList skipped;
+            if (session && (error = spectra::readMeasured(file, &microscope.measured, &skipped)).isError())
+                skipped << error.description;
+            for (const QString& line : skipped)
+                context.warn(line + QStringLiteral(" The catalogue's band is drawn instead."));
             microscopes.push_back(std::move(microscope));
         }
     std::vector<fleet::SitePage> pages;

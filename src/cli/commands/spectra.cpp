@@ -60,8 +60,11 @@ int listCurves(Context& context) {
     if (!context.databasePath(&path))
         return context.status();
     std::vector<spectra::StoredCurve> curves;
-    if (Result read = spectra::readStored(path, &curves); read.isError())
+    QStringList skipped;
+    if (Result read = spectra::readStored(path, &curves, &skipped); read.isError())
         return context.failOn(read);
+    for (const QString& line : skipped)
+        context.warn(line);
     if (curves.empty())
         context.out() << "no measured spectra\n";
     for (const spectra::StoredCurve& stored : curves)

@@ -160,6 +160,7 @@ bool settlePending(sqlite3* history, const QString& installationPath) {
     const std::vector<qint64> pending = pendingRecords(history);
     if (pending.empty())
         return true;
+    recoverSideFiles(installationPath); // the judging connection below only reads them
     Database installation;
     Result error;
     if (!installation.open(installationPath, &error, Database::Access::ReadOnly))
@@ -199,6 +200,7 @@ public:
         // pending, on a connection of its own (and what a crash left pending is settled then).
         if (m_attached || m_history)
             return true;
+        recoverSideFiles(db.path()); // before this write settles the super-journals a killed one left
         const QString path = pathFor(db.path());
         // Made here, as the installation is, and never removed: another writer may hold it open.
         QString why;

@@ -9,6 +9,7 @@
 #include "core/db/cursor.h"
 #include "core/db/schema.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace history {
@@ -141,6 +142,18 @@ bool conflicts(const Database& db, const RowChange& change, const Record& record
         return false;
     *conflict =
         change.kind == RowChange::Kind::Delete ? now.has_value() : !now || !sameRow(*now, change.after);
+    // A side table's row taken out and put in again under another rowid holds its key: putting the
+    // old one back would repeat it.
+    if (change.kind == RowChange::Kind::Delete && !*conflict && sideTableNamed(change.table))
+        if (const QVariant* key = field(change.before, schema::field::IdPotential)) {
+            auto again =
+                db.openQuery(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                                 .arg(statementName(change.table), sqlName(schema::field::IdPotential)),
+                             {*key}, error);
+            if (!again)
+                return false;
+            *conflict = !again->atEnd();
+        }
     *gone = change.kind != RowChange::Kind::Delete && !now;
     return true;
 }
@@ -344,9 +357,14 @@ bool planUndo(Database& db, qint64 id, UndoPlan* plan, Result* error) {
         if (const SideTable* side = sideTableNamed(change.table);
             side &&
             !attachSide(db, *side, db.isWritable() ? Database::Access::ReadWrite : Database::Access::ReadOnly,
-                        error) &&
-            (!error || error->isError()))
+                        error, false)) {
+            if (error && !error->isError())
+                fail(error, dberr::FileNotFound,
+                     QStringLiteral("'%1' is missing: record %2's measured spectra cannot be put back.")
+                         .arg(QDir::toNativeSeparators(sidePath(db.path(), *side)))
+                         .arg(id));
             return false;
+        }
     // Rows first, newest change first; a table the record created goes last.
     for (size_t row = plan->record.rows.size(); row-- > 0;) {
         const RowChange& change = plan->record.rows[row];

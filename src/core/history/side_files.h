@@ -30,9 +30,16 @@ QString sidePath(const QString& installationPath, const SideTable& side);
 QString statementName(const QString& table);
 
 // Attaches the side table's file to the installation's connection (nothing when it already is).
-// For writing, the file is created with the installation's group and mode when missing, and its
-// table made; for reading, a missing file is none (false, no error).
+// For writing, the file is created with the installation's group and mode when missing (unless
+// `create` is false), and its table made when it has none; for reading, a missing file is none
+// (false, no error). A table of that name that is not the program's (another letter case, no rowid,
+// fields missing) is refused.
 [[nodiscard]] bool attachSide(const Database& db, const SideTable& side, Database::Access access,
-                              Result* error);
+                              Result* error, bool create = true);
+
+// Rolls back what a killed writer left in the side files' journals, as opening the installation
+// does for its own: called before a write settles the super-journals beside the installation, and
+// before a reader that cannot write them reads them. Needs write access to the side file.
+void recoverSideFiles(const QString& installationPath);
 
 } // namespace history

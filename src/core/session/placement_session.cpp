@@ -218,8 +218,9 @@ const QHash<QString, spectra::Curve>& PlacementSession::measuredCurves() {
     if (stamp == m_measured.stamp)
         return m_measured.curves;
     m_measured.stamp = stamp;
-    const Result read = spectra::readMeasured(m_db.path(), &m_measured.curves);
-    m_measured.problem = read.description;
+    QStringList skipped;
+    const Result read = spectra::readMeasured(m_db.path(), &m_measured.curves, &skipped);
+    m_measured.problem = read.isError() ? read.description : skipped.join(QLatin1Char(' '));
     if (read.isError())
         m_measured.curves.clear();
     return m_measured.curves;

@@ -14,9 +14,16 @@ namespace spectra {
 
 namespace {
 
+// (A semicolon begins no comment: in a semicolon-separated file it begins a row whose first cell
+// is empty.)
 bool isComment(const QByteArray& line) {
-    return line.startsWith('#') || line.startsWith('%') || line.startsWith(';') || line.startsWith("//") ||
-           line.startsWith('!');
+    return line.startsWith('#') || line.startsWith('%') || line.startsWith("//") || line.startsWith('!');
+}
+
+// A row of numbers begins like a number; anything else before the first one is the header.
+bool beginsLikeANumber(const QByteArray& cell) {
+    return !cell.isEmpty() && (std::isdigit(static_cast<unsigned char>(cell.front())) ||
+                               cell.front() == '-' || cell.front() == '+' || cell.front() == '.');
 }
 
 // A line's cells: split on tabs or semicolons where it has them (a comma is then a decimal
@@ -136,14 +143,15 @@ Result parseTable(const QByteArray& data, const QString& file, Table* table) {
     if (data.contains('\0') || utf8.hasError())
         return fileFault(file, 0, QStringLiteral("this is not a text file."));
     int lineNumber = 0;
-    for (const QByteArray& raw : data.split('\n')) {
+    const QByteArray text = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data; // a spreadsheet's BOM
+    for (const QByteArray& raw : text.split('\n')) {
         ++lineNumber;
         const QByteArray line = raw.trimmed();
         if (line.isEmpty() || isComment(line))
             continue;
         const QList<QByteArray> cells = cellsOf(line);
         double value = 0;
-        if (table->rows.empty() && numberOf(cells.front(), &value) != Cell::Number) {
+        if (table->rows.empty() && !beginsLikeANumber(cells.front())) {
             table->columns.clear(); // the header is the last line before the numbers
             for (const QByteArray& cell : cells)
                 table->columns << QString::fromUtf8(cell).trimmed();
@@ -224,10 +232,12 @@ Result transmissionOf(const Table& table, int index, Curve* curve) {
     *curve = Curve();
     if (index < 1 || index >= table.width())
         return fileFault(table.file, 0, QStringLiteral("has no column %1.").arg(index + 1));
-    // A curve peaking between 1 and 1.5 is a fraction with a fault, not a percentage that passes
-    // almost nothing.
-    const bool percent =
-        table.columns.value(index).contains(QLatin1Char('%')) || largestIn(table, index) > 1.5;
+    // Percent by the header, or by three values above 1.5: one or two are spikes in a fraction's
+    // noise, named as out of range, not a reason to read every value a hundred times smaller.
+    int aboveFraction = 0;
+    for (const Table::Row& row : table.rows)
+        aboveFraction += row.cells[size_t(index)].value_or(0) > 1.5;
+    const bool percent = table.columns.value(index).contains(QLatin1Char('%')) || aboveFraction >= 3;
     const double scale = percent ? 100 : 1;
     const auto outside = [&](double value) {
         if (value >= -Noise * scale && value <= (1 + Noise) * scale)
@@ -248,8 +258,8 @@ QByteArray toText(const Curve& curve) {
     QByteArray text;
     text.reserve(int(curve.nm.size()) * 16);
     for (size_t i = 0; i < curve.nm.size(); ++i)
-        text +=
-            QByteArray::number(curve.nm[i], 'g', 8) + ' ' + QByteArray::number(curve.value[i], 'g', 6) + '\n';
+        text += QByteArray::number(curve.nm[i], 'g', QLocale::FloatingPointShortest) + ' ' +
+                QByteArray::number(curve.value[i], 'g', QLocale::FloatingPointShortest) + '\n';
     return text;
 }
 

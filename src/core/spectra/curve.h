@@ -39,8 +39,8 @@ struct Table {
     int column(const QString& name) const;
 };
 
-// Reads the table of a file: comma, semicolon, tab or space separated; comment lines (#, %, ;, //,
-// !) and blank lines skipped; the lines before the first row of numbers are the header. Refused,
+// Reads the table of a file: comma, semicolon, tab or space separated; comment lines (#, %, //, !)
+// and blank lines skipped; the lines before the first that begins like a number are the header. Refused,
 // naming the file and line, when it is too large, not text, or a row holds something that is no
 // finite number.
 [[nodiscard]] Result readTable(const QString& path, Table* table);
@@ -58,7 +58,7 @@ struct Curve {
 };
 
 // A transmission curve from a table: the column named `column`, or the only value column. Values in
-// percent (a header with "%", or values above 1.5) are made fractions. Refused, naming the line,
+// percent (a header with "%", or three values above 1.5) are made fractions. Refused, naming the line,
 // for wavelengths that do not increase or are no nm, and values outside 0-1 (or 0-100 %).
 [[nodiscard]] Result transmissionOf(const Table& table, const QString& column, Curve* curve);
 // The same from the column at `index` (1: the first after the wavelengths).

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -167,18 +168,41 @@ Result readDye(const QString& path, const QString& name, Dye* dye) {
     return dyeOf(table, name.isEmpty() ? QFileInfo(path).completeBaseName() : name, dye);
 }
 
+namespace {
+
+// Whether a header says what a column holds, word by word, so that "Texas Red EM" is an emission.
+bool headerSays(const QString& header, const QStringList& words, const QStringList& beginnings) {
+    static const QRegularExpression notLetters(QStringLiteral("[^a-z]+"));
+    for (const QString& word : header.toCaseFolded().split(notLetters, Qt::SkipEmptyParts))
+        if (words.contains(word) || std::any_of(beginnings.begin(), beginnings.end(),
+                                                [&](const QString& b) { return word.startsWith(b); }))
+            return true;
+    return false;
+}
+
+} // namespace
+
 Result dyeOf(const Table& table, const QString& name, Dye* dye) {
     int excitation = -1, emission = -1;
     for (int c = 1; c < table.columns.size(); ++c) {
-        const QString header = table.columns[c].toCaseFolded();
-        if (excitation < 0 && (header.contains(QLatin1String("ex")) || header.contains(QLatin1String("abs"))))
+        const QString& header = table.columns[c];
+        if (excitation < 0 &&
+            headerSays(header, {QStringLiteral("ex"), QStringLiteral("exc"), QStringLiteral("abs")},
+                       {QStringLiteral("excit"), QStringLiteral("absor")}))
             excitation = c;
-        else if (emission < 0 && header.contains(QLatin1String("em")))
+        else if (emission < 0 &&
+                 headerSays(header, {QStringLiteral("em")}, {QStringLiteral("emis"), QStringLiteral("emit")}))
             emission = c;
     }
-    if (excitation < 0 || emission < 0) {
+    if (excitation < 0 && emission < 0) {
         excitation = 1;
         emission = 2;
+    } else if (excitation < 0 || emission < 0) {
+        return fileFault(
+            table.file, 0,
+            QStringLiteral("the header names an %1 column, but no %2 column.")
+                .arg(excitation < 0 ? QStringLiteral("emission") : QStringLiteral("excitation"),
+                     excitation < 0 ? QStringLiteral("excitation") : QStringLiteral("emission")));
     }
     if (table.width() <= std::max(excitation, emission))
         return fileFault(table.file, 0,

@@ -195,12 +195,16 @@ Groups collect(const LightPath& installed, FitResult* result) {
                 if (role == Role::Emission || role == Role::Cube)
                     continue; // blocks nothing: no path worth ranking
                 element.transmission.assign(GridBins, 1.0f);
-            } else if (filter.measured) {
-                element.transmission = binsOf(*filter.measured);
             } else {
-                if (role == Role::Main && filter.band.shape == Band::Shape::Lines)
+                // A main splitter's lines, measured or not: its "Opaque for" and those of its name.
+                if (role == Role::Main && (filter.band.shape == Band::Shape::Lines ||
+                                           (filter.measured && filter.band.lines.empty()))) {
                     element.filter.band.lines = linesOf(filter.name, filter.band.lines);
-                element.transmission = binsOf(element.filter.band);
+                    if (!element.filter.band.lines.empty())
+                        element.filter.band.shape = Band::Shape::Lines;
+                }
+                element.transmission =
+                    filter.measured ? binsOf(*filter.measured) : binsOf(element.filter.band);
             }
             if (element.transmission.empty()) {
                 if (!result->withoutValues.contains(filter.name))
@@ -349,6 +353,8 @@ FitResult fit(const LightPath& installed, const Dye& dye, std::optional<double> 
         }
     }
     std::stable_sort(result.paths.begin(), result.paths.end(), [](const FitPath& a, const FitPath& b) {
+        if ((a.cube >= 0) != (b.cube >= 0)) // a cube's excitation is its own: ranked among the cubes
+            return a.cube < 0;
         if (permille(a.score) != permille(b.score))
             return a.score > b.score;
         if (permille(a.emitted) != permille(b.emitted))

@@ -9,12 +9,13 @@
 //   of the bin inside): a band pass between its edges, a long pass above, a short pass below, a
 //   notch outside its band, a secondary splitter above its edge (reflecting below), and a main
 //   splitter everywhere but within 5 nm of its lines (which it reflects to the sample): its "Opaque
-//   for" and the lines its name gives ("HFT 405/488/561");
+//   for" and the lines its name gives ("HFT 405/488/561"), which a measured splitter keeps too;
 // - "None" passes everything;
 // - a scanning path is a main splitter, then a secondary splitter's transmitted or reflected side
 //   (when the installation has secondary splitters), then an emission filter; a filter cube is a
-//   path of its own, judged by the emission its measured curve passes (it brings its own excitation;
-//   the catalogue holds no band for a cube);
+//   path of its own, judged by the emission its measured curve passes and ranked among the cubes,
+//   after the scanning paths (it brings its own excitation, which no curve here tells; the
+//   catalogue holds no band for a cube);
 // - the excitation line is the laser when one is given, else the main splitter's line that excites
 //   the dye best; it reaches the sample when the splitter reflects at least half of it, and the
 //   dye's excitation there (relative to its peak) times the emission share is the score the paths

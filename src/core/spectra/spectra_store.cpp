@@ -37,11 +37,12 @@ bool storedOf(const Database& db, const QString& filter, std::optional<QStringLi
 
 } // namespace
 
-Result readStored(const QString& installationPath, std::vector<StoredCurve>* curves) {
+Result readStored(const QString& installationPath, std::vector<StoredCurve>* curves, QStringList* skipped) {
     curves->clear();
     const QString path = history::sidePath(installationPath, history::spectraTable());
     if (!QFileInfo::exists(path))
         return {};
+    history::recoverSideFiles(installationPath);
     Database db;
     db.setNoun(QStringLiteral("The measured spectra"));
     Result error;
@@ -49,27 +50,36 @@ Result readStored(const QString& installationPath, std::vector<StoredCurve>* cur
         return error;
     if (!db.hasTable(table()))
         return {};
+    // A curve longer than an import takes is not read whole: it is named and passed over.
     auto rows = db.openQuery(
-        QStringLiteral("SELECT [ID Potential], [Points], [Source], [Column], [Imported] FROM %1 ORDER BY 1")
+        QStringLiteral(
+            "SELECT [ID Potential], CASE WHEN length(CAST([Points] AS BLOB)) <= ? THEN [Points] END, "
+            "[Source], [Column], [Imported] FROM %1 ORDER BY 1")
             .arg(sqlName(table())),
-        {}, &error);
+        {MaxFileBytes}, &error);
     if (!rows)
         return error;
     for (; !rows->atEnd(); rows->next()) {
         StoredCurve stored{rows->textAt(0), {}, rows->textAt(2), rows->textAt(3), rows->textAt(4)};
         const QString name =
             QStringLiteral("%1, the curve of '%2'").arg(QDir::toNativeSeparators(path), stored.filter);
-        if (Result read = fromText(rows->textAt(1).toUtf8(), name, &stored.curve); read.isError())
-            return read;
+        const QVariant points = rows->valueAt(1);
+        Result read = points.isNull() ? fileFault(name, 0, QStringLiteral("larger than a spectrum."))
+                                      : fromText(points.toString().toUtf8(), name, &stored.curve);
+        if (read.isError()) {
+            if (skipped)
+                *skipped << read.description;
+            continue;
+        }
         curves->push_back(std::move(stored));
     }
     return rows->error();
 }
 
-Result readMeasured(const QString& installationPath, QHash<QString, Curve>* curves) {
+Result readMeasured(const QString& installationPath, QHash<QString, Curve>* curves, QStringList* skipped) {
     curves->clear();
     std::vector<StoredCurve> stored;
-    if (Result read = readStored(installationPath, &stored); read.isError())
+    if (Result read = readStored(installationPath, &stored, skipped); read.isError())
         return read;
     for (StoredCurve& curve : stored)
         curves->insert(curve.filter, std::move(curve.curve));
@@ -100,13 +110,15 @@ Result storeCurve(Database& installation, const StoredCurve& stored, Stored* out
     *outcome = before ? Stored::Replaced : Stored::Added;
     const QString imported =
         stored.imported.isEmpty() ? QDateTime::currentDateTimeUtc().toString(Qt::ISODate) : stored.imported;
-    const QVariantList values{stored.filter, points, stored.source,
-                              stored.column.isEmpty() ? QVariant() : QVariant(stored.column), imported};
+    const QVariantList values{points, stored.source,
+                              stored.column.isEmpty() ? QVariant() : QVariant(stored.column), imported,
+                              stored.filter};
+    // The values are bound in the order the marks stand: the key last in an update.
     const QString statement =
-        before ? QStringLiteral("UPDATE %1 SET [Points] = ?2, [Source] = ?3, [Column] = ?4, [Imported] = ?5 "
-                                "WHERE [ID Potential] = ?1")
-               : QStringLiteral("INSERT INTO %1 ([ID Potential], [Points], [Source], [Column], [Imported]) "
-                                "VALUES (?1, ?2, ?3, ?4, ?5)");
+        before ? QStringLiteral("UPDATE %1 SET [Points] = ?, [Source] = ?, [Column] = ?, [Imported] = ? "
+                                "WHERE [ID Potential] = ?")
+               : QStringLiteral("INSERT INTO %1 ([Points], [Source], [Column], [Imported], [ID Potential]) "
+                                "VALUES (?, ?, ?, ?, ?)");
     if (!installation.exec(statement.arg(tableName()), values, &error))
         return error;
     return {};

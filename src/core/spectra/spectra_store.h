@@ -22,9 +22,12 @@ struct StoredCurve {
 };
 
 // Every stored curve by filter name; none when the installation has no file of them. A stored
-// curve is read with the checks of an import: one that fails them is refused, naming the filter.
-[[nodiscard]] Result readStored(const QString& installationPath, std::vector<StoredCurve>* curves);
-[[nodiscard]] Result readMeasured(const QString& installationPath, QHash<QString, Curve>* curves);
+// curve is read with the checks of an import: one that fails them is passed over, and `skipped`
+// says why, naming the filter.
+[[nodiscard]] Result readStored(const QString& installationPath, std::vector<StoredCurve>* curves,
+                                QStringList* skipped = nullptr);
+[[nodiscard]] Result readMeasured(const QString& installationPath, QHash<QString, Curve>* curves,
+                                  QStringList* skipped = nullptr);
 
 // Stores a catalogue filter's curve on the installation's writable connection, replacing the one
 // it had; the same curve from the same file again writes nothing. Refused for a filter the

@@ -157,7 +157,10 @@ QLayout* LightPathWindow::buildDyeRow() {
                                               : QStringLiteral(" (%1)").arg(dye.aliases.join(", ")))
                            .arg(dye.excitationPeak)
                            .arg(dye.emissionPeak));
-    connect(m_dye, &QComboBox::currentIndexChanged, this, &LightPathWindow::refit);
+    connect(m_dye, &QComboBox::currentIndexChanged, this, [this] {
+        m_fitTable->setRowCount(0); // another dye: its best path first
+        refit();
+    });
     auto* dyeLabel = new QLabel(QStringLiteral("&Dye:"), this);
     dyeLabel->setBuddy(m_dye);
     m_laser = new QSpinBox(this);
@@ -204,6 +207,10 @@ std::optional<double> LightPathWindow::laser() const {
 
 // The ranked paths for the dye chosen, the best one drawn; the mode's wheels without one.
 void LightPathWindow::refit() {
+    // The path the user chose stays chosen when the ranking is made again for the same dye.
+    const QString chosen = m_fitTable->currentRow() >= 0 && m_fitTable->item(m_fitTable->currentRow(), 6)
+                               ? m_fitTable->item(m_fitTable->currentRow(), 6)->text()
+                               : QString();
     const int dye = m_dye->currentIndex() - 1;
     m_fitTable->setRowCount(0);
     m_positions->clear();
@@ -246,10 +253,13 @@ void LightPathWindow::refit() {
         summary += QStringLiteral(" Left out, with neither wavelengths nor a measured spectrum: %1.")
                        .arg(m_fit.withoutValues.join(QStringLiteral(", ")));
     m_fitSummary->setText(summary);
-    if (rows > 0)
-        m_fitTable->setCurrentCell(0, 0);
-    else
+    if (rows == 0) {
         showDrawing(m_path);
+        return;
+    }
+    const QList<QTableWidgetItem*> same =
+        chosen.isEmpty() ? QList<QTableWidgetItem*>() : m_fitTable->findItems(chosen, Qt::MatchExactly);
+    m_fitTable->setCurrentCell(same.isEmpty() ? 0 : same.front()->row(), 0);
 }
 
 void LightPathWindow::showRankedPath(int row) {
@@ -286,7 +296,7 @@ void LightPathWindow::dyeFileClicked() {
 void LightPathWindow::setPath(const LightPath& path) {
     m_path = path;
     if (m_dye->currentIndex() > 0)
-        refit(); // what is installed may have changed
+        refit(); // a Store may have changed what is installed
     else
         showDrawing(path);
 }
