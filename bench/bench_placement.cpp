@@ -18,8 +18,10 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMouseEvent>
@@ -32,10 +34,13 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -524,6 +529,75 @@ QString timeDiff(int rows) {
         .arg(output.count(QLatin1Char('\n')));
 }
 
+// One process run to its end, its output thrown away: the wall time in ms and its peak memory in MiB.
+std::pair<double, long> runProcess(const QStringList& command) {
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<QByteArray> words;
+        for (const QString& word : command)
+            words.push_back(QFile::encodeName(word));
+        std::vector<char*> argv;
+        for (QByteArray& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    return {timer.nsecsElapsed() / 1e6, usage.ru_maxrss / 1024};
+}
+
+// Each filterctl command that reads an installation, on a generated one of ROWS catalogue rows,
+// beside a process that only reads its tables: min / median / max of 3 launches, and peak memory.
+void timeCommands(int rows) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.sqlite");
+    const QString b = dir.filePath("b.sqlite");
+    const QString snapshot = dir.filePath("a.json");
+    QProcess::execute(QCoreApplication::applicationFilePath(), {"--write", a, QString::number(rows)});
+    QFile::copy(a, b);
+    QProcess::execute(QStringLiteral(FC_FILTERCTL_PROGRAM),
+                      {"--db", a, "export", "--format", "json", "-o", snapshot});
+    const QString filterctl = QStringLiteral(FC_FILTERCTL_PROGRAM);
+    const std::vector<std::pair<QString, QStringList>> commands{
+        {"a process that reads the tables", {QCoreApplication::applicationFilePath(), "--bare", a}},
+        {"check", {filterctl, "--db", a, "check"}},
+        {"show", {filterctl, "--db", a, "show"}},
+        {"show --format json", {filterctl, "--db", a, "show", "--format", "json"}},
+        {"diff, database vs database", {filterctl, "diff", a, b}},
+        {"diff, snapshot vs database", {filterctl, "diff", snapshot, a}},
+        {"fit --dye EGFP", {filterctl, "--db", a, "fit", "--dye", "EGFP"}},
+        {"publish", {filterctl, "publish", "-o", dir.filePath("site"), a}},
+    };
+    std::printf("%s build, %d catalogue rows, database file %lld MiB\n\n", FC_BUILD_TYPE, rows,
+                QFileInfo(a).size() >> 20);
+    std::printf(
+        "| command | ms, min / median / max | peak memory | x the reading process |\n|---|---|---|---|\n");
+    double reference = 0;
+    for (const auto& [name, command] : commands) {
+        std::vector<double> times;
+        long peak = 0;
+        for (int run = 0; run < 3; ++run) {
+            QDir(dir.filePath("site")).removeRecursively();
+            const auto [ms, mib] = runProcess(command);
+            times.push_back(ms);
+            peak = std::max(peak, mib);
+        }
+        const Timing t = timingOf(times);
+        if (reference == 0)
+            reference = t.median;
+        std::printf("| %s | %.0f / %.0f / %.0f | %ld MiB | %.2f |\n", qPrintable(name), t.min, t.median,
+                    t.max, peak, t.median / reference);
+    }
+}
+
 // The light-path window opened and shown on a generated installation, and a choice redrawn in it.
 QString timeLightPath(int rows) {
     QTemporaryDir dir;
@@ -639,6 +713,11 @@ int main(int argc, char* argv[]) {
     // and a favourite, compared by the filterctl process (launch to exit), median of 3.
     if (argc == 3 && QString(argv[1]) == "--diff") {
         std::printf("%s\n", qPrintable(timeDiff(QString(argv[2]).toInt())));
+        return 0;
+    }
+    // bench_placement --commands ROWS: each filterctl command that reads an installation.
+    if (argc == 3 && QString(argv[1]) == "--commands") {
+        timeCommands(QString(argv[2]).toInt());
         return 0;
     }
     // bench_placement --publish COUNT ROWS: the facility's page of COUNT generated installations.

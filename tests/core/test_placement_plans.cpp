@@ -30,6 +30,7 @@ class TestPlacementPlans : public QObject {
 private slots:
     void holdsForGeneratedLayouts();
     void noWriteStopsTheLoad();
+    void checkNamesEveryCatalogueFault();
 };
 
 using namespace testing;
@@ -538,6 +539,67 @@ void TestPlacementPlans::noWriteStopsTheLoad() {
     for (int path = 0; path < Writer::Paths; ++path)
         QVERIFY2(refused[size_t(path)] > 0 && refused[size_t(path)] < tried[size_t(path)],
                  qPrintable(Writer::pathName(path)));
+}
+
+// check's catalogue findings on generated catalogues with repeated names, favourites missing from
+// it or of another type, and a placed filter taken out: each as a plain walk of the rows expects,
+// in row order.
+void TestPlacementPlans::checkNamesEveryCatalogueFault() {
+    QRandomGenerator random(Seed + 2);
+    QTemporaryDir dir;
+    int repeats = 0, favourites = 0;
+    for (int n = 0; n < 40; ++n) {
+        InstallationRows layout = generate(random);
+        for (int r = random.bounded(4); r > 0; --r) { // a name again, with another type
+            const auto row = layout.catalogue[random.bounded(layout.catalogue.size())];
+            layout.catalogue.insert(random.bounded(layout.catalogue.size() + 1),
+                                    {std::get<0>(row), "LP", QStringLiteral("again")});
+        }
+        QStringList expected;
+        QHash<QString, QString> typeOf;
+        for (const auto& [name, type, code] : layout.catalogue) {
+            if (typeOf.contains(name))
+                expected << QStringLiteral("problem: \"Potential Filters\", %1: the name is repeated: every "
+                                           "window uses the first row")
+                                .arg(name);
+            else
+                typeOf.insert(name, type);
+        }
+        repeats += int(expected.size());
+        for (int f = random.bounded(6); f > 0; --f) {
+            const QString name = random.bounded(3) == 0
+                                     ? QStringLiteral("Gone %1").arg(f)
+                                     : std::get<0>(layout.catalogue[random.bounded(layout.catalogue.size())]);
+            layout.favourites.append({name, random.bounded(2) ? typeOf.value(name) : QStringLiteral("NF")});
+        }
+        for (const auto& [name, type] : layout.favourites) {
+            if (name == "None")
+                continue;
+            ++favourites;
+            if (!typeOf.contains(name))
+                expected << QStringLiteral(
+                                "problem: \"Favourite Filters\", %1: the favourite is not in 'Potential "
+                                "Filters': users are offered it without a code number")
+                                .arg(name);
+            else if (typeOf.value(name) != type.toString())
+                expected << QStringLiteral(
+                                "note: \"Favourite Filters\", %1: its \"Type\" '%2' differs from the "
+                                "catalogue's '%3': it is offered by its own type")
+                                .arg(name, type.toString(), typeOf.value(name));
+        }
+        const QString file = dir.filePath(QStringLiteral("catalogue%1.sqlite").arg(n));
+        createDatabase(file, layout.statements());
+        std::vector<Finding> findings;
+        Result error;
+        QVERIFY(checkFile(file, &findings, &error));
+        QStringList found;
+        for (const Finding& finding : findings)
+            if ((finding.table == "Potential Filters" || finding.table == "Favourite Filters") &&
+                !finding.stopsLoad)
+                found << findingLine(finding);
+        QCOMPARE(found, expected);
+    }
+    QVERIFY(repeats > 20 && favourites > 60); // the faults were there to find
 }
 
 QTEST_GUILESS_MAIN(TestPlacementPlans)

@@ -1,5 +1,6 @@
 #include "core/inspect/installation_check.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -9,6 +10,11 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -180,48 +186,113 @@ struct Checker {
                                  : QStringLiteral("with \"Position\" %1").arg(position.toString());
     }
 
-    // Catalogue names, repeated names, and favourites against them.
+    // Catalogue names, repeated names, and favourites against them. A catalogue of a million rows
+    // is walked through the engine's own interface and kept as hashes of its names: only the names
+    // another check asks about, and those whose hash comes twice, are made texts.
     void catalogue(const std::vector<Installation::Wheel>& installed) {
-        QHash<QString, QString> typeOf;
-        if (auto cursor = rowsOf(table::PotentialFilters)) {
-            if (cursor->atEnd())
-                stop(table::PotentialFilters, QString(),
+        std::vector<std::pair<QString, QString>> favourites; // name and type, in row order
+        bool favouritesRead = !db.hasTable(table::FavouriteFilters);
+        if (!favouritesRead) {
+            ColumnReader rows(db, table::FavouriteFilters, {field::IdPotential, field::Type});
+            while (rows.next())
+                favourites.emplace_back(rows.text(0), rows.text(1));
+            favouritesRead = !rows.error().isError();
+            if (!favouritesRead)
+                problem(table::FavouriteFilters, QString(),
+                        QStringLiteral("the table cannot be read: ") + rows.error().description);
+            else if (favourites.empty())
+                stop(table::FavouriteFilters, QString(),
                      QStringLiteral("the table is empty: the load ends there"));
-            for (; !cursor->atEnd(); cursor->next()) {
-                const QString id = cursor->text(field::IdPotential);
-                if (typeOf.contains(id))
-                    problem(table::PotentialFilters, id,
-                            QStringLiteral("the name is repeated: every window uses the first row"));
-                else
-                    typeOf.insert(id, cursor->text(field::Type));
-            }
         }
+        // The names asked about, by the hash of their bytes; their catalogue types once found.
+        QHash<QString, std::optional<QString>> typeOf;
+        for (const Installation::Wheel& wheel : installed)
+            for (const QString& name : wheel.filters)
+                typeOf.insert(name, std::nullopt);
+        for (const auto& favourite : favourites)
+            typeOf.insert(favourite.first, std::nullopt);
+        // A bit per hash in a table of 8 million (1 MB, held in the cache) passes over almost every
+        // name no check asks about before the map is looked into.
+        constexpr size_t FilterBits = size_t(1) << 23;
+        std::vector<quint64> asked(FilterBits / 64);
+        std::unordered_multimap<size_t, QString> askedByHash;
+        for (auto name = typeOf.cbegin(); name != typeOf.cend(); ++name) {
+            const size_t hash = qHash(QByteArrayView(name.key().toUtf8()));
+            asked[(hash % FilterBits) / 64] |= quint64(1) << (hash % 64);
+            askedByHash.emplace(hash, name.key());
+        }
+        std::vector<size_t> hashes;
+        if (!walkNames([&](QByteArrayView id, const ColumnReader& rows) {
+                const size_t hash = qHash(id);
+                hashes.push_back(hash);
+                if (!(asked[(hash % FilterBits) / 64] & (quint64(1) << (hash % 64))))
+                    return;
+                for (auto [at, end] = askedByHash.equal_range(hash); at != end; ++at)
+                    if (auto found = typeOf.find(at->second);
+                        found != typeOf.end() && !found->has_value() && QString::fromUtf8(id) == at->second)
+                        *found = rows.text(1);
+            }))
+            return;
+        if (hashes.empty())
+            stop(table::PotentialFilters, QString(),
+                 QStringLiteral("the table is empty: the load ends there"));
+        repeatedNames(std::move(hashes));
         for (const Installation::Wheel& wheel : installed)
             for (int p = 0; p < wheel.filters.size(); ++p)
-                if (!typeOf.contains(wheel.filters[p]))
+                if (!typeOf.value(wheel.filters[p]))
                     stop(table::FilterPlacement,
                          QStringLiteral("%1 position %2").arg(wheel.availableId).arg(p + 1),
                          QStringLiteral("'%1' is not in 'Potential Filters': the program ends at start-up")
                              .arg(wheel.filters[p]));
-        auto favourites = db.hasTable(table::FavouriteFilters) ? rowsOf(table::FavouriteFilters) : nullptr;
-        if (favourites && favourites->atEnd())
-            stop(table::FavouriteFilters, QString(),
-                 QStringLiteral("the table is empty: the load ends there"));
-        for (; favourites && !favourites->atEnd(); favourites->next()) {
-            const QString id = favourites->text(field::IdPotential);
+        for (const auto& [id, type] : favourites) {
             if (id == NoFilter)
                 continue;
-            if (!typeOf.contains(id))
+            const std::optional<QString> catalogueType = typeOf.value(id);
+            if (!catalogueType)
                 problem(table::FavouriteFilters, id,
                         QStringLiteral(
                             "the favourite is not in 'Potential Filters': users are offered it without a "
                             "code number"));
-            else if (typeOf.value(id) != favourites->text(field::Type))
+            else if (*catalogueType != type)
                 note(table::FavouriteFilters, id,
                      QStringLiteral(
                          "its \"Type\" '%1' differs from the catalogue's '%2': it is offered by its own type")
-                         .arg(favourites->text(field::Type), typeOf.value(id)));
+                         .arg(type, *catalogueType));
         }
+    }
+
+    // Each catalogue row's name and type, in stored order; false (and a problem) when it cannot be read.
+    bool walkNames(const std::function<void(QByteArrayView, const ColumnReader&)>& visit) {
+        ColumnReader rows(db, table::PotentialFilters, {field::IdPotential, field::Type});
+        while (rows.next())
+            visit(rows.utf8(0), rows);
+        if (!rows.error().isError())
+            return true;
+        problem(table::PotentialFilters, QString(),
+                QStringLiteral("the table cannot be read: ") + rows.error().description);
+        return false;
+    }
+
+    // Every row whose name an earlier row has, in row order: only names whose hash comes twice are
+    // compared as texts, on a second walk.
+    void repeatedNames(std::vector<size_t> hashes) {
+        std::sort(hashes.begin(), hashes.end());
+        std::unordered_set<size_t> twice;
+        for (size_t i = 1; i < hashes.size(); ++i)
+            if (hashes[i] == hashes[i - 1])
+                twice.insert(hashes[i]);
+        if (twice.empty())
+            return;
+        QSet<QString> seen;
+        walkNames([&](QByteArrayView id, const ColumnReader&) {
+            if (!twice.count(qHash(id)))
+                return;
+            const QString name = QString::fromUtf8(id);
+            if (seen.contains(name))
+                problem(table::PotentialFilters, name,
+                        QStringLiteral("the name is repeated: every window uses the first row"));
+            seen.insert(name);
+        });
     }
 };
 

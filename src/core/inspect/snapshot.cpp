@@ -227,24 +227,45 @@ private:
 };
 
 // Writes JSON text without building a document: a catalogue of a million rows stays a stream.
-QString jsonText(const QString& text) {
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            quoted += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+// A JSON string: most texts need no escape and are copied whole; the others in runs between escapes.
+void appendJsonText(QString* out, const QString& text) {
+    out->append(QLatin1Char('"'));
+    const QChar* begin = text.constData();
+    const QChar* run = begin;
+    const QChar* end = begin + text.size();
+    for (const QChar* c = begin; c != end; ++c) {
+        const char16_t u = c->unicode();
+        if (u >= 0x20 && u != u'"' && u != u'\\')
+            continue;
+        out->append(run, c - run);
+        if (u < 0x20)
+            out->append(QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')));
         else
-            quoted += c;
+            out->append(QLatin1Char('\\')).append(*c);
+        run = c + 1;
     }
-    return quoted + QLatin1Char('"');
+    out->append(run, end - run);
+    out->append(QLatin1Char('"'));
+}
+
+QString jsonText(const QString& text) {
+    QString quoted;
+    quoted.reserve(text.size() + 2);
+    appendJsonText(&quoted, text);
+    return quoted;
 }
 
 QString jsonList(const QStringList& values) {
-    QStringList quoted;
-    for (const QString& value : values)
-        quoted << jsonText(value);
-    return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
+    QString list;
+    list.reserve(64);
+    list.append(QLatin1Char('['));
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            list.append(QLatin1String(", "));
+        appendJsonText(&list, values[i]);
+    }
+    list.append(QLatin1Char(']'));
+    return list;
 }
 
 QStringList fromJsonList(const QJsonValue& value) {
