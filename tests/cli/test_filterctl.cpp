@@ -124,6 +124,19 @@ void TestFilterctl::showsAndExportsThePlacement() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readLine(), QByteArray("Button,ID Available,Position,ID Potential,Veltrano Code No\n"));
     QCOMPARE(file.readLine(), QByteArray("0,EF1,1,None,\n"));
+
+    // The snapshot's JSON, written from the engine's bytes, reads back as every name was.
+    const QString hostile = sandbox.path("hostile.sqlite");
+    createDatabase(hostile, demoStatements()
+                                << "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary]) "
+                                   "VALUES ('Q\"t \\ b' || char(1) || char(31), 'BP', 'Ünï ' || "
+                                   "char(9)), (CAST(X'41FF42' AS TEXT), 'LP', NULL)");
+    Run json = inProcess({"--db", hostile, "show", "--format", "json"});
+    QStringList names;
+    for (const QJsonValue row : QJsonDocument::fromJson(json.out.toUtf8())["catalogue"].toArray())
+        names << row[0].toString() + "|" + row[2].toString();
+    QVERIFY2(names.contains(QString("Q\"t \\ b\x01\x1f|Ünï \t")), qPrintable(json.out.right(400)));
+    QVERIFY(names.contains(QString("A\uFFFDB|")));
 }
 
 void TestFilterctl::appliesAPackageOnlyWhenAsked() {

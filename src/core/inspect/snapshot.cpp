@@ -73,10 +73,14 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, Result* erro
 }
 
 // One row after another, in the canonical order; false at the end or on a failure (error()).
+void appendJsonCell(QByteArray* out, QByteArrayView utf8);
+
 class RowReader {
 public:
     virtual ~RowReader() = default;
     virtual bool next(QStringList* fields) = 0;
+    // The next row appended as a JSON list of strings.
+    virtual bool nextJson(QByteArray* out);
     const Result& error() const { return m_error; }
 
 protected:
@@ -128,6 +132,32 @@ public:
     }
     ~DatabaseRows() override { sqlite3_finalize(m_statement); }
     bool next(QStringList* fields) override {
+        if (!step())
+            return false;
+        fields->clear();
+        for (int f = 0; f < m_count; ++f)
+            *fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
+                                         sqlite3_column_bytes(m_statement, f));
+        return true;
+    }
+    // Written from the engine's bytes: a cell of ASCII needs no text made of it.
+    bool nextJson(QByteArray* out) override {
+        if (!step())
+            return false;
+        out->append('[');
+        for (int f = 0; f < m_count; ++f) {
+            if (f > 0)
+                out->append(", ");
+            const QByteArrayView cell(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
+                                      sqlite3_column_bytes(m_statement, f));
+            appendJsonCell(out, cell);
+        }
+        out->append(']');
+        return true;
+    }
+
+private:
+    bool step() {
         if (!m_statement || m_error.isError())
             return false;
         const int step = sqlite3_step(m_statement);
@@ -136,14 +166,8 @@ public:
                 fail();
             return false;
         }
-        fields->clear();
-        for (int f = 0; f < m_count; ++f)
-            *fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
-                                         sqlite3_column_bytes(m_statement, f));
         return true;
     }
-
-private:
     void fail() {
         m_error =
             m_db.engineError(QStringLiteral("reading"), m_engine ? sqlite3_extended_errcode(m_engine) : -1,
@@ -275,6 +299,39 @@ QString jsonList(const QStringList& values) {
     }
     list.append(QLatin1Char(']'));
     return list;
+}
+
+// A cell's bytes as a JSON string, as jsonText writes its text: ASCII escaped here, anything else
+// made a text first (so that bytes that are no UTF-8 come out as the text they read as).
+void appendJsonCell(QByteArray* out, QByteArrayView utf8) {
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; });
+    if (!ascii) {
+        out->append(jsonText(QString::fromUtf8(utf8)).toUtf8());
+        return;
+    }
+    out->append('"');
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const uchar c = uchar(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out->append(utf8.sliced(run, i - run));
+        if (c < 0x20)
+            out->append("\\u00").append(QByteArray::number(c, 16).rightJustified(2, '0'));
+        else
+            out->append('\\').append(char(c));
+        run = i + 1;
+    }
+    out->append(utf8.sliced(run));
+    out->append('"');
+}
+
+bool RowReader::nextJson(QByteArray* out) {
+    QStringList fields;
+    if (!next(&fields))
+        return false;
+    out->append(jsonList(fields).toUtf8());
+    return true;
 }
 
 QStringList fromJsonList(const QJsonValue& value) {
@@ -457,8 +514,11 @@ public:
     explicit JsonOut(const std::function<bool(const QByteArray&)>& write) : m_write(write) {}
     bool add(const QString& text) {
         m_buffer += text.toUtf8();
-        return m_buffer.size() < (1 << 16) || flush();
+        return spill();
     }
+    QByteArray& buffer() { return m_buffer; }
+    // Written out once it has grown.
+    bool spill() { return m_buffer.size() < (1 << 16) || flush(); }
     bool flush() {
         const bool written = m_buffer.isEmpty() || m_write(m_buffer);
         m_buffer.clear();
@@ -471,12 +531,19 @@ private:
 };
 
 bool writeRows(RowReader& rows, JsonOut& out, Result* error) {
-    QStringList fields;
-    for (qint64 row = 0; rows.next(&fields); ++row)
-        if (!out.add((row ? QStringLiteral(",\n    ") : QStringLiteral("\n    ")) + jsonList(fields))) {
+    for (qint64 row = 0;; ++row) {
+        QByteArray& buffer = out.buffer();
+        const qsizetype before = buffer.size();
+        buffer.append(row ? ",\n    " : "\n    ");
+        if (!rows.nextJson(&buffer)) {
+            buffer.truncate(before);
+            break;
+        }
+        if (!out.spill()) {
             *error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
             return false;
         }
+    }
     if (rows.error().isError())
         *error = rows.error();
     return !rows.error().isError();
