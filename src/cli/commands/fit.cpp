@@ -3,7 +3,7 @@
 #include "core/spectra/fit.h"
 #include "cli/commands/commands.h"
 #include "cli/context.h"
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 #include "cli/context.h"
 #include "core/exchange/output_file.h"
 #include "core/fleet/site.h"
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 #include "plot/light_path_plot.h"
 
 #include <QDir>

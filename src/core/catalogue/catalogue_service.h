@@ -9,7 +9,7 @@
 #include "core/catalogue/new_filter.h"
 #include "core/db/database.h"
 #include "core/placement/placement_state.h"
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 
 #include <QStringList>
 #include <functional>

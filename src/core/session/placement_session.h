@@ -9,7 +9,7 @@
 #include "core/exchange/store.h"
 #include "core/placement/installation.h"
 #include "core/placement/loader.h"
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 #include "core/startup/startup.h"
 
 #include <functional>

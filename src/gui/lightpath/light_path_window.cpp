@@ -142,6 +142,22 @@ LightPathWindow::LightPathWindow(QWidget* parent) : QDialog(parent) {
     settings::RestoreOrPlaceBeside(this, parentWidget());
 }
 
+namespace {
+
+// A dye as the dye field lists it: "EGFP (GFP), 488/507 nm", or "mScarlet (from FILE), 569/594 nm".
+QString dyeEntry(const spectra::Dye& dye) {
+    const QString besides =
+        dye.source != QLatin1String("built in") ? QStringLiteral(" (from %1)").arg(dye.source)
+        : dye.aliases.isEmpty()                 ? QString()
+                                : QStringLiteral(" (%1)").arg(dye.aliases.join(QStringLiteral(", ")));
+    return QStringLiteral("%1%2, %3/%4 nm")
+        .arg(dye.name, besides)
+        .arg(dye.excitationPeak)
+        .arg(dye.emissionPeak);
+}
+
+} // namespace
+
 QLayout* LightPathWindow::buildDyeRow() {
     auto* row = new QHBoxLayout;
     m_dyes = spectra::builtInDyes();
@@ -151,12 +167,7 @@ QLayout* LightPathWindow::buildDyeRow() {
     m_dye->setAccessibleDescription(QStringLiteral("Type while the list is open to narrow it"));
     m_dye->addItem(QStringLiteral("(none)"));
     for (const spectra::Dye& dye : m_dyes)
-        m_dye->addItem(QStringLiteral("%1%2, %3/%4 nm")
-                           .arg(dye.name, dye.aliases.isEmpty()
-                                              ? QString()
-                                              : QStringLiteral(" (%1)").arg(dye.aliases.join(", ")))
-                           .arg(dye.excitationPeak)
-                           .arg(dye.emissionPeak));
+        m_dye->addItem(dyeEntry(dye));
     connect(m_dye, &QComboBox::currentIndexChanged, this, [this] {
         m_fitTable->setRowCount(0); // another dye: its best path first
         refit();
@@ -286,10 +297,7 @@ void LightPathWindow::dyeFileClicked() {
         return;
     }
     m_dyes.push_back(dye);
-    m_dye->addItem(QStringLiteral("%1 (from %2), %3/%4 nm")
-                       .arg(dye.name, dye.source)
-                       .arg(dye.excitationPeak)
-                       .arg(dye.emissionPeak));
+    m_dye->addItem(dyeEntry(dye));
     chooseDye(int(m_dyes.size()) - 1);
 }
 

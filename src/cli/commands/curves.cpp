@@ -2,7 +2,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/context.h"
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 
 #include <QDir>
 

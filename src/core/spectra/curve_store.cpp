@@ -1,6 +1,6 @@
 // Storing measured curves beside the installation, through its own connection.
 
-#include "core/spectra/spectra_store.h"
+#include "core/spectra/curve_store.h"
 
 #include "core/db/cursor.h"
 #include "core/db/database.h"
@@ -10,7 +10,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <optional>
 
 namespace spectra {
 
@@ -24,14 +23,17 @@ QString tableName() {
     return history::statementName(table());
 }
 
-// The stored points and source of a filter's curve; an empty optional when it has none.
-bool storedOf(const Database& db, const QString& filter, std::optional<QStringList>* stored, Result* error) {
+// Whether the filter has a curve, and whether it is this one from this file: compared by the engine,
+// so that a stored value of any size is never copied out.
+enum class Held { None, Other, Same };
+bool heldFor(const Database& db, const QString& filter, const QVariantList& same, Held* held, Result* error) {
     auto row =
-        db.openQuery(QStringLiteral("SELECT [Points], [Source], [Column] FROM %1 WHERE [ID Potential] = ?")
+        db.openQuery(QStringLiteral("SELECT [Points] = ? AND IFNULL([Source], '') = IFNULL(?, '') AND "
+                                    "IFNULL([Column], '') = IFNULL(?, '') FROM %1 WHERE [ID Potential] = ?")
                          .arg(tableName()),
-                     {filter}, error);
-    if (row && !row->atEnd())
-        *stored = QStringList{row->textAt(0), row->textAt(1), row->textAt(2)};
+                     same + QVariantList{filter}, error);
+    if (row)
+        *held = row->atEnd() ? Held::None : row->valueAt(0).toInt() == 1 ? Held::Same : Held::Other;
     return row != nullptr;
 }
 
@@ -98,15 +100,16 @@ Result storeCurve(Database& installation, const StoredCurve& stored, Stored* out
         return Result::make(dberr::Refused, QStringLiteral("'%1' is not in '%2': nothing was stored.")
                                                 .arg(stored.filter, schema::table::PotentialFilters));
     catalogue.reset();
-    std::optional<QStringList> before;
-    if (!history::attachSide(installation, history::spectraTable(), Database::Access::ReadWrite, &error) ||
-        !storedOf(installation, stored.filter, &before, &error))
-        return error;
     const QString points = QString::fromUtf8(toText(stored.curve));
-    if (before && *before == QStringList{points, stored.source, stored.column}) {
+    Held held = Held::None;
+    if (!history::attachSide(installation, history::spectraTable(), Database::Access::ReadWrite, &error) ||
+        !heldFor(installation, stored.filter, {points, stored.source, stored.column}, &held, &error))
+        return error;
+    if (held == Held::Same) {
         *outcome = Stored::Unchanged;
         return {};
     }
+    const bool before = held == Held::Other;
     *outcome = before ? Stored::Replaced : Stored::Added;
     const QString imported =
         stored.imported.isEmpty() ? QDateTime::currentDateTimeUtc().toString(Qt::ISODate) : stored.imported;
@@ -130,11 +133,11 @@ Result removeCurve(Database& installation, const QString& filter) {
     if (!QFileInfo::exists(history::sidePath(installation.path(), history::spectraTable())))
         return none;
     Result error;
-    std::optional<QStringList> before;
+    Held held = Held::None;
     if (!history::attachSide(installation, history::spectraTable(), Database::Access::ReadWrite, &error) ||
-        !storedOf(installation, filter, &before, &error))
+        !heldFor(installation, filter, {QString(), QString(), QString()}, &held, &error))
         return error;
-    if (!before)
+    if (held == Held::None)
         return none;
     if (!installation.exec(QStringLiteral("DELETE FROM %1 WHERE [ID Potential] = ?").arg(tableName()),
                            {filter}, &error))

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 // filterctl's spectra and fit commands on real installations.
-class TestSpectraCommands : public QObject {
+class TestCurveCommands : public QObject {
     Q_OBJECT
 private slots:
     void fitsADyeToTheInstalledPositions();
@@ -17,7 +17,7 @@ private slots:
 
 using namespace testing;
 
-void TestSpectraCommands::fitsADyeToTheInstalledPositions() {
+void TestCurveCommands::fitsADyeToTheInstalledPositions() {
     Sandbox sandbox;
     const QString demo = sandbox.install(demoStatements());
     const QByteArray before = digest(demo);
@@ -81,7 +81,7 @@ int historyCount(const QString& db) {
 
 } // namespace
 
-void TestSpectraCommands::keepsMeasuredCurvesBesideTheInstallation() {
+void TestCurveCommands::keepsMeasuredCurvesBesideTheInstallation() {
     Sandbox sandbox;
     const QString demo = sandbox.install(demoStatements());
     const QString side = sandbox.path("System_Configurations.spectra.sqlite");
@@ -116,6 +116,18 @@ void TestSpectraCommands::keepsMeasuredCurvesBesideTheInstallation() {
         inProcess({"--db", demo, "spectra", "list"}).out.startsWith("BP 505-530  301 points, 400 to 700 nm"));
     QVERIFY(
         inProcess({"--db", demo, "history"}).out.contains("added 'BP 505-530' to 'Transmission Spectra'"));
+
+    // A curve another program put in the side file is read as a file is: a bad one is named and
+    // passed over, the others still read.
+    createDatabase(side,
+                   {"INSERT INTO [Transmission Spectra] VALUES ('LP 560', '400 0.5\n399 0.6\n', 'hand', "
+                    "NULL, '')"});
+    Run listed = inProcess({"--db", demo, "spectra", "list"});
+    QVERIFY(listed.out.startsWith("BP 505-530  301 points") && !listed.out.contains("LP 560"));
+    QVERIFY2(listed.err.contains("the curve of 'LP 560'', line 2: the wavelength 399 nm does not increase"),
+             qPrintable(listed.err));
+    QCOMPARE(inProcess({"--db", demo, "fit", "--dye", "EGFP"}).status, 0);
+    createDatabase(side, {"DELETE FROM [Transmission Spectra] WHERE [ID Potential] = 'LP 560'"});
 
     // The fit and the drawing take the measured curve.
     Run fit = inProcess({"--db", demo, "fit", "--dye", "EGFP", "--json", "--top", "2000"});
@@ -159,5 +171,5 @@ void TestSpectraCommands::keepsMeasuredCurvesBesideTheInstallation() {
     QCOMPARE(inProcess({"--db", wal, "spectra", "list"}).out, QString("no measured spectra\n"));
 }
 
-QTEST_GUILESS_MAIN(TestSpectraCommands)
-#include "test_spectra_commands.moc"
+QTEST_GUILESS_MAIN(TestCurveCommands)
+#include "test_curve_commands.moc"

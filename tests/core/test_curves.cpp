@@ -7,7 +7,7 @@
 #include <QtTest>
 
 // Measured curves read from the files filter makers publish, dyes, and the fit of light paths.
-class TestSpectra : public QObject {
+class TestCurves : public QObject {
     Q_OBJECT
 private slots:
     void readsVendorFiles();
@@ -68,7 +68,7 @@ const FitPath* pathThrough(const FitResult& result, const QString& emission, con
 
 } // namespace
 
-void TestSpectra::readsVendorFiles() {
+void TestCurves::readsVendorFiles() {
     Curve curve;
     // Tab separated, in percent, with a header and comments.
     QVERIFY(curveOf("# Brightline 525/50\nWavelength (nm)\tTransmission (%)\n500\t1.5\n510\t90\n"
@@ -116,7 +116,7 @@ void TestSpectra::readsVendorFiles() {
     QCOMPARE(back.value, curve.value);
 }
 
-void TestSpectra::refusesBadFiles() {
+void TestCurves::refusesBadFiles() {
     QCOMPARE(refusal("nm T\n400 0.1\n401 nan\n"), QString("'f.txt', line 3: 'nan' is not a finite number."));
     QVERIFY(refusal("400 0.1\n402 0.2\n401 0.3\n")
                 .startsWith("'f.txt', line 3: the wavelength 401 nm does not "
@@ -154,7 +154,7 @@ void TestSpectra::refusesBadFiles() {
     QVERIFY(readTable(dir.filePath("missing.txt"), &table).description.contains("cannot be read"));
 }
 
-void TestSpectra::findsAndReadsDyes() {
+void TestCurves::findsAndReadsDyes() {
     const std::vector<Dye>& dyes = builtInDyes();
     QVERIFY(dyes.size() >= 40);
     QCOMPARE(findDyes(dyes, "gfp").front()->name, QString("EGFP"));
@@ -188,7 +188,7 @@ void TestSpectra::findsAndReadsDyes() {
         dyeOf(table, "x", &dye).description.contains("names an excitation column, but no emission column"));
 }
 
-void TestSpectra::fitsHandComputedCases() {
+void TestCurves::fitsHandComputedCases() {
     LightPath installed;
     installed.lanes = {
         lane("HT", 9, {filter("HFT 488", bandOf("HFT", {}, {}, {}, 488))}),
@@ -246,7 +246,7 @@ void TestSpectra::fitsHandComputedCases() {
     QCOMPARE(result.describe(*cube), QString("FSet 38 GFP HE (FW1 1)"));
 }
 
-void TestSpectra::sharesStayInRangeAndGrowWithTheBand() {
+void TestCurves::sharesStayInRangeAndGrowWithTheBand() {
     QRandomGenerator random(39);
     for (int round = 0; round < 200; ++round) {
         const double from = 380 + random.bounded(400), width = 1 + random.bounded(150);
@@ -274,5 +274,5 @@ void TestSpectra::sharesStayInRangeAndGrowWithTheBand() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestSpectra)
-#include "test_spectra.moc"
+QTEST_GUILESS_MAIN(TestCurves)
+#include "test_curves.moc"
