@@ -3,11 +3,14 @@
 #include "core/catalogue/catalogue_tables.h"
 #include "core/db/cursor.h"
 #include "core/history/history.h"
+#include "core/history/record_lines.h"
 #include "core/session/placement_session.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <sqlite3.h>
 
 // The history of changes on real files: every kind of write leaves one record, an undo puts the
 // rows back as they were, byte for byte, and refuses where a later change touched them.
@@ -21,6 +24,7 @@ private slots:
     void refusesAWriteItCannotRecord();
     void recordsTwoWritersAtOnce();
     void neverUndoesIntoAnInstallationThatCannotStart();
+    void browsesALongHistoryAsLines();
 };
 
 using namespace testing;
@@ -231,3 +235,120 @@ void TestHistory::neverUndoesIntoAnInstallationThatCannotStart() {
 
 QTEST_GUILESS_MAIN(TestHistory)
 #include "test_history.moc"
+
+namespace {
+
+// Generated records the windows must show as written: other users' names, a separator inside a
+// summary, writes still pending (never shown). Enough of them to be read in two halves.
+void fillHistory(const QString& installation, int count, QRandomGenerator& random) {
+    const QStringList users = {"anna", "Müller", "LAB@ADMIN", "ops"};
+    const QStringList summaries = {"EF1 2: BP 505-530 -> LP 560", "added 'KP 685' to 'Potential Filters'",
+                                   "HT 3: HFT 405/488 -> None", QString("odd\x1fname"), "ÉTÉ 525/50"};
+    sqlite3* history = nullptr;
+    QCOMPARE(sqlite3_open(history::pathFor(installation).toUtf8().constData(), &history), SQLITE_OK);
+    sqlite3_stmt* insert = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(history,
+                                "INSERT INTO actions (at, user, host, program, summary, undoes, pending) "
+                                "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                                -1, &insert, nullptr),
+             SQLITE_OK);
+    const auto bindText = [&](int column, const QString& text) {
+        sqlite3_bind_text(insert, column, text.toUtf8().constData(), -1, SQLITE_TRANSIENT);
+    };
+    sqlite3_exec(history, "BEGIN", nullptr, nullptr, nullptr);
+    for (int i = 0; i < count; ++i) {
+        bindText(1, QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addSecs(i).toString(Qt::ISODateWithMs));
+        bindText(2, users[random.bounded(int(users.size()))]);
+        bindText(3, QString("host%1").arg(random.bounded(3)));
+        bindText(4, random.bounded(2) ? "filter /S" : "filterctl");
+        bindText(5, summaries[random.bounded(int(summaries.size()))] + QString::number(random.bounded(100)));
+        if (random.bounded(10) == 0)
+            sqlite3_bind_int64(insert, 6, random.bounded(50) + 1);
+        else
+            sqlite3_bind_null(insert, 6);
+        if (random.bounded(50) == 0)
+            sqlite3_bind_int(insert, 7, 1);
+        else
+            sqlite3_bind_null(insert, 7);
+        QCOMPARE(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    QCOMPARE(sqlite3_exec(history, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(history);
+}
+
+QString lineOf(const history::Record& record) {
+    return QStringList{QString::number(record.id),
+                       record.at,
+                       record.user + '@' + record.host,
+                       record.program,
+                       record.summary,
+                       record.undoes ? QString::number(record.undoes) : QString()}
+        .join(QChar(0x1f));
+}
+
+} // namespace
+
+// The history window's lines: the newest read first and the older after them give every complete
+// record, field for field, in readRecords' order; a search finds exactly the records whose fields
+// hold the text, ignoring case, whether typed anew or narrowed by one more key.
+void TestHistory::browsesALongHistoryAsLines() {
+    Sandbox sandbox;
+    const QString path = sandbox.install(demoStatements());
+    PlacementSession session(startup::Variant::Service);
+    QVERIFY(session.start(path).complete()); // writes the first record, and with it the history
+    QRandomGenerator random(40);
+    fillHistory(path, 60000, random);
+    if (QTest::currentTestFailed())
+        return;
+    const std::vector<history::Record> expected = records(path);
+    QVERIFY(expected.size() > 55000);
+
+    history::RecordLines lines;
+    history::RecordLines older;
+    Result error;
+    QVERIFY(history::readRecordLines(history::pathFor(path), 0, 500, &lines, nullptr, &error));
+    QCOMPARE(lines.size(), 500);
+    QVERIFY(history::readRecordLines(history::pathFor(path), lines.oldestId(), 0, &older, nullptr, &error));
+    lines.appendOlder(std::move(older));
+    QCOMPARE(size_t(lines.size()), expected.size());
+    QStringList haystacks;
+    for (int row = 0; row < lines.size(); ++row) {
+        const history::Record shown = lines.record(row);
+        const history::Record& want = expected[size_t(row)];
+        const QString wantSummary = QString(want.summary).replace(QChar(0x1f), QChar(0x241f));
+        if (shown.id != want.id || shown.at != want.at || shown.user != want.user ||
+            shown.host != want.host || shown.program != want.program || shown.summary != wantSummary ||
+            shown.undoes != want.undoes)
+            QFAIL(qPrintable(QString("row %1: %2 against %3").arg(row).arg(lineOf(shown), lineOf(want))));
+        haystacks << lineOf(shown);
+    }
+
+    const auto plainFind = [&](const QString& text, const std::vector<int>* among) {
+        std::vector<int> rows;
+        for (int row = 0; row < haystacks.size(); ++row)
+            if ((!among || std::binary_search(among->begin(), among->end(), row)) &&
+                haystacks[row].contains(text, Qt::CaseInsensitive))
+                rows.push_back(row);
+        return rows;
+    };
+    QStringList needles = {"ef1 2",         "MÜLLER",       "lab@admin", "2026-01-01T00:0",
+                           "\u00e9T\u00c9", "nothing here", "",          "\u241f"};
+    for (int i = 0; i < 40; ++i) { // pieces of real lines, in random case
+        const QString& line = haystacks[random.bounded(int(haystacks.size()))];
+        const int from = random.bounded(int(line.size()));
+        QString piece = line.mid(from, 1 + random.bounded(6)).remove(QChar(0x1f));
+        for (QChar& c : piece)
+            if (random.bounded(2))
+                c = c.toUpper();
+        needles << piece;
+    }
+    for (const QString& needle : needles) {
+        const std::vector<int> found = lines.find(needle);
+        QVERIFY2(found == plainFind(needle, nullptr), qPrintable("searching " + needle));
+        const QString longer = needle + "1";
+        QVERIFY2(lines.find(longer, &found) == plainFind(longer, &found),
+                 qPrintable("narrowing to " + longer));
+    }
+}

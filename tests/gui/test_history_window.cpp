@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeView>
+#include <QTableView>
 #include <QtTest>
 
 // The history window on real files: the records newest first, a search, the undo's preview and the
@@ -44,7 +44,7 @@ void find(HistoryWindow& window, const QString& text) {
     auto* search = child<QLineEdit>(window, "Search");
     search->clear();
     QTest::keyClicks(search, text);
-    auto* records = child<QTreeView>(window, "Records");
+    auto* records = child<QTableView>(window, "Records");
     records->setFocus();
     QTest::keyClick(records, Qt::Key_Home);
 }
@@ -76,7 +76,7 @@ void TestHistoryWindow::undoesAStoreAndACatalogueRemoval() {
 
     const auto exercise = [&](HistoryWindow& window) {
         // Newest first: the removal, then the store.
-        auto* records = child<QTreeView>(window, "Records");
+        auto* records = child<QTableView>(window, "Records");
         QVERIFY(records->model()->index(0, 4).data().toString().contains("removed 'KP 545'"));
         find(window, "EF1 2");
         QVERIFY2(child<QLabel>(window, "RecordCount")->text().startsWith("1 of "),

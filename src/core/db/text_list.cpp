@@ -3,6 +3,7 @@
 #include "core/db/growing_block.h"
 
 #include <algorithm>
+#include <cstring>
 
 // On cache lines of its own: lists filled at once by two threads would otherwise share a line.
 struct alignas(64) TextList::Data : QSharedData {
@@ -26,15 +27,48 @@ char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
-bool containsLowered(QByteArrayView text, const QByteArray& lowered) {
-    const qsizetype n = lowered.size();
-    for (qsizetype at = 0; at + n <= text.size(); ++at) {
-        qsizetype i = 0;
-        while (i < n && lowerAscii(text[at + i]) == lowered[i])
-            ++i;
-        if (i == n)
-            return true;
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
+}
+
+// Where the lowered text may begin in [from, last]: its first byte in either case, found by the C
+// library's vectorised memchr rather than a byte at a time.
+class FirstByte {
+public:
+    FirstByte(char lowered) : m_lower(lowered), m_upper(upperAscii(lowered)) {}
+    const char* next(const char* from, const char* last) const {
+        if (from > last)
+            return nullptr;
+        const auto* lower = static_cast<const char*>(std::memchr(from, m_lower, size_t(last - from + 1)));
+        if (m_upper == m_lower)
+            return lower;
+        const char* upperEnd = lower ? lower : last + 1;
+        const auto* upper = static_cast<const char*>(std::memchr(from, m_upper, size_t(upperEnd - from)));
+        return upper ? upper : lower;
     }
+
+private:
+    char m_lower;
+    char m_upper;
+};
+
+bool restMatches(const char* at, const QByteArray& lowered) {
+    for (qsizetype i = 1; i < lowered.size(); ++i)
+        if (lowerAscii(at[i]) != lowered[i])
+            return false;
+    return true;
+}
+
+bool containsLowered(QByteArrayView text, const QByteArray& lowered) {
+    if (lowered.isEmpty())
+        return true;
+    if (text.size() < lowered.size())
+        return false;
+    const FirstByte first(lowered[0]);
+    const char* last = text.data() + text.size() - lowered.size();
+    for (const char* at = first.next(text.data(), last); at; at = first.next(at + 1, last))
+        if (restMatches(at, lowered))
+            return true;
     return false;
 }
 
@@ -139,13 +173,48 @@ bool TextList::operator==(const TextList& other) const {
 }
 
 TextList::Finder::Finder(const TextList& list, const QString& text)
-    : m_list(list), m_text(text), m_lowerUtf8(text.toLower().toUtf8()),
-      m_bytewise(list.d->ascii && isAscii(m_lowerUtf8)) {}
+    : m_list(list), m_text(text), m_lowerUtf8(text.toLower().toUtf8()), m_bytewise(isAscii(m_lowerUtf8)) {}
 
+// An ASCII text is compared byte by byte with any row: no byte of a longer UTF-8 sequence is ASCII.
+// Anything else can only be in a row that is not ASCII.
 bool TextList::Finder::matches(int row) const {
     if (m_bytewise)
         return containsLowered(m_list.utf8At(row), m_lowerUtf8);
-    return m_list.at(row).contains(m_text, Qt::CaseInsensitive);
+    return !m_list.d->ascii && !isAscii(m_list.utf8At(row)) &&
+           m_list.at(row).contains(m_text, Qt::CaseInsensitive);
+}
+
+std::vector<int> TextList::Finder::allRows() const {
+    std::vector<int> rows;
+    const int count = m_list.size();
+    if (!m_bytewise || m_lowerUtf8.isEmpty()) {
+        for (int row = 0; row < count; ++row)
+            if (matches(row))
+                rows.push_back(row);
+        return rows;
+    }
+    // One pass over the whole block: the first byte is looked for across rows, and a row is left
+    // as soon as it matches.
+    const Data& data = *m_list.d;
+    const char* block = data.bytes.constData();
+    const qsizetype length = m_lowerUtf8.size();
+    if (data.bytes.size() < length)
+        return rows;
+    const FirstByte first(m_lowerUtf8[0]);
+    const char* last = block + data.bytes.size() - length;
+    int row = 0;
+    for (const char* at = first.next(block, last); at;) {
+        const qsizetype offset = at - block;
+        while (data.ends[size_t(row)] <= offset)
+            ++row;
+        if (offset + length <= data.ends[size_t(row)] && restMatches(at, m_lowerUtf8)) {
+            rows.push_back(row);
+            at = first.next(block + data.ends[size_t(row)], last);
+        } else {
+            at = first.next(at + 1, last);
+        }
+    }
+    return rows;
 }
 
 int TextIndex::slotOf(QByteArrayView utf8, size_t hash) const {

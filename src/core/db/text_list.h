@@ -44,12 +44,14 @@ public:
     QStringList toStringList() const;
     bool operator==(const TextList& other) const;
 
-    // Tells which rows contain a text, ignoring case as QString does; ASCII lists and texts are
-    // compared byte by byte, anything else through QString.
+    // Tells which rows contain a text, ignoring case as QString does; ASCII texts are compared
+    // byte by byte, anything else through QString.
     class Finder {
     public:
         Finder(const TextList& list, const QString& text);
         bool matches(int row) const;
+        // Every row that contains the text, ascending, in one pass over the list's bytes.
+        std::vector<int> allRows() const;
 
     private:
         const TextList& m_list;

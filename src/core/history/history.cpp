@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QUrl>
+#include <algorithm>
 // The engine reports each row change before it is made; Debian's library is built with this hook.
 #define SQLITE_ENABLE_PREUPDATE_HOOK
 #include <sqlite3.h>
@@ -146,9 +147,11 @@ bool settle(sqlite3* history, qint64 action, bool committed) {
 
 std::vector<qint64> pendingRecords(sqlite3* history) {
     std::vector<qint64> pending;
-    Statement find(history, "SELECT id FROM actions WHERE pending IS NOT NULL ORDER BY id");
+    // Sorted here: asked to order them, the engine walks the whole table in its order instead.
+    Statement find(history, "SELECT id FROM actions WHERE pending IS NOT NULL");
     while (find.ok() && sqlite3_step(find.get()) == SQLITE_ROW)
         pending.push_back(sqlite3_column_int64(find.get(), 0));
+    std::sort(pending.begin(), pending.end());
     return pending;
 }
 
@@ -460,13 +463,18 @@ private:
         return true;
     }
 
-    // A history made before records could be pending gains the column.
+    // A history made before records could be pending gains the column. The few pending records
+    // are found through an index of their own: every write and every reader looks for them, and a
+    // walk over a million records took 150 ms.
     static bool addPendingColumn(sqlite3* target, const char* schema) {
         Statement has(target, "SELECT 1 FROM pragma_table_info('actions', ?1) WHERE name = 'pending'");
         has.bind(1, QString::fromLatin1(schema));
-        if (has.ok() && sqlite3_step(has.get()) == SQLITE_ROW)
-            return true;
-        return run(target, inSchema("ALTER TABLE H.actions ADD COLUMN pending INTEGER", schema));
+        const bool present = has.ok() && sqlite3_step(has.get()) == SQLITE_ROW;
+        return (present ||
+                run(target, inSchema("ALTER TABLE H.actions ADD COLUMN pending INTEGER", schema))) &&
+               run(target, inSchema("CREATE INDEX IF NOT EXISTS H.actions_pending ON actions (pending) WHERE "
+                                    "pending IS NOT NULL",
+                                    schema));
     }
 
     static bool insertChange(Statement& change, qint64 action, const QString& table, qint64 rowid,

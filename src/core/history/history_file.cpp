@@ -4,6 +4,8 @@
 
 #include "core/history/history.h"
 
+#include "core/db/database.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -187,6 +189,17 @@ Result setAside(const QString& installationPath, QString* setAsidePath) {
     if (QFileInfo::exists(journal))
         QFile::rename(journal, *setAsidePath + QStringLiteral("-journal"));
     return {};
+}
+
+bool openForReading(const QString& path, Database* db, Result* error) {
+    const QFileInfo file(path);
+    if (!file.exists() || (file.isFile() && file.size() == 0))
+        return false;
+    db->setNoun(HistoryNoun);
+    const bool interrupted = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+    if (interrupted && file.isWritable() && db->open(path, error, Database::Access::ReadWrite))
+        return db->hasTable(QStringLiteral("actions"));
+    return db->open(path, error, Database::Access::ReadOnly) && db->hasTable(QStringLiteral("actions"));
 }
 
 } // namespace history

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+class Database;
+
 namespace history {
 
 // How messages name the history file.
@@ -35,5 +37,10 @@ QString permissionProblem(const QString& historyPath, const QString& installatio
 // beside it, so that the next write begins a new one; nothing is deleted. Refused for a history
 // that can be read.
 [[nodiscard]] Result setAside(const QString& installationPath, QString* setAsidePath);
+
+// Opens the history file for reading; false with no error when there is none yet (no file, or the
+// empty file a first write left when it was interrupted). A journal an interrupted write left is
+// rolled back by opening the file for writing, when this user may.
+bool openForReading(const QString& path, Database* db, Result* error);
 
 } // namespace history

@@ -34,20 +34,6 @@ Record recordAt(const Cursor& row) {
     return record;
 }
 
-// The history file, read only; false with no error when there is none yet (no file, or the empty
-// file a first write left when it was interrupted). A journal an interrupted write left is rolled
-// back by opening the file for writing, when this user may.
-bool openHistory(const QString& path, Database* db, Result* error) {
-    const QFileInfo file(path);
-    if (!file.exists() || (file.isFile() && file.size() == 0))
-        return false;
-    db->setNoun(HistoryNoun);
-    const bool interrupted = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
-    if (interrupted && file.isWritable() && db->open(path, error, Database::Access::ReadWrite))
-        return db->hasTable(QStringLiteral("actions"));
-    return db->open(path, error, Database::Access::ReadOnly) && db->hasTable(QStringLiteral("actions"));
-}
-
 // A field's value as the record holds it, by name.
 const QVariant* field(const std::vector<std::pair<QString, QVariant>>& row, const QString& name) {
     for (const auto& [column, value] : row)
@@ -164,7 +150,7 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
                  Result* error) {
     records->clear();
     Database db;
-    if (!openHistory(historyPath, &db, error))
+    if (!openForReading(historyPath, &db, error))
         return !error || !error->isError();
     QStringList where;
     QStringList values;
@@ -223,7 +209,7 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
 
 bool checkReadable(const QString& historyPath, Result* error) {
     Database db;
-    if (!openHistory(historyPath, &db, error))
+    if (!openForReading(historyPath, &db, error))
         return !error->isError();
     auto newest =
         db.openQuery(QStringLiteral("SELECT id, summary FROM actions ORDER BY id DESC LIMIT 1"), {}, error);
@@ -234,7 +220,7 @@ namespace {
 
 bool readRecordOf(const QString& historyPath, qint64 id, bool pendingToo, Record* record, Result* error) {
     Database db;
-    if (!openHistory(historyPath, &db, error)) {
+    if (!openForReading(historyPath, &db, error)) {
         // No history yet has no record; one that cannot be opened says why.
         if (!error || !error->isError())
             fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
