@@ -17,7 +17,7 @@ namespace filterctl {
 
 namespace {
 
-// --since and --wheel as the history's filter; false (with the error given) for a wrong one.
+// --since, --wheel and --search as the history's filter; false (with the error given) for a wrong one.
 bool readFilter(Context& context, history::Filter* filter) {
     const QString since = context.value(QStringLiteral("since"));
     if (!since.isEmpty()) {
@@ -37,6 +37,7 @@ bool readFilter(Context& context, history::Filter* filter) {
         return false;
     }
     filter->wheel = wheels.value(0);
+    filter->text = context.value(QStringLiteral("search"));
     return true;
 }
 
@@ -94,7 +95,7 @@ int showHistory(Context& context) {
 const Command& historyCommand() {
     static const Command command{
         QStringLiteral("history"),
-        {QStringLiteral("history [--json] [--since DATE] [--wheel ID]"),
+        {QStringLiteral("history [--json] [--since DATE] [--wheel ID] [--search TEXT]"),
          QStringLiteral("history --set-aside")},
         QStringLiteral(
             "The record of every write to the installation, newest first: when, who, which program, "
@@ -105,6 +106,9 @@ const Command& historyCommand() {
           QStringLiteral("the records from this date (2026-12-06) or time on")},
          {QStringLiteral("wheel"), QStringLiteral("ID"),
           QStringLiteral("the records that changed this wheel")},
+         {QStringLiteral("search"), QStringLiteral("TEXT"),
+          QStringLiteral("the records whose number, time, user@host, program or summary holds the text, "
+                         "ignoring case, as the history window's search finds them")},
          {QStringLiteral("set-aside"), QString(),
           QStringLiteral(
               "rename a damaged history (with the date, nothing deleted); the next write begins a new one")}},

@@ -178,10 +178,13 @@ TextList::Finder::Finder(const TextList& list, const QString& text)
 // An ASCII text is compared byte by byte with any row: no byte of a longer UTF-8 sequence is ASCII.
 // Anything else can only be in a row that is not ASCII.
 bool TextList::Finder::matches(int row) const {
+    return (m_bytewise || !m_list.d->ascii) && contains(m_list.utf8At(row));
+}
+
+bool TextList::Finder::contains(QByteArrayView utf8) const {
     if (m_bytewise)
-        return containsLowered(m_list.utf8At(row), m_lowerUtf8);
-    return !m_list.d->ascii && !isAscii(m_list.utf8At(row)) &&
-           m_list.at(row).contains(m_text, Qt::CaseInsensitive);
+        return containsLowered(utf8, m_lowerUtf8);
+    return !isAscii(utf8) && QString::fromUtf8(utf8).contains(m_text, Qt::CaseInsensitive);
 }
 
 std::vector<int> TextList::Finder::allRows() const {

@@ -50,6 +50,8 @@ public:
     public:
         Finder(const TextList& list, const QString& text);
         bool matches(int row) const;
+        // The same for a text outside the list.
+        bool contains(QByteArrayView utf8) const;
         // Every row that contains the text, ascending, in one pass over the list's bytes.
         std::vector<int> allRows() const;
 

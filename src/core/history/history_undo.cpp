@@ -2,6 +2,7 @@
 
 #include "core/history/history.h"
 #include "core/history/history_file.h"
+#include "core/history/record_lines.h"
 #include "core/history/side_files.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -164,13 +165,9 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
     }
     if (db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending")))
         where << QStringLiteral("pending IS NULL"); // a write not known to have committed yet
-    if (!filter.text.isEmpty()) {
-        where << QStringLiteral("(instr(lower(summary), ?) OR instr(lower(user), ?) OR instr(lower(host), ?) "
-                                "OR instr(lower(program), ?))");
-        for (int i = 0; i < 4; ++i)
-            values << filter.text.toLower();
-    }
-    if (filter.newest > 0) { // the engine finds them by the key, however long the history
+    // A search is the history window's, made in the program: the engine's lower() knows ASCII only.
+    const bool searching = !filter.text.isEmpty();
+    if (filter.newest > 0 && !searching) { // the engine finds them by the key, however long the history
         where << QStringLiteral("id IN (SELECT id FROM actions WHERE %1 ORDER BY id DESC LIMIT %2)")
                      .arg(where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND ")))
                      .arg(filter.newest);
@@ -183,19 +180,22 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
         {QStringLiteral("id"), QStringLiteral("at"), QStringLiteral("user"), QStringLiteral("host"),
          QStringLiteral("program"), QStringLiteral("configuration"), QStringLiteral("stand"),
          QStringLiteral("scan_unit"), QStringLiteral("summary"), QStringLiteral("undoes")},
-        [&parts](ColumnReader& rows, int part) {
-            while (rows.next())
-                parts[part].push_back({rows.text(0).toLongLong(),
-                                       rows.text(1),
-                                       rows.text(2),
-                                       rows.text(3),
-                                       rows.text(4),
-                                       rows.text(5),
-                                       rows.text(6),
-                                       rows.text(7),
-                                       rows.text(8),
-                                       rows.text(9).toLongLong(),
-                                       {}});
+        [&](ColumnReader& rows, int part) {
+            while (rows.next()) {
+                Record record{rows.text(0).toLongLong(),
+                              rows.text(1),
+                              rows.text(2),
+                              rows.text(3),
+                              rows.text(4),
+                              rows.text(5),
+                              rows.text(6),
+                              rows.text(7),
+                              rows.text(8),
+                              rows.text(9).toLongLong(),
+                              {}};
+                if (!searching || RecordLines::holds(record, filter.text))
+                    parts[part].push_back(std::move(record));
+            }
         },
         error, where.join(QStringLiteral(" AND ")), values);
     if (read == 0)
@@ -204,6 +204,8 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
     for (int part = 1; part >= 0; --part) // newest first
         records->insert(records->end(), std::make_move_iterator(parts[part].rbegin()),
                         std::make_move_iterator(parts[part].rend()));
+    if (searching && filter.newest > 0 && records->size() > size_t(filter.newest))
+        records->resize(size_t(filter.newest));
     return true;
 }
 

@@ -189,6 +189,20 @@ std::vector<int> RecordLines::find(const QString& text, const std::vector<int>* 
     return rows;
 }
 
+bool RecordLines::holds(const Record& record, const QString& text) {
+    const QByteArray fields[] = {QByteArray::number(record.id),
+                                 record.at.toUtf8(),
+                                 record.user.toUtf8(),
+                                 record.host.toUtf8(),
+                                 record.program.toUtf8(),
+                                 record.summary.toUtf8(),
+                                 record.undoes ? QByteArray::number(record.undoes) : QByteArray()};
+    QByteArray line;
+    composeLine(line, [&](int field) { return fields[field]; });
+    static const TextList none;
+    return TextList::Finder(none, text).contains(line);
+}
+
 bool readRecordLines(const QString& historyPath, qint64 before, int count, RecordLines* lines,
                      const std::atomic<bool>* stop, Result* error) {
     *lines = RecordLines();

@@ -29,6 +29,8 @@ public:
     // case; only among the given rows (ascending) when there are any, as a search narrowed by one
     // more key does.
     std::vector<int> find(const QString& text, const std::vector<int>* among = nullptr) const;
+    // Whether find would find the record: the one rule of a search, for `filterctl history --text`.
+    static bool holds(const Record& record, const QString& text);
 
 private:
     friend class LinesReader;
