@@ -1,6 +1,7 @@
 #include "core/db/column_reader.h"
 
 #include "core/db/database.h"
+#include "core/db/engine_guard.h"
 
 #include <memory>
 #include <sqlite3.h>
@@ -167,6 +168,8 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     sqlite3* secondEngine = nullptr;
     const bool opened = sqlite3_open_v2(sqlite3_db_filename(engine, "main"), &secondEngine,
                                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
+    if (opened)
+        engine_guard::harden(secondEngine, QString::fromUtf8(sqlite3_db_filename(engine, "main")));
     auto secondLock = holdReadLock(secondEngine);
     if (!opened || !secondLock) {
         firstLock.reset();

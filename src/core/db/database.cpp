@@ -1,6 +1,7 @@
 #include "core/db/database.h"
 
 #include "core/db/cursor.h"
+#include "core/db/engine_guard.h"
 #include "core/gate/write_gate.h"
 
 #include <QAtomicInt>
@@ -45,6 +46,7 @@ constexpr int BusyTimeoutMs = 750;
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
 constexpr int SqliteReadOnly = 8;
+constexpr int SqliteInterrupt = 9;
 constexpr int SqliteIoErr = 10;
 constexpr int SqliteCorrupt = 11;
 constexpr int SqliteFull = 13;
@@ -123,6 +125,20 @@ Result interruptedWriteError(const QString& path, const QString& noun) {
                                        "which is not complete until it is opened for writing: that restores "
                                        "its last complete state. %3")
                             .arg(shown, inSentence(noun), advice));
+}
+
+// Whether a failure's subject is a statement's text (never shown) rather than a table's name.
+bool isStatement(const QString& what) {
+    static const QRegularExpression statement(
+        QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return statement.match(what).hasMatch();
+}
+
+QString standsInPlace(const QString& shownPath, const QString& table, const QString& kind) {
+    return QStringLiteral("The database '%1' has no table '%2': a %3 of that name stands in its place, and "
+                          "this program reads tables only.")
+        .arg(shownPath, table, kind);
 }
 
 Result notADatabase(const QString& path) {
@@ -243,9 +259,22 @@ Result describeEngineFailure(const QString& noun, const QString& path, const QSt
                             QStringLiteral("%1 '%2' cannot be opened (%3).").arg(noun, shown, text));
     case SqliteNotADatabase:
         return notADatabase(path);
+    case SqliteInterrupt:
+        return Result::make(
+            dberr::QueryFailed,
+            QStringLiteral("Reading %1 '%2'%3 took longer than %4 and was ended: the file is not as this "
+                           "program writes it ('filterctl check' names what is wrong in it).")
+                .arg(inSentence(noun), shown,
+                     isStatement(what) || what.isEmpty() ? QString()
+                                                         : QStringLiteral(", table '%1',").arg(what),
+                     engine_guard::statementBoundText(QFileInfo(path).size())));
     default:
         break;
     }
+    static const QRegularExpression view(QStringLiteral("access to view \"([^\"]+)\" prohibited"));
+    if (const QRegularExpressionMatch found = view.match(text); found.hasMatch())
+        return Result::make(dberr::TableNotFound,
+                            standsInPlace(shown, found.captured(1), QStringLiteral("view")));
     // A table or field that is not there is named as such; a statement's text is never shown.
     static const QRegularExpression missing(QStringLiteral("no such (table|column): ([^ ]+)"));
     const QRegularExpressionMatch found = missing.match(text);
@@ -257,10 +286,7 @@ Result describeEngineFailure(const QString& noun, const QString& path, const QSt
                             QStringLiteral("The database '%1' has no %2 '%3'.")
                                 .arg(shown, table ? QStringLiteral("table") : QStringLiteral("field"), name));
     }
-    static const QRegularExpression statement(
-        QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP|PRAGMA|ATTACH|DETACH)\\b"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QString doing = statement.match(what).hasMatch() ? QStringLiteral("reading or writing") : what;
+    const QString doing = isStatement(what) ? QStringLiteral("reading or writing") : what;
     return Result::make(
         dberr::QueryFailed,
         QStringLiteral("Database '%1', %2: the database engine refused it (its result code %3).")
@@ -327,6 +353,7 @@ bool Database::open(const QString& path, Result* error, Access access) {
                                       reason);
             return false;
         }
+        engine_guard::harden(static_cast<sqlite3*>(engineHandle()), absolute);
         QSqlQuery check(db);
         if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
             const QSqlError failure = check.lastError();
@@ -408,18 +435,24 @@ bool Database::hasTable(const QString& table) const {
 }
 
 bool Database::findTable(const QString& table, Result* error) const {
+    return tableKind(table, error) == QLatin1String("table");
+}
+
+QString Database::tableKind(const QString& table, Result* error) const {
     if (!isOpen())
-        return false;
+        return {};
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral(
-        "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE"));
+    query.prepare(QStringLiteral("SELECT type, sql LIKE 'CREATE VIRTUAL TABLE%' FROM sqlite_master WHERE "
+                                 "type IN ('table', 'view') AND name = ? COLLATE NOCASE"));
     query.addBindValue(table);
     if (!query.exec()) {
         if (error)
             *error = engineError(table, query.lastError());
-        return false;
+        return {};
     }
-    return query.next();
+    if (!query.next())
+        return {};
+    return query.value(1).toBool() ? QStringLiteral("virtual table") : query.value(0).toString();
 }
 
 bool Database::requireTable(const QString& table, Result* error) const {
@@ -431,6 +464,9 @@ bool Database::requireTable(const QString& table, Result* error) const {
             *error = lookup;
         return false;
     }
+    const QString kind = tableKind(table, nullptr);
+    if (!kind.isEmpty())
+        return fail(error, dberr::TableNotFound, standsInPlace(fileName(), table, kind));
     return fail(error, dberr::TableNotFound,
                 QStringLiteral("The database '%1' has no table '%2'.").arg(fileName(), table));
 }

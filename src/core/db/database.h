@@ -67,6 +67,9 @@ public:
     bool hasTable(const QString& table) const;
     // Whether the table exists; false with *error set when the engine could not tell (a lock).
     bool findTable(const QString& table, Result* error) const;
+    // What stands under the name: "table", "view", "virtual table", or nothing. The program reads
+    // and writes tables only: anything else of a table's name is another program's code.
+    QString tableKind(const QString& table, Result* error = nullptr) const;
     // As findTable, with "no table" as the error when there is none.
     bool requireTable(const QString& table, Result* error) const;
     QStringList fieldNames(const QString& table) const;

@@ -99,7 +99,47 @@ Result loadFaults(const Database& db, std::vector<Fault>* faults) {
     return placementFaults(db, faults);
 }
 
+Result foreignTriggers(const Database& db, std::vector<Trigger>* triggers) {
+    triggers->clear();
+    QStringList tables = neededTables();
+    tables << table::FavouriteFilters;
+    QStringList marks;
+    QVariantList values;
+    for (const QString& name : std::as_const(tables)) {
+        marks << QStringLiteral("?");
+        values << name.toLower();
+    }
+    Result error;
+    auto rows =
+        db.openQuery(QStringLiteral("SELECT name, tbl_name FROM sqlite_master WHERE type = 'trigger' AND "
+                                    "lower(tbl_name) IN (%1) ORDER BY tbl_name, name")
+                         .arg(marks.join(QStringLiteral(", "))),
+                     values, &error);
+    if (!rows)
+        return error;
+    for (; !rows->atEnd(); rows->next())
+        triggers->push_back({rows->textAt(0), rows->textAt(1)});
+    return rows->error();
+}
+
 Result baseline(const Database& db, Baseline* before) {
+    std::vector<Trigger> triggers;
+    if (Result read = foreignTriggers(db, &triggers); read.isError())
+        return read;
+    if (!triggers.empty()) {
+        QStringList named;
+        for (const Trigger& trigger : triggers)
+            named << QStringLiteral("'%1' on '%2'").arg(vocabulary::visible(trigger.name), trigger.table);
+        return Result::make(
+            dberr::Refused,
+            QStringLiteral("The installation '%1' holds %2 %3: another program's code that would run inside "
+                           "this write. Nothing was written; remove %4 to write here ('filterctl check' "
+                           "names every one).")
+                .arg(db.fileName(),
+                     triggers.size() == 1 ? QStringLiteral("the trigger") : QStringLiteral("the triggers"),
+                     named.join(QStringLiteral(", ")),
+                     triggers.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    }
     std::vector<Fault> faults;
     const Result read = loadFaults(db, &faults);
     before->keys.clear();

@@ -26,7 +26,16 @@ struct Fault {
 };
 [[nodiscard]] Result loadFaults(const Database& db, std::vector<Fault>* faults);
 
-// The faults as the installation stood when the write began.
+// Another program's trigger on a table the program reads and writes: code that would run inside
+// the program's writes. No write runs while one is there (the program's own connections never run
+// triggers at all).
+struct Trigger {
+    QString name;
+    QString table;
+};
+[[nodiscard]] Result foreignTriggers(const Database& db, std::vector<Trigger>* triggers);
+
+// The faults as the installation stood when the write began; refused while a trigger is there.
 struct Baseline {
     QSet<QString> keys;
 };

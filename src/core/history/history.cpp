@@ -2,6 +2,7 @@
 #include "core/history/history_file.h"
 #include "core/history/side_files.h"
 
+#include "core/db/engine_guard.h"
 #include "core/db/schema.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -223,6 +224,7 @@ public:
                 return true;
             }
             sqlite3_busy_timeout(m_history, 750);
+            engine_guard::harden(m_history, path);
         } else {
             Statement attach(m_engine, "ATTACH DATABASE ?1 AS history");
             attach.bind(1, QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) +
@@ -587,12 +589,14 @@ void reconcile(const QString& installationPath) {
         SQLITE_OK)
         return done();
     sqlite3_busy_timeout(history, 750);
+    engine_guard::harden(history, path);
     if (pendingRecords(history).empty())
         return done();
     // Under the installation's write lock no writer stands between its record and its commit.
     if (sqlite3_open_v2(QFile::encodeName(installationPath).constData(), &lock, SQLITE_OPEN_READWRITE,
                         nullptr) != SQLITE_OK ||
-        (sqlite3_busy_timeout(lock, 750), !run(lock, "BEGIN IMMEDIATE")))
+        (sqlite3_busy_timeout(lock, 750), engine_guard::harden(lock, installationPath),
+         !run(lock, "BEGIN IMMEDIATE")))
         return done();
     if (run(history, "BEGIN IMMEDIATE"))
         run(history, settlePending(history, installationPath) ? "COMMIT" : "ROLLBACK");

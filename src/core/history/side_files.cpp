@@ -3,6 +3,7 @@
 #include "core/history/side_files.h"
 
 #include "core/db/cursor.h"
+#include "core/db/engine_guard.h"
 #include "core/history/history_file.h"
 
 #include <QDir>
@@ -113,6 +114,7 @@ void recoverSideFiles(const QString& installationPath) {
         if (sqlite3_open_v2(QFile::encodeName(path).constData(), &engine, SQLITE_OPEN_READWRITE, nullptr) ==
             SQLITE_OK) {
             sqlite3_busy_timeout(engine, 750);
+            engine_guard::harden(engine, path);
             sqlite3_exec(engine, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         }
         sqlite3_close_v2(engine);

@@ -5,6 +5,7 @@
 #include "core/db/database.h"
 #include "core/db/schema.h"
 #include "core/exchange/store.h"
+#include "core/gate/write_gate.h"
 #include "core/placement/wheels.h"
 #include "core/vocabulary/vocabulary.h"
 
@@ -55,7 +56,7 @@ struct Checker {
         bool complete = true;
         for (const auto& [name, fields] : needed) {
             if (!db.hasTable(name)) {
-                stop(name, QString(), QStringLiteral("the table is missing: the program cannot load"));
+                stop(name, QString(), missingText(name));
                 complete = false;
                 continue;
             }
@@ -66,10 +67,36 @@ struct Checker {
                     complete = false;
                 }
         }
-        if (!db.hasTable(table::FavouriteFilters))
+        if (!db.tableKind(table::FavouriteFilters).isEmpty() && !db.hasTable(table::FavouriteFilters)) {
+            stop(table::FavouriteFilters, QString(), missingText(table::FavouriteFilters));
+            complete = false;
+        } else if (!db.hasTable(table::FavouriteFilters)) {
             note(table::FavouriteFilters, QString(),
                  QStringLiteral("the table is missing: the first load creates it"));
+        }
         return complete;
+    }
+    QString missingText(const QString& table) const {
+        const QString kind = db.tableKind(table);
+        if (kind.isEmpty())
+            return QStringLiteral("the table is missing: the program cannot load");
+        return QStringLiteral("a %1 stands in place of the table: the program reads tables only and cannot "
+                              "load")
+            .arg(kind);
+    }
+
+    // Another program's triggers: the program writes nothing while one is there.
+    void triggers() {
+        std::vector<gate::Trigger> found;
+        if (const Result read = gate::foreignTriggers(db, &found); read.isError()) {
+            problem(QString(), QString(), QStringLiteral("the triggers cannot be read: ") + read.description);
+            return;
+        }
+        for (const gate::Trigger& trigger : found)
+            problem(trigger.table, vocabulary::visible(trigger.name),
+                    QStringLiteral("a trigger: another program's code that would run inside every write to "
+                                   "this table; the program writes nothing to the installation while it is "
+                                   "there"));
     }
 
     void integrity() {
@@ -302,6 +329,7 @@ std::vector<Finding> checkInstallation(PlacementSession& session,
                                        const PlacementSession::LoadReport& report) {
     Checker checker{session.database(), {}};
     checker.integrity();
+    checker.triggers();
     if (!checker.layout())
         return checker.findings;
     if (report.error.isError()) {

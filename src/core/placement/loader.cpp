@@ -1,9 +1,12 @@
 #include "core/placement/loader.h"
 
+#include "core/gate/write_gate.h"
+
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
+#include "core/gate/write_gate.h"
 
 #include <QHash>
 #include <QSet>
@@ -146,6 +149,7 @@ private:
     void walkCatalogue(ColumnReader& rows, CataloguePart& part, Candidates& candidates) const;
     bool findTypes(LoadResult* result);
     bool completeFavourites();
+    bool writesFavourites() const;
     // The placed filters the favourite list lacks, in button and slot order, each once.
     bool missingFavourites(std::vector<std::pair<QString, QString>>* missing);
     bool buildCandidates();
@@ -455,9 +459,21 @@ bool WheelLoader::findTypes(LoadResult* result) {
     return true;
 }
 
+// Another program's trigger on the installation's tables refuses every write (the write gate says
+// so at the user's first Store); the load completes the list in memory then, so that the program
+// still starts.
+bool WheelLoader::writesFavourites() const {
+    std::vector<gate::Trigger> triggers;
+    return m_options.writeFavourites && !gate::foreignTriggers(m_db, &triggers).isError() && triggers.empty();
+}
+
 bool WheelLoader::completeFavourites() {
+    const bool writes = writesFavourites();
+    // A view or virtual table of the list's name is not a list the load may create or read.
+    if (!m_hasFavouriteTable && !m_db.tableKind(schema::table::FavouriteFilters).isEmpty())
+        return m_db.requireTable(schema::table::FavouriteFilters, &m_error);
     if (!m_hasFavouriteTable) {
-        if (m_options.writeFavourites) {
+        if (writes) {
             Transaction create(m_db, &m_error);
             if (!create.isActive() ||
                 !m_db.createTable(schema::table::FavouriteFilters,
@@ -475,7 +491,7 @@ bool WheelLoader::completeFavourites() {
         return false;
     // A write, and so the write lock, only when a placed filter is missing: a complete list on a
     // file that cannot be written still loads.
-    if (m_options.writeFavourites && !missing.empty()) {
+    if (writes && !missing.empty()) {
         auto cursor = m_db.openTable(schema::table::FavouriteFilters, &m_error);
         if (!cursor)
             return false;
