@@ -1,8 +1,10 @@
 #include "support/filterctl_run.h"
 #include "support/test_support.h"
 
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/engine_guard.h"
+#include "core/history/history.h"
 #include "core/inspect/installation_check.h"
 #include "core/session/placement_session.h"
 
@@ -98,11 +100,18 @@ void TestForeignFiles::endsAStatementPastItsBound() {
              qPrintable(error.description));
     QVERIFY2(error.description.contains(QDir::toNativeSeparators(path)), qPrintable(error.description));
     // The engine's time is what counts: a caller's own pauses between rows do not add up to it.
-    auto rows = db.openQuery("SELECT rowid FROM [Potential Filters]", {}, &error);
-    QVERIFY(rows);
-    for (int i = 0; i < 3 && !rows->atEnd(); ++i, rows->next())
-        QTest::qWait(150);
-    QVERIFY(!rows->error().isError());
+    createDatabase(path,
+                   {"CREATE TABLE Big (x)", "INSERT INTO Big WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                                            "SELECT i + 1 FROM n WHERE i < 200000) SELECT i FROM n"});
+    Database big;
+    QVERIFY(big.open(path, nullptr, Database::Access::ReadOnly));
+    ColumnReader rows(big, "Big", {"x"});
+    int count = 0;
+    while (rows.next())
+        if (++count % 40000 == 0)
+            QTest::qWait(120);
+    QVERIFY2(!rows.error().isError(), qPrintable(rows.error().description));
+    QCOMPARE(count, 200000);
     QCOMPARE(engine_guard::statementBoundMs(5 * 1024 * 1024), qint64(300));
     engine_guard::setStatementBoundMs(0);
     QCOMPARE(engine_guard::statementBoundMs(5 * 1024 * 1024), qint64(10000));
@@ -137,6 +146,17 @@ void TestForeignFiles::refusesToWriteWhileATriggerIsThere() {
     createDatabase(path, {"DROP TRIGGER t"});
     QVERIFY(storeFirstWheel(path, "BP 505-530").isEmpty());
     QCOMPARE(catalogueCount(path), rows);
+    // A trigger where the gate does not look (the history's records) never runs on the program's
+    // connections either.
+    createDatabase(history::pathFor(path),
+                   {"CREATE TABLE marks (x)", "CREATE TRIGGER m AFTER INSERT ON actions "
+                                              "BEGIN INSERT INTO marks VALUES (1); END"});
+    QVERIFY(storeFirstWheel(path, "LP 560").isEmpty());
+    Database history;
+    QVERIFY(history.open(history::pathFor(path), nullptr, Database::Access::ReadOnly));
+    auto marks = history.openQuery("SELECT count(*) FROM marks", {}, nullptr);
+    QVERIFY(marks && !marks->atEnd());
+    QCOMPARE(marks->valueAt(0).toInt(), 0);
 }
 
 // Generated: views and triggers of every kind added to the demo, on its tables and on tables of

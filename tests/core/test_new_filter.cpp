@@ -175,10 +175,11 @@ void TestNewFilter::buildsAndStoresEntriesByType() {
     // One failing row stores none of the others.
     Entry broken = lp;
     broken.values[Entry::Name] = "Another";
-    QVERIFY(catalogue.db.exec(
-        "CREATE TRIGGER refuse BEFORE INSERT ON [Potential Filters] WHEN NEW.[ID Potential] = "
-        "'Refused' BEGIN SELECT RAISE(ABORT, 'refused'); END",
-        QVariantList(), nullptr));
+    // The second row breaks an index that only the two rows together break.
+    QVERIFY(
+        catalogue.db.exec("CREATE UNIQUE INDEX refuse ON [Potential Filters] ([Type]) WHERE [ID Potential] "
+                          "IN ('Another', 'Refused')",
+                          QVariantList(), nullptr));
     Entry refused = lp;
     refused.values[Entry::Name] = "Refused";
     QVERIFY(!storePendingFilters(catalogue.db, {broken, refused}, nullptr));

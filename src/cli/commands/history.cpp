@@ -107,8 +107,9 @@ const Command& historyCommand() {
          {QStringLiteral("wheel"), QStringLiteral("ID"),
           QStringLiteral("the records that changed this wheel")},
          {QStringLiteral("search"), QStringLiteral("TEXT"),
-          QStringLiteral("the records whose number, time, user@host, program or summary holds the text, "
-                         "ignoring case, as the history window's search finds them")},
+          QStringLiteral("the records whose number, time, user@host, program, summary or the number of "
+                         "the record it undid holds the text, ignoring case, as the history window's "
+                         "search finds them")},
          {QStringLiteral("set-aside"), QString(),
           QStringLiteral(
               "rename a damaged history (with the date, nothing deleted); the next write begins a new one")}},

@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <array>
 #include <atomic>
 #include <ctime>
 #include <sqlite3.h>
@@ -14,29 +17,58 @@ namespace {
 
 std::atomic<qint64> boundForTests{0};
 
-qint64 nowMs() {
+qint64 nowNs() {
     timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now); // a few nanoseconds: asked every few thousand steps
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    clock_gettime(CLOCK_MONOTONIC, &now); // a few tens of nanoseconds: asked every few thousand steps
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// When the statement running on this thread began, and when the engine last reported progress.
-// A pause longer than a second between reports is the caller's own time between rows: the bound
-// counts the engine's time, so the count begins again there.
-thread_local qint64 statementStart = 0;
-thread_local qint64 lastProgress = 0;
+// Each connection's bound, set when it is set up (an address a closed connection had is set again
+// by the next connection that gets it).
+QMutex boundsLock;
+QHash<sqlite3*, qint64> boundsNs;
 
-int statementBegun(unsigned, void*, void*, void*) {
-    statementStart = lastProgress = nowMs();
+qint64 boundNsOf(sqlite3* engine) {
+    const QMutexLocker locked(&boundsLock);
+    return boundsNs.value(engine, 10000 * qint64(1000000));
+}
+
+// The engine's time on a statement: the time between two progress reports counts only when it is
+// short, so that a caller's own work between rows (a diff stepping two walks in turn, a window
+// waiting for the user) is not counted against the statement. Kept per connection on the thread
+// that runs it (a connection runs on one thread at a time); a statement's start resets it.
+struct Clock {
+    sqlite3* engine = nullptr;
+    qint64 boundNs = 0;
+    qint64 engineNs = 0;
+    qint64 lastNs = 0;
+};
+constexpr qint64 ContinuousNs = 20 * 1000000;
+thread_local std::array<Clock, 16> clocks{};
+thread_local size_t nextClock = 0;
+
+Clock& clockOf(sqlite3* engine) {
+    for (Clock& clock : clocks)
+        if (clock.engine == engine)
+            return clock;
+    Clock& reused = clocks[nextClock++ % clocks.size()]; // the least recently begun
+    reused = {engine, boundNsOf(engine), 0, nowNs()};
+    return reused;
+}
+
+int statementBegun(unsigned, void*, void* statement, void*) {
+    sqlite3* engine = sqlite3_db_handle(static_cast<sqlite3_stmt*>(statement));
+    clockOf(engine) = {engine, boundNsOf(engine), 0, nowNs()};
     return 0;
 }
 
-int progress(void* bound) {
-    const qint64 now = nowMs();
-    if (now - lastProgress > 1000)
-        statementStart = now;
-    lastProgress = now;
-    return now - statementStart > qint64(reinterpret_cast<quintptr>(bound)) ? 1 : 0;
+int progress(void* context) {
+    Clock& clock = clockOf(static_cast<sqlite3*>(context));
+    const qint64 now = nowNs();
+    if (now - clock.lastNs < ContinuousNs)
+        clock.engineNs += now - clock.lastNs;
+    clock.lastNs = now;
+    return clock.engineNs > clock.boundNs ? 1 : 0;
 }
 
 } // namespace
@@ -70,8 +102,11 @@ void harden(sqlite3* engine, qint64 fileBytes) {
     sqlite3_limit(engine, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000);
     sqlite3_limit(engine, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
     sqlite3_trace_v2(engine, SQLITE_TRACE_STMT, &statementBegun, nullptr);
-    sqlite3_progress_handler(engine, 4096, &progress,
-                             reinterpret_cast<void*>(quintptr(statementBoundMs(fileBytes))));
+    {
+        const QMutexLocker locked(&boundsLock);
+        boundsNs.insert(engine, statementBoundMs(fileBytes) * 1000000);
+    }
+    sqlite3_progress_handler(engine, 4096, &progress, engine);
 }
 
 void harden(sqlite3* engine, const QString& path) {

@@ -44,8 +44,9 @@ public:
     QStringList toStringList() const;
     bool operator==(const TextList& other) const;
 
-    // Tells which rows contain a text, ignoring case as QString does; ASCII texts are compared
-    // byte by byte, anything else through QString.
+    // Tells which rows contain a text, ignoring case: an ASCII text is compared byte by byte, where
+    // only ASCII letters fold (a row's Kelvin sign is not its k, as it is to QString), anything else
+    // through QString.
     class Finder {
     public:
         Finder(const TextList& list, const QString& text);

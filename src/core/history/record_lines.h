@@ -25,9 +25,9 @@ public:
     // Puts records older than all of these after them.
     void appendOlder(RecordLines older);
 
-    // The rows whose number, time, who (user@host), program or summary holds the text, ignoring
-    // case; only among the given rows (ascending) when there are any, as a search narrowed by one
-    // more key does.
+    // The rows whose number, time, who (user@host), program, summary or undone record's number
+    // holds the text, ignoring case; only among the given rows (ascending) when there are any, as a search
+    // narrowed by one more key does.
     std::vector<int> find(const QString& text, const std::vector<int>* among = nullptr) const;
     // Whether find would find the record: the one rule of a search, for `filterctl history --text`.
     static bool holds(const Record& record, const QString& text);

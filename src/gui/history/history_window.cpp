@@ -53,16 +53,15 @@ void HistoryModel::appendOlder(history::RecordLines older) {
 }
 
 void HistoryModel::setSearch(const QString& text) {
-    const QString lower = text.toLower();
-    if (lower == m_search)
+    if (text == m_search)
         return;
     beginResetModel();
     // One more key narrows the rows found already.
-    const bool narrows = m_searching && !m_search.isEmpty() && lower.contains(m_search);
-    m_search = lower;
-    m_searching = !lower.isEmpty();
+    const bool narrows = m_searching && !m_search.isEmpty() && text.contains(m_search, Qt::CaseInsensitive);
+    m_search = text;
+    m_searching = !text.isEmpty();
     if (m_searching)
-        m_found = m_lines.find(lower, narrows ? &m_found : nullptr);
+        m_found = m_lines.find(text, narrows ? &m_found : nullptr);
     else
         m_found = {};
     endResetModel();
@@ -251,6 +250,7 @@ void HistoryWindow::readOlder(qint64 before) {
 }
 
 void HistoryWindow::stopReading() {
+    ++m_readings; // a result already on its way belongs to no reading now
     if (!m_reader.joinable())
         return;
     m_stopReading = true;
@@ -296,6 +296,10 @@ void HistoryWindow::undoClicked() {
     bool undone = false;
     {
         dialogs::BusyCursor busy;
+        // The reading's read locks on the history would keep the undo's record out: it is let
+        // finish (a second at a million records), and its records still arrive.
+        if (m_reader.joinable())
+            m_reader.join();
         undone = history::executeUndo(m_db, m_plan, false, &error);
     }
     if (!undone) {

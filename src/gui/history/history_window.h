@@ -38,7 +38,7 @@ private:
     int lineOf(int row) const { return m_searching ? m_found[size_t(row)] : row; }
 
     history::RecordLines m_lines;
-    QString m_search;               // lower case
+    QString m_search;               // as typed
     bool m_searching = false;       // m_found holds the rows shown
     std::vector<int> m_found;       // ascending lines
     mutable history::Record m_last; // the record a view asked for last: its row's columns come together
