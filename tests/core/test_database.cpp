@@ -3,10 +3,12 @@
 #include "core/db/database.h"
 #include "core/db/growing_block.h"
 #include "core/db/text_list.h"
+#include "core/gate/write_gate.h"
 #include "support/test_support.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <sqlite3.h>
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -21,6 +23,7 @@ private slots:
     void rollsBackAndExtendsTables();
     void compactTextListsKeepEveryText();
     void readsLargeTablesInTwoHalvesInRowOrder();
+    void gateDecidesAsAWholeReadDoes();
 };
 
 namespace {
@@ -374,6 +377,101 @@ void TestDatabase::readsLargeTablesInTwoHalvesInRowOrder() {
     ColumnReader::readInParts(
         db, "Potential Filters", {"Summary"}, [](ColumnReader& rows, int) { QVERIFY(!rows.next()); }, &error);
     QCOMPARE(error.code, dberr::FieldNotFound);
+}
+
+namespace {
+
+QSet<QString> faultKeys(const QString& path) {
+    Database db;
+    db.open(path, nullptr, Database::Access::ReadOnly);
+    std::vector<gate::Fault> faults;
+    if (gate::loadFaults(db, &faults).isError())
+        return {QStringLiteral("unreadable")};
+    QSet<QString> keys;
+    for (const gate::Fault& fault : faults)
+        keys.insert(fault.key);
+    return keys;
+}
+
+bool runRaw(const QString& path, const QStringList& statements) {
+    sqlite3* engine = nullptr;
+    bool ran = sqlite3_open(path.toUtf8().constData(), &engine) == SQLITE_OK;
+    for (const QString& statement : statements)
+        ran = ran &&
+              sqlite3_exec(engine, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(engine);
+    return ran;
+}
+
+} // namespace
+
+// Generated: one connection writes round after round while another program changes the file
+// between them. Whatever the writes and changes, the gate (which keeps the catalogue's names
+// between writes) refuses exactly the writes that a whole read of the file before and after finds
+// adding a fault.
+void TestDatabase::gateDecidesAsAWholeReadDoes() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    const QString copy = sandbox.path("copy.sqlite");
+    const QStringList names = {"LP 560", "BP 505-530", "KP 685", "HFT 405/488", "XQ 999", "None", ""};
+    QRandomGenerator random(40);
+    const auto name = [&] { return names[random.bounded(int(names.size()))]; };
+    const auto quoted = [](const QString& text) { return "'" + QString(text).replace("'", "''") + "'"; };
+    const auto placing = [&] {
+        return QString("UPDATE [Available FilterPlacement] SET [ID Potential] = %1 WHERE rowid = %2")
+            .arg(quoted(name()))
+            .arg(1 + random.bounded(40));
+    };
+    const auto cataloguing = [&] {
+        switch (random.bounded(4)) {
+        case 0:
+            return QString("INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES (%1, 'LP')")
+                .arg(quoted(name()));
+        case 1:
+            return random.bounded(4)
+                       ? QString("UPDATE [Potential Filters] SET [Type] = [Type] WHERE rowid = 1")
+                       : QString("DELETE FROM [Potential Filters]");
+        default:
+            return QString("DELETE FROM [Potential Filters] WHERE [ID Potential] = %1").arg(quoted(name()));
+        }
+    };
+    // The connection mostly places filters; now and then it changes the catalogue or the favourites.
+    const auto someStatement = [&] {
+        const int kind = random.bounded(10);
+        return kind < 8    ? placing()
+               : kind == 8 ? cataloguing()
+                           : QString("UPDATE [Favourite Filters] SET [Type] = 'x' WHERE rowid = 1");
+    };
+    Database db;
+    QVERIFY(db.open(path, nullptr));
+    int refusals = 0;
+    for (int round = 0; round < 200; ++round) {
+        if (random.bounded(2) == 0) // another program's change between two writes
+            QVERIFY(runRaw(path, {random.bounded(3) ? cataloguing() : placing()}));
+        QStringList statements;
+        for (int i = random.bounded(1, 4); i > 0; --i)
+            statements << someStatement();
+        const QSet<QString> before = faultKeys(path);
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(path, copy) && runRaw(copy, statements));
+        const QSet<QString> after = faultKeys(copy);
+        const bool adds = !QSet<QString>(after).subtract(before).isEmpty();
+        Result error;
+        Transaction write(db, &error);
+        QVERIFY2(write.isActive(), qPrintable(error.description));
+        for (const QString& statement : statements)
+            QVERIFY(db.exec(statement, {}, &error));
+        const bool committed = write.commit(&error);
+        QVERIFY2(
+            committed == !adds,
+            qPrintable(QString("round %1: %2\n%3").arg(round).arg(statements.join("; "), error.description)));
+        refusals += committed ? 0 : 1;
+        if (!committed) // put the catalogue back now and then, so that later rounds can fail again
+            QVERIFY(runRaw(
+                path, {"DELETE FROM [Potential Filters] WHERE [ID Potential] = 'LP 560'",
+                       "INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES ('LP 560', 'LP')"}));
+    }
+    QVERIFY2(refusals > 10 && refusals < 190, qPrintable(QString::number(refusals)));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -377,6 +377,7 @@ bool Database::open(const QString& path, Result* error, Access access) {
     m_path = absolute;
     if (access == Access::ReadWrite) {
         m_gate = std::make_unique<gate::Baseline>();
+        sqlite3_update_hook(static_cast<sqlite3*>(engineHandle()), &gate::rowWritten, m_gate.get());
         if (recorderFactory)
             m_recorder = recorderFactory(*this);
     }
@@ -389,6 +390,8 @@ void Database::setRecorderFactory(RecorderFactory factory) {
 
 void Database::close() {
     m_recorder.reset();
+    if (m_gate)
+        sqlite3_update_hook(static_cast<sqlite3*>(engineHandle()), nullptr, nullptr);
     m_gate.reset();
     m_inTransaction = false;
     if (!QSqlDatabase::contains(m_connection))

@@ -3,6 +3,7 @@
 #include "core/gate/write_gate.h"
 
 #include "core/catalogue/catalogue_tables.h"
+#include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
 #include "core/db/schema.h"
@@ -10,6 +11,8 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <sqlite3.h>
 
 namespace gate {
 
@@ -50,12 +53,9 @@ Result tableFaults(const Database& db, std::vector<Fault>* faults) {
     return {};
 }
 
-// Each row that places a filter the catalogue lacks, as a fault of its own: a write that places
-// such a filter in one more row adds a fault, even when another row placed it before. An empty or
-// Null name is a name the catalogue lacks too ("None" is the empty position).
-Result placementFaults(const Database& db, std::vector<Fault>* faults) {
-    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
-        return {}; // already a fault of its own
+// Each row that places a filter, with its place; an empty or Null name is a name the catalogue lacks
+// too ("None" is the empty position).
+Result placedRows(const Database& db, std::vector<Fault>* placed) {
     Result error;
     auto rows = db.openQuery(QStringLiteral("SELECT rowid, IFNULL(%1, ''), %2, %3 FROM %4 ORDER BY rowid")
                                  .arg(sqlName(field::IdPotential), sqlName(field::IdAvailable),
@@ -63,25 +63,83 @@ Result placementFaults(const Database& db, std::vector<Fault>* faults) {
                              {}, &error);
     if (!rows)
         return error;
-    std::vector<Fault> placed;
-    QStringList names;
     for (; !rows->atEnd(); rows->next()) {
         const QString name = rows->textAt(1);
-        placed.push_back({QStringLiteral("placed:%1:").arg(rows->textAt(0)) + name, QString(), name,
-                          rows->textAt(2) + QLatin1Char(' ') + rows->textAt(3)});
-        names << name;
+        placed->push_back({QStringLiteral("placed:%1:").arg(rows->textAt(0)) + name, QString(), name,
+                           rows->textAt(2) + QLatin1Char(' ') + rows->textAt(3)});
     }
-    if (rows->error().isError())
-        return rows->error();
-    rows.reset();
-    QStringList lacking;
-    if (!catalogue::missingFromCatalogue(db, names, &lacking, &error))
-        return error;
-    const QSet<QString> missing(lacking.begin(), lacking.end());
+    return rows->error();
+}
+
+qint64 pragmaValue(const Database& db, const char* pragma) {
+    auto* engine = static_cast<sqlite3*>(db.engineHandle());
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = -1;
+    if (engine && sqlite3_prepare_v2(engine, pragma, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
+size_t nameHash(QByteArrayView utf8) {
+    return qHash(utf8, size_t(0x5eed));
+}
+
+// The catalogue's names, walked again only when the file or its catalogue changed since.
+Result knowCatalogue(const Database& db, CatalogueNames* names) {
+    const qint64 dataVersion = pragmaValue(db, "PRAGMA main.data_version");
+    const qint64 schemaVersion = pragmaValue(db, "PRAGMA main.schema_version");
+    if (names->valid && names->dataVersion == dataVersion && names->schemaVersion == schemaVersion)
+        return {};
+    names->valid = false;
+    names->hashes.clear();
+    ColumnReader rows(db, table::PotentialFilters, {field::IdPotential});
+    while (rows.next())
+        names->hashes.push_back(nameHash(rows.utf8(0)));
+    if (rows.error().isError())
+        return rows.error();
+    std::sort(names->hashes.begin(), names->hashes.end());
+    *names = {true, dataVersion, schemaVersion, std::move(names->hashes)};
+    return {};
+}
+
+// Each row that places a filter the catalogue lacks, as a fault of its own: a write that places
+// such a filter in one more row adds a fault, even when another row placed it before. Looked up
+// in the names known, or (while a write has changed the catalogue) asked of the engine.
+Result placementFaults(const Database& db, const CatalogueNames* known, std::vector<Fault>* faults) {
+    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
+        return {}; // already a fault of its own
+    std::vector<Fault> placed;
+    if (Result read = placedRows(db, &placed); read.isError())
+        return read;
+    QSet<QString> missing;
+    if (known) {
+        for (const Fault& row : placed)
+            if (!std::binary_search(known->hashes.begin(), known->hashes.end(),
+                                    nameHash(row.filter.toUtf8())))
+                missing.insert(row.filter);
+    } else {
+        QStringList names;
+        for (const Fault& row : placed)
+            names << row.filter;
+        QStringList lacking;
+        Result error;
+        if (!catalogue::missingFromCatalogue(db, names, &lacking, &error))
+            return error;
+        missing = QSet<QString>(lacking.begin(), lacking.end());
+    }
     for (Fault& row : placed)
         if (missing.contains(row.filter))
             faults->push_back(std::move(row));
     return {};
+}
+
+Result loadFaults(const Database& db, const CatalogueNames* known, std::vector<Fault>* faults) {
+    faults->clear();
+    if (Result read = tableFaults(db, faults); read.isError())
+        return read;
+    return placementFaults(db, known, faults);
 }
 
 } // namespace
@@ -93,10 +151,17 @@ QString notInCatalogueText(const QString& filter, const QString& places) {
 }
 
 Result loadFaults(const Database& db, std::vector<Fault>* faults) {
-    faults->clear();
-    if (Result read = tableFaults(db, faults); read.isError())
-        return read;
-    return placementFaults(db, faults);
+    return loadFaults(db, nullptr, faults);
+}
+
+void rowWritten(void* baseline, int, const char* schema, const char* table, qint64) {
+    auto* before = static_cast<Baseline*>(baseline);
+    ++before->rowsReported; // every file's: the engine counts them all
+    if (qstrcmp(schema, "main") == 0 &&
+        QString::fromUtf8(table).compare(table::PotentialFilters, Qt::CaseInsensitive) == 0) {
+        before->catalogueTouched = true;
+        before->names.valid = false;
+    }
 }
 
 Result foreignTriggers(const Database& db, std::vector<Trigger>* triggers) {
@@ -140,17 +205,32 @@ Result baseline(const Database& db, Baseline* before) {
                      named.join(QStringLiteral(", ")),
                      triggers.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
     }
-    std::vector<Fault> faults;
-    const Result read = loadFaults(db, &faults);
+    auto* engine = static_cast<sqlite3*>(db.engineHandle());
+    before->changesAtBegin = engine ? sqlite3_total_changes64(engine) : 0;
+    before->rowsReported = 0;
+    before->catalogueTouched = false;
     before->keys.clear();
+    std::vector<Fault> faults;
+    Result read;
+    if (db.hasTable(table::PotentialFilters) && (read = knowCatalogue(db, &before->names)).isError())
+        return read;
+    read = loadFaults(db, before->names.valid ? &before->names : nullptr, &faults);
     for (const Fault& fault : faults)
         before->keys.insert(fault.key);
     return read;
 }
 
 Result check(const Database& db, const Baseline& before) {
+    // The names known at the write's start still hold when the engine reported every row written
+    // (a catalogue emptied whole is not reported row by row, but counted) and none was the
+    // catalogue's, and the tables' layout is the same.
+    auto* engine = static_cast<sqlite3*>(db.engineHandle());
+    const bool catalogueAsBefore =
+        before.names.valid && !before.catalogueTouched && engine &&
+        sqlite3_total_changes64(engine) - before.changesAtBegin == before.rowsReported &&
+        pragmaValue(db, "PRAGMA main.schema_version") == before.names.schemaVersion;
     std::vector<Fault> faults;
-    if (Result read = loadFaults(db, &faults); read.isError())
+    if (Result read = loadFaults(db, catalogueAsBefore ? &before.names : nullptr, &faults); read.isError())
         return read;
     QStringList refusals;
     QStringList filters; // the new placements, a sentence a filter naming each row

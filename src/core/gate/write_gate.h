@@ -35,11 +35,28 @@ struct Trigger {
 };
 [[nodiscard]] Result foreignTriggers(const Database& db, std::vector<Trigger>* triggers);
 
-// The faults as the installation stood when the write began; refused while a trigger is there.
+// The catalogue's names as hashes, kept by a database between its writes while no other program
+// changed the file (its data version) and none of its own writes touched the catalogue: a write
+// then looks up the filters it places instead of walking a million catalogue rows twice.
+struct CatalogueNames {
+    bool valid = false;
+    qint64 dataVersion = -1;
+    qint64 schemaVersion = -1;
+    std::vector<size_t> hashes; // sorted
+};
+
+// The faults as the installation stood when the write began, and what the write changed since,
+// as the engine reported each row; refused while a trigger is there.
 struct Baseline {
     QSet<QString> keys;
+    CatalogueNames names;
+    qint64 changesAtBegin = 0;
+    qint64 rowsReported = 0;
+    bool catalogueTouched = false;
 };
 [[nodiscard]] Result baseline(const Database& db, Baseline* before);
+// The engine's report of one row written, while the database is open for writing.
+void rowWritten(void* baseline, int operation, const char* schema, const char* table, qint64 rowid);
 
 // Refused, naming each fault the write added (with the rows it concerns), when there are any.
 [[nodiscard]] Result check(const Database& db, const Baseline& before);
