@@ -422,8 +422,16 @@ void TestDatabase::gateDecidesAsAWholeReadDoes() {
             .arg(quoted(name()))
             .arg(1 + random.bounded(40));
     };
+    // Names that are no text (Null, a blob of a name) are never equal to a placed name.
     const auto cataloguing = [&] {
-        switch (random.bounded(4)) {
+        switch (random.bounded(6)) {
+        case 4:
+            return QString("INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES (NULL, 'LP')");
+        case 5:
+            return QString(
+                       "INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES (CAST(%1 AS BLOB), "
+                       "'LP')")
+                .arg(quoted(name()));
         case 0:
             return QString("INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES (%1, 'LP')")
                 .arg(quoted(name()));

@@ -189,6 +189,10 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     return failure.isError() ? report(failure) : 2;
 }
 
+bool ColumnReader::isText(int field) const {
+    return sqlite3_column_type(m_statement, field) == SQLITE_TEXT;
+}
+
 QByteArrayView ColumnReader::utf8(int field) const {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
     return bytes ? QByteArrayView(bytes, sqlite3_column_bytes(m_statement, field)) : QByteArrayView();

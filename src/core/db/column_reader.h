@@ -43,6 +43,8 @@ public:
     bool next();
     // Null reads as a null (and empty) QString; a number as the engine writes it.
     QString text(int field) const;
+    // Whether the field holds a text (not a number, a blob or Null).
+    bool isText(int field) const;
     // The field's bytes as the engine holds them, valid until the next row.
     QByteArrayView utf8(int field) const;
     // The position in the list of the field's text, or -1; compared without making a QString, for

@@ -390,8 +390,8 @@ void Database::setRecorderFactory(RecorderFactory factory) {
 
 void Database::close() {
     m_recorder.reset();
-    if (m_gate)
-        sqlite3_update_hook(static_cast<sqlite3*>(engineHandle()), nullptr, nullptr);
+    if (auto* engine = static_cast<sqlite3*>(engineHandle()); engine && m_gate)
+        sqlite3_update_hook(engine, nullptr, nullptr);
     m_gate.reset();
     m_inTransaction = false;
     if (!QSqlDatabase::contains(m_connection))

@@ -10,6 +10,7 @@
 #include "core/vocabulary/vocabulary.h"
 
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
@@ -82,26 +83,49 @@ qint64 pragmaValue(const Database& db, const char* pragma) {
     return value;
 }
 
-size_t nameHash(QByteArrayView utf8) {
-    return qHash(utf8, size_t(0x5eed));
+// 64 bits on every platform, seeded afresh in each process: a file cannot be made to collide.
+quint64 nameHash(QByteArrayView utf8) {
+    static const size_t seeds[] = {size_t(QRandomGenerator::system()->generate64()),
+                                   size_t(QRandomGenerator::system()->generate64())};
+    if constexpr (sizeof(size_t) >= sizeof(quint64))
+        return qHash(utf8, seeds[0]);
+    else
+        return (quint64(qHash(utf8, seeds[0])) << 32) | qHash(utf8, seeds[1]);
 }
 
-// The catalogue's names, walked again only when the file or its catalogue changed since.
-Result knowCatalogue(const Database& db, CatalogueNames* names) {
+// Whether the engine compares the catalogue's names byte for byte, as the names known do.
+bool comparedByBytes(const Database& db) {
+    Result error;
+    auto schema =
+        db.openQuery(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? "
+                                    "COLLATE NOCASE"),
+                     {table::PotentialFilters}, &error);
+    return schema && !schema->atEnd() &&
+           !schema->textAt(0).contains(QLatin1String("COLLATE"), Qt::CaseInsensitive);
+}
+
+// The catalogue's names, walked again only when the file or its catalogue changed since. Where
+// the names known could answer otherwise than the engine (a name that is no text, a collation, a
+// table walked otherwise), none are kept and the engine is asked.
+void knowCatalogue(const Database& db, CatalogueNames* names) {
     const qint64 dataVersion = pragmaValue(db, "PRAGMA main.data_version");
     const qint64 schemaVersion = pragmaValue(db, "PRAGMA main.schema_version");
     if (names->valid && names->dataVersion == dataVersion && names->schemaVersion == schemaVersion)
-        return {};
-    names->valid = false;
-    names->hashes.clear();
+        return;
+    *names = CatalogueNames();
+    if (dataVersion < 0 || schemaVersion < 0 || !comparedByBytes(db))
+        return;
+    std::vector<quint64> hashes;
     ColumnReader rows(db, table::PotentialFilters, {field::IdPotential});
-    while (rows.next())
-        names->hashes.push_back(nameHash(rows.utf8(0)));
+    while (rows.next()) {
+        if (!rows.isText(0))
+            return;
+        hashes.push_back(nameHash(rows.utf8(0)));
+    }
     if (rows.error().isError())
-        return rows.error();
-    std::sort(names->hashes.begin(), names->hashes.end());
-    *names = {true, dataVersion, schemaVersion, std::move(names->hashes)};
-    return {};
+        return;
+    std::sort(hashes.begin(), hashes.end());
+    *names = {true, dataVersion, schemaVersion, std::move(hashes)};
 }
 
 // Each row that places a filter the catalogue lacks, as a fault of its own: a write that places
@@ -211,10 +235,9 @@ Result baseline(const Database& db, Baseline* before) {
     before->catalogueTouched = false;
     before->keys.clear();
     std::vector<Fault> faults;
-    Result read;
-    if (db.hasTable(table::PotentialFilters) && (read = knowCatalogue(db, &before->names)).isError())
-        return read;
-    read = loadFaults(db, before->names.valid ? &before->names : nullptr, &faults);
+    if (db.hasTable(table::PotentialFilters))
+        knowCatalogue(db, &before->names);
+    const Result read = loadFaults(db, before->names.valid ? &before->names : nullptr, &faults);
     for (const Fault& fault : faults)
         before->keys.insert(fault.key);
     return read;

@@ -42,7 +42,7 @@ struct CatalogueNames {
     bool valid = false;
     qint64 dataVersion = -1;
     qint64 schemaVersion = -1;
-    std::vector<size_t> hashes; // sorted
+    std::vector<quint64> hashes; // sorted
 };
 
 // The faults as the installation stood when the write began, and what the write changed since,
