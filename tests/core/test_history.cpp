@@ -305,6 +305,19 @@ void TestHistory::browsesALongHistoryAsLines() {
     const std::vector<history::Record> expected = records(path);
     QVERIFY(expected.size() > 50000);
 
+    // A history another program made without the fields is refused with the file named, not shown
+    // as empty lines.
+    const QString foreign = sandbox.path("foreign.history.sqlite");
+    createDatabase(foreign, {"CREATE TABLE actions (id INTEGER PRIMARY KEY, at TEXT)", "INSERT INTO actions "
+                                                                                       "(at) VALUES ('x')"});
+    for (const int count : {500, 0}) {
+        history::RecordLines none;
+        Result refused;
+        QVERIFY(!history::readRecordLines(foreign, 0, count, &none, nullptr, &refused));
+        QVERIFY2(refused.description.contains("foreign.history.sqlite"), qPrintable(refused.description));
+        QVERIFY(none.isEmpty());
+    }
+
     history::RecordLines lines;
     history::RecordLines older;
     Result error;

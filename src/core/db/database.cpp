@@ -460,14 +460,14 @@ QString Database::tableKind(const QString& table, Result* error) const {
 
 bool Database::requireTable(const QString& table, Result* error) const {
     Result lookup;
-    if (findTable(table, &lookup))
+    const QString kind = tableKind(table, &lookup);
+    if (kind == QLatin1String("table"))
         return true;
     if (lookup.isError()) {
         if (error)
             *error = lookup;
         return false;
     }
-    const QString kind = tableKind(table, nullptr);
     if (!kind.isEmpty())
         return fail(error, dberr::TableNotFound, standsInPlace(fileName(), table, kind));
     return fail(error, dberr::TableNotFound,

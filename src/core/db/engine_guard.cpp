@@ -2,7 +2,6 @@
 
 #include "core/db/engine_guard.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -51,7 +50,7 @@ Clock& clockOf(sqlite3* engine) {
     for (Clock& clock : clocks)
         if (clock.engine == engine)
             return clock;
-    Clock& reused = clocks[nextClock++ % clocks.size()]; // the least recently begun
+    Clock& reused = clocks[nextClock++ % clocks.size()]; // in turn: a thread runs few at once
     reused = {engine, boundNsOf(engine), 0, nowNs()};
     return reused;
 }

@@ -181,8 +181,8 @@ Result loadFaults(const Database& db, std::vector<Fault>* faults) {
 void rowWritten(void* baseline, int, const char* schema, const char* table, qint64) {
     auto* before = static_cast<Baseline*>(baseline);
     ++before->rowsReported; // every file's: the engine counts them all
-    if (qstrcmp(schema, "main") == 0 &&
-        QString::fromUtf8(table).compare(table::PotentialFilters, Qt::CaseInsensitive) == 0) {
+    static const QByteArray catalogue = table::PotentialFilters.toUtf8();
+    if (qstrcmp(schema, "main") == 0 && qstricmp(table, catalogue.constData()) == 0) {
         before->catalogueTouched = true;
         before->names.valid = false;
     }

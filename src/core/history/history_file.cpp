@@ -191,6 +191,12 @@ Result setAside(const QString& installationPath, QString* setAsidePath) {
     return {};
 }
 
+QString completeRecords(const Database& history) {
+    return history.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending"))
+               ? QStringLiteral("pending IS NULL")
+               : QString();
+}
+
 bool openForReading(const QString& path, Database* db, Result* error) {
     const QFileInfo file(path);
     if (!file.exists() || (file.isFile() && file.size() == 0))

@@ -42,5 +42,8 @@ QString permissionProblem(const QString& historyPath, const QString& installatio
 // empty file a first write left when it was interrupted). A journal an interrupted write left is
 // rolled back by opening the file for writing, when this user may.
 bool openForReading(const QString& path, Database* db, Result* error);
+// The condition that keeps readers to complete records ("pending IS NULL": a write not known to
+// have committed yet is not shown); empty for a history made before records could be pending.
+QString completeRecords(const Database& history);
 
 } // namespace history

@@ -163,8 +163,8 @@ bool readRecords(const QString& historyPath, const Filter& filter, std::vector<R
         where << QStringLiteral("id IN (SELECT action FROM changes WHERE wheel = ?)");
         values << filter.wheel;
     }
-    if (db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending")))
-        where << QStringLiteral("pending IS NULL"); // a write not known to have committed yet
+    if (const QString complete = completeRecords(db); !complete.isEmpty())
+        where << complete;
     // A search is the history window's, made in the program: the engine's lower() knows ASCII only.
     const bool searching = !filter.text.isEmpty();
     if (filter.newest > 0 && !searching) { // the engine finds them by the key, however long the history
@@ -228,12 +228,10 @@ bool readRecordOf(const QString& historyPath, qint64 id, bool pendingToo, Record
             fail(error, dberr::QueryFailed, QStringLiteral("The history has no record %1.").arg(id));
         return false;
     }
-    const bool complete =
-        !pendingToo && db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending"));
-    auto action =
-        db.openQuery(QStringLiteral("SELECT %1 FROM actions WHERE id = ?%2")
-                         .arg(ActionFields, complete ? QStringLiteral(" AND pending IS NULL") : QString()),
-                     {id}, error);
+    const QString complete = pendingToo ? QString() : completeRecords(db);
+    auto action = db.openQuery(QStringLiteral("SELECT %1 FROM actions WHERE id = ?%2")
+                                   .arg(ActionFields, complete.isEmpty() ? QString() : " AND " + complete),
+                               {id}, error);
     if (!action)
         return false;
     if (action->atEnd())

@@ -44,16 +44,13 @@ template <class Value> void composeLine(QByteArray& line, Value value) {
     }
 }
 
-QString pendingCondition(const Database& db) {
-    // A write not known to have committed yet is not shown.
-    return db.fieldNames(QStringLiteral("actions")).contains(QStringLiteral("pending"))
-               ? QStringLiteral("pending IS NULL")
-               : QString();
-}
-
-QStringList joined(QStringList conditions) {
-    conditions.removeAll(QString());
-    return conditions;
+// Complete records older than `before` (0: all).
+QStringList conditions(const Database& db, qint64 before) {
+    QStringList where = {completeRecords(db)};
+    if (before > 0)
+        where << QStringLiteral("id < %1").arg(before);
+    where.removeAll(QString());
+    return where;
 }
 
 } // namespace
@@ -61,14 +58,14 @@ QStringList joined(QStringList conditions) {
 class LinesReader {
 public:
     // The newest `count`, through one query in descending order.
-    static bool newest(const Database& db, qint64 before, int count, RecordLines* lines, Result* error) {
-        QStringList where = joined({pendingCondition(db), before > 0 ? QStringLiteral("id < ?") : QString()});
+    static bool newest(const Database& db, const QStringList& where, int count, RecordLines* lines,
+                       Result* error) {
         const QString sql =
             QStringLiteral("SELECT %1 FROM actions %2 ORDER BY id DESC LIMIT %3")
                 .arg(ReadFields.join(QStringLiteral(", ")),
                      where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(" AND "))
                 .arg(count);
-        auto cursor = db.openQuery(sql, before > 0 ? QVariantList{before} : QVariantList{}, error);
+        auto cursor = db.openQuery(sql, {}, error);
         if (!cursor)
             return false;
         RecordLines::Chunk chunk;
@@ -87,11 +84,9 @@ public:
     }
 
     // Every older one, in stored order, in two halves at once.
-    static bool older(const Database& db, qint64 before, RecordLines* lines, const std::atomic<bool>* stop,
-                      Result* error) {
+    static bool older(const Database& db, const QStringList& where, RecordLines* lines,
+                      const std::atomic<bool>* stop, Result* error) {
         RecordLines::Chunk parts[2];
-        const QStringList where =
-            joined({pendingCondition(db), before > 0 ? QStringLiteral("id < ?") : QString()});
         const int read = ColumnReader::readInParts(
             db, QStringLiteral("actions"), ReadFields,
             [&](ColumnReader& rows, int part) {
@@ -103,8 +98,7 @@ public:
                     parts[part].lines.appendUtf8(line);
                 }
             },
-            error, where.join(QStringLiteral(" AND ")),
-            before > 0 ? QStringList{QString::number(before)} : QStringList());
+            error, where.join(QStringLiteral(" AND ")));
         if (read == 0 || (stop && stop->load()))
             return false;
         for (int part = read - 1; part >= 0; --part) { // the newer half first
@@ -209,8 +203,9 @@ bool readRecordLines(const QString& historyPath, qint64 before, int count, Recor
     Database db;
     if (!openForReading(historyPath, &db, error))
         return !error || !error->isError();
-    return count > 0 ? LinesReader::newest(db, before, count, lines, error)
-                     : LinesReader::older(db, before, lines, stop, error);
+    const QStringList where = conditions(db, before);
+    return count > 0 ? LinesReader::newest(db, where, count, lines, error)
+                     : LinesReader::older(db, where, lines, stop, error);
 }
 
 } // namespace history

@@ -67,12 +67,13 @@ struct Checker {
                     complete = false;
                 }
         }
-        if (!db.tableKind(table::FavouriteFilters).isEmpty() && !db.hasTable(table::FavouriteFilters)) {
-            stop(table::FavouriteFilters, QString(), missingText(table::FavouriteFilters));
-            complete = false;
-        } else if (!db.hasTable(table::FavouriteFilters)) {
+        const QString favourites = db.tableKind(table::FavouriteFilters);
+        if (favourites.isEmpty()) {
             note(table::FavouriteFilters, QString(),
                  QStringLiteral("the table is missing: the first load creates it"));
+        } else if (favourites != QLatin1String("table")) {
+            stop(table::FavouriteFilters, QString(), missingText(table::FavouriteFilters));
+            complete = false;
         }
         return complete;
     }
