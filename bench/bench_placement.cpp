@@ -158,6 +158,38 @@ void bareRead(const QString& path, const std::vector<const char*>& statements = 
     sqlite3_close(engine);
 }
 
+// The limit for the commands that read whole tables: every field of every table of each file read
+// through the engine's own interface, and a file that is no database (a snapshot) read as bytes.
+void bareReadAll(const QStringList& paths) {
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.peek(1) == "{") {
+            while (!file.read(1 << 20).isEmpty()) {
+            }
+            continue;
+        }
+        sqlite3* engine = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &engine, SQLITE_OPEN_READONLY, nullptr);
+        std::vector<QByteArray> tables;
+        sqlite3_stmt* names = nullptr;
+        sqlite3_prepare_v2(engine, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &names,
+                           nullptr);
+        while (sqlite3_step(names) == SQLITE_ROW)
+            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(names, 0)));
+        sqlite3_finalize(names);
+        for (const QByteArray& table : tables) {
+            const QByteArray sql = "SELECT * FROM \"" + table + "\"";
+            sqlite3_stmt* statement = nullptr;
+            sqlite3_prepare_v2(engine, sql.constData(), -1, &statement, nullptr);
+            while (sqlite3_step(statement) == SQLITE_ROW)
+                for (int column = 0; column < sqlite3_column_count(statement); ++column)
+                    sqlite3_column_text(statement, column);
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(engine);
+    }
+}
+
 // The process's largest resident size so far (the runs go from small to large).
 long peakMemoryMiB() {
     rusage usage{};
@@ -575,35 +607,47 @@ void timeCommands(int rows) {
     QProcess::execute(QStringLiteral(FC_FILTERCTL_PROGRAM),
                       {"--db", a, "export", "--format", "json", "-o", snapshot});
     const QString filterctl = QStringLiteral(FC_FILTERCTL_PROGRAM);
-    const std::vector<std::pair<QString, QStringList>> commands{
-        {"a process that reads the tables", {QCoreApplication::applicationFilePath(), "--bare", a}},
-        {"check", {filterctl, "--db", a, "check"}},
-        {"show", {filterctl, "--db", a, "show"}},
-        {"show --format json", {filterctl, "--db", a, "show", "--format", "json"}},
-        {"diff, database vs database", {filterctl, "diff", a, b}},
-        {"diff, snapshot vs database", {filterctl, "diff", snapshot, a}},
-        {"fit --dye EGFP", {filterctl, "--db", a, "fit", "--dye", "EGFP"}},
-        {"publish", {filterctl, "publish", "-o", dir.filePath("site"), a}},
+    const QString bench = QCoreApplication::applicationFilePath();
+    // Each command beside a process that reads what it reads: the loader's columns, or whole tables.
+    struct Run {
+        QString name;
+        QStringList command;
+        int reference; // the row of its reading process, or -1 for a reading process
+    };
+    const std::vector<Run> runs{
+        {"a process that reads the loader's columns", {bench, "--bare", a}, -1},
+        {"a process that reads every table whole", {bench, "--bare-all", a}, -1},
+        {"... of both installations", {bench, "--bare-all", a, b}, -1},
+        {"... of the snapshot file and the installation", {bench, "--bare-all", snapshot, a}, -1},
+        {"check", {filterctl, "--db", a, "check"}, 1},
+        {"show", {filterctl, "--db", a, "show"}, 0},
+        {"show --format json", {filterctl, "--db", a, "show", "--format", "json"}, 1},
+        {"diff, database vs database", {filterctl, "diff", a, b}, 2},
+        {"diff, snapshot vs database", {filterctl, "diff", snapshot, a}, 3},
+        {"fit --dye EGFP", {filterctl, "--db", a, "fit", "--dye", "EGFP"}, 0},
+        {"publish", {filterctl, "publish", "-o", dir.filePath("site"), a}, 0},
     };
     std::printf("%s build, %d catalogue rows, database file %lld MiB\n\n", FC_BUILD_TYPE, rows,
                 QFileInfo(a).size() >> 20);
     std::printf(
-        "| command | ms, min / median / max | peak memory | x the reading process |\n|---|---|---|---|\n");
-    double reference = 0;
-    for (const auto& [name, command] : commands) {
+        "| command | ms, min / median / max | peak memory | x its reading process |\n|---|---|---|---|\n");
+    std::vector<double> medians;
+    for (const Run& run : runs) {
         std::vector<double> times;
         long peak = 0;
-        for (int run = 0; run < 3; ++run) {
+        for (int time = 0; time < 3; ++time) {
             QDir(dir.filePath("site")).removeRecursively();
-            const auto [ms, mib] = runProcess(command);
+            const auto [ms, mib] = runProcess(run.command);
             times.push_back(ms);
             peak = std::max(peak, mib);
         }
         const Timing t = timingOf(times);
-        if (reference == 0)
-            reference = t.median;
-        std::printf("| %s | %.0f / %.0f / %.0f | %ld MiB | %.2f |\n", qPrintable(name), t.min, t.median,
-                    t.max, peak, t.median / reference);
+        medians.push_back(t.median);
+        const QString ratio = run.reference < 0
+                                  ? QString()
+                                  : QString::number(t.median / medians[size_t(run.reference)], 'f', 2);
+        std::printf("| %s | %.0f / %.0f / %.0f | %ld MiB | %s |\n", qPrintable(run.name), t.min, t.median,
+                    t.max, peak, qPrintable(ratio));
     }
 }
 
@@ -692,6 +736,14 @@ int main(int argc, char* argv[]) {
     // bench_placement --bare FILE: the limit of the whole-process start, a process that only reads.
     if (argc == 3 && QByteArray(argv[1]) == "--bare") {
         bareRead(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    // bench_placement --bare-all FILE...: a process that reads every field of the files' tables.
+    if (argc >= 3 && QByteArray(argv[1]) == "--bare-all") {
+        QStringList paths;
+        for (int i = 2; i < argc; ++i)
+            paths << QString::fromLocal8Bit(argv[i]);
+        bareReadAll(paths);
         return 0;
     }
     // bench_placement --x11 ROWS...: under the X server DISPLAY names (scripts/bench-x11 starts Xvfb).

@@ -72,6 +72,7 @@ bool snapshotOf(Context& context, const QString& file, std::unique_ptr<Placement
         context.failOn(error);
         return false;
     }
+    (*session)->releaseCandidates();
     return true;
 }
 

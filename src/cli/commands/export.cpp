@@ -121,6 +121,7 @@ int exportPlacement(Context& context) {
         Result error;
         if (!readSnapshot(session, &snapshot, &error))
             return context.failOn(error);
+        session.releaseCandidates();
         return writeSnapshot(context, snapshot, file);
     }
     QByteArray text;

@@ -27,6 +27,7 @@ int show(Context& context) {
     Result error;
     if (!readSnapshot(session, &snapshot, &error))
         return context.failOn(error);
+    session.releaseCandidates();
     if (!ids.isEmpty())
         snapshot.wheels.erase(std::remove_if(snapshot.wheels.begin(), snapshot.wheels.end(),
                                              [&](const Snapshot::Wheel& w) { return !ids.contains(w.id); }),

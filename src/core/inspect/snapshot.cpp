@@ -5,6 +5,7 @@
 #include "core/db/schema.h"
 #include "core/exchange/output_file.h"
 #include "core/exchange/package.h"
+#include "core/inspect/canonical_rows.h"
 #include "core/inspect/placement_export.h"
 #include "core/placement/wheels.h"
 #include "core/session/placement_session.h"
@@ -72,193 +73,6 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, Result* erro
     return true;
 }
 
-// One row after another, in the canonical order; false at the end or on a failure (error()).
-void appendJsonCell(QByteArray* out, QByteArrayView utf8);
-
-class RowReader {
-public:
-    virtual ~RowReader() = default;
-    virtual bool next(QStringList* fields) = 0;
-    // The next row appended as a JSON list of strings.
-    virtual bool nextJson(QByteArray* out);
-    const Result& error() const { return m_error; }
-
-protected:
-    Result m_error;
-};
-
-// The canonical order compares texts as the engine does: their UTF-8 bytes.
-int compareText(const QString& a, const QString& b) {
-    const QByteArray x = a.toUtf8();
-    const QByteArray y = b.toUtf8();
-    return x < y ? -1 : y < x ? 1 : 0;
-}
-
-bool rowBefore(const QStringList& a, const QStringList& b) {
-    for (int f = 0; f < std::min(a.size(), b.size()); ++f)
-        if (const int order = compareText(a[f], b[f]); order != 0)
-            return order < 0;
-    return a.size() < b.size();
-}
-
-// A table's rows in the canonical order: by each field's text in turn (Null as empty), bytes
-// compared, sorted by the engine (which spills to a temporary file when they are many). One row at
-// a time: a million rows never stand in memory.
-class DatabaseRows : public RowReader {
-public:
-    DatabaseRows(const Database& db, const QString& table, const QStringList& fields)
-        : m_db(db), m_engine(static_cast<sqlite3*>(db.engineHandle())), m_count(int(fields.size())) {
-        QStringList columns;
-        QStringList order;
-        for (int f = 0; f < m_count; ++f) {
-            columns << QStringLiteral("IFNULL(CAST(%1 AS TEXT), '')").arg(sqlName(fields[f]));
-            order << QString::number(f + 1);
-        }
-        const QByteArray sql =
-            QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                .arg(columns.join(QStringLiteral(", ")), sqlName(table), order.join(QStringLiteral(", ")))
-                .toUtf8();
-        // The engine sorts a large table on helper threads of its own, one per core (up to four): a
-        // million rows in half the time, in no more memory.
-        if (m_engine)
-            sqlite3_exec(m_engine,
-                         QByteArray("PRAGMA threads = " +
-                                    QByteArray::number(qBound(1, QThread::idealThreadCount(), 4)))
-                             .constData(),
-                         nullptr, nullptr, nullptr);
-        if (!m_engine ||
-            sqlite3_prepare_v2(m_engine, sql.constData(), -1, &m_statement, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~DatabaseRows() override { sqlite3_finalize(m_statement); }
-    bool next(QStringList* fields) override {
-        if (!step())
-            return false;
-        fields->clear();
-        for (int f = 0; f < m_count; ++f)
-            *fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
-                                         sqlite3_column_bytes(m_statement, f));
-        return true;
-    }
-    // Written from the engine's bytes: a cell of ASCII needs no text made of it.
-    bool nextJson(QByteArray* out) override {
-        if (!step())
-            return false;
-        out->append('[');
-        for (int f = 0; f < m_count; ++f) {
-            if (f > 0)
-                out->append(", ");
-            const QByteArrayView cell(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, f)),
-                                      sqlite3_column_bytes(m_statement, f));
-            appendJsonCell(out, cell);
-        }
-        out->append(']');
-        return true;
-    }
-
-private:
-    bool step() {
-        if (!m_statement || m_error.isError())
-            return false;
-        const int step = sqlite3_step(m_statement);
-        if (step != SQLITE_ROW) {
-            if (step != SQLITE_DONE)
-                fail();
-            return false;
-        }
-        return true;
-    }
-    void fail() {
-        m_error =
-            m_db.engineError(QStringLiteral("reading"), m_engine ? sqlite3_extended_errcode(m_engine) : -1,
-                             m_engine ? QString::fromUtf8(sqlite3_errmsg(m_engine)) : QString());
-    }
-    const Database& m_db;
-    sqlite3* m_engine;
-    int m_count;
-    sqlite3_stmt* m_statement = nullptr;
-};
-
-// A file's lines read into one buffer kept from line to line: a million lines cost no allocation
-// each. A line longer than a snapshot's may be comes in pieces, each marked as such.
-class LineBuffer {
-public:
-    LineBuffer() : m_bytes(int(Snapshot::MaxLineBytes) + 2, Qt::Uninitialized) {}
-    // The next line, valid until the next read; false at the end of the file.
-    bool read(QFile& file, QByteArray* line, bool* tooLong) {
-        const qint64 size = file.readLine(m_bytes.data(), m_bytes.size());
-        if (size <= 0)
-            return false;
-        *tooLong = size == m_bytes.size() - 1 && m_bytes[int(size) - 1] != '\n';
-        *line = QByteArray::fromRawData(m_bytes.constData(), int(size));
-        return true;
-    }
-
-private:
-    QByteArray m_bytes;
-};
-
-// The rows of a snapshot file's catalogue or favourites, a line each as show --format json writes
-// them, read one at a time; a line that is no row, or out of the canonical order, is named.
-class FileRows : public RowReader {
-public:
-    FileRows(const QString& path, qint64 at, int line) : m_file(path), m_line(line) {
-        if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(at))
-            m_error = Result::make(dberr::BadFile, QStringLiteral("it cannot be read again"));
-    }
-    // Only the rows of these names (as UTF-8) are wanted: the others are passed over unread where
-    // the name shows plainly at the line's start.
-    void onlyNamed(QSet<QByteArray> names) { m_names = std::move(names); }
-    bool next(QStringList* fields) override {
-        if (m_error.isError() || m_done)
-            return false;
-        QByteArray line;
-        bool tooLong = false;
-        do {
-            m_lines.read(m_file, &line, &tooLong);
-            line = line.trimmed();
-            ++m_line;
-        } while (!tooLong && isPassedOver(line));
-        if (line.startsWith(']')) {
-            m_done = true;
-            return false;
-        }
-        QJsonParseError parsed;
-        const QJsonDocument row =
-            QJsonDocument::fromJson(line.endsWith(',') ? line.chopped(1) : line, &parsed);
-        fields->clear();
-        for (const QJsonValue& value : row.array())
-            *fields << value.toString();
-        if (tooLong || parsed.error != QJsonParseError::NoError || !row.isArray() || fields->isEmpty())
-            return refuse(
-                QStringLiteral("line %1 is no row of a snapshot (a list of texts on one line, as 'show "
-                               "--format json' writes it)"));
-        if (rowBefore(*fields, m_previous))
-            return refuse(QStringLiteral("line %1 is out of the order 'show --format json' writes rows in"));
-        m_previous = *fields;
-        return true;
-    }
-
-private:
-    bool isPassedOver(const QByteArray& line) const {
-        if (m_names.isEmpty() || !line.startsWith("[\""))
-            return false;
-        const qsizetype end = line.indexOf('"', 2);
-        const QByteArray name = line.mid(2, end - 2);
-        return end > 0 && !name.contains('\\') && !m_names.contains(name);
-    }
-    bool refuse(const QString& why) {
-        m_error = Result::make(dberr::BadFile, why.arg(m_line));
-        return false;
-    }
-    QSet<QByteArray> m_names;
-    QFile m_file;
-    LineBuffer m_lines;
-    int m_line;
-    bool m_done = false;
-    QStringList m_previous;
-};
-
 // Writes JSON text without building a document: a catalogue of a million rows stays a stream.
 // A JSON string: most texts need no escape and are copied whole; the others in runs between escapes.
 void appendJsonText(QString* out, const QString& text) {
@@ -301,39 +115,6 @@ QString jsonList(const QStringList& values) {
     return list;
 }
 
-// A cell's bytes as a JSON string, as jsonText writes its text: ASCII escaped here, anything else
-// made a text first (so that bytes that are no UTF-8 come out as the text they read as).
-void appendJsonCell(QByteArray* out, QByteArrayView utf8) {
-    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; });
-    if (!ascii) {
-        out->append(jsonText(QString::fromUtf8(utf8)).toUtf8());
-        return;
-    }
-    out->append('"');
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const uchar c = uchar(utf8[i]);
-        if (c >= 0x20 && c != '"' && c != '\\')
-            continue;
-        out->append(utf8.sliced(run, i - run));
-        if (c < 0x20)
-            out->append("\\u00").append(QByteArray::number(c, 16).rightJustified(2, '0'));
-        else
-            out->append('\\').append(char(c));
-        run = i + 1;
-    }
-    out->append(utf8.sliced(run));
-    out->append('"');
-}
-
-bool RowReader::nextJson(QByteArray* out) {
-    QStringList fields;
-    if (!next(&fields))
-        return false;
-    out->append(jsonList(fields).toUtf8());
-    return true;
-}
-
 QStringList fromJsonList(const QJsonValue& value) {
     QStringList list;
     for (const QJsonValue& item : value.toArray())
@@ -347,44 +128,59 @@ void difference(std::vector<Difference>* differences, const QString& where, cons
         differences->push_back({where, a, b});
 }
 
+QByteArrayView cellAt(const Cells& row, int field) {
+    return size_t(field) < row.size() ? row[size_t(field)] : QByteArrayView();
+}
+
 // The next row of the next name: the first row of a name stands for it (the canonical order puts
-// it first), the others of the name are passed over.
-bool nextNamed(RowReader& rows, QStringList* row) {
-    const QString previous = row->value(0);
-    const bool first = row->isEmpty();
-    while (rows.next(row))
-        if (first || row->value(0) != previous)
+// it first), the others of the name are passed over. `name` holds the name of the row before.
+bool nextNamed(RowReader& rows, Cells* row, QByteArray* name, bool first) {
+    while (rows.next(row)) {
+        const QByteArrayView named = cellAt(*row, 0);
+        if (first || named != *name) {
+            name->resize(named.size()); // the name's room is kept from row to row
+            std::copy(named.begin(), named.end(), name->begin());
             return true;
+        }
+    }
     return false;
 }
 
+QString restOf(const Cells& row) {
+    return textsOf(row).mid(1).join(QStringLiteral(" | "));
+}
+
 // Rows keyed by their first field, by the other fields' names; both in the canonical order, walked
-// side by side, so that neither is held in memory.
+// side by side. Their bytes are compared; a text is made only of what differs.
 bool diffKeyedRows(std::vector<Difference>* differences, const QString& what, const QStringList& fieldsA,
                    RowReader& readerA, const QStringList& fieldsB, RowReader& readerB, Result* error) {
     const bool sameFields = fieldsA == fieldsB;
-    QStringList a;
-    QStringList b;
-    bool hasA = nextNamed(readerA, &a);
-    bool hasB = nextNamed(readerB, &b);
+    Cells a;
+    Cells b;
+    QByteArray nameA;
+    QByteArray nameB;
+    bool hasA = nextNamed(readerA, &a, &nameA, true);
+    bool hasB = nextNamed(readerB, &b, &nameB, true);
     while (hasA || hasB) {
-        const int order = !hasB ? -1 : !hasA ? 1 : compareText(a.value(0), b.value(0));
-        const QString where = QStringLiteral("%1 '%2'").arg(what, order <= 0 ? a.value(0) : b.value(0));
+        const int order = !hasB ? -1 : !hasA ? 1 : compareRows({nameA}, {nameB});
+        const auto where = [&] {
+            return QStringLiteral("%1 '%2'").arg(what, textOf(order <= 0 ? nameA : nameB));
+        };
         if (order < 0) {
-            differences->push_back({where, a.mid(1).join(QStringLiteral(" | ")), std::nullopt});
+            differences->push_back({where(), restOf(a), std::nullopt});
         } else if (order > 0) {
-            differences->push_back({where, std::nullopt, b.mid(1).join(QStringLiteral(" | "))});
-        } else if (!sameFields || a != b) {
+            differences->push_back({where(), std::nullopt, restOf(b)});
+        } else if (!sameFields || compareRows(a, b) != 0) {
             for (int field = 1; field < fieldsA.size(); ++field) {
                 const int inB = int(fieldsB.indexOf(fieldsA[field]));
-                difference(differences, where + QLatin1Char(' ') + fieldsA[field], a.value(field),
-                           inB < 0 ? std::nullopt : std::optional<QString>(b.value(inB)));
+                difference(differences, where() + QLatin1Char(' ') + fieldsA[field], textOf(cellAt(a, field)),
+                           inB < 0 ? std::nullopt : std::optional<QString>(textOf(cellAt(b, inB))));
             }
         }
         if (order <= 0)
-            hasA = nextNamed(readerA, &a);
+            hasA = nextNamed(readerA, &a, &nameA, false);
         if (order >= 0)
-            hasB = nextNamed(readerB, &b);
+            hasB = nextNamed(readerB, &b, &nameB, false);
     }
     for (const RowReader* reader : {&readerA, &readerB})
         if (reader->error().isError()) {
@@ -410,43 +206,18 @@ bool readRowsBeyond(const Database& db, QHash<QString, std::vector<Snapshot::Row
     return !rows->error().isError() || (*error = rows->error(), false);
 }
 
-// Rows in memory (a wheel's), put in the canonical order.
-class ListRows : public RowReader {
-public:
-    explicit ListRows(std::vector<QStringList> rows) : m_rows(std::move(rows)) {
-        std::sort(m_rows.begin(), m_rows.end(), rowBefore);
-    }
-    bool next(QStringList* fields) override {
-        if (m_at >= m_rows.size())
-            return false;
-        *fields = m_rows[m_at++];
-        return true;
-    }
-
-private:
-    std::vector<QStringList> m_rows;
-    size_t m_at = 0;
-};
-
-class NoRows : public RowReader {
-public:
-    bool next(QStringList*) override { return false; }
-};
-
 std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
     using namespace schema::table;
     if (snapshot.rowsIn) {
         if (favourites && !snapshot.rowsIn->hasTable(FavouriteFilters))
-            return std::make_unique<NoRows>();
-        return std::make_unique<DatabaseRows>(*snapshot.rowsIn,
-                                              favourites ? FavouriteFilters : PotentialFilters,
-                                              favourites ? favouriteFields() : snapshot.catalogueFields);
+            return noRows();
+        return tableRows(*snapshot.rowsIn, favourites ? FavouriteFilters : PotentialFilters,
+                         favourites ? favouriteFields() : snapshot.catalogueFields);
     }
     const qint64 at = favourites ? snapshot.favouritesAt : snapshot.catalogueAt;
     if (at < 0)
-        return std::make_unique<NoRows>();
-    return std::make_unique<FileRows>(snapshot.rowsFile, at,
-                                      favourites ? snapshot.favouritesLine : snapshot.catalogueLine);
+        return noRows();
+    return fileRows(snapshot.rowsFile, at, favourites ? snapshot.favouritesLine : snapshot.catalogueLine);
 }
 
 } // namespace
@@ -488,21 +259,22 @@ bool catalogueValuesOf(const Snapshot& snapshot, const QStringList& names, const
     std::vector<int> column; // each field's place in the file's rows, or -1
     for (const QString& field : fields)
         column.push_back(int(snapshot.catalogueFields.indexOf(field)));
-    FileRows rows(snapshot.rowsFile, snapshot.catalogueAt, snapshot.catalogueLine);
     QSet<QByteArray> wantedBytes;
     for (const QString& name : wanted)
         wantedBytes.insert(name.toUtf8());
-    rows.onlyNamed(std::move(wantedBytes));
-    QStringList row;
-    while (values->size() < wanted.size() && rows.next(&row)) {
-        if (!wanted.contains(row.value(0)) || values->contains(row.value(0)))
+    const std::unique_ptr<RowReader> rows =
+        fileRows(snapshot.rowsFile, snapshot.catalogueAt, snapshot.catalogueLine, std::move(wantedBytes));
+    Cells row;
+    while (values->size() < wanted.size() && rows->next(&row)) {
+        const QString name = textOf(cellAt(row, 0));
+        if (!wanted.contains(name) || values->contains(name))
             continue;
         QStringList picked;
         for (int at : column)
-            picked << (at < 0 ? QString() : row.value(at));
-        values->insert(row.value(0), picked);
+            picked << (at < 0 ? QString() : textOf(cellAt(row, at)));
+        values->insert(name, picked);
     }
-    *error = rows.error();
+    *error = rows->error();
     return error->ok();
 }
 
@@ -521,7 +293,7 @@ public:
     bool spill() { return m_buffer.size() < (1 << 16) || flush(); }
     bool flush() {
         const bool written = m_buffer.isEmpty() || m_write(m_buffer);
-        m_buffer.clear();
+        m_buffer.resize(0); // its room is kept for the next piece
         return written;
     }
 
@@ -531,14 +303,11 @@ private:
 };
 
 bool writeRows(RowReader& rows, JsonOut& out, Result* error) {
-    for (qint64 row = 0;; ++row) {
+    Cells row;
+    for (qint64 written = 0; rows.next(&row); ++written) {
         QByteArray& buffer = out.buffer();
-        const qsizetype before = buffer.size();
-        buffer.append(row ? ",\n    " : "\n    ");
-        if (!rows.nextJson(&buffer)) {
-            buffer.truncate(before);
-            break;
-        }
+        buffer.append(written ? ",\n    " : "\n    ");
+        appendJsonRow(&buffer, row);
         if (!out.spill()) {
             *error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
             return false;
@@ -679,7 +448,7 @@ bool findRows(QFile& file, const QByteArray& key, int* line, QByteArray* before)
         whole = !tooLong;
         if (before) {
             before->append(text);
-            if (before->size() > Snapshot::MaxLineBytes * 16)
+            if (before->size() > LineBuffer::MaxLineBytes * 16)
                 return false;
         }
     }
@@ -753,7 +522,7 @@ bool diffSnapshots(const Snapshot& a, const Snapshot& b, std::vector<Difference>
                 positions.insert(row.position);
                 rows.push_back({row.position, row.filter});
             }
-        return ListRows(std::move(rows));
+        return listRows(rows);
     };
     QHash<QString, const Snapshot::Wheel*> wheelsB;
     for (const Snapshot::Wheel& wheel : b.wheels)
@@ -768,9 +537,8 @@ bool diffSnapshots(const Snapshot& a, const Snapshot& b, std::vector<Difference>
             continue;
         }
         std::vector<Difference> rows;
-        ListRows mine = positionsOf(wheel);
-        ListRows theirs = positionsOf(*other);
-        if (!diffKeyedRows(&rows, wheel.id, filterField, mine, filterField, theirs, error))
+        if (!diffKeyedRows(&rows, wheel.id, filterField, *positionsOf(wheel), filterField,
+                           *positionsOf(*other), error))
             return false;
         for (Difference& row : rows) // "EF1 '2' ID Potential" reads "EF1 2"
             row.where = QStringLiteral("%1 %2").arg(wheel.id, row.where.section(QLatin1Char('\''), 1, 1));
@@ -790,12 +558,10 @@ bool diffSnapshots(const Snapshot& a, const Snapshot& b, std::vector<Difference>
     for (const Snapshot::Wheel& wheel : b.wheels)
         if (!seen.contains(wheel.id))
             differences.push_back({QStringLiteral("wheel %1").arg(wheel.id), std::nullopt, wheel.kind});
-    const std::unique_ptr<RowReader> catalogueA = rowsOf(a, false);
-    const std::unique_ptr<RowReader> catalogueB = rowsOf(b, false);
-    const std::unique_ptr<RowReader> favouritesA = rowsOf(a, true);
-    const std::unique_ptr<RowReader> favouritesB = rowsOf(b, true);
-    return diffKeyedRows(&differences, QStringLiteral("catalogue"), a.catalogueFields, *catalogueA,
-                         b.catalogueFields, *catalogueB, error) &&
-           diffKeyedRows(&differences, QStringLiteral("favourite"), favouriteFields(), *favouritesA,
-                         favouriteFields(), *favouritesB, error);
+    // One list's rows at a time: each table's rows stand sorted in memory while they are compared.
+    if (!diffKeyedRows(&differences, QStringLiteral("catalogue"), a.catalogueFields, *rowsOf(a, false),
+                       b.catalogueFields, *rowsOf(b, false), error))
+        return false;
+    return diffKeyedRows(&differences, QStringLiteral("favourite"), favouriteFields(), *rowsOf(a, true),
+                         favouriteFields(), *rowsOf(b, true), error);
 }

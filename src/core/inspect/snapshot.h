@@ -21,8 +21,6 @@ class PlacementSession;
 struct Snapshot {
     // A snapshot file larger than this is not read: a million catalogue rows take about 85 MB.
     static constexpr qint64 MaxFileBytes = qint64(256) << 20;
-    // A line of a snapshot file longer than this is no line of one.
-    static constexpr qint64 MaxLineBytes = qint64(1) << 20;
     struct Identity {
         QString configuration, stand, scanUnit, fcsUnit;
     } identity;

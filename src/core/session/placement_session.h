@@ -36,6 +36,9 @@ public:
     Database& database() { return m_db; }
     const Database& database() const { return m_db; }
     const Installation& installation() const { return m_installation; }
+    // A reader done with the candidate lists (a snapshot, which walks the catalogue in an order of
+    // its own) gives back their memory; the session then serves no window.
+    void releaseCandidates() { m_installation.candidates = Candidates(); }
     // The board changes with Browse, the candidate lists with the catalogue windows.
     Installation& installation() { return m_installation; }
     // The measured curves kept beside the installation, read again when their file has changed;

@@ -1,0 +1,67 @@
+#pragma once
+
+// A table's rows in the canonical order, one at a time: by each field's text in turn (Null as
+// empty), their UTF-8 bytes compared. A row is a list of cells, each the UTF-8 of the text the
+// program shows (bytes that are no UTF-8 read as that text), valid until the next row is read: a
+// million rows are compared and written without a text made of any cell.
+
+#include "core/db/result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSet>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class Database;
+class QFile;
+
+using Cells = std::vector<QByteArrayView>;
+
+class RowReader {
+public:
+    virtual ~RowReader() = default;
+    // False at the end or on a failure (error()).
+    virtual bool next(Cells* row) = 0;
+    const Result& error() const { return m_error; }
+
+protected:
+    Result m_error;
+};
+
+// A file's lines read into one buffer kept from line to line: a million lines cost no allocation
+// each. A line longer than a snapshot's may be comes in pieces, each marked as such.
+class LineBuffer {
+public:
+    // A snapshot's line is at most a MiB.
+    static constexpr qsizetype MaxLineBytes = qsizetype(1) << 20;
+    LineBuffer() : m_bytes(MaxLineBytes + 2, Qt::Uninitialized) {}
+    // The next line, valid until the next read; false at the end of the file.
+    bool read(QFile& file, QByteArray* line, bool* tooLong);
+
+private:
+    QByteArray m_bytes;
+};
+
+// The canonical order of two rows.
+int compareRows(const Cells& a, const Cells& b);
+QString textOf(QByteArrayView utf8);
+QStringList textsOf(const Cells& row);
+
+// A database table's fields cast to text. Up to `memoryBytes` of them the rows are sorted in memory,
+// in a block of their bytes; a larger table is sorted by the engine, which spills to a temporary file.
+constexpr qsizetype SortedInMemoryBytes = qsizetype(512) << 20;
+std::unique_ptr<RowReader> tableRows(const Database& db, const QString& table, const QStringList& fields,
+                                     qsizetype memoryBytes = SortedInMemoryBytes);
+// Rows given as texts (a wheel's), put in the canonical order.
+std::unique_ptr<RowReader> listRows(const std::vector<QStringList>& rows);
+// The rows of a snapshot file's list, a line each as 'show --format json' writes them, from the line
+// after `line` at the byte `at`; a line that is no row, or out of the canonical order, is named.
+// With `onlyNamed`, the rows of other names (UTF-8) may be passed over unread.
+std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line,
+                                    QSet<QByteArray> onlyNamed = {});
+std::unique_ptr<RowReader> noRows();
+
+// A row as a JSON list of strings, as QJsonDocument would escape it.
+void appendJsonRow(QByteArray* out, const Cells& row);

@@ -1,0 +1,159 @@
+#include "support/test_support.h"
+
+#include "core/db/cursor.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+#include "core/inspect/canonical_rows.h"
+#include "core/inspect/snapshot.h"
+#include "core/session/placement_session.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QtTest>
+
+// The canonical order of a catalogue, sorted in memory: the same rows as the table holds, in the
+// order the engine would give them, and a snapshot written from them reads back as the installation.
+class TestCanonicalRows : public QObject {
+    Q_OBJECT
+private slots:
+    void sortsAnyCatalogueAsTheEngineWould();
+};
+
+using namespace testing;
+
+namespace {
+
+using Rows = std::vector<std::vector<QByteArray>>;
+
+// Values of every kind a foreign catalogue may hold, as SQL: Null, numbers, blobs, texts with what
+// JSON escapes, names sharing their first eight bytes, and (when asked) bytes that are no UTF-8.
+QString randomValue(QRandomGenerator& random, bool withBadUtf8) {
+    static const QStringList values{"NULL",
+                                    "''",
+                                    "42",
+                                    "1.5",
+                                    "-7",
+                                    "X'00FF41'",
+                                    "'BP 505-530'",
+                                    "'LP 560'",
+                                    "'BP 5'",
+                                    "'LP 5'",
+                                    "'Ünï µm'",
+                                    "'Q\"t \\ b'",
+                                    "'a' || char(1)",
+                                    "'tab' || char(9) || 'x'",
+                                    "'Filter number 0001'",
+                                    "'Filter number 0002'",
+                                    "'Filter number'",
+                                    "CAST(X'410042' AS TEXT)",
+                                    "'日本'",
+                                    "'BP 505-530 '"};
+    if (withBadUtf8 && random.bounded(20) == 0)
+        return "CAST(X'41FF42' AS TEXT)";
+    const QString value = values[random.bounded(int(values.size()))];
+    // Many distinct names, many repeated ones.
+    return random.bounded(3) == 0 ? value : QStringLiteral("'F %1'").arg(random.bounded(5000));
+}
+
+QString randomCatalogue(QRandomGenerator& random, int rows, bool withBadUtf8) {
+    QStringList values;
+    for (int row = 0; row < rows; ++row) {
+        QStringList fields;
+        for (int field = 0; field < 6; ++field)
+            fields << randomValue(random, withBadUtf8);
+        values << "(" + fields.join(", ") + ")";
+    }
+    return "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Summary], [Veltrano Code No], "
+           "[Customer "
+           "Added], [Producer]) VALUES " +
+           values.join(", ");
+}
+
+Rows readAll(RowReader& reader) {
+    Rows rows;
+    Cells row;
+    while (reader.next(&row)) {
+        std::vector<QByteArray> copied;
+        for (const QByteArrayView cell : row)
+            copied.push_back(cell.toByteArray());
+        rows.push_back(std::move(copied));
+    }
+    return rows;
+}
+
+Cells cellsOf(const std::vector<QByteArray>& row) {
+    return Cells(row.begin(), row.end());
+}
+
+// The table's rows as a plain query reads them, each cell the UTF-8 of the text it reads as.
+Rows plainRows(const Database& db, const QStringList& fields) {
+    QStringList columns;
+    for (const QString& field : fields)
+        columns << QStringLiteral("IFNULL(CAST(%1 AS TEXT), '')").arg(sqlName(field));
+    auto query = db.openQuery("SELECT " + columns.join(", ") + " FROM [Potential Filters]", {}, nullptr);
+    Rows rows;
+    for (; query && !query->atEnd(); query->next()) {
+        std::vector<QByteArray> row;
+        for (int field = 0; field < fields.size(); ++field)
+            row.push_back(query->textAt(field).toUtf8());
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace
+
+void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
+    QRandomGenerator random(44);
+    for (int round = 0; round < 6; ++round) {
+        Sandbox sandbox;
+        // The first round is large enough to be read in two halves, merged as they are read.
+        const int count = round == 0 ? 60000 : 200 + int(random.bounded(3000));
+        const bool withBadUtf8 = round % 2 == 1;
+        QStringList statements = demoStatements();
+        for (int done = 0; done < count; done += 1000)
+            statements << randomCatalogue(random, std::min(1000, count - done), withBadUtf8);
+        const QString path = sandbox.install(statements);
+        const QString context = QStringLiteral("round %1, %2 rows").arg(round).arg(count);
+
+        PlacementSession session(startup::Variant::Service);
+        session.setWriteFavourites(false);
+        QVERIFY2(session.start(path).complete(), qPrintable(context));
+        Snapshot snapshot;
+        Result error;
+        QVERIFY(readSnapshot(session, &snapshot, &error));
+        const QStringList& fields = snapshot.catalogueFields;
+        QCOMPARE(fields.size(), 10);
+
+        const Rows sorted = readAll(*tableRows(session.database(), schema::table::PotentialFilters, fields));
+        Rows expected = plainRows(session.database(), fields);
+        std::sort(expected.begin(), expected.end(),
+                  [](const auto& a, const auto& b) { return compareRows(cellsOf(a), cellsOf(b)) < 0; });
+        QVERIFY2(sorted == expected, qPrintable(context));
+        // Where every text is UTF-8, the engine's own sort (a table past the memory bound) agrees.
+        if (!withBadUtf8)
+            QVERIFY2(readAll(*tableRows(session.database(), schema::table::PotentialFilters, fields, 0)) ==
+                         sorted,
+                     qPrintable(context));
+
+        // Written as a snapshot and read back, a line at a time, it is the installation again.
+        const QString json = sandbox.path("snapshot.json");
+        QVERIFY(!writeSnapshotFile(snapshot, json).isError());
+        Snapshot fromFile;
+        QVERIFY2(readSnapshotFile(json, &fromFile, &error), qPrintable(error.description));
+        std::vector<Difference> differences;
+        QVERIFY2(diffSnapshots(fromFile, snapshot, &differences, &error), qPrintable(error.description));
+        if (!differences.empty())
+            QFAIL(qPrintable(context + ": " + differences.front().text()));
+        QFile file(json);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray catalogue = QJsonDocument::fromJson(file.readAll())["catalogue"].toArray();
+        QCOMPARE(catalogue.size(), qsizetype(sorted.size()));
+        for (qsizetype row = 0; row < catalogue.size(); row += 97)
+            QCOMPARE(catalogue[row].toArray()[2].toString().toUtf8(), sorted[size_t(row)][2]);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCanonicalRows)
+#include "test_canonical_rows.moc"
