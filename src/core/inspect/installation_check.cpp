@@ -249,22 +249,30 @@ struct Checker {
             asked[(hash % FilterBits) / 64] |= quint64(1) << (hash % 64);
             askedByHash.emplace(hash, name.key());
         }
-        std::vector<size_t> hashes;
-        if (!walkNames([&](QByteArrayView id, const ColumnReader& rows) {
+        // Read in two halves at once; each half keeps, in row order, the types of the names asked
+        // about, and the first half's come first.
+        std::vector<size_t> hashes[2];
+        std::vector<std::pair<QString, QString>> typed[2];
+        if (!walkNamesInParts([&](int part, QByteArrayView id, const ColumnReader& rows) {
                 const size_t hash = qHash(id);
-                hashes.push_back(hash);
+                hashes[part].push_back(hash);
                 if (!(asked[(hash % FilterBits) / 64] & (quint64(1) << (hash % 64))))
                     return;
                 for (auto [at, end] = askedByHash.equal_range(hash); at != end; ++at)
-                    if (auto found = typeOf.find(at->second);
-                        found != typeOf.end() && !found->has_value() && QString::fromUtf8(id) == at->second)
-                        *found = rows.text(1);
+                    if (QString::fromUtf8(id) == at->second)
+                        typed[part].emplace_back(at->second, rows.text(1));
             }))
             return;
-        if (hashes.empty())
+        for (const auto& part : typed)
+            for (const auto& [name, type] : part)
+                if (std::optional<QString>& known = typeOf[name]; !known)
+                    known = type;
+        hashes[0].insert(hashes[0].end(), hashes[1].begin(), hashes[1].end());
+        hashes[1] = {};
+        if (hashes[0].empty())
             stop(table::PotentialFilters, QString(),
                  QStringLiteral("the table is empty: the load ends there"));
-        repeatedNames(std::move(hashes));
+        repeatedNames(std::move(hashes[0]));
         for (const Installation::Wheel& wheel : installed)
             for (int p = 0; p < wheel.filters.size(); ++p)
                 if (!typeOf.value(wheel.filters[p]))
@@ -291,13 +299,33 @@ struct Checker {
 
     // Each catalogue row's name and type, in stored order; false (and a problem) when it cannot be read.
     bool walkNames(const std::function<void(QByteArrayView, const ColumnReader&)>& visit) {
-        ColumnReader rows(db, table::PotentialFilters, {field::IdPotential, field::Type});
-        while (rows.next())
-            visit(rows.utf8(0), rows);
-        if (!rows.error().isError())
+        return walkNamesInParts([&](int, QByteArrayView id, const ColumnReader& rows) { visit(id, rows); },
+                                false);
+    }
+    // The same in two halves at once (each in stored order), `visit` called from both threads.
+    bool walkNamesInParts(const std::function<void(int, QByteArrayView, const ColumnReader&)>& visit,
+                          bool inParts = true) {
+        Result error;
+        Result partErrors[2];
+        const auto walk = [&](ColumnReader& rows, int part) {
+            while (rows.next())
+                visit(part, rows.utf8(0), rows);
+            partErrors[part] = rows.error();
+        };
+        const QStringList fields{field::IdPotential, field::Type};
+        if (inParts) {
+            ColumnReader::readInParts(db, table::PotentialFilters, fields, walk, &error);
+        } else {
+            ColumnReader rows(db, table::PotentialFilters, fields);
+            walk(rows, 0);
+        }
+        for (const Result& partError : partErrors)
+            if (partError.isError())
+                error = partError;
+        if (!error.isError())
             return true;
         problem(table::PotentialFilters, QString(),
-                QStringLiteral("the table cannot be read: ") + rows.error().description);
+                QStringLiteral("the table cannot be read: ") + error.description);
         return false;
     }
 
