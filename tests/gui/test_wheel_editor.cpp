@@ -1,4 +1,5 @@
 #include "core/db/cursor.h"
+#include "core/session/early_start.h"
 #include "gui/mainwindow/main_window.h"
 #include "gui/widgets/finding_combo.h"
 #include "support/dialog_recorder.h"
@@ -22,6 +23,7 @@ private slots:
     void storesOnlyRowsThatMatchTheirPosition();
     void switchesModesAndPurgesAfterTheCatalogueWindow();
     void endsOnAPlacedFilterMissingFromTheCatalogue();
+    void takesTheStartBegunWhileTheWindowWasBuilt();
 };
 
 using namespace testing;
@@ -32,8 +34,9 @@ QComboBox* combo(QWidget& form, const char* kind, int frame) {
     return form.findChild<QComboBox*>(QString("%1_%2").arg(kind).arg(frame));
 }
 
-std::unique_ptr<MainWindow> start(const QString& commandLine = "/S") {
+std::unique_ptr<MainWindow> start(const QString& commandLine = "/S", EarlyStart* early = nullptr) {
     auto form = std::make_unique<MainWindow>();
+    form->takeEarlyStart(early);
     form->load(commandLine);
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))
@@ -191,7 +194,8 @@ void TestWheelEditor::storesOnlyRowsThatMatchTheirPosition() {
     {
         Database db;
         QVERIFY(db.open(path, nullptr));
-        QVERIFY(db.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'FW1'", QVariantList(), nullptr));
+        QVERIFY(db.exec("DELETE FROM [Available FilterPlacement] WHERE [ID Available] = 'FW1'",
+                        QVariantList(), nullptr));
     }
     click(*form, "CmdNr_5");
     click(*form, "CmdStore_1"); // nothing chosen, nothing to write
@@ -267,3 +271,48 @@ void TestWheelEditor::endsOnAPlacedFilterMissingFromTheCatalogue() {
 
 QTEST_MAIN(TestWheelEditor)
 #include "test_wheel_editor.moc"
+
+// The start main() begins while the window is built: taken when it is the start the window would run,
+// its connection then serving the window's thread; run again otherwise.
+void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    testing::DialogRecorder recorder;
+    const auto shown = [](MainWindow& form) {
+        QStringList texts{child<QLabel>(form, "Stativ")->text()};
+        for (int frame = 0; frame < wheels::FrameCount; ++frame)
+            texts << combo(form, "CmbFilter", frame)->currentText()
+                  << QString::number(combo(form, "CmbIDPotential", frame)->count());
+        return texts;
+    };
+    const QStringList expected = shown(*start());
+    {
+        EarlyStart early("/S", path);
+        auto form = start("/S", &early);
+        QCOMPARE(shown(*form), expected);
+        QVERIFY(!early.take("/S", path, nullptr)); // taken once
+        click(*form, "CmdNr_2");
+        choose(combo(*form, "CmbIDPotential", 2), combo(*form, "CmbFilter", 2)->findText("LP 650"));
+        click(*form, "CmdStore_0");
+        QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
+    }
+    QVERIFY(placementRows(path).contains("EF3|3|LP 650"));
+
+    // Begun for another command line or file, it is not taken.
+    for (const auto& [commandLine, file] : {std::pair<QString, QString>("", path), {"/S", path + "x"}}) {
+        EarlyStart other(commandLine, file);
+        auto form = start("/S", &other);
+        QVERIFY(!child(*form, "CmdHistory")->isHidden());
+        click(*form, "CmdNr_2");
+        QCOMPARE(combo(*form, "CmbFilter", 2)->currentText(), QString("LP 650"));
+    }
+
+    // A favourite the start would write: the early start wrote nothing, so the window's start runs.
+    createDatabase(path, {"DELETE FROM [Favourite Filters] WHERE [ID Potential] = 'LP 650'"});
+    {
+        EarlyStart early("", path);
+        auto form = start("", &early);
+        QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
+    }
+    QCOMPARE(exactRows(path, "Favourite Filters").filter("'LP 650'").size(), 1);
+}

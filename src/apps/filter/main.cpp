@@ -1,5 +1,7 @@
 #include "apps/filter/single_instance.h"
 #include "core/history/history.h"
+#include "core/session/early_start.h"
+#include "core/settings/settings_store.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow/main_window.h"
 
@@ -94,8 +96,13 @@ int main(int argc, char* argv[]) {
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
     recordHistory(commandLine);
+    // The installation is read while the window is built; the window takes that start if it is
+    // the one it would run.
+    EarlyStart early(commandLine,
+                     settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
 
     MainWindow form;
+    form.takeEarlyStart(&early);
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, &MainWindow::bringToFront);
     form.load(commandLine);
     if (dialogs::endRequested())

@@ -384,6 +384,11 @@ bool Database::open(const QString& path, Result* error, Access access) {
     return true;
 }
 
+void Database::handOverTo(QThread* thread) {
+    if (QSqlDatabase db = connection(); db.isValid() && db.driver())
+        db.driver()->moveToThread(thread);
+}
+
 void Database::setRecorderFactory(RecorderFactory factory) {
     recorderFactory = std::move(factory);
 }

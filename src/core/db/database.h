@@ -11,6 +11,7 @@
 
 class Cursor;
 class QSqlError;
+class QThread;
 namespace gate {
 struct Baseline;
 }
@@ -102,6 +103,9 @@ public:
     Result engineError(const QString& what, int resultCode, const QString& engineText) const;
     // The engine's connection (sqlite3*), for readers that use its interface directly.
     void* engineHandle() const;
+    // The connection passes to another thread, which uses it from then on (Qt's SQL driver answers
+    // only the thread it belongs to). Called from the thread that opened it.
+    void handOverTo(QThread* thread);
 
 private:
     QSqlDatabase connection() const;

@@ -175,6 +175,7 @@ private:
     }
     TextIndex favouriteNames() const;
     Result m_error;
+    bool m_favouritesWithheld = false;
 };
 
 LoadResult WheelLoader::run() {
@@ -190,6 +191,7 @@ LoadResult WheelLoader::run() {
         return LoadResult::stopped(m_error);
     if (!m_options.serviceMode && !lookUpCodes())
         return LoadResult::stopped(m_error);
+    result.favouritesWithheld = m_favouritesWithheld;
     return result;
 }
 
@@ -489,6 +491,7 @@ bool WheelLoader::completeFavourites() {
     std::vector<std::pair<QString, QString>> missing;
     if (!missingFavourites(&missing))
         return false;
+    m_favouritesWithheld = !m_options.writeFavourites && (!m_hasFavouriteTable || !missing.empty());
     // A write, and so the write lock, only when a placed filter is missing: a complete list on a
     // file that cannot be written still loads.
     if (writes && !missing.empty()) {

@@ -25,7 +25,10 @@ struct LoadResult {
     };
     Outcome outcome = Outcome::Complete;
     QString message; // for Fatal
-    Result error;   // for Stopped: what ended the load
+    Result error;    // for Stopped: what ended the load
+    // Favourites were to be written (the list created or a placed filter added) and were kept in
+    // memory only, as the options asked.
+    bool favouritesWithheld = false;
 
     static LoadResult fatal(const QString& message) { return {Outcome::Fatal, message, {}}; }
     static LoadResult stopped(const Result& error) { return {Outcome::Stopped, {}, error}; }

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class EarlyStart;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -31,6 +32,9 @@ public:
 
     // The whole start-up for the given command line (the single-instance check is main()'s).
     void load(const QString& commandLine);
+    // The next start takes the session this one began while the window was built, when it is the
+    // start it would run.
+    void takeEarlyStart(EarlyStart* early) { m_earlyStart = early; }
 
     // Every wheel loaded again from the open file (after the configurations window).
     void reloadWheels();
@@ -111,6 +115,7 @@ private:
     void refreshLightPath();
 
     std::unique_ptr<PlacementSession> m_session;
+    EarlyStart* m_earlyStart = nullptr;
     QString m_commandLine;
     wheels::SelectedWheels m_selectedWheel = wheels::firstWheels();
     int m_currentMode = 0;

@@ -4,6 +4,7 @@
 #include "gui/mainwindow/main_window.h"
 
 #include "core/access/access_import.h"
+#include "core/session/early_start.h"
 #include "core/settings/settings_store.h"
 #include "core/vocabulary/vocabulary.h"
 #include "gui/catalogue/new_filter_window.h"
@@ -52,10 +53,13 @@ void MainWindow::startOn(const QString& path) {
     if (!service)
         m_browse->setVisible(false);
     PlacementSession::LoadReport report;
-    {
+    if (auto started = m_earlyStart ? m_earlyStart->take(m_commandLine, path, &report) : nullptr) {
+        m_session = std::move(started);
+    } else {
         dialogs::BusyCursor busy;
         report = m_session->start(path);
     }
+    m_earlyStart = nullptr;
     m_database->setText(m_session->path());
     if (!report.opened) {
         reportStartFailure(service, report.error);

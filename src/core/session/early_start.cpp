@@ -1,0 +1,34 @@
+#include "core/session/early_start.h"
+
+#include <QThread>
+
+EarlyStart::EarlyStart(const QString& commandLine, const QString& path)
+    : m_commandLine(commandLine), m_path(path) {
+    QThread* owner = QThread::currentThread();
+    m_thread = std::thread([this, owner] {
+        m_session = std::make_unique<PlacementSession>(startup::variantOf(m_commandLine));
+        m_session->setWriteFavourites(false);
+        m_report = m_session->start(m_path);
+        m_session->database().handOverTo(owner);
+    });
+}
+
+EarlyStart::~EarlyStart() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::unique_ptr<PlacementSession> EarlyStart::take(const QString& commandLine, const QString& path,
+                                                   PlacementSession::LoadReport* report) {
+    if (m_thread.joinable())
+        m_thread.join();
+    const bool asked = m_session && commandLine == m_commandLine && path == m_path &&
+                       !(m_report.result && m_report.result->favouritesWithheld);
+    if (!asked) {
+        m_session.reset(); // closes its connection before the window's start opens the file
+        return nullptr;
+    }
+    m_session->setWriteFavourites(true);
+    *report = m_report;
+    return std::move(m_session);
+}
