@@ -65,6 +65,7 @@ bool snapshotOf(Context& context, const QString& file, std::unique_ptr<Placement
         return false;
     }
     *session = std::make_unique<PlacementSession>(startup::Variant::Service);
+    (*session)->setCandidates(false);
     PlacementSession::LoadReport report;
     if (!context.startSession(session->get(), &report, file) || !context.requireLoaded(report))
         return false;
@@ -72,7 +73,6 @@ bool snapshotOf(Context& context, const QString& file, std::unique_ptr<Placement
         context.failOn(error);
         return false;
     }
-    (*session)->releaseCandidates();
     return true;
 }
 

@@ -103,6 +103,7 @@ int exportPlacement(Context& context) {
         !readDevices(context, replacement, &devices))
         return context.status();
     PlacementSession session(startup::Variant::Service);
+    session.setCandidates(false);
     if (!context.startLoaded(&session, devices.keys(), QStringLiteral("--device")))
         return context.status();
     const std::vector<ExportedWheel> wheels = exportedWheels(session.database(), session.installation());
@@ -121,7 +122,6 @@ int exportPlacement(Context& context) {
         Result error;
         if (!readSnapshot(session, &snapshot, &error))
             return context.failOn(error);
-        session.releaseCandidates();
         return writeSnapshot(context, snapshot, file);
     }
     QByteArray text;

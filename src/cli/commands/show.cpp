@@ -16,6 +16,7 @@ int show(Context& context) {
         return context.fail(Usage,
                             QStringLiteral("show --format takes text, json or csv, not '%1'").arg(format));
     PlacementSession session(startup::Variant::Service);
+    session.setCandidates(false);
     if (!context.startLoaded(&session, ids, QStringLiteral("show")))
         return context.status();
     if (format == QLatin1String("csv")) {
@@ -27,7 +28,6 @@ int show(Context& context) {
     Result error;
     if (!readSnapshot(session, &snapshot, &error))
         return context.failOn(error);
-    session.releaseCandidates();
     if (!ids.isEmpty())
         snapshot.wheels.erase(std::remove_if(snapshot.wheels.begin(), snapshot.wheels.end(),
                                              [&](const Snapshot::Wheel& w) { return !ids.contains(w.id); }),

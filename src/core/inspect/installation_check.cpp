@@ -391,6 +391,7 @@ QString findingLine(const Finding& finding) {
 bool checkFile(const QString& path, std::vector<Finding>* findings, Result* error) {
     PlacementSession session(startup::Variant::Service);
     session.setWriteFavourites(false); // checking never writes
+    session.setCandidates(false);
     const PlacementSession::LoadReport report = session.start(path, Database::Access::ReadOnly);
     if (!session.database().isOpen() || report.error.code == dberr::Locked) {
         *error = report.error;

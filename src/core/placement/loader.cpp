@@ -420,10 +420,11 @@ void WheelLoader::walkCatalogue(ColumnReader& rows, CataloguePart& part, Candida
         const QByteArrayView name = rows.utf8(0);
         const int entry = m_needed.find(name);
         const bool needed = entry >= 0 && !seen[size_t(entry)];
-        if (!m_options.serviceMode && !needed)
+        const bool listed = m_options.serviceMode && m_options.candidates;
+        if (!listed && !needed)
             continue;
         const int known = rows.indexIn(1, knownTypesUtf8());
-        if (m_options.serviceMode && known >= 0)
+        if (listed && known >= 0)
             if (const auto group = knownTypeGroups()[size_t(known)]) {
                 CandidateList& list = candidatesOf(candidates, *group);
                 list.CandidateIds.appendUtf8(name);

@@ -15,6 +15,9 @@ struct LoadOptions {
     bool marlin = false;      // the MARLIN scan unit loads every wheel in user mode too
     // Readers that never write (filterctl) keep the completed favourite list in memory only.
     bool writeFavourites = true;
+    // Readers that take only the wheels (a snapshot, a check) leave the candidate lists empty: the
+    // catalogue is walked for the placed filters' rows only.
+    bool candidates = true;
 };
 
 struct LoadResult {

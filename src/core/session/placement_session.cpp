@@ -110,7 +110,7 @@ LoadResult PlacementSession::reload() {
 }
 
 LoadResult PlacementSession::runLoader(Loader loader) {
-    const LoadOptions options{serviceMode(), m_marlin, m_writeFavourites};
+    const LoadOptions options{serviceMode(), m_marlin, m_writeFavourites, m_candidates};
     const LoadResult result = loader == Loader::FcsUnit ? loadFcsWheels(m_db, options, m_installation)
                                                         : loadAllWheels(m_db, options, m_installation);
     m_loadComplete = result.outcome == LoadResult::Outcome::Complete;

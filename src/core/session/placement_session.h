@@ -32,13 +32,12 @@ public:
     bool marlin() const { return m_marlin; }
     // Readers that never write (filterctl) keep the completed favourite list in memory only.
     void setWriteFavourites(bool write) { m_writeFavourites = write; }
+    // Readers that take only the wheels load no candidate lists (see LoadOptions).
+    void setCandidates(bool load) { m_candidates = load; }
 
     Database& database() { return m_db; }
     const Database& database() const { return m_db; }
     const Installation& installation() const { return m_installation; }
-    // A reader done with the candidate lists (a snapshot, which walks the catalogue in an order of
-    // its own) gives back their memory; the session then serves no window.
-    void releaseCandidates() { m_installation.candidates = Candidates(); }
     // The board changes with Browse, the candidate lists with the catalogue windows.
     Installation& installation() { return m_installation; }
     // The measured curves kept beside the installation, read again when their file has changed;
@@ -123,6 +122,7 @@ private:
     QString m_path;
     bool m_marlin = false;
     bool m_writeFavourites = true;
+    bool m_candidates = true;
     Database m_db;
     Installation m_installation;
     CatalogueService m_catalogue;
