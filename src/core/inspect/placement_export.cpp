@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamWriter>
+#include <algorithm>
 
 namespace {
 
@@ -61,7 +62,16 @@ std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation
     }
     if (!withCodes)
         return exported;
-    const QStringList codes = codeNumbers(db, names);
+    // The codes the load kept, when it kept every one; otherwise one walk of the catalogue.
+    const QHash<QString, QString>& kept = installation.placedCodes;
+    const bool allKept = !kept.isEmpty() && std::all_of(names.begin(), names.end(), [&](const QString& name) {
+        return name.isEmpty() || kept.contains(name);
+    });
+    QStringList codes;
+    for (const QString& name : allKept ? names : QStringList())
+        codes << kept.value(name);
+    if (!allKept)
+        codes = codeNumbers(db, names);
     int next = 0;
     for (ExportedWheel& wheel : exported) {
         wheel.codes = codes.mid(next, wheel.filters.size());

@@ -6,6 +6,7 @@
 
 #include "core/placement/placement_state.h"
 
+#include <QHash>
 #include <array>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct Installation {
     WheelBoard board;
     PlacementState placement; // WheelFilters, WheelTypes, WheelAvailableIds, by button
     Candidates candidates;    // CandidateIds / CandidateCodes, by group
+    // A load without candidate lists keeps each placed filter's code instead (its first catalogue
+    // row's), by name: what a snapshot shows, without another walk of the catalogue.
+    QHash<QString, QString> placedCodes;
 
     struct Wheel {
         int button;
