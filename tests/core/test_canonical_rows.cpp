@@ -162,6 +162,21 @@ void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
         QCOMPARE(catalogue.size(), qsizetype(sorted.size()));
         for (qsizetype row = 0; row < catalogue.size(); row += 97)
             QCOMPARE(catalogue[row].toArray()[2].toString().toUtf8(), sorted[size_t(row)][2]);
+
+        // A snapshot cut off inside its catalogue is refused where it ends, also by a reader that
+        // passes over the rows it does not ask for.
+        file.seek(0);
+        const QByteArray whole = file.readAll();
+        const qsizetype cut = whole.indexOf("\n", whole.indexOf("\"catalogue\": [") + 40);
+        const QString truncated = sandbox.path("truncated.json");
+        QFile out(truncated);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(whole.left(cut + 1)) == cut + 1);
+        out.close();
+        Snapshot cutOff;
+        QHash<QString, QStringList> values;
+        QVERIFY(readSnapshotFile(truncated, &cutOff, &error));
+        QVERIFY(!catalogueValuesOf(cutOff, {"no such filter"}, {"Type"}, &values, &error));
+        QVERIFY2(error.description.contains("is no row of a snapshot"), qPrintable(error.description));
     }
 }
 

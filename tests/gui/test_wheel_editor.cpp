@@ -1,4 +1,5 @@
 #include "core/db/cursor.h"
+#include "core/history/history.h"
 #include "core/session/early_start.h"
 #include "gui/mainwindow/main_window.h"
 #include "gui/widgets/finding_combo.h"
@@ -273,10 +274,12 @@ QTEST_MAIN(TestWheelEditor)
 #include "test_wheel_editor.moc"
 
 // The start main() begins while the window is built: taken when it is the start the window would run,
-// its connection then serving the window's thread; run again otherwise.
+// its connection then serving the window's thread (a store through it recorded in the history); run
+// again otherwise.
 void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
     testing::Sandbox sandbox;
     const QString path = sandbox.install(testing::demoStatements());
+    history::recordEveryWrite("filter /S");
     testing::DialogRecorder recorder;
     const auto shown = [](MainWindow& form) {
         QStringList texts{child<QLabel>(form, "Stativ")->text()};
@@ -289,29 +292,42 @@ void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
     {
         EarlyStart early("/S", path);
         auto form = start("/S", &early);
+        QVERIFY(early.taken());
         QCOMPARE(shown(*form), expected);
-        QVERIFY(!early.take("/S", path, nullptr)); // taken once
         click(*form, "CmdNr_2");
         choose(combo(*form, "CmbIDPotential", 2), combo(*form, "CmbFilter", 2)->findText("LP 650"));
         click(*form, "CmdStore_0");
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
     }
     QVERIFY(placementRows(path).contains("EF3|3|LP 650"));
+    std::vector<history::Record> records;
+    Result error;
+    QVERIFY(history::readRecords(history::pathFor(path), {}, &records, &error));
+    QVERIFY2(!records.empty() && records.front().summary.contains("EF3"),
+             qPrintable(records.empty() ? QString() : records.front().summary));
 
-    // Begun for another command line or file, it is not taken.
-    for (const auto& [commandLine, file] : {std::pair<QString, QString>("", path), {"/S", path + "x"}}) {
+    // Begun for another command line or file, or beside a journal (an interrupted write the
+    // window's start puts back and tells of), it is not taken.
+    QFile journal(path + "-journal");
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.close();
+    for (const auto& [commandLine, file] :
+         {std::pair<QString, QString>("", path), {"/S", path + "x"}, {"/S", path}}) {
         EarlyStart other(commandLine, file);
         auto form = start("/S", &other);
+        QVERIFY(!other.taken());
         QVERIFY(!child(*form, "CmdHistory")->isHidden());
         click(*form, "CmdNr_2");
         QCOMPARE(combo(*form, "CmbFilter", 2)->currentText(), QString("LP 650"));
     }
+    QVERIFY(journal.remove());
 
     // A favourite the start would write: the early start wrote nothing, so the window's start runs.
     createDatabase(path, {"DELETE FROM [Favourite Filters] WHERE [ID Potential] = 'LP 650'"});
     {
         EarlyStart early("", path);
         auto form = start("", &early);
+        QVERIFY(!early.taken());
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
     }
     QCOMPARE(exactRows(path, "Favourite Filters").filter("'LP 650'").size(), 1);

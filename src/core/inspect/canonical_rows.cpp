@@ -321,10 +321,11 @@ public:
         QByteArray line;
         bool tooLong = false;
         do {
-            m_lines.read(m_file, &line, &tooLong);
+            if (!m_lines.read(m_file, &line, &tooLong))
+                line.clear(); // the file ends before its list does: no row
             line = line.trimmed();
             ++m_line;
-        } while (!tooLong && isPassedOver(line));
+        } while (!line.isEmpty() && !tooLong && isPassedOver(line));
         if (line.startsWith(']')) {
             m_done = true;
             return false;

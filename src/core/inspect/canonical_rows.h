@@ -63,5 +63,6 @@ std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line,
                                     QSet<QByteArray> onlyNamed = {});
 std::unique_ptr<RowReader> noRows();
 
-// A row as a JSON list of strings, as QJsonDocument would escape it.
+// A row as a JSON list of strings, escaped as the snapshot's other texts are (quotes, backslashes and
+// control characters).
 void appendJsonRow(QByteArray* out, const Cells& row);

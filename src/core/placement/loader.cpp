@@ -116,11 +116,13 @@ public:
 
     WheelLoader(Kind kind, Database& db, const LoadOptions& options, Installation& installation)
         : m_kind(kind), m_db(db), m_options(options), m_board(installation.board),
-          m_state(installation.placement), m_candidates(installation.candidates) {}
+          m_state(installation.placement), m_candidates(installation.candidates),
+          m_placedCodes(installation.placedCodes) {}
 
     LoadResult run();
 
 private:
+    LoadResult runSteps();
     bool fcsUnit() const { return m_kind == Kind::FcsUnit; }
     int buttonCount() const { return fcsUnit() ? wheels::FcsButtonCount : wheels::ButtonCount; }
     // Sorts the set into the button its kind and wheel number name; a set whose number has no
@@ -149,6 +151,7 @@ private:
     void walkCatalogue(ColumnReader& rows, CataloguePart& part, Candidates& candidates) const;
     bool findTypes(LoadResult* result);
     bool completeFavourites();
+    void keepPlacedCodes();
     bool writesFavourites() const;
     // The placed filters the favourite list lacks, in button and slot order, each once.
     bool missingFavourites(std::vector<std::pair<QString, QString>>* missing);
@@ -160,6 +163,7 @@ private:
     const LoadOptions& m_options;
     WheelBoard& m_board;
     PlacementState& m_state;
+    QHash<QString, QString>& m_placedCodes;
     Candidates& m_candidates;
     // Only the names the load needs are looked up, so a large catalogue is walked once and not kept.
     NeededRows m_needed;
@@ -179,8 +183,15 @@ private:
 };
 
 LoadResult WheelLoader::run() {
+    LoadResult result = runSteps();
+    result.favouritesWithheld = m_favouritesWithheld; // whatever ended the load
+    return result;
+}
+
+LoadResult WheelLoader::runSteps() {
     InstalledSets sets;
     LoadResult result;
+    m_placedCodes.clear();
     if (!readSets(&sets) || !enableByWheelNumber(&sets, &result))
         return result.outcome == LoadResult::Outcome::Fatal ? result : LoadResult::stopped(m_error);
     if (!readPlacements(sets) || !readFavourites() || !readCatalogue())
@@ -191,7 +202,8 @@ LoadResult WheelLoader::run() {
         return LoadResult::stopped(m_error);
     if (!m_options.serviceMode && !lookUpCodes())
         return LoadResult::stopped(m_error);
-    result.favouritesWithheld = m_favouritesWithheld;
+    if (!m_options.candidates)
+        keepPlacedCodes();
     return result;
 }
 
@@ -460,6 +472,13 @@ bool WheelLoader::findTypes(LoadResult* result) {
         m_state.WheelTypes.emplace_back(types);
     }
     return true;
+}
+
+void WheelLoader::keepPlacedCodes() {
+    for (const auto& filters : m_state.WheelFilters)
+        for (const QString& name : filters.value_or(QStringList()))
+            if (const auto code = m_needed.codeOf(name.toUtf8()); code && !name.isEmpty())
+                m_placedCodes.insert(name, QString::fromUtf8(*code));
 }
 
 // Another program's trigger on the installation's tables refuses every write (the write gate says

@@ -1,10 +1,15 @@
 #include "core/session/early_start.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 EarlyStart::EarlyStart(const QString& commandLine, const QString& path)
     : m_commandLine(commandLine), m_path(path) {
     QThread* owner = QThread::currentThread();
+    // A journal beside the file may be an interrupted write, which the start puts back and tells
+    // of: that start is the window's own.
+    if (QFileInfo::exists(path + QStringLiteral("-journal")))
+        return;
     m_thread = std::thread([this, owner] {
         m_session = std::make_unique<PlacementSession>(startup::variantOf(m_commandLine));
         m_session->setWriteFavourites(false);
@@ -29,6 +34,7 @@ std::unique_ptr<PlacementSession> EarlyStart::take(const QString& commandLine, c
         return nullptr;
     }
     m_session->setWriteFavourites(true);
+    m_taken = true;
     *report = m_report;
     return std::move(m_session);
 }

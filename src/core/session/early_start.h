@@ -25,11 +25,13 @@ public:
     // start asked for (or was taken before).
     std::unique_ptr<PlacementSession> take(const QString& commandLine, const QString& path,
                                            PlacementSession::LoadReport* report);
+    bool taken() const { return m_taken; }
 
 private:
     QString m_commandLine;
     QString m_path;
     std::unique_ptr<PlacementSession> m_session;
     PlacementSession::LoadReport m_report;
+    bool m_taken = false;
     std::thread m_thread;
 };
