@@ -318,12 +318,13 @@ public:
     bool next(Cells* row) override {
         if (m_error.isError() || m_done)
             return false;
-        QByteArray line;
+        QByteArray read;
+        QByteArrayView line;
         bool tooLong = false;
         do {
-            if (!m_lines.read(m_file, &line, &tooLong))
-                line.clear(); // the file ends before its list does: no row
-            line = line.trimmed();
+            if (!m_lines.read(m_file, &read, &tooLong))
+                read = QByteArray(); // the file ends before its list does: no row
+            line = QByteArrayView(read).trimmed();
             ++m_line;
         } while (!line.isEmpty() && !tooLong && isPassedOver(line));
         if (line.startsWith(']')) {
@@ -350,24 +351,28 @@ private:
         std::vector<QByteArray> decoded;
         Cells cells;
     };
-    static bool parse(const QByteArray& text, Slot* slot) {
-        slot->line = text;
+    static bool parse(QByteArrayView text, Slot* slot) {
+        slot->line.resize(text.size()); // its room is kept from row to row
+        std::copy(text.begin(), text.end(), slot->line.begin());
         if (splitPlainRow(slot->line, &slot->cells))
             return true;
         QJsonParseError parsed;
-        const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
+        const QJsonDocument document = QJsonDocument::fromJson(slot->line, &parsed);
         slot->decoded.clear();
         for (const QJsonValue& value : document.array())
             slot->decoded.push_back(value.toString().toUtf8());
         slot->cells.assign(slot->decoded.begin(), slot->decoded.end());
         return parsed.error == QJsonParseError::NoError && document.isArray() && !slot->cells.empty();
     }
-    bool isPassedOver(const QByteArray& line) const {
+    bool isPassedOver(QByteArrayView line) const {
         if (m_names.isEmpty() || !line.startsWith("[\""))
             return false;
-        const qsizetype end = line.indexOf('"', 2);
-        const QByteArray name = line.mid(2, end - 2);
-        return end > 0 && !name.contains('\\') && !m_names.contains(name);
+        const auto* end =
+            static_cast<const char*>(std::memchr(line.data() + 2, '"', size_t(line.size() - 2)));
+        if (!end)
+            return false;
+        const QByteArrayView name(line.data() + 2, end - line.data() - 2);
+        return !name.contains('\\') && !m_names.contains(QByteArray::fromRawData(name.data(), name.size()));
     }
     bool refuse(const QString& why) {
         m_error = Result::make(dberr::BadFile, why.arg(m_line));
