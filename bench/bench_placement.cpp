@@ -624,7 +624,7 @@ void timeCommands(int rows) {
         {"show --format json", {filterctl, "--db", a, "show", "--format", "json"}, 1},
         {"diff, database vs database", {filterctl, "diff", a, b}, 2},
         {"diff, snapshot vs database", {filterctl, "diff", snapshot, a}, 3},
-        {"fit --dye EGFP", {filterctl, "--db", a, "fit", "--dye", "EGFP"}, 0},
+        {"fit --dye EGFP", {filterctl, "--db", a, "fit", "--dye", "EGFP"}, 1},
         {"publish", {filterctl, "publish", "-o", dir.filePath("site"), a}, 0},
     };
     std::printf("%s build, %d catalogue rows, database file %lld MiB\n\n", FC_BUILD_TYPE, rows,
