@@ -28,11 +28,53 @@ const QStringList& neededTables() {
     return tables;
 }
 
-Result tableFaults(const Database& db, std::vector<Fault>* faults) {
+// Which of the tables the start reads stand there as tables (views and virtual tables are not
+// read), and which of those hold no row: two statements for them all, as a write passes the gate
+// twice.
+struct Tables {
+    QSet<QString> present; // as the program names them
+    QSet<QString> empty;
+    bool has(const QString& name) const { return present.contains(name); }
+};
+
+Result readTables(const Database& db, Tables* tables) {
+    QStringList read = neededTables();
+    read << table::FavouriteFilters;
+    Result error;
+    auto kinds =
+        db.openQuery(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table' AND NOT "
+                                    "IFNULL(sql LIKE 'CREATE VIRTUAL TABLE%', 0)"),
+                     {}, &error);
+    if (!kinds)
+        return error;
+    QSet<QString> standing; // names folded as the engine folds them, ASCII only
+    for (; !kinds->atEnd(); kinds->next())
+        standing.insert(kinds->textAt(0));
+    if (kinds->error().isError())
+        return kinds->error();
+    QStringList exists;
+    for (const QString& name : std::as_const(read))
+        if (standing.contains(name.toLower())) {
+            tables->present.insert(name);
+            exists << QStringLiteral("EXISTS (SELECT 1 FROM %1)").arg(sqlName(name));
+        }
+    if (exists.isEmpty())
+        return {};
+    auto rows = db.openQuery(QStringLiteral("SELECT ") + exists.join(QStringLiteral(", ")), {}, &error);
+    if (!rows)
+        return error;
+    int column = 0;
+    for (const QString& name : std::as_const(read))
+        if (tables->has(name) && !rows->atEnd() && rows->valueAt(column++).toInt() == 0)
+            tables->empty.insert(name);
+    return rows->error();
+}
+
+void tableFaults(const Tables& tables, std::vector<Fault>* faults) {
     QStringList read = neededTables();
     read << table::FavouriteFilters;
     for (const QString& name : std::as_const(read)) {
-        if (!db.hasTable(name)) {
+        if (!tables.has(name)) {
             if (name != table::FavouriteFilters)
                 faults->push_back(
                     {QStringLiteral("missing:") + name,
@@ -41,17 +83,12 @@ Result tableFaults(const Database& db, std::vector<Fault>* faults) {
                      {}});
             continue;
         }
-        Result error;
-        auto first = db.openQuery(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(sqlName(name)), {}, &error);
-        if (!first)
-            return error;
-        if (first->atEnd())
+        if (tables.empty.contains(name))
             faults->push_back({QStringLiteral("empty:") + name,
                                QStringLiteral("'%1' would be empty: the load would end there.").arg(name),
                                {},
                                {}});
     }
-    return {};
 }
 
 // Each row that places a filter, with its place; an empty or Null name is a name the catalogue lacks
@@ -131,8 +168,9 @@ void knowCatalogue(const Database& db, CatalogueNames* names) {
 // Each row that places a filter the catalogue lacks, as a fault of its own: a write that places
 // such a filter in one more row adds a fault, even when another row placed it before. Looked up
 // in the names known, or (while a write has changed the catalogue) asked of the engine.
-Result placementFaults(const Database& db, const CatalogueNames* known, std::vector<Fault>* faults) {
-    if (!db.hasTable(table::FilterPlacement) || !db.hasTable(table::PotentialFilters))
+Result placementFaults(const Database& db, const Tables& tables, const CatalogueNames* known,
+                       std::vector<Fault>* faults) {
+    if (!tables.has(table::FilterPlacement) || !tables.has(table::PotentialFilters))
         return {}; // already a fault of its own
     std::vector<Fault> placed;
     if (Result read = placedRows(db, &placed); read.isError())
@@ -159,11 +197,11 @@ Result placementFaults(const Database& db, const CatalogueNames* known, std::vec
     return {};
 }
 
-Result loadFaults(const Database& db, const CatalogueNames* known, std::vector<Fault>* faults) {
+Result loadFaults(const Database& db, const Tables& tables, const CatalogueNames* known,
+                  std::vector<Fault>* faults) {
     faults->clear();
-    if (Result read = tableFaults(db, faults); read.isError())
-        return read;
-    return placementFaults(db, known, faults);
+    tableFaults(tables, faults);
+    return placementFaults(db, tables, known, faults);
 }
 
 } // namespace
@@ -175,7 +213,10 @@ QString notInCatalogueText(const QString& filter, const QString& places) {
 }
 
 Result loadFaults(const Database& db, std::vector<Fault>* faults) {
-    return loadFaults(db, nullptr, faults);
+    Tables tables;
+    if (Result read = readTables(db, &tables); read.isError())
+        return read;
+    return loadFaults(db, tables, nullptr, faults);
 }
 
 void rowWritten(void* baseline, int, const char* schema, const char* table, qint64) {
@@ -234,10 +275,13 @@ Result baseline(const Database& db, Baseline* before) {
     before->rowsReported = 0;
     before->catalogueTouched = false;
     before->keys.clear();
+    Tables tables;
+    if (Result read = readTables(db, &tables); read.isError())
+        return read;
     std::vector<Fault> faults;
-    if (db.hasTable(table::PotentialFilters))
+    if (tables.has(table::PotentialFilters))
         knowCatalogue(db, &before->names);
-    const Result read = loadFaults(db, before->names.valid ? &before->names : nullptr, &faults);
+    const Result read = loadFaults(db, tables, before->names.valid ? &before->names : nullptr, &faults);
     for (const Fault& fault : faults)
         before->keys.insert(fault.key);
     return read;
@@ -252,8 +296,12 @@ Result check(const Database& db, const Baseline& before) {
         before.names.valid && !before.catalogueTouched && engine &&
         sqlite3_total_changes64(engine) - before.changesAtBegin == before.rowsReported &&
         pragmaValue(db, "PRAGMA main.schema_version") == before.names.schemaVersion;
+    Tables tables;
+    if (Result read = readTables(db, &tables); read.isError())
+        return read;
     std::vector<Fault> faults;
-    if (Result read = loadFaults(db, catalogueAsBefore ? &before.names : nullptr, &faults); read.isError())
+    if (Result read = loadFaults(db, tables, catalogueAsBefore ? &before.names : nullptr, &faults);
+        read.isError())
         return read;
     QStringList refusals;
     QStringList filters; // the new placements, a sentence a filter naming each row
