@@ -24,6 +24,7 @@ private slots:
     void compactTextListsKeepEveryText();
     void readsLargeTablesInTwoHalvesInRowOrder();
     void gateDecidesAsAWholeReadDoes();
+    void gateRefusesATableTheLoadWouldLack();
 };
 
 namespace {
@@ -480,6 +481,32 @@ void TestDatabase::gateDecidesAsAWholeReadDoes() {
                        "INSERT INTO [Potential Filters] ([ID Potential], [Type]) VALUES ('LP 560', 'LP')"}));
     }
     QVERIFY2(refusals > 10 && refusals < 190, qPrintable(QString::number(refusals)));
+}
+
+// A write that would leave a table the start reads missing, empty, or a view in its place is refused
+// with words naming it.
+void TestDatabase::gateRefusesATableTheLoadWouldLack() {
+    testing::Sandbox sandbox;
+    const QString path = sandbox.install(testing::demoStatements());
+    Database db;
+    QVERIFY(db.open(path, nullptr));
+    const auto refusal = [&](const QStringList& statements) {
+        Result error;
+        Transaction write(db, &error);
+        for (const QString& statement : statements)
+            if (!db.exec(statement, {}, &error))
+                return "not run: " + error.description;
+        return write.commit(&error) ? QString() : error.description;
+    };
+    QCOMPARE(
+        refusal({"DELETE FROM [Available FilterSets]"}),
+        QString("'Available FilterSets' would be empty: the load would end there. Nothing was written."));
+    QCOMPARE(refusal({"ALTER TABLE [System Versions] RENAME TO [Old Versions]",
+                      "CREATE VIEW [System Versions] AS SELECT * FROM [Old Versions]"}),
+             QString("'System Versions' would be missing: the program could not load. Nothing was written."));
+    QCOMPARE(refusal({"DELETE FROM [Favourite Filters]"}),
+             QString("'Favourite Filters' would be empty: the load would end there. Nothing was written."));
+    QCOMPARE(refusal({"DROP TABLE [Favourite Filters]"}), QString()); // the first load makes it again
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
