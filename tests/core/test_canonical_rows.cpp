@@ -112,8 +112,20 @@ void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
         const int count = round == 0 ? 60000 : 200 + int(random.bounded(3000));
         const bool withBadUtf8 = round % 2 == 1;
         QStringList statements = demoStatements();
+        // Placed filters whose first row holds the name as a blob, or stands last (in the second
+        // half of a large catalogue): their codes are what a look-up by name gives.
+        statements << "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Veltrano Code No]) VALUES "
+                      "(CAST('Blobbed' AS BLOB), 'LP', 'blob code'), ('Blobbed', 'LP', 'text code')";
         for (int done = 0; done < count; done += 1000)
             statements << randomCatalogue(random, std::min(1000, count - done), withBadUtf8);
+        statements << "INSERT INTO [Potential Filters] ([ID Potential], [Type], [Veltrano Code No]) VALUES "
+                      "('Late filter', 'BP', 'late code')";
+        for (const auto& [position, name] : {std::pair(2, "Blobbed"), {3, "Late filter"}})
+            if (round % 2 == 0 || position == 3)
+                statements << QString("UPDATE [Available FilterPlacement] SET [ID Potential] = '%1' WHERE "
+                                      "[ID Available] = 'EF1' AND [Position] = %2")
+                                  .arg(name)
+                                  .arg(position);
         const QString path = sandbox.install(statements);
         const QString context = QStringLiteral("round %1, %2 rows").arg(round).arg(count);
 

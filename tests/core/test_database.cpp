@@ -507,6 +507,10 @@ void TestDatabase::gateRefusesATableTheLoadWouldLack() {
     QCOMPARE(refusal({"DELETE FROM [Favourite Filters]"}),
              QString("'Favourite Filters' would be empty: the load would end there. Nothing was written."));
     QCOMPARE(refusal({"DROP TABLE [Favourite Filters]"}), QString()); // the first load makes it again
+    // A fault another program made before the write is not the write's.
+    QVERIFY(runRaw(path, {"DELETE FROM [Available FilterSets]"}));
+    QCOMPARE(refusal({"UPDATE [Available FilterPlacement] SET [ID Potential] = 'LP 560' WHERE rowid = 2"}),
+             QString());
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <sqlite3.h>
 
 using testing::InstallationRows;
 
@@ -306,13 +307,8 @@ void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
     QVERIFY2(!records.empty() && records.front().summary.contains("EF3"),
              qPrintable(records.empty() ? QString() : records.front().summary));
 
-    // Begun for another command line or file, or beside a journal (an interrupted write the
-    // window's start puts back and tells of), it is not taken.
-    QFile journal(path + "-journal");
-    QVERIFY(journal.open(QIODevice::WriteOnly));
-    journal.close();
-    for (const auto& [commandLine, file] :
-         {std::pair<QString, QString>("", path), {"/S", path + "x"}, {"/S", path}}) {
+    // Begun for another command line or file, it is not taken.
+    for (const auto& [commandLine, file] : {std::pair<QString, QString>("", path), {"/S", path + "x"}}) {
         EarlyStart other(commandLine, file);
         auto form = start("/S", &other);
         QVERIFY(!other.taken());
@@ -320,7 +316,6 @@ void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
         click(*form, "CmdNr_2");
         QCOMPARE(combo(*form, "CmbFilter", 2)->currentText(), QString("LP 650"));
     }
-    QVERIFY(journal.remove());
 
     // A favourite the start would write: the early start wrote nothing, so the window's start runs.
     createDatabase(path, {"DELETE FROM [Favourite Filters] WHERE [ID Potential] = 'LP 650'"});
@@ -331,4 +326,25 @@ void TestWheelEditor::takesTheStartBegunWhileTheWindowWasBuilt() {
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.texts().join('|')));
     }
     QCOMPARE(exactRows(path, "Favourite Filters").filter("'LP 650'").size(), 1);
+
+    // Beside the journal of a writer that died mid-write, the window's own start puts the file
+    // back and says so.
+    const QString crashed = sandbox.path("crashed.sqlite");
+    {
+        sqlite3* writer = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &writer), SQLITE_OK);
+        for (const char* sql : {"PRAGMA cache_size = 1", "BEGIN",
+                                "UPDATE [Potential Filters] SET [Summary] = [Summary] || ' changed'",
+                                "UPDATE [Available FilterPlacement] SET [ID Potential] = 'None'"})
+            QCOMPARE(sqlite3_exec(writer, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(QFile::copy(path, crashed) && QFile::copy(path + "-journal", crashed + "-journal"));
+        sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(writer);
+    }
+    sandbox.setDatabasePath(crashed);
+    EarlyStart early("/S", crashed);
+    auto form = start("/S", &early);
+    QVERIFY(!early.taken());
+    QVERIFY2(child<QLabel>(*form, "StatusLine")->text().contains("An interrupted write had left"),
+             qPrintable(child<QLabel>(*form, "StatusLine")->text()));
 }

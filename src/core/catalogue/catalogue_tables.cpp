@@ -279,4 +279,14 @@ bool missingFromCatalogue(const Database& db, const QStringList& names, QStringL
     return true;
 }
 
+bool namesCompareAsBytes(const Database& db) {
+    Result error;
+    auto schema =
+        db.openQuery(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? "
+                                    "COLLATE NOCASE"),
+                     {schema::table::PotentialFilters}, &error);
+    return schema && !schema->atEnd() &&
+           !schema->textAt(0).contains(QLatin1String("COLLATE"), Qt::CaseInsensitive);
+}
+
 } // namespace catalogue

@@ -66,5 +66,8 @@ bool isPlaced(const Database& db, const QString& name, bool* placed, Result* err
 // The names that are no row of "Potential Filters", in the order given, each once; one read of the
 // catalogue for all of them.
 bool missingFromCatalogue(const Database& db, const QStringList& names, QStringList* missing, Result* error);
+// Whether the engine compares the catalogue's names byte for byte (no collation declared in its
+// table): only then does a look-up by a name's bytes find what the engine's look-up finds.
+bool namesCompareAsBytes(const Database& db);
 
 } // namespace catalogue

@@ -130,17 +130,6 @@ quint64 nameHash(QByteArrayView utf8) {
         return (quint64(qHash(utf8, seeds[0])) << 32) | qHash(utf8, seeds[1]);
 }
 
-// Whether the engine compares the catalogue's names byte for byte, as the names known do.
-bool comparedByBytes(const Database& db) {
-    Result error;
-    auto schema =
-        db.openQuery(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? "
-                                    "COLLATE NOCASE"),
-                     {table::PotentialFilters}, &error);
-    return schema && !schema->atEnd() &&
-           !schema->textAt(0).contains(QLatin1String("COLLATE"), Qt::CaseInsensitive);
-}
-
 // The catalogue's names, walked again only when the file or its catalogue changed since. Where
 // the names known could answer otherwise than the engine (a name that is no text, a collation, a
 // table walked otherwise), none are kept and the engine is asked.
@@ -150,7 +139,7 @@ void knowCatalogue(const Database& db, CatalogueNames* names) {
     if (names->valid && names->dataVersion == dataVersion && names->schemaVersion == schemaVersion)
         return;
     *names = CatalogueNames();
-    if (dataVersion < 0 || schemaVersion < 0 || !comparedByBytes(db))
+    if (dataVersion < 0 || schemaVersion < 0 || !catalogue::namesCompareAsBytes(db))
         return;
     std::vector<quint64> hashes;
     ColumnReader rows(db, table::PotentialFilters, {field::IdPotential});

@@ -2,6 +2,7 @@
 
 #include "core/gate/write_gate.h"
 
+#include "core/catalogue/catalogue_tables.h"
 #include "core/db/column_reader.h"
 #include "core/db/cursor.h"
 #include "core/db/database.h"
@@ -52,9 +53,10 @@ public:
     int find(QByteArrayView name) const { return m_names.find(name); }
     int size() const { return int(m_rows.size()); }
     bool isFound(int entry) const { return m_rows[size_t(entry)].found; }
-    void setFound(int entry, const QString& type, QByteArrayView code) {
+    void setFound(int entry, const QString& type, QByteArrayView code, bool textName) {
         Row& row = m_rows[size_t(entry)];
         row.found = true;
+        row.textName = textName;
         if (!type.isNull()) {
             row.type = int(m_types.indexOf(type));
             if (row.type < 0) {
@@ -73,6 +75,11 @@ public:
             return std::nullopt;
         return row->type < 0 ? QString() : m_types.at(row->type);
     }
+    // Whether the name's first row holds it as a text (not a blob or a number of the same bytes).
+    bool foundAsText(QByteArrayView name) const {
+        const Row* row = foundRow(name);
+        return row && row->textName;
+    }
     // Nothing for a name the catalogue lacks; Null reads as empty.
     std::optional<QByteArrayView> codeOf(QByteArrayView name) const {
         const Row* row = foundRow(name);
@@ -84,6 +91,7 @@ public:
 private:
     struct Row {
         bool found = false;
+        bool textName = false;
         int type = -1; // in m_types; -1 for Null
         qsizetype codeStart = 0;
         qsizetype codeLength = 0;
@@ -143,6 +151,7 @@ private:
             int entry;
             QString type; // null for a Null type
             QByteArray code;
+            bool textName;
         };
         Candidates candidates; // the second half's; the first half's go straight into the load's
         std::vector<Found> found;
@@ -163,8 +172,8 @@ private:
     const LoadOptions& m_options;
     WheelBoard& m_board;
     PlacementState& m_state;
-    QHash<QString, QString>& m_placedCodes;
     Candidates& m_candidates;
+    QHash<QString, QString>& m_placedCodes;
     // Only the names the load needs are looked up, so a large catalogue is walked once and not kept.
     NeededRows m_needed;
     bool m_catalogueEmpty = true;
@@ -418,7 +427,7 @@ bool WheelLoader::readCatalogue() {
         m_catalogueEmpty = m_catalogueEmpty && part.empty;
         for (const CataloguePart::Found& found : part.found)
             if (!m_needed.isFound(found.entry))
-                m_needed.setFound(found.entry, found.type, found.code);
+                m_needed.setFound(found.entry, found.type, found.code, found.textName);
     }
     return true;
 }
@@ -429,6 +438,7 @@ void WheelLoader::walkCatalogue(ColumnReader& rows, CataloguePart& part, Candida
     std::vector<bool> seen(size_t(m_needed.size()));
     while (rows.next()) {
         part.empty = false;
+        const bool textName = rows.isText(0); // asked first: reading the bytes makes a blob a text
         const QByteArrayView name = rows.utf8(0);
         const int entry = m_needed.find(name);
         const bool needed = entry >= 0 && !seen[size_t(entry)];
@@ -444,8 +454,8 @@ void WheelLoader::walkCatalogue(ColumnReader& rows, CataloguePart& part, Candida
             }
         if (needed) {
             seen[size_t(entry)] = true;
-            part.found.push_back(
-                {entry, known >= 0 ? knownTypes()[known] : rows.text(1), rows.utf8(2).toByteArray()});
+            part.found.push_back({entry, known >= 0 ? knownTypes()[known] : rows.text(1),
+                                  rows.utf8(2).toByteArray(), textName});
         }
     }
 }
@@ -474,11 +484,24 @@ bool WheelLoader::findTypes(LoadResult* result) {
     return true;
 }
 
+// Kept only where they are what a look-up of the catalogue by name gives: each placed filter's first
+// row holds its name as a text, and the names compare as bytes. Otherwise none are kept, and an
+// export looks the codes up itself.
 void WheelLoader::keepPlacedCodes() {
+    if (!catalogue::namesCompareAsBytes(m_db))
+        return;
+    QHash<QString, QString> codes;
     for (const auto& filters : m_state.WheelFilters)
-        for (const QString& name : filters.value_or(QStringList()))
-            if (const auto code = m_needed.codeOf(name.toUtf8()); code && !name.isEmpty())
-                m_placedCodes.insert(name, QString::fromUtf8(*code));
+        for (const QString& name : filters.value_or(QStringList())) {
+            const QByteArray utf8 = name.toUtf8();
+            const auto code = m_needed.codeOf(utf8);
+            if (name.isEmpty())
+                continue;
+            if (!code || !m_needed.foundAsText(utf8))
+                return;
+            codes.insert(name, QString::fromUtf8(*code));
+        }
+    m_placedCodes = std::move(codes);
 }
 
 // Another program's trigger on the installation's tables refuses every write (the write gate says
