@@ -17,13 +17,6 @@
 
 namespace {
 
-int compareCells(QByteArrayView a, QByteArrayView b) {
-    const qsizetype common = std::min(a.size(), b.size());
-    if (const int order = common ? std::memcmp(a.data(), b.data(), size_t(common)) : 0; order != 0)
-        return order;
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 bool isAscii(QByteArrayView bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
 }
@@ -419,6 +412,13 @@ bool LineBuffer::read(QFile& file, QByteArray* line, bool* tooLong) {
     *tooLong = size == m_bytes.size() - 1 && m_bytes[int(size) - 1] != '\n';
     *line = QByteArray::fromRawData(m_bytes.constData(), int(size));
     return true;
+}
+
+int compareCells(QByteArrayView a, QByteArrayView b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    if (const int order = common ? std::memcmp(a.data(), b.data(), size_t(common)) : 0; order != 0)
+        return order;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 int compareRows(const Cells& a, const Cells& b) {

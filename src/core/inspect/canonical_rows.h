@@ -44,7 +44,8 @@ private:
     QByteArray m_bytes;
 };
 
-// The canonical order of two rows.
+// The canonical order of two cells (their bytes, then their lengths) and of two rows.
+int compareCells(QByteArrayView a, QByteArrayView b);
 int compareRows(const Cells& a, const Cells& b);
 QString textOf(QByteArrayView utf8);
 QStringList textsOf(const Cells& row);

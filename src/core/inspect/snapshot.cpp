@@ -162,7 +162,7 @@ bool diffKeyedRows(std::vector<Difference>* differences, const QString& what, co
     bool hasA = nextNamed(readerA, &a, &nameA, true);
     bool hasB = nextNamed(readerB, &b, &nameB, true);
     while (hasA || hasB) {
-        const int order = !hasB ? -1 : !hasA ? 1 : compareRows({nameA}, {nameB});
+        const int order = !hasB ? -1 : !hasA ? 1 : compareCells(nameA, nameB);
         const auto where = [&] {
             return QStringLiteral("%1 '%2'").arg(what, textOf(order <= 0 ? nameA : nameB));
         };
