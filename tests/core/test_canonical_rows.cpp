@@ -189,6 +189,19 @@ void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
         QVERIFY(readSnapshotFile(truncated, &cutOff, &error));
         QVERIFY(!catalogueValuesOf(cutOff, {"no such filter"}, {"Type"}, &values, &error));
         QVERIFY2(error.description.contains("is no row of a snapshot"), qPrintable(error.description));
+        // A favourite out of order is named by its line, counted past the catalogue's lines.
+        QList<QByteArray> lines = whole.split('\n');
+        const qsizetype opening = lines.indexOf("  \"favourites\": [");
+        QVERIFY(opening > 0 && lines[opening + 1] != lines[opening + 2]);
+        std::swap(lines[opening + 1], lines[opening + 2]);
+        QFile swapped(sandbox.path("swapped.json"));
+        QVERIFY(swapped.open(QIODevice::WriteOnly) && swapped.write(lines.join('\n')) > 0);
+        swapped.close();
+        Snapshot unordered;
+        QVERIFY(readSnapshotFile(swapped.fileName(), &unordered, &error));
+        QVERIFY(!diffSnapshots(unordered, snapshot, &differences, &error));
+        QVERIFY2(error.description.contains(QString("line %1 is out of the order").arg(opening + 3)),
+                 qPrintable(error.description));
     }
 }
 
