@@ -170,23 +170,19 @@ void bareReadAll(const QStringList& paths) {
         }
         sqlite3* engine = nullptr;
         sqlite3_open_v2(QFile::encodeName(path).constData(), &engine, SQLITE_OPEN_READONLY, nullptr);
-        std::vector<QByteArray> tables;
+        std::vector<QByteArray> whole;
         sqlite3_stmt* names = nullptr;
         sqlite3_prepare_v2(engine, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &names,
                            nullptr);
         while (sqlite3_step(names) == SQLITE_ROW)
-            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(names, 0)));
+            whole.push_back("SELECT * FROM \"" +
+                            QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(names, 0))) + "\"");
         sqlite3_finalize(names);
-        for (const QByteArray& table : tables) {
-            const QByteArray sql = "SELECT * FROM \"" + table + "\"";
-            sqlite3_stmt* statement = nullptr;
-            sqlite3_prepare_v2(engine, sql.constData(), -1, &statement, nullptr);
-            while (sqlite3_step(statement) == SQLITE_ROW)
-                for (int column = 0; column < sqlite3_column_count(statement); ++column)
-                    sqlite3_column_text(statement, column);
-            sqlite3_finalize(statement);
-        }
         sqlite3_close(engine);
+        std::vector<const char*> statements;
+        for (const QByteArray& sql : whole)
+            statements.push_back(sql.constData());
+        bareRead(path, statements);
     }
 }
 

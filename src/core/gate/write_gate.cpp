@@ -21,10 +21,11 @@ namespace {
 
 using namespace schema;
 
-// The tables the start reads; "Favourite Filters" is created by the first load when it is missing.
-const QStringList& neededTables() {
-    static const QStringList tables{table::SystemVersions, table::AvailableSystems, table::FilterSets,
-                                    table::FilterPlacement, table::PotentialFilters};
+// The tables the start reads; "Favourite Filters", last, is created by the first load when it is
+// missing.
+const QStringList& startTables() {
+    static const QStringList tables{table::SystemVersions,  table::AvailableSystems, table::FilterSets,
+                                    table::FilterPlacement, table::PotentialFilters, table::FavouriteFilters};
     return tables;
 }
 
@@ -38,8 +39,7 @@ struct Tables {
 };
 
 Result readTables(const Database& db, Tables* tables) {
-    QStringList read = neededTables();
-    read << table::FavouriteFilters;
+    const QStringList& read = startTables();
     Result error;
     auto kinds =
         db.openQuery(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table' AND NOT "
@@ -53,7 +53,7 @@ Result readTables(const Database& db, Tables* tables) {
     if (kinds->error().isError())
         return kinds->error();
     QStringList exists;
-    for (const QString& name : std::as_const(read))
+    for (const QString& name : read)
         if (standing.contains(name.toLower())) {
             tables->present.insert(name);
             exists << QStringLiteral("EXISTS (SELECT 1 FROM %1)").arg(sqlName(name));
@@ -64,16 +64,14 @@ Result readTables(const Database& db, Tables* tables) {
     if (!rows)
         return error;
     int column = 0;
-    for (const QString& name : std::as_const(read))
+    for (const QString& name : read)
         if (tables->has(name) && !rows->atEnd() && rows->valueAt(column++).toInt() == 0)
             tables->empty.insert(name);
     return rows->error();
 }
 
 void tableFaults(const Tables& tables, std::vector<Fault>* faults) {
-    QStringList read = neededTables();
-    read << table::FavouriteFilters;
-    for (const QString& name : std::as_const(read)) {
+    for (const QString& name : startTables()) {
         if (!tables.has(name)) {
             if (name != table::FavouriteFilters)
                 faults->push_back(
@@ -220,11 +218,10 @@ void rowWritten(void* baseline, int, const char* schema, const char* table, qint
 
 Result foreignTriggers(const Database& db, std::vector<Trigger>* triggers) {
     triggers->clear();
-    QStringList tables = neededTables();
-    tables << table::FavouriteFilters;
+    const QStringList& tables = startTables();
     QStringList marks;
     QVariantList values;
-    for (const QString& name : std::as_const(tables)) {
+    for (const QString& name : tables) {
         marks << QStringLiteral("?");
         values << name.toLower();
     }

@@ -58,7 +58,6 @@ public:
     TableWalk& operator=(const TableWalk&) = delete;
     ~TableWalk() { sqlite3_finalize(m_statement); }
     sqlite3_stmt* statement() const { return m_statement; }
-    sqlite3* engine() const { return m_engine; }
     // One step: true on a row; false at the end, or on a failure set in `error`.
     bool step(Result* error) {
         const int step = m_statement ? sqlite3_step(m_statement) : SQLITE_ERROR;
@@ -381,8 +380,8 @@ private:
     bool m_read = false;
 };
 
-// A cell as a JSON string at `out`, which has room for six bytes a byte and two: the escapes
-// QJsonDocument writes, the rest copied.
+// A cell as a JSON string at `out`, which has room for six bytes a byte and two: quotes,
+// backslashes and control characters escaped, the rest copied.
 char* writeJsonCell(char* out, QByteArrayView utf8) {
     static constexpr char Hex[] = "0123456789abcdef";
     *out++ = '"';
@@ -458,6 +457,12 @@ std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line, QS
 
 std::unique_ptr<RowReader> noRows() {
     return std::make_unique<NoRows>();
+}
+
+void appendJsonText(QByteArray* out, QByteArrayView utf8) {
+    const qsizetype start = out->size();
+    out->resize(start + utf8.size() * 6 + 2);
+    out->resize(writeJsonCell(out->data() + start, utf8) - out->constData());
 }
 
 void appendJsonRow(QByteArray* out, const Cells& row) {

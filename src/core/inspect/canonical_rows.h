@@ -64,6 +64,7 @@ std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line,
                                     QSet<QByteArray> onlyNamed = {});
 std::unique_ptr<RowReader> noRows();
 
-// A row as a JSON list of strings, escaped as the snapshot's other texts are (quotes, backslashes and
-// control characters).
+// A text as a JSON string, and a row as a JSON list of them: quotes, backslashes and control
+// characters escaped, everything else as it stands.
+void appendJsonText(QByteArray* out, QByteArrayView utf8);
 void appendJsonRow(QByteArray* out, const Cells& row);

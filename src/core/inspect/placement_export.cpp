@@ -68,10 +68,11 @@ std::vector<ExportedWheel> exportedWheels(const Database& db, const Installation
         return name.isEmpty() || kept.contains(name);
     });
     QStringList codes;
-    for (const QString& name : allKept ? names : QStringList())
-        codes << kept.value(name);
     if (!allKept)
         codes = codeNumbers(db, names);
+    else
+        for (const QString& name : names)
+            codes << kept.value(name);
     int next = 0;
     for (ExportedWheel& wheel : exported) {
         wheel.codes = codes.mid(next, wheel.filters.size());

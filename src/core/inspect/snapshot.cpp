@@ -18,10 +18,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QThread>
 #include <cstring>
 #include <memory>
-#include <sqlite3.h>
 
 namespace {
 
@@ -75,46 +73,20 @@ bool readIdentity(const Database& db, Snapshot::Identity* identity, Result* erro
     return true;
 }
 
-// Writes JSON text without building a document: a catalogue of a million rows stays a stream.
-// A JSON string: most texts need no escape and are copied whole; the others in runs between escapes.
-void appendJsonText(QString* out, const QString& text) {
-    out->append(QLatin1Char('"'));
-    const QChar* begin = text.constData();
-    const QChar* run = begin;
-    const QChar* end = begin + text.size();
-    for (const QChar* c = begin; c != end; ++c) {
-        const char16_t u = c->unicode();
-        if (u >= 0x20 && u != u'"' && u != u'\\')
-            continue;
-        out->append(run, c - run);
-        if (u < 0x20)
-            out->append(QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')));
-        else
-            out->append(QLatin1Char('\\')).append(*c);
-        run = c + 1;
-    }
-    out->append(run, end - run);
-    out->append(QLatin1Char('"'));
-}
-
+// The snapshot's head as JSON texts, escaped as its rows are.
 QString jsonText(const QString& text) {
-    QString quoted;
-    quoted.reserve(text.size() + 2);
-    appendJsonText(&quoted, text);
-    return quoted;
+    QByteArray quoted;
+    appendJsonText(&quoted, text.toUtf8());
+    return QString::fromUtf8(quoted);
 }
 
 QString jsonList(const QStringList& values) {
-    QString list;
-    list.reserve(64);
-    list.append(QLatin1Char('['));
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            list.append(QLatin1String(", "));
-        appendJsonText(&list, values[i]);
-    }
-    list.append(QLatin1Char(']'));
-    return list;
+    std::vector<QByteArray> utf8;
+    for (const QString& value : values)
+        utf8.push_back(value.toUtf8());
+    QByteArray list;
+    appendJsonRow(&list, Cells(utf8.begin(), utf8.end()));
+    return QString::fromUtf8(list);
 }
 
 QStringList fromJsonList(const QJsonValue& value) {

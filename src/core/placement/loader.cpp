@@ -436,13 +436,13 @@ bool WheelLoader::readCatalogue() {
 // user load reads a row's type and code only when it needs the row.
 void WheelLoader::walkCatalogue(ColumnReader& rows, CataloguePart& part, Candidates& candidates) const {
     std::vector<bool> seen(size_t(m_needed.size()));
+    const bool listed = m_options.serviceMode && m_options.candidates;
     while (rows.next()) {
         part.empty = false;
         const bool textName = rows.isText(0); // asked first: reading the bytes makes a blob a text
         const QByteArrayView name = rows.utf8(0);
         const int entry = m_needed.find(name);
         const bool needed = entry >= 0 && !seen[size_t(entry)];
-        const bool listed = m_options.serviceMode && m_options.candidates;
         if (!listed && !needed)
             continue;
         const int known = rows.indexIn(1, knownTypesUtf8());
