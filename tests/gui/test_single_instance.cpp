@@ -10,6 +10,7 @@ class TestSingleInstance : public QObject {
 private slots:
     void secondInstanceActivatesTheFirst();
     void secondStartOfTheProgramEndsAtOnce();
+    void theProgramStartsWhileItReads();
 };
 
 void TestSingleInstance::secondInstanceActivatesTheFirst() {
@@ -45,6 +46,32 @@ void TestSingleInstance::secondStartOfTheProgramEndsAtOnce() {
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
+}
+
+// The program begins reading before Qt's application object exists; it must show its window in
+// either mode, and where Qt takes an option out of the command line (the start begun early is then
+// not the one asked for) too, without a word from Qt or the engine.
+void TestSingleInstance::theProgramStartsWhileItReads() {
+    testing::Sandbox sandbox;
+    sandbox.install(testing::smallInstallation());
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"/S"}, QStringList{"/S", "-style", "fusion"}}) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FILTER_QUIT_WHEN_SHOWN"), QStringLiteral("1"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(FILTER_EXECUTABLE), arguments);
+        QVERIFY2(program.waitForFinished(20000), qPrintable(arguments.join(' ')));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(program.readAllStandardOutput().trimmed().toLongLong() > 0);
+        QStringList said = QString::fromUtf8(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        said.removeIf([](const QString& line) {
+            return line.startsWith(QLatin1String("This plugin does not support")) ||
+                   line.startsWith(QLatin1String("QStandardPaths:"));
+        });
+        QVERIFY2(said.isEmpty(), qPrintable(said.join('\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

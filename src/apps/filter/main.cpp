@@ -77,29 +77,43 @@ private:
     bool m_told = false;
 };
 
+// The command line as the application object will give it, before that object exists.
+QString commandLineOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (answeredWithoutWindow(argc, argv))
         return 0;
+    // The installation is read while Qt's platform starts and the window is built: under a real
+    // display that start is as long as the read. Every write is recorded from the first connection.
+    const QString earlyCommandLine = commandLineOf(argc, argv);
+    recordHistory(earlyCommandLine);
+    EarlyStart early(earlyCommandLine,
+                     settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(dialogs::appTitle());
 
     SingleInstance instance(SingleInstance::keyForCurrentUser());
     if (!instance.acquire()) {
         instance.activateRunning();
+        early.abandon();
         return 0;
     }
 
-    // The command line is taken whole, as one text: "/S" differs from " /S".
+    // The command line is taken whole, as one text: "/S" differs from " /S". Qt has taken its own
+    // options out of it; the window then runs its own start.
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
-    recordHistory(commandLine);
-    // The installation is read while the window is built; the window takes that start if it is
-    // the one it would run.
-    EarlyStart early(commandLine,
-                     settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
+    if (commandLine != earlyCommandLine)
+        recordHistory(commandLine);
 
     MainWindow form;
     form.takeEarlyStart(&early);

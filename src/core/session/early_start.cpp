@@ -1,14 +1,30 @@
 #include "core/session/early_start.h"
 
 #include <QFileInfo>
+#include <QSqlDatabase>
 #include <QThread>
+
+namespace {
+
+// Qt sets up its plugin paths while the application object is made, which may be at the same time:
+// the SQL driver's plugin is loaded here, on the constructing thread, and the start's own thread
+// then finds it loaded. Before the application object, Qt may not find a plugin it would find
+// after: the window's own start then runs.
+bool loadSqlDriver() {
+    const QString probe = QStringLiteral("early-start-driver");
+    const bool loaded = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), probe).isValid();
+    QSqlDatabase::removeDatabase(probe);
+    return loaded;
+}
+
+} // namespace
 
 EarlyStart::EarlyStart(const QString& commandLine, const QString& path)
     : m_commandLine(commandLine), m_path(path) {
     QThread* owner = QThread::currentThread();
     // A journal beside the file may be an interrupted write, which the start puts back and tells
     // of: that start is the window's own.
-    if (QFileInfo::exists(path + QStringLiteral("-journal")))
+    if (QFileInfo::exists(path + QStringLiteral("-journal")) || !loadSqlDriver())
         return;
     m_thread = std::thread([this, owner] {
         m_session = std::make_unique<PlacementSession>(startup::variantOf(m_commandLine));
@@ -21,6 +37,12 @@ EarlyStart::EarlyStart(const QString& commandLine, const QString& path)
 EarlyStart::~EarlyStart() {
     if (m_thread.joinable())
         m_thread.join();
+}
+
+void EarlyStart::abandon() {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_session.reset();
 }
 
 std::unique_ptr<PlacementSession> EarlyStart::take(const QString& commandLine, const QString& path,

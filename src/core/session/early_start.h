@@ -1,6 +1,7 @@
 #pragma once
 
-// The start's reading begun on a thread of its own while the main window is built: the session
+// The start's reading begun on a thread of its own while Qt's platform starts and the main window is
+// built (it may be made before the application object): the session
 // opens and loads the installation there, writing nothing. The window takes it once it has read its
 // settings itself, and only when it is the start it would have run: the same command line and file,
 // and no favourite the load would have written (that start runs again, on the window's thread, and
@@ -25,6 +26,8 @@ public:
     // start asked for (or was taken before).
     std::unique_ptr<PlacementSession> take(const QString& commandLine, const QString& path,
                                            PlacementSession::LoadReport* report);
+    // Waits for the start and closes its session: the program ends without a window.
+    void abandon();
     bool taken() const { return m_taken; }
 
 private:
