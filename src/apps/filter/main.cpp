@@ -1,4 +1,5 @@
 #include "apps/filter/single_instance.h"
+#include "apps/filter/warm_up.h"
 #include "core/history/history.h"
 #include "core/session/early_start.h"
 #include "core/settings/settings_store.h"
@@ -92,6 +93,7 @@ int main(int argc, char* argv[]) {
         return 0;
     // The installation is read while Qt's platform starts and the window is built: under a real
     // display that start is as long as the read. Every write is recorded from the first connection.
+    WarmUp fonts(warm_up::readFontConfiguration);
     const QString earlyCommandLine = commandLineOf(argc, argv);
     recordHistory(earlyCommandLine);
     EarlyStart early(earlyCommandLine,
@@ -115,6 +117,7 @@ int main(int argc, char* argv[]) {
     if (commandLine != earlyCommandLine)
         recordHistory(commandLine);
 
+    fonts.wait();
     MainWindow form;
     form.takeEarlyStart(&early);
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, &MainWindow::bringToFront);
