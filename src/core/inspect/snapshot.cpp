@@ -191,7 +191,8 @@ std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
     const qint64 at = favourites ? snapshot.favouritesAt : snapshot.catalogueAt;
     if (at < 0)
         return noRows();
-    return fileRows(snapshot.rowsFile, at, favourites ? snapshot.favouritesLine : snapshot.catalogueLine);
+    return readAhead(
+        fileRows(snapshot.rowsFile, at, favourites ? snapshot.favouritesLine : snapshot.catalogueLine));
 }
 
 } // namespace
