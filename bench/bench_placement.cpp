@@ -648,23 +648,27 @@ void timeCommands(int rows) {
                 QFileInfo(a).size() >> 20);
     std::printf(
         "| command | ms, min / median / max | peak memory | x its reading process |\n|---|---|---|---|\n");
-    std::vector<double> medians;
-    for (const Run& run : runs) {
-        std::vector<double> times;
-        long peak = 0;
-        for (int time = 0; time < 3; ++time) {
+    // The runs take turns, five rounds of them, so that each meets the machine's slow and fast minutes
+    // alike with its reading process.
+    constexpr int Rounds = 5;
+    std::vector<std::vector<double>> times(runs.size());
+    std::vector<long> peaks(runs.size(), 0);
+    for (int round = 0; round < Rounds; ++round)
+        for (size_t turn = 0; turn < runs.size(); ++turn) {
+            const size_t r = (turn + size_t(round)) % runs.size();
             QDir(dir.filePath("site")).removeRecursively();
-            const auto [ms, mib] = runProcess(run.command);
-            times.push_back(ms);
-            peak = std::max(peak, mib);
+            const auto [ms, mib] = runProcess(runs[r].command);
+            times[r].push_back(ms);
+            peaks[r] = std::max(peaks[r], mib);
         }
-        const Timing t = timingOf(times);
-        medians.push_back(t.median);
-        const QString ratio = run.reference < 0
-                                  ? QString()
-                                  : QString::number(t.median / medians[size_t(run.reference)], 'f', 2);
-        std::printf("| %s | %.0f / %.0f / %.0f | %ld MiB | %s |\n", qPrintable(run.name), t.min, t.median,
-                    t.max, peak, qPrintable(ratio));
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const Timing t = timingOf(times[r]);
+        const QString ratio =
+            runs[r].reference < 0
+                ? QString()
+                : QString::number(t.median / timingOf(times[size_t(runs[r].reference)]).median, 'f', 2);
+        std::printf("| %s | %.0f / %.0f / %.0f | %ld MiB | %s |\n", qPrintable(runs[r].name), t.min, t.median,
+                    t.max, peaks[r], qPrintable(ratio));
     }
 }
 

@@ -101,6 +101,24 @@ void TestFilterctl::checksAnInstallation() {
     Run json = inProcess({"--db", damaged, "check", "--json"});
     QCOMPARE(json.status, 1);
     QVERIFY(json.out.contains("\"problem\": true"));
+
+    // A page the load never reads, broken: the engine's own check, run beside the others, comes first.
+    const QString broken = sandbox.path("broken.sqlite");
+    createDatabase(broken, demoStatements() << "UPDATE [Available FilterPlacement] SET [ID Potential] = "
+                                               "'Ghost' WHERE [ID Available] = 'EF2' AND [Position] = 3"
+                                            << "CREATE TABLE [Notes] ([Text] TEXT)"
+                                            << "INSERT INTO [Notes] WITH RECURSIVE n(i) AS (SELECT 1 UNION "
+                                               "ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT "
+                                               "printf('note %08d', i) FROM n");
+    QFile pages(broken);
+    QVERIFY(pages.open(QIODevice::ReadWrite) && pages.size() % 4096 == 0);
+    QVERIFY(pages.seek(pages.size() - 4096) && pages.write("\xff", 1) == 1); // the last page's kind
+    pages.close();
+    Run engine = inProcess({"--db", broken, "check"});
+    QCOMPARE(engine.status, 1);
+    QVERIFY2(engine.out.startsWith("problem: the engine's integrity check says: "), qPrintable(engine.out));
+    QVERIFY2(engine.out.contains("\nproblem: \"Available FilterPlacement\", EF2 position 3: 'Ghost'"),
+             qPrintable(engine.out));
 }
 
 void TestFilterctl::showsAndExportsThePlacement() {
