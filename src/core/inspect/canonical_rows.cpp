@@ -24,18 +24,35 @@ namespace {
 constexpr quint64 EveryByte = 0x0101010101010101ULL;
 constexpr quint64 HighBits = 0x8080808080808080ULL;
 
-// Eight bytes at a time: every cell of a million rows passes here.
-bool isAscii(QByteArrayView bytes) {
-    quint64 seen = 0;
+// Of eight bytes read as one word: the high bit of each byte below `limit` (at most 0x80) or equal
+// to `byte` is set, others may be too, and none is set where no byte is.
+constexpr quint64 bytesBelow(quint64 word, uchar limit) {
+    return (word - EveryByte * limit) & ~word & HighBits;
+}
+constexpr quint64 bytesEqual(quint64 word, uchar byte) {
+    return bytesBelow(word ^ (EveryByte * byte), 1);
+}
+
+// Whether `found` finds anything in the bytes, eight at a time, the last few padded with a byte it
+// does not find (a space).
+template <class Found> bool hasBytes(QByteArrayView bytes, Found found) {
     qsizetype at = 0;
     for (; at + 8 <= bytes.size(); at += 8) {
         quint64 word;
         std::memcpy(&word, bytes.data() + at, 8);
-        seen |= word;
+        if (found(word))
+            return true;
     }
-    for (; at < bytes.size(); ++at)
-        seen |= uchar(bytes[at]);
-    return !(seen & HighBits);
+    if (at == bytes.size())
+        return false;
+    quint64 word = EveryByte * ' ';
+    std::memcpy(&word, bytes.data() + at, size_t(bytes.size() - at));
+    return found(word) != 0;
+}
+
+// Every cell of a million rows passes here.
+bool isAscii(QByteArrayView bytes) {
+    return !hasBytes(bytes, [](quint64 word) { return word & HighBits; });
 }
 
 // The UTF-8 of the text a cell's bytes read as: ASCII as it stands, anything else made a text and
@@ -297,21 +314,9 @@ public:
 // Whether every byte is printable ASCII and no backslash, eight bytes at a time: a byte at a time,
 // this was a third of reading a snapshot's line.
 bool isPlainAscii(QByteArrayView bytes) {
-    const auto hasByteBelow = [](quint64 word, uchar limit) {
-        return (word - EveryByte * limit) & ~word & HighBits;
-    };
-    const auto hasByte = [&](quint64 word, uchar byte) { return hasByteBelow(word ^ (EveryByte * byte), 1); };
-    qsizetype at = 0;
-    for (; at + 8 <= bytes.size(); at += 8) {
-        quint64 word;
-        std::memcpy(&word, bytes.data() + at, 8);
-        if ((word & HighBits) || hasByteBelow(word, 0x20) || hasByte(word, '\\'))
-            return false;
-    }
-    for (; at < bytes.size(); ++at)
-        if (uchar(bytes[at]) < 0x20 || uchar(bytes[at]) >= 0x80 || bytes[at] == '\\')
-            return false;
-    return true;
+    return !hasBytes(bytes, [](quint64 word) {
+        return (word & HighBits) | bytesBelow(word, 0x20) | bytesEqual(word, '\\');
+    });
 }
 
 // A row as 'show --format json' writes it when no cell needs an escape: ["a", "b"], printable ASCII.
@@ -564,6 +569,14 @@ private:
 char* writeJsonCell(char* out, QByteArrayView utf8) {
     static constexpr char Hex[] = "0123456789abcdef";
     *out++ = '"';
+    const bool plain = !hasBytes(utf8, [](quint64 word) {
+        return bytesBelow(word, 0x20) | bytesEqual(word, '"') | bytesEqual(word, '\\');
+    });
+    if (plain) { // almost every cell: copied whole
+        out = std::copy_n(utf8.data(), utf8.size(), out);
+        *out++ = '"';
+        return out;
+    }
     for (const char c : utf8) {
         const uchar byte = uchar(c);
         if (byte >= 0x20 && byte != '"' && byte != '\\') {
