@@ -613,7 +613,7 @@ std::pair<double, long> runProcess(const QStringList& command) {
 }
 
 // Each filterctl command that reads an installation, on a generated one of ROWS catalogue rows,
-// beside a process that only reads its tables: min / median / max of 3 launches, and peak memory.
+// beside a process that only reads its tables: min / median / max of 7 launches, and peak memory.
 void timeCommands(int rows) {
     QTemporaryDir dir;
     const QString a = dir.filePath("a.sqlite");
@@ -648,9 +648,9 @@ void timeCommands(int rows) {
                 QFileInfo(a).size() >> 20);
     std::printf(
         "| command | ms, min / median / max | peak memory | x its reading process |\n|---|---|---|---|\n");
-    // The runs take turns, five rounds of them, so that each meets the machine's slow and fast minutes
+    // The runs take turns, seven rounds of them, so that each meets the machine's slow and fast minutes
     // alike with its reading process.
-    constexpr int Rounds = 5;
+    constexpr int Rounds = 7;
     std::vector<std::vector<double>> times(runs.size());
     std::vector<long> peaks(runs.size(), 0);
     for (int round = 0; round < Rounds; ++round)
