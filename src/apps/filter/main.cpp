@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWindow>
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -91,6 +92,11 @@ QString commandLineOf(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (answeredWithoutWindow(argc, argv))
         return 0;
+#ifdef Q_OS_UNIX
+    // As Qt's application object sets it, but before the threads below begin: a locale changed
+    // while another thread reads numbers is undefined.
+    std::setlocale(LC_ALL, "");
+#endif
     // The installation is read while Qt's platform starts and the window is built: under a real
     // display that start is as long as the read. Every write is recorded from the first connection.
     WarmUp fonts(warm_up::readFontConfiguration);
@@ -100,6 +106,7 @@ int main(int argc, char* argv[]) {
                      settings::ReadMachineString(settings::DatabaseKey, settings::DatabaseValue));
 
     QApplication app(argc, argv);
+    early.applicationMade();
     QApplication::setApplicationName(dialogs::appTitle());
 
     SingleInstance instance(SingleInstance::keyForCurrentUser());
@@ -114,8 +121,11 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
-    if (commandLine != earlyCommandLine)
+    if (commandLine != earlyCommandLine) {
+        early.abandon(); // not the start asked for; it ends before the history is set anew, which it reads
+
         recordHistory(commandLine);
+    }
 
     fonts.wait();
     MainWindow form;

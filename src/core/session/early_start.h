@@ -26,7 +26,10 @@ public:
     // start asked for (or was taken before).
     std::unique_ptr<PlacementSession> take(const QString& commandLine, const QString& path,
                                            PlacementSession::LoadReport* report);
-    // Waits for the start and closes its session: the program ends without a window.
+    // To be told once Qt's application object exists, when the start was begun before it.
+    void applicationMade();
+    // Waits for the start and closes its session: the program ends without a window, or another
+    // start is asked for.
     void abandon();
     bool taken() const { return m_taken; }
 
@@ -36,5 +39,6 @@ private:
     std::unique_ptr<PlacementSession> m_session;
     PlacementSession::LoadReport m_report;
     bool m_taken = false;
+    bool m_driverFound = true; // unless looked for and not found
     std::thread m_thread;
 };
