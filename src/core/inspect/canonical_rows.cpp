@@ -499,6 +499,7 @@ public:
 
 private:
     static constexpr int RowsPerBatch = 4096;
+    static constexpr size_t BytesPerBatch = size_t(4) << 20; // a snapshot's line may be a MiB
     static constexpr size_t BatchesAhead = 4;
     struct Batch {
         std::string bytes;
@@ -509,7 +510,8 @@ private:
         Cells row;
         for (bool more = true; more;) {
             Batch batch = freeBatch();
-            while (batch.rows < RowsPerBatch && (more = m_rows->next(&row))) {
+            while (batch.rows < RowsPerBatch && batch.bytes.size() < BytesPerBatch &&
+                   (more = m_rows->next(&row))) {
                 appendLength(&batch.bytes, quint32(row.size()));
                 for (const QByteArrayView cell : row) {
                     appendLength(&batch.bytes, quint32(cell.size()));
