@@ -40,8 +40,6 @@ bool isWrite(const QString& sql) {
            head == QLatin1String("ALTER") || head == QLatin1String("DROP");
 }
 
-// How long a statement waits for another program's lock before it fails.
-constexpr int BusyTimeoutMs = 750;
 // The engine's primary result codes the program tells apart.
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;

@@ -39,6 +39,8 @@ public:
 class Database {
 public:
     enum class FieldType { Text, YesNo };
+    // How long a statement waits for another program's lock before it fails.
+    static constexpr int BusyTimeoutMs = 750;
 
     Database();
     ~Database();

@@ -358,7 +358,8 @@ struct Checker {
 
 // The engine's integrity check on a connection of its own, so that it walks the file's pages while
 // the other checks read (150 ms alone at a million rows); none when that connection cannot be had
-// (a write-ahead log whose shared memory is out of reach, say).
+// (a write-ahead log whose shared memory is out of reach, say). It waits for another program's
+// lock as the database's own connection does, and a check that fails is answered, not asked again.
 std::optional<QString> integrityAside(const QByteArray& file) {
     sqlite3* aside = nullptr;
     if (file.isEmpty() || sqlite3_open_v2(file.constData(), &aside,
@@ -367,11 +368,13 @@ std::optional<QString> integrityAside(const QByteArray& file) {
         return std::nullopt;
     }
     engine_guard::harden(aside, QString::fromUtf8(file));
+    sqlite3_busy_timeout(aside, Database::BusyTimeoutMs);
     sqlite3_stmt* check = nullptr;
     std::optional<QString> verdict;
-    if (sqlite3_prepare_v2(aside, "PRAGMA integrity_check", -1, &check, nullptr) == SQLITE_OK &&
-        sqlite3_step(check) == SQLITE_ROW)
-        verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
+    if (sqlite3_prepare_v2(aside, "PRAGMA integrity_check", -1, &check, nullptr) == SQLITE_OK)
+        verdict = sqlite3_step(check) == SQLITE_ROW
+                      ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)))
+                      : QStringLiteral("no answer (%1)").arg(QString::fromUtf8(sqlite3_errmsg(aside)));
     sqlite3_finalize(check);
     sqlite3_close(aside);
     return verdict;
