@@ -122,8 +122,8 @@ int main(int argc, char* argv[]) {
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
     if (commandLine != earlyCommandLine) {
-        early.abandon(); // not the start asked for; it ends before the history is set anew, which it reads
-
+        // Not the start asked for: it ends before the history is set anew, a setting it reads.
+        early.abandon();
         recordHistory(commandLine);
     }
 

@@ -1,11 +1,10 @@
 #pragma once
 
 // The start's reading begun on a thread of its own while Qt's platform starts and the main window is
-// built (it may be made before the application object): the session
-// opens and loads the installation there, writing nothing. The window takes it once it has read its
-// settings itself, and only when it is the start it would have run: the same command line and file,
-// and no favourite the load would have written (that start runs again, on the window's thread, and
-// writes).
+// built (it may begin before Qt's application object exists): the session opens and loads the
+// installation there, writing nothing. The window takes it once it has read its settings itself, and
+// only when it is the start it would have run: the same command line and file, and no favourite the
+// load would have written (that start runs again, on the window's thread, and writes).
 
 #include "core/session/placement_session.h"
 
