@@ -155,6 +155,10 @@ void TestFilterctl::showsAndExportsThePlacement() {
         names << row[0].toString() + "|" + row[2].toString();
     QVERIFY2(names.contains(QString("Q\"t \\ b\x01\x1f|Ünï \t")), qPrintable(json.out.right(400)));
     QVERIFY(names.contains(QString("A\uFFFDB|")));
+    // The program writes the same bytes to its standard output as to the text a test reads.
+    const Run launched = filterctlProcess({"--db", hostile, "show", "--format", "json"});
+    QCOMPARE(launched.status, 0);
+    QCOMPARE(launched.out, json.out);
 }
 
 void TestFilterctl::appliesAPackageOnlyWhenAsked() {
