@@ -9,6 +9,7 @@
 #include "core/inspect/snapshot.h"
 
 #include <QDir>
+#include <QFileDevice>
 
 namespace filterctl {
 
@@ -150,18 +151,27 @@ int writeSnapshot(Context& context, const Snapshot& snapshot, const QString& fil
     if (file.isEmpty()) {
         // The bytes go to the stream's own device where it has one (the standard output): a hundred
         // MB made a text and back took a tenth of a second.
+        // A piece that could not be written fails every later one, and the device's own buffer is
+        // emptied before the answer: the exit status tells of a snapshot cut short.
         QTextStream& out = context.out();
         out.flush();
         QIODevice* device = out.device();
-        const bool written = writeSnapshotJson(
+        bool failed = false;
+        bool written = writeSnapshotJson(
             snapshot,
-            [&out, device](const QByteArray& piece) {
+            [&out, device, &failed](const QByteArray& piece) {
                 if (device)
-                    return device->write(piece) == piece.size();
-                out << QString::fromUtf8(piece);
-                return out.status() == QTextStream::Ok;
+                    failed = failed || device->write(piece) != piece.size();
+                else
+                    out << QString::fromUtf8(piece);
+                failed = failed || out.status() != QTextStream::Ok;
+                return !failed;
             },
             &error);
+        if (auto* file = qobject_cast<QFileDevice*>(device); written && file && !file->flush()) {
+            written = false;
+            error = Result::make(dberr::BadFile, QStringLiteral("the snapshot could not be written"));
+        }
         return written ? Done : context.failOn(error);
     }
     const Result written = writeSnapshotFile(snapshot, file);
