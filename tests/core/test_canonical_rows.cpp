@@ -18,6 +18,7 @@ class TestCanonicalRows : public QObject {
     Q_OBJECT
 private slots:
     void sortsAnyCatalogueAsTheEngineWould();
+    void escapesEveryByteAsJsonDoes();
 };
 
 using namespace testing;
@@ -203,6 +204,34 @@ void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
         QVERIFY2(error.description.contains(QString("line %1 is out of the order").arg(opening + 3)),
                  qPrintable(error.description));
     }
+}
+
+// Cells of every length around the eight bytes tested at once, each byte value at each place: the
+// JSON text is what an escape a byte at a time gives.
+void TestCanonicalRows::escapesEveryByteAsJsonDoes() {
+    const auto byteAtATime = [](const QByteArray& cell) {
+        QByteArray json = "\"";
+        for (const char c : cell) {
+            if (uchar(c) < 0x20)
+                json += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else if (c == '"' || c == '\\')
+                json += QByteArray("\\") + c;
+            else
+                json += c;
+        }
+        return json + "\"";
+    };
+    for (int length = 0; length <= 17; ++length)
+        for (int at = 0; at < std::max(length, 1); ++at)
+            for (int byte = 0; byte < 256; ++byte) {
+                QByteArray cell(length, 'a');
+                if (length > 0)
+                    cell[at] = char(byte);
+                QByteArray json;
+                appendJsonText(&json, cell);
+                QVERIFY2(json == byteAtATime(cell),
+                         qPrintable(QString("length %1, byte %2 at %3").arg(length).arg(byte).arg(at)));
+            }
 }
 
 QTEST_GUILESS_MAIN(TestCanonicalRows)
