@@ -165,13 +165,9 @@ int ColumnReader::readInParts(const Database& db, const QString& table, const QS
     auto firstLock = holdReadLock(engine);
     if (!firstLock)
         return whole();
-    sqlite3* secondEngine = nullptr;
-    const bool opened = sqlite3_open_v2(sqlite3_db_filename(engine, "main"), &secondEngine,
-                                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
-    if (opened)
-        engine_guard::harden(secondEngine, QString::fromUtf8(sqlite3_db_filename(engine, "main")));
+    sqlite3* secondEngine = engine_guard::openReadOnly(sqlite3_db_filename(engine, "main"));
     auto secondLock = holdReadLock(secondEngine);
-    if (!opened || !secondLock) {
+    if (!secondEngine || !secondLock) {
         firstLock.reset();
         sqlite3_close(secondEngine);
         return whole();

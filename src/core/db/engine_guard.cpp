@@ -112,6 +112,17 @@ void harden(sqlite3* engine, const QString& path) {
     harden(engine, QFileInfo(path).size());
 }
 
+sqlite3* openReadOnly(const char* file) {
+    sqlite3* engine = nullptr;
+    if (!file || !*file ||
+        sqlite3_open_v2(file, &engine, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(engine);
+        return nullptr;
+    }
+    harden(engine, QString::fromUtf8(file));
+    return engine;
+}
+
 void setStatementBoundMs(qint64 ms) {
     boundForTests = ms;
 }

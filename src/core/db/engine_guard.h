@@ -24,6 +24,9 @@ QString statementBoundText(qint64 fileBytes);
 void harden(sqlite3* engine, qint64 fileBytes);
 // The same for a connection opened on a file by its path.
 void harden(sqlite3* engine, const QString& path);
+// A second connection, read-only and set up as above, on the file a connection has open (its path
+// as the engine gives it); null when it cannot be opened. The caller closes it.
+sqlite3* openReadOnly(const char* file);
 
 // For tests: every statement bound in milliseconds from now on (0: by the file's size again).
 void setStatementBoundMs(qint64 ms);

@@ -121,6 +121,12 @@ void appendLength(std::string* out, quint32 length) {
     out->push_back(char(length));
 }
 
+// A cell as blocks and batches keep it: its length, then its bytes.
+void appendCell(std::string* out, QByteArrayView cell) {
+    appendLength(out, quint32(cell.size()));
+    out->append(cell.data(), size_t(cell.size()));
+}
+
 quint32 readLength(const char** at) {
     quint32 length = 0;
     for (int shift = 0;; shift += 7) {
@@ -155,18 +161,16 @@ public:
         QByteArray storage;
         while (rows.next()) {
             row.clear();
-            std::pair<size_t, size_t> name;
+            Entry place{};
             for (int f = 0; f < count; ++f) {
                 const QByteArrayView cell = shownBytes(rows.utf8(f), &storage);
-                appendLength(&row, quint32(cell.size()));
                 if (f == 0)
-                    name = {row.size(), size_t(cell.size())};
-                row.append(cell.data(), size_t(cell.size()));
+                    place = entry(cell, quint32(m_bytes.size()));
+                appendCell(&row, cell);
             }
             if (m_bytes.size() + qsizetype(row.size()) > maxBytes)
                 return false;
-            m_order.push_back(entry(QByteArrayView(row).sliced(qsizetype(name.first), qsizetype(name.second)),
-                                    quint32(m_bytes.size())));
+            m_order.push_back(place);
             m_bytes.append(QByteArrayView(row));
         }
         return true;
@@ -345,47 +349,6 @@ bool splitPlainRow(QByteArrayView line, Cells* row) {
     }
 }
 
-// A file's lines from one buffer filled a few MiB at a time and split by the library's search: read
-// line by line through the file's own buffer, a million lines took a tenth of a second more. A line
-// longer than a snapshot's may be comes in pieces, each marked as such.
-class BufferedLines {
-public:
-    BufferedLines() : m_bytes(4 * LineBuffer::MaxLineBytes, Qt::Uninitialized) {}
-    // The next line with its line end, valid until the next read; false at the end of the file.
-    bool read(QFile& file, QByteArrayView* line, bool* tooLong) {
-        for (;;) {
-            const QByteArrayView unread(m_bytes.constData() + m_begin, m_end - m_begin);
-            const auto* newline =
-                static_cast<const char*>(std::memchr(unread.data(), '\n', size_t(unread.size())));
-            const qsizetype length = newline ? newline - unread.data() + 1 : unread.size();
-            *tooLong =
-                length > LineBuffer::MaxLineBytes + 1 || (!newline && length > LineBuffer::MaxLineBytes);
-            if (*tooLong || newline || (m_atEnd && length > 0)) {
-                *line = unread.first(std::min(length, LineBuffer::MaxLineBytes + 1));
-                m_begin += line->size();
-                return true;
-            }
-            if (m_atEnd)
-                return false;
-            fill(file);
-        }
-    }
-
-private:
-    void fill(QFile& file) {
-        std::memmove(m_bytes.data(), m_bytes.constData() + m_begin, size_t(m_end - m_begin));
-        m_end -= m_begin;
-        m_begin = 0;
-        const qint64 read = file.read(m_bytes.data() + m_end, m_bytes.size() - m_end);
-        m_atEnd = read <= 0;
-        m_end += std::max<qint64>(read, 0);
-    }
-    QByteArray m_bytes;
-    qsizetype m_begin = 0;
-    qsizetype m_end = 0;
-    bool m_atEnd = false;
-};
-
 class FileRows : public RowReader {
 public:
     FileRows(const QString& path, qint64 at, int line, QSet<QByteArray> names)
@@ -456,7 +419,7 @@ private:
         return false;
     }
     QFile m_file;
-    BufferedLines m_lines;
+    LineBuffer m_lines;
     int m_line;
     QSet<QByteArray> m_names;
     bool m_done = false;
@@ -513,10 +476,8 @@ private:
             while (batch.rows < RowsPerBatch && batch.bytes.size() < BytesPerBatch &&
                    (more = m_rows->next(&row))) {
                 appendLength(&batch.bytes, quint32(row.size()));
-                for (const QByteArrayView cell : row) {
-                    appendLength(&batch.bytes, quint32(cell.size()));
-                    batch.bytes.append(cell.data(), size_t(cell.size()));
-                }
+                for (const QByteArrayView cell : row)
+                    appendCell(&batch.bytes, cell);
                 ++batch.rows;
             }
             batch.last = !more;
@@ -598,13 +559,35 @@ char* writeJsonCell(char* out, QByteArrayView utf8) {
 
 } // namespace
 
-bool LineBuffer::read(QFile& file, QByteArray* line, bool* tooLong) {
-    const qint64 size = file.readLine(m_bytes.data(), m_bytes.size());
-    if (size <= 0)
-        return false;
-    *tooLong = size == m_bytes.size() - 1 && m_bytes[int(size) - 1] != '\n';
-    *line = QByteArray::fromRawData(m_bytes.constData(), int(size));
-    return true;
+bool LineBuffer::read(QFile& file, QByteArrayView* line, bool* tooLong) {
+    for (;;) {
+        const QByteArrayView unread(m_bytes.constData() + m_begin, m_end - m_begin);
+        const auto* newline =
+            static_cast<const char*>(std::memchr(unread.data(), '\n', size_t(unread.size())));
+        const qsizetype length = newline ? newline - unread.data() + 1 : unread.size();
+        *tooLong = length > MaxLineBytes + 1 || (!newline && length > MaxLineBytes);
+        if (*tooLong || newline || (m_atEnd && length > 0)) {
+            *line = unread.first(std::min(length, MaxLineBytes + 1));
+            m_begin += line->size();
+            return true;
+        }
+        if (m_atEnd)
+            return false;
+        fill(file);
+    }
+}
+
+qint64 LineBuffer::nextLineAt(const QFile& file) const {
+    return file.pos() - (m_end - m_begin);
+}
+
+void LineBuffer::fill(QFile& file) {
+    std::memmove(m_bytes.data(), m_bytes.constData() + m_begin, size_t(m_end - m_begin));
+    m_end -= m_begin;
+    m_begin = 0;
+    const qint64 read = file.read(m_bytes.data() + m_end, m_bytes.size() - m_end);
+    m_atEnd = read <= 0;
+    m_end += std::max<qint64>(read, 0);
 }
 
 int compareCells(QByteArrayView a, QByteArrayView b) {

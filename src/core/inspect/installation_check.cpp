@@ -361,13 +361,9 @@ struct Checker {
 // (a write-ahead log whose shared memory is out of reach, say). It waits for another program's
 // lock as the database's own connection does, and a check that fails is answered, not asked again.
 std::optional<QString> integrityAside(const QByteArray& file) {
-    sqlite3* aside = nullptr;
-    if (file.isEmpty() || sqlite3_open_v2(file.constData(), &aside,
-                                          SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-        sqlite3_close(aside);
+    sqlite3* aside = engine_guard::openReadOnly(file.constData());
+    if (!aside)
         return std::nullopt;
-    }
-    engine_guard::harden(aside, QString::fromUtf8(file));
     sqlite3_busy_timeout(aside, Database::BusyTimeoutMs);
     sqlite3_stmt* check = nullptr;
     std::optional<QString> verdict;

@@ -409,18 +409,18 @@ bool parseHead(const QByteArray& head, Snapshot* snapshot, Result* error) {
     return true;
 }
 
-// Reads lines up to the one that opens `key`'s rows, keeping those before it; false at the end of the
-// file.
+// Reads lines up to the one that opens `key`'s rows, keeping those before it, and leaves the file at
+// the line after it; false at the end of the file.
 bool findRows(QFile& file, const QByteArray& key, int* line, QByteArray* before) {
     const QByteArray opening = '"' + key + QByteArrayLiteral("\": [");
     LineBuffer lines;
-    QByteArray text;
+    QByteArrayView text;
     bool tooLong = false;
     bool whole = true; // the piece read begins a line
     while (lines.read(file, &text, &tooLong)) {
         *line += whole;
         if (whole && !tooLong && text.trimmed() == opening)
-            return true;
+            return file.seek(lines.nextLineAt(file));
         whole = !tooLong;
         before->append(text);
         if (before->size() > LineBuffer::MaxLineBytes * 16)
