@@ -77,12 +77,12 @@ QString CompactTypeList::value(int position) const {
 
 void CompactTypeList::removeAt(int position) {
     if (position >= 0 && position < size())
-        m_index.erase(m_index.begin() + position);
+        m_index.erase(size_t(position));
 }
 
 void CompactTypeList::appendList(const CompactTypeList& other) {
     Q_ASSERT(other.m_types == m_types);
-    m_index.insert(m_index.end(), other.m_index.begin(), other.m_index.end());
+    m_index.append(other.m_index);
 }
 
 QStringList CompactTypeList::toStringList() const {

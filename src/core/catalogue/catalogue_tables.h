@@ -41,7 +41,7 @@ public:
 
 private:
     QStringList m_types; // the distinct texts
-    std::vector<quint16, ReadyAllocator<quint16>> m_index;
+    GrowingArray<quint16> m_index;
 };
 
 // What the favourite window shows: the favourites of the group and, position for position, the

@@ -74,20 +74,26 @@ GrowingBlock::~GrowingBlock() {
     std::free(m_data);
 }
 
-void GrowingBlock::append(QByteArrayView bytes) {
-    if (bytes.isEmpty())
-        return;
-    if (m_capacity - m_size < bytes.size())
-        grow(m_size + bytes.size());
-    if (m_mapped && m_size + bytes.size() > m_ready)
-        makeReady(m_size + bytes.size());
-    std::memcpy(m_data + m_size, bytes.data(), size_t(bytes.size()));
-    m_size += bytes.size();
+void GrowingBlock::makeRoom(qsizetype needed) {
+    if (m_capacity < needed)
+        grow(needed);
+    if (m_mapped && m_ready < needed)
+        makeReady(needed);
+    m_writable = m_mapped ? m_ready : m_capacity;
 }
 
 void GrowingBlock::remove(qsizetype start, qsizetype length) {
     std::memmove(m_data + start, m_data + start + length, size_t(m_size - start - length));
     m_size -= length;
+}
+
+void GrowingBlock::swap(GrowingBlock& other) noexcept {
+    std::swap(m_data, other.m_data);
+    std::swap(m_size, other.m_size);
+    std::swap(m_capacity, other.m_capacity);
+    std::swap(m_ready, other.m_ready);
+    std::swap(m_writable, other.m_writable);
+    std::swap(m_mapped, other.m_mapped);
 }
 
 bool GrowingBlock::operator==(const GrowingBlock& other) const {
@@ -132,33 +138,4 @@ void GrowingBlock::makeReady(qsizetype needed) {
         madvise(first, size_t(last - first), MADV_POPULATE_WRITE);
 #endif
     m_ready = std::max(m_ready, std::min(m_capacity, needed + ReadyAhead));
-}
-
-void* allocateReady(std::size_t bytes) {
-#ifdef __linux__
-    if (qsizetype(bytes) >= MappedFrom) {
-        const size_t mapped = wholeHugePages(bytes);
-        char* memory = mapAligned(mapped);
-#ifdef MADV_POPULATE_WRITE
-        madvise(memory, mapped, MADV_POPULATE_WRITE);
-#endif
-        return memory;
-    }
-#endif
-    void* memory = std::malloc(bytes);
-    if (!memory && bytes)
-        throw std::bad_alloc();
-    return memory;
-}
-
-void releaseReady(void* memory, std::size_t bytes) {
-#ifdef __linux__
-    if (qsizetype(bytes) >= MappedFrom) {
-        munmap(memory, wholeHugePages(bytes));
-        return;
-    }
-#else
-    (void)bytes;
-#endif
-    std::free(memory);
 }

@@ -8,8 +8,8 @@
 // On cache lines of its own: lists filled at once by two threads would otherwise share a line.
 struct alignas(64) TextList::Data : QSharedData {
     GrowingBlock bytes;
-    std::vector<quint32, ReadyAllocator<quint32>> ends; // where each text ends in bytes
-    bool ascii = true;                                  // no text so far had a byte beyond ASCII
+    GrowingArray<quint32> ends; // where each text ends in bytes
+    bool ascii = true;          // no text so far had a byte beyond ASCII
 
     qsizetype start(int row) const { return row > 0 ? ends[size_t(row) - 1] : 0; }
 };
@@ -116,8 +116,7 @@ void TextList::appendList(const TextList& other) {
     const quint32 base = quint32(data.bytes.size());
     data.ascii = data.ascii && other.d->ascii;
     data.bytes.append(QByteArrayView(other.d->bytes.constData(), other.d->bytes.size()));
-    data.ends.reserve(data.ends.size() + other.d->ends.size());
-    for (quint32 end : other.d->ends)
+    for (const quint32 end : other.d->ends)
         data.ends.push_back(base + end);
 }
 
@@ -128,7 +127,7 @@ void TextList::removeAt(int row) {
     const qsizetype start = data.start(row);
     const quint32 length = quint32(data.ends[size_t(row)] - start);
     data.bytes.remove(start, length);
-    data.ends.erase(data.ends.begin() + row);
+    data.ends.erase(size_t(row));
     for (size_t later = size_t(row); later < data.ends.size(); ++later)
         data.ends[later] -= length;
 }

@@ -208,7 +208,7 @@ private:
         return compareStored(m_bytes.constData() + x.at, other.m_bytes.constData() + y.at, count) < 0;
     }
     GrowingBlock m_bytes;
-    std::vector<Entry, ReadyAllocator<Entry>> m_order;
+    GrowingArray<Entry> m_order;
     size_t m_next = 0;
 };
 
