@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -179,12 +180,12 @@ public:
         std::sort(m_order.begin(), m_order.end(),
                   [this, count](const Entry& x, const Entry& y) { return before(x, *this, y, count); });
     }
-    bool atEnd() const { return m_next >= m_order.size(); }
-    // Whether this part's next row comes before the other's.
-    bool headBefore(const SortedPart& other, int count) const {
-        return before(m_order[m_next], other, other.m_order[other.m_next], count);
+    size_t size() const { return m_order.size(); }
+    // Whether this part's row `at` comes before the other part's row `otherAt`.
+    bool before(size_t at, const SortedPart& other, size_t otherAt, int count) const {
+        return before(m_order[at], other, other.m_order[otherAt], count);
     }
-    const char* take() { return m_bytes.constData() + m_order[m_next++].at; }
+    const char* row(size_t at) const { return m_bytes.constData() + m_order[at].at; }
 
 private:
     struct Entry {
@@ -209,7 +210,65 @@ private:
     }
     GrowingBlock m_bytes;
     GrowingArray<Entry> m_order;
-    size_t m_next = 0;
+};
+
+// The rows [from, to) of each of two sorted parts, merged: a part's row comes first unless the
+// other part's row is before it. Any stretch of the merged order is such a run.
+class MergedRun : public RowReader {
+public:
+    using Places = std::array<size_t, 2>;
+    MergedRun(const SortedPart* parts, int count, Places from, Places to)
+        : m_parts(parts), m_count(count), m_at(from), m_to(to) {}
+    bool next(Cells* row) override {
+        const bool ended[2] = {m_at[0] >= m_to[0], m_at[1] >= m_to[1]};
+        if (ended[0] && ended[1])
+            return false;
+        const size_t part = ended[1] || (!ended[0] && !before(1, m_at[1], m_at[0])) ? 0 : 1;
+        const char* at = m_parts[part].row(m_at[part]++);
+        row->resize(size_t(m_count));
+        for (int f = 0; f < m_count; ++f)
+            (*row)[size_t(f)] = readCell(&at);
+        return true;
+    }
+    std::vector<std::unique_ptr<RowReader>> split(qsizetype rowsPerRun) override {
+        const size_t left = m_to[0] - m_at[0] + m_to[1] - m_at[1];
+        const size_t runs = rowsPerRun > 0 ? left / size_t(rowsPerRun) : 0;
+        std::vector<std::unique_ptr<RowReader>> split;
+        if (runs < 2)
+            return split;
+        Places from = m_at;
+        for (size_t run = 1; run <= runs; ++run) {
+            const Places to = placesAfter(left * run / runs);
+            split.push_back(std::make_unique<MergedRun>(m_parts, m_count, from, to));
+            from = to;
+        }
+        m_at = m_to; // the runs read the rest
+        return split;
+    }
+
+private:
+    bool before(size_t part, size_t at, size_t otherAt) const {
+        return m_parts[part].before(at, m_parts[1 - part], otherAt, m_count);
+    }
+    // Where each part stands once `taken` more rows have been merged: the most rows of the first
+    // part whose last comes before the second part's next.
+    Places placesAfter(size_t taken) const {
+        const size_t left[2] = {m_to[0] - m_at[0], m_to[1] - m_at[1]};
+        size_t low = taken > left[1] ? taken - left[1] : 0;
+        size_t high = std::min(taken, left[0]);
+        while (low < high) {
+            const size_t first = (low + high + 1) / 2;
+            if (!before(1, m_at[1] + taken - first, m_at[0] + first - 1))
+                low = first;
+            else
+                high = first - 1;
+        }
+        return {m_at[0] + low, m_at[1] + taken - low};
+    }
+    const SortedPart* m_parts;
+    int m_count;
+    Places m_at;
+    Places m_to;
 };
 
 // The table's rows read in two halves at once, each sorted in memory on its own thread, and merged
@@ -229,24 +288,20 @@ public:
             },
             &m_error);
         m_tooLarge = tooLarge;
+        m_merged = MergedRun(m_parts, m_count, {0, 0}, {m_parts[0].size(), m_parts[1].size()});
     }
     bool tooLarge() const { return m_tooLarge; }
-    bool next(Cells* row) override {
-        if (m_error.isError() || (m_parts[0].atEnd() && m_parts[1].atEnd()))
-            return false;
-        const bool first =
-            m_parts[1].atEnd() || (!m_parts[0].atEnd() && !m_parts[1].headBefore(m_parts[0], m_count));
-        const char* at = m_parts[first ? 0 : 1].take();
-        row->resize(size_t(m_count));
-        for (int f = 0; f < m_count; ++f)
-            (*row)[size_t(f)] = readCell(&at);
-        return true;
+    bool next(Cells* row) override { return !m_error.isError() && m_merged.next(row); }
+    // Runs valid while this reader lives.
+    std::vector<std::unique_ptr<RowReader>> split(qsizetype rowsPerRun) override {
+        return m_error.isError() ? std::vector<std::unique_ptr<RowReader>>() : m_merged.split(rowsPerRun);
     }
 
 private:
     int m_count;
     SortedPart m_parts[2];
     bool m_tooLarge = false;
+    MergedRun m_merged{m_parts, 0, {0, 0}, {0, 0}}; // set once the parts are sorted
 };
 
 // A table too large to sort in memory, sorted by the engine on helper threads of its own (one per

@@ -24,6 +24,9 @@ public:
     virtual ~RowReader() = default;
     // False at the end or on a failure (error()).
     virtual bool next(Cells* row) = 0;
+    // The rows not yet read as consecutive runs of about `rowsPerRun` each, to be read on threads
+    // of their own and then taken in order; none where the rows can only be read one by one.
+    virtual std::vector<std::unique_ptr<RowReader>> split(qsizetype /*rowsPerRun*/) { return {}; }
     const Result& error() const { return m_error; }
 
 protected:
