@@ -9,6 +9,7 @@
 
 #include <QByteArrayView>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -36,6 +37,7 @@ public:
         m_size += bytes.size();
     }
     void remove(qsizetype start, qsizetype length);
+    void truncate(qsizetype size) { m_size = std::min(m_size, size); }
     void swap(GrowingBlock& other) noexcept;
     bool operator==(const GrowingBlock& other) const;
 

@@ -113,19 +113,28 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+void appendBytes(std::string* out, QByteArrayView bytes) {
+    out->append(bytes.data(), size_t(bytes.size()));
+}
+
+void appendBytes(GrowingBlock* out, QByteArrayView bytes) {
+    out->append(bytes);
+}
+
 // A cell's length before its bytes, seven bits a byte.
-void appendLength(std::string* out, quint32 length) {
-    while (length >= 0x80) {
-        out->push_back(char(0x80 | (length & 0x7f)));
-        length >>= 7;
-    }
-    out->push_back(char(length));
+template <class Out> void appendLength(Out* out, quint32 length) {
+    char bytes[5];
+    int used = 0;
+    for (; length >= 0x80; length >>= 7)
+        bytes[used++] = char(0x80 | (length & 0x7f));
+    bytes[used++] = char(length);
+    appendBytes(out, QByteArrayView(bytes, used));
 }
 
 // A cell as blocks and batches keep it: its length, then its bytes.
-void appendCell(std::string* out, QByteArrayView cell) {
+template <class Out> void appendCell(Out* out, QByteArrayView cell) {
     appendLength(out, quint32(cell.size()));
-    out->append(cell.data(), size_t(cell.size()));
+    appendBytes(out, cell);
 }
 
 quint32 readLength(const char** at) {
@@ -158,21 +167,22 @@ class SortedPart {
 public:
     // Reads the part's rows; false when they pass `maxBytes`.
     bool read(ColumnReader& rows, int count, qsizetype maxBytes) {
-        std::string row;
         QByteArray storage;
         while (rows.next()) {
-            row.clear();
-            Entry place{};
-            for (int f = 0; f < count; ++f) {
-                const QByteArrayView cell = shownBytes(rows.utf8(f), &storage);
-                if (f == 0)
-                    place = entry(cell, quint32(m_bytes.size()));
-                appendCell(&row, cell);
+            const qsizetype start = m_bytes.size();
+            for (int f = 0; f < count; ++f)
+                appendCell(&m_bytes, rows.utf8(f));
+            // Told for the whole row at once (lengths of 128 and more count as not ASCII): a row
+            // that is not ASCII is written again, each cell as the text it reads as.
+            if (!isAscii(QByteArrayView(m_bytes.constData() + start, m_bytes.size() - start))) {
+                m_bytes.truncate(start);
+                for (int f = 0; f < count; ++f)
+                    appendCell(&m_bytes, shownBytes(rows.utf8(f), &storage));
             }
-            if (m_bytes.size() + qsizetype(row.size()) > maxBytes)
+            if (m_bytes.size() > maxBytes)
                 return false;
-            m_order.push_back(place);
-            m_bytes.append(QByteArrayView(row));
+            const char* name = m_bytes.constData() + start;
+            m_order.push_back(entry(readCell(&name), quint32(start)));
         }
         return true;
     }
