@@ -90,13 +90,17 @@ bool Context::predictWrite(const QString& path, const QString& verb) {
     return false;
 }
 
+PlacementSession::LoadReport Context::openSession(PlacementSession* session, const QString& path) {
+    session->setWriteFavourites(false); // reading never writes
+    return session->start(path, Database::Access::ReadOnly);
+}
+
 bool Context::startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                            const QString& file) {
     QString path = file;
     if (path.isEmpty() && !databasePath(&path))
         return false;
-    session->setWriteFavourites(false); // reading never writes
-    *report = session->start(path, Database::Access::ReadOnly);
+    *report = openSession(session, path);
     if (!session->database().isOpen()) {
         failOn(report->error);
         return false;

@@ -54,6 +54,8 @@ public:
     // would be refused: the database read-only or locked, or (without --no-history) its history
     // damaged or not writable.
     bool predictWrite(const QString& path, const QString& verb);
+    // Starts `path` as the service start-up does, reading only; says nothing.
+    static PlacementSession::LoadReport openSession(PlacementSession* session, const QString& path);
     // Starts the file (the --db one when empty) as the service start-up does, reading only.
     bool startSession(PlacementSession* session, PlacementSession::LoadReport* report,
                       const QString& file = QString());

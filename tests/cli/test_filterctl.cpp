@@ -466,6 +466,15 @@ void TestFilterctl::comparesInstallationsAndSnapshots() {
                  broken.err.contains(QString("line %1 is no row of a snapshot").arg(first + 1)),
              qPrintable(broken.err));
     QCOMPARE(inProcess({"diff", demo, sandbox.path("gone.sqlite")}).status, 2);
+    // Both sides are read at once, but what fails is told for the first side that fails, alone.
+    const QString headless = writeFile(sandbox.path("headless.json"), "{\n}\n");
+    const Run headlessFirst = inProcess({"diff", headless, sandbox.path("gone.sqlite")});
+    QVERIFY2(headlessFirst.status == 2 && headlessFirst.err.count('\n') == 1 &&
+                 headlessFirst.err.contains("headless.json' cannot be read as a snapshot"),
+             qPrintable(headlessFirst.err));
+    const Run goneFirst = inProcess({"diff", sandbox.path("gone.sqlite"), headless});
+    QVERIFY2(goneFirst.status == 2 && goneFirst.err.count('\n') == 1 && goneFirst.err.contains("gone.sqlite"),
+             qPrintable(goneFirst.err));
     QVERIFY(inProcess({"--db", demo, "show"}).out.contains("\nEF1 2  BP 505-530  000000-1104-321\n"));
 
     // Package workbooks are the same byte for byte.

@@ -3,12 +3,13 @@
 // Every filterctl verb, one file each; the registry lists them.
 
 #include "cli/command.h"
+#include "core/inspect/snapshot.h"
+#include "core/session/placement_session.h"
 
+#include <future>
 #include <memory>
 
-class PlacementSession;
 class QJsonArray;
-struct Snapshot;
 
 namespace filterctl {
 
@@ -30,8 +31,25 @@ const Command& spectraCommand();
 // (and into `json`) instead of printed. import-mdb checks what it wrote with it.
 int checkOne(Context& context, const QString& file, QJsonArray* json, QString* summary);
 
-// An installation's snapshot (a database started read-only, kept open in `session` while its rows
-// are read) or a snapshot file's; diff and publish read their inputs with it.
+// An installation's snapshot as diff and publish read their inputs: a database's (started read-only,
+// kept open in `session` while its rows are read) or a snapshot file's, read on a thread of its own
+// from begin(). finish() says what failed: inputs begun together and finished in turn say it in
+// their order, as if each had been read in turn.
+class InputSnapshot {
+public:
+    InputSnapshot() = default;
+    InputSnapshot(const InputSnapshot&) = delete; // a file's read writes into this one
+    InputSnapshot& operator=(const InputSnapshot&) = delete;
+    void begin(const QString& file);
+    bool finish(Context& context);
+    Snapshot snapshot;
+    std::unique_ptr<PlacementSession> session;
+
+private:
+    QString m_file;
+    std::future<Result> m_fileRead;
+    PlacementSession::LoadReport m_report;
+};
 bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
                 Snapshot* snapshot);
 // The snapshot's JSON as it is made (its wheels from `snapshot`, its catalogue from the database),

@@ -32,15 +32,18 @@ void printDifferences(Context& context, const std::vector<Difference>& differenc
 int diff(Context& context) {
     if (context.arguments().size() != 2)
         return context.fail(Usage, QStringLiteral("diff takes two installations or snapshots, A and B"));
-    // One side after the other; their rows are then read side by side, neither held in memory.
-    std::unique_ptr<PlacementSession> sessions[2];
-    Snapshot snapshots[2];
+    // Both sides begun at once (a snapshot file's head is read while a database loads); their rows
+    // are then read side by side, neither held in memory.
+    InputSnapshot sides[2];
     for (int side = 0; side < 2; ++side)
-        if (!snapshotOf(context, context.arguments()[side], &sessions[side], &snapshots[side]))
+        sides[side].begin(context.arguments()[side]);
+    for (InputSnapshot& side : sides)
+        if (!side.finish(context))
             return context.status();
+    const Snapshot* snapshots[2] = {&sides[0].snapshot, &sides[1].snapshot};
     std::vector<Difference> differences;
     Result error;
-    if (!diffSnapshots(snapshots[0], snapshots[1], &differences, &error)) {
+    if (!diffSnapshots(*snapshots[0], *snapshots[1], &differences, &error)) {
         const bool fileFault = error.code == dberr::BadFile;
         return fileFault
                    ? context.fail(Usage, QStringLiteral("a snapshot cannot be read: ") + error.description)
@@ -52,28 +55,51 @@ int diff(Context& context) {
 
 } // namespace
 
-// An installation's snapshot: a database loaded as the service start-up does (the session stays
-// open: the rows are read from it as they are compared), or a JSON snapshot file.
-bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
-                Snapshot* snapshot) {
-    Result error;
+void InputSnapshot::begin(const QString& file) {
+    m_file = file;
     if (isSnapshotFile(file)) {
-        if (readSnapshotFile(file, snapshot, &error))
+        m_fileRead = std::async(std::launch::async | std::launch::deferred, [this] {
+            Result error;
+            readSnapshotFile(m_file, &snapshot, &error);
+            return error;
+        });
+        return;
+    }
+    session = std::make_unique<PlacementSession>(startup::Variant::Service);
+    session->setCandidates(false);
+    m_report = Context::openSession(session.get(), file);
+}
+
+bool InputSnapshot::finish(Context& context) {
+    if (m_fileRead.valid()) {
+        const Result error = m_fileRead.get();
+        if (!error.isError())
             return true;
         context.fail(Usage, QStringLiteral("'%1' cannot be read as a snapshot: %2")
-                                .arg(QDir::toNativeSeparators(file), error.description));
+                                .arg(QDir::toNativeSeparators(m_file), error.description));
         return false;
     }
-    *session = std::make_unique<PlacementSession>(startup::Variant::Service);
-    (*session)->setCandidates(false);
-    PlacementSession::LoadReport report;
-    if (!context.startSession(session->get(), &report, file) || !context.requireLoaded(report))
-        return false;
-    if (!readSnapshot(**session, snapshot, &error)) {
-        context.failOn(error);
+    if (!session->database().isOpen()) {
+        context.failOn(m_report.error);
         return false;
     }
-    return true;
+    if (!context.requireLoaded(m_report))
+        return false;
+    Result error;
+    if (readSnapshot(*session, &snapshot, &error))
+        return true;
+    context.failOn(error);
+    return false;
+}
+
+bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
+                Snapshot* snapshot) {
+    InputSnapshot input;
+    input.begin(file);
+    const bool read = input.finish(context);
+    *session = std::move(input.session);
+    *snapshot = std::move(input.snapshot);
+    return read;
 }
 
 const Command& diffCommand() {
