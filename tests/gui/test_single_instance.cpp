@@ -1,6 +1,8 @@
 #include "apps/filter/single_instance.h"
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -26,6 +28,20 @@ void TestSingleInstance::secondInstanceActivatesTheFirst() {
 
     SingleInstance other(key + QStringLiteral("-other"));
     QVERIFY(other.acquire());
+    QVERIFY(!SingleInstance(key + QStringLiteral("-none")).activateRunning(100));
+
+    // What a start that died leaves in the temporary folder does not keep the next from listening.
+    const QString leftKey = key + QStringLiteral("-left");
+    for (const QString& suffix : {QStringLiteral(".socket"), QStringLiteral(".lock")}) {
+        QFile left(QDir(QDir::tempPath()).filePath(leftKey + suffix));
+        QVERIFY(left.open(QIODevice::WriteOnly));
+        left.write("99999999\n"); // as a lock, a process that is gone
+    }
+    SingleInstance next(leftKey);
+    QVERIFY(next.acquire());
+    QSignalSpy knocked(&next, &SingleInstance::activationRequested);
+    QVERIFY(SingleInstance(leftKey).activateRunning());
+    QVERIFY(knocked.wait(3000));
 }
 
 void TestSingleInstance::secondStartOfTheProgramEndsAtOnce() {

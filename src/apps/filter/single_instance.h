@@ -4,7 +4,6 @@
 #include <QString>
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
 
 // One running program per user and settings location: the first start holds a lock and listens;
@@ -27,7 +26,8 @@ signals:
     void activationRequested();
 
 private:
+    class Listener; // where later starts knock
     QString m_key;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    std::unique_ptr<Listener> m_listener;
 };
