@@ -283,6 +283,13 @@ void TestDatabase::compactTextListsKeepEveryText() {
     QCOMPARE(joined.last(), model.last());
     QVERIFY(big.toStringList() == model);
     QVERIFY(TextList(big) == big);
+    // A list appended to itself reads its own bytes where they stand once it has grown.
+    TextList twice = big;
+    twice.appendList(twice);
+    QCOMPARE(twice.size(), 2 * model.size());
+    for (int row = 0; row < model.size(); row += 997)
+        QCOMPARE(twice.at(model.size() + row), model[row]);
+    QVERIFY(big.toStringList() == model);
 
 #ifdef __linux__
     // A mapped block whose next addresses are taken moves its pages, keeping its bytes.

@@ -7,9 +7,10 @@
 #include <QThread>
 #include <functional>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -21,7 +22,7 @@
 #include <QLocalSocket>
 #endif
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
 
 // Later starts knock on a socket file in the temporary folder; a knock is a connection. Qt's local
 // server would do the same, but its network library loads nine more (Kerberos's and the proxy
@@ -54,12 +55,8 @@ public:
             return;
         }
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, knocked] {
-            for (int knock; (knock = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-                ::close(knock);
-                knocked();
-            }
-        });
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated,
+                         [this, knocked] { takeKnocks(knocked); });
     }
     ~Listener() {
         m_notifier.reset();
@@ -69,6 +66,10 @@ public:
         }
     }
 
+    static bool reachable(const QString& key) {
+        sockaddr_un address;
+        return addressOf(key, &address);
+    }
     // True when a running instance took the knock.
     static bool knock(const QString& key) {
         sockaddr_un address;
@@ -83,6 +84,25 @@ public:
     }
 
 private:
+    void takeKnocks(const std::function<void()>& knocked) {
+        for (;;) {
+            const int knock = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+            if (knock >= 0) {
+                ::close(knock);
+                knocked();
+            } else if (errno != EINTR && errno != ECONNABORTED) {
+                break;
+            }
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return;
+        // Out of descriptors, say: the knock stays queued and the socket stays readable. It is
+        // taken a second later rather than by a loop that would hold the processor.
+        m_notifier->setEnabled(false);
+        QTimer::singleShot(1000, m_notifier.get(),
+                           [notifier = m_notifier.get()] { notifier->setEnabled(true); });
+    }
+
     sockaddr_un m_address{};
     int m_socket = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
@@ -103,6 +123,8 @@ public:
         });
         m_server.listen(key);
     }
+
+    static bool reachable(const QString&) { return true; }
 
     static bool knock(const QString& key) {
         QLocalSocket socket;
@@ -146,7 +168,10 @@ bool SingleInstance::acquire() {
 }
 
 bool SingleInstance::activateRunning(int timeoutMs) {
-    // The first instance may hold the lock a moment before it listens.
+    // The first instance may hold the lock a moment before it listens; where the socket's name
+    // cannot be made (a temporary folder's path too long for it) none listens.
+    if (!Listener::reachable(m_key))
+        return false;
     for (const QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(50))
         if (Listener::knock(m_key))
             return true;

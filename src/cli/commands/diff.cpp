@@ -35,8 +35,12 @@ int diff(Context& context) {
     // Both sides begun at once (a snapshot file's head is read while a database loads); their rows
     // are then read side by side, neither held in memory.
     InputSnapshot sides[2];
-    for (int side = 0; side < 2; ++side)
-        sides[side].begin(context.arguments()[side]);
+    const QStringList& files = context.arguments();
+    const bool snapshotFile[2] = {isSnapshotFile(files[0]), isSnapshotFile(files[1])};
+    for (const bool filesFirst : {true, false}) // a file is read on a thread while a database loads
+        for (int side = 0; side < 2; ++side)
+            if (snapshotFile[side] == filesFirst)
+                sides[side].begin(files[side]);
     for (InputSnapshot& side : sides)
         if (!side.finish(context))
             return context.status();

@@ -74,6 +74,15 @@ GrowingBlock::~GrowingBlock() {
     std::free(m_data);
 }
 
+// Bytes of this block itself (a list appended to itself) are found again where it has grown.
+void GrowingBlock::appendGrowing(QByteArrayView bytes) {
+    const bool own = m_data && bytes.data() >= m_data && bytes.data() < m_data + m_size;
+    const qsizetype offset = own ? bytes.data() - m_data : 0;
+    makeRoom(m_size + bytes.size());
+    std::memcpy(m_data + m_size, own ? m_data + offset : bytes.data(), size_t(bytes.size()));
+    m_size += bytes.size();
+}
+
 void GrowingBlock::makeRoom(qsizetype needed) {
     if (m_capacity < needed)
         grow(needed);

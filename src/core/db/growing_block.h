@@ -29,10 +29,10 @@ public:
     const char* constData() const { return m_data; }
     qsizetype size() const { return m_size; }
     void append(QByteArrayView bytes) {
-        if (bytes.isEmpty())
+        if (bytes.size() <= 0)
             return;
         if (bytes.size() > m_writable - m_size)
-            makeRoom(m_size + bytes.size());
+            return appendGrowing(bytes);
         std::memcpy(m_data + m_size, bytes.data(), size_t(bytes.size()));
         m_size += bytes.size();
     }
@@ -42,6 +42,7 @@ public:
     bool operator==(const GrowingBlock& other) const;
 
 private:
+    void appendGrowing(QByteArrayView bytes);
     void makeRoom(qsizetype needed);
     void grow(qsizetype needed);
     void makeReady(qsizetype needed);
@@ -60,6 +61,7 @@ private:
 // where 13 were used.
 template <class T> class GrowingArray {
     static_assert(std::is_trivially_copyable_v<T>);
+    static_assert(alignof(T) <= alignof(std::max_align_t)); // what the block's memory is aligned to
 
 public:
     void push_back(const T& value) {

@@ -116,8 +116,9 @@ void TextList::appendList(const TextList& other) {
     const quint32 base = quint32(data.bytes.size());
     data.ascii = data.ascii && other.d->ascii;
     data.bytes.append(QByteArrayView(other.d->bytes.constData(), other.d->bytes.size()));
-    for (const quint32 end : other.d->ends)
-        data.ends.push_back(base + end);
+    const size_t count = other.d->ends.size(); // read by place: the list may be this one
+    for (size_t row = 0; row < count; ++row)
+        data.ends.push_back(base + other.d->ends[row]);
 }
 
 void TextList::removeAt(int row) {
