@@ -166,9 +166,13 @@ void TestCanonicalRows::sortsAnyCatalogueAsTheEngineWould() {
         Snapshot fromFile;
         QVERIFY2(readSnapshotFile(json, &fromFile, &error), qPrintable(error.description));
         std::vector<Difference> differences;
-        QVERIFY2(diffSnapshots(fromFile, snapshot, &differences, &error), qPrintable(error.description));
-        if (!differences.empty())
-            QFAIL(qPrintable(context + ": " + differences.front().text()));
+        // Its catalogue read ahead from the start serves the first comparison; a second reads it again.
+        readCatalogueAhead(&fromFile);
+        for (int comparison = 0; comparison < 2; ++comparison) {
+            QVERIFY2(diffSnapshots(fromFile, snapshot, &differences, &error), qPrintable(error.description));
+            if (!differences.empty())
+                QFAIL(qPrintable(context + ": " + differences.front().text()));
+        }
         // A session that loads no candidate lists (the commands' own) takes the same snapshot.
         PlacementSession wheelsOnly(startup::Variant::Service);
         wheelsOnly.setWriteFavourites(false);

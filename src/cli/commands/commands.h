@@ -40,7 +40,10 @@ public:
     InputSnapshot() = default;
     InputSnapshot(const InputSnapshot&) = delete; // a file's read writes into this one
     InputSnapshot& operator=(const InputSnapshot&) = delete;
-    void begin(const QString& file);
+    // With CatalogueAhead, a file's catalogue rows are read ahead from the start (see
+    // readCatalogueAhead): for a reader that reads them all.
+    enum Rows { WhenRead, CatalogueAhead };
+    void begin(const QString& file, Rows rows = WhenRead);
     bool finish(Context& context);
     Snapshot snapshot;
     std::unique_ptr<PlacementSession> session;

@@ -40,7 +40,7 @@ int diff(Context& context) {
     for (const bool filesFirst : {true, false}) // a file is read on a thread while a database loads
         for (int side = 0; side < 2; ++side)
             if (snapshotFile[side] == filesFirst)
-                sides[side].begin(files[side]);
+                sides[side].begin(files[side], InputSnapshot::CatalogueAhead);
     for (InputSnapshot& side : sides)
         if (!side.finish(context))
             return context.status();
@@ -59,12 +59,13 @@ int diff(Context& context) {
 
 } // namespace
 
-void InputSnapshot::begin(const QString& file) {
+void InputSnapshot::begin(const QString& file, Rows rows) {
     m_file = file;
     if (isSnapshotFile(file)) {
-        m_fileRead = std::async(std::launch::async | std::launch::deferred, [this] {
+        m_fileRead = std::async(std::launch::async | std::launch::deferred, [this, rows] {
             Result error;
-            readSnapshotFile(m_file, &snapshot, &error);
+            if (readSnapshotFile(m_file, &snapshot, &error) && rows == CatalogueAhead)
+                readCatalogueAhead(&snapshot);
             return error;
         });
         return;

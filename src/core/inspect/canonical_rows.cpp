@@ -506,7 +506,8 @@ private:
 // came from, which is given back to the reading thread at the next row after it.
 class ReadAheadRows : public RowReader {
 public:
-    explicit ReadAheadRows(std::unique_ptr<RowReader> rows) : m_rows(std::move(rows)) {
+    ReadAheadRows(std::unique_ptr<RowReader> rows, int batchesAhead)
+        : m_batchesAhead(size_t(std::max(1, batchesAhead))), m_rows(std::move(rows)) {
         m_thread = std::thread([this] { produce(); });
     }
     ReadAheadRows(const ReadAheadRows&) = delete;
@@ -535,7 +536,6 @@ public:
 private:
     static constexpr int RowsPerBatch = 4096;
     static constexpr size_t BytesPerBatch = size_t(4) << 20; // a snapshot's line may be a MiB
-    static constexpr size_t BatchesAhead = 4;
     struct Batch {
         std::string bytes;
         int rows = 0;
@@ -552,7 +552,7 @@ private:
             }
             batch.last = !more;
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_stopped || m_full.size() < BatchesAhead; });
+            m_changed.wait(lock, [this] { return m_stopped || m_full.size() < m_batchesAhead; });
             if (m_stopped)
                 return;
             m_full.push_back(std::move(batch));
@@ -585,6 +585,7 @@ private:
         m_at = m_current.bytes.data();
         return true;
     }
+    const size_t m_batchesAhead;
     std::unique_ptr<RowReader> m_rows;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -702,8 +703,8 @@ std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line, QS
     return std::make_unique<FileRows>(path, at, line, std::move(onlyNamed));
 }
 
-std::unique_ptr<RowReader> readAhead(std::unique_ptr<RowReader> rows) {
-    return std::make_unique<ReadAheadRows>(std::move(rows));
+std::unique_ptr<RowReader> readAhead(std::unique_ptr<RowReader> rows, int batchesAhead) {
+    return std::make_unique<ReadAheadRows>(std::move(rows), batchesAhead);
 }
 
 std::unique_ptr<RowReader> noRows() {

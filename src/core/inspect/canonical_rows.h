@@ -73,8 +73,9 @@ std::unique_ptr<RowReader> listRows(const std::vector<QStringList>& rows);
 std::unique_ptr<RowReader> fileRows(const QString& path, qint64 at, int line,
                                     QSet<QByteArray> onlyNamed = {});
 std::unique_ptr<RowReader> noRows();
-// The same rows, read on a thread of their own a few thousand ahead of the caller's.
-std::unique_ptr<RowReader> readAhead(std::unique_ptr<RowReader> rows);
+// The same rows, read on a thread of their own up to `batchesAhead` batches of 4096 ahead of the
+// caller's.
+std::unique_ptr<RowReader> readAhead(std::unique_ptr<RowReader> rows, int batchesAhead = 4);
 
 // A text as a JSON string, and a row as a JSON list of them: quotes, backslashes and control
 // characters escaped, everything else as it stands.

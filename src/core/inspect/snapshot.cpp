@@ -21,6 +21,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -181,6 +182,21 @@ bool readRowsBeyond(const Database& db, QHash<QString, std::vector<Snapshot::Row
     return !rows->error().isError() || (*error = rows->error(), false);
 }
 
+// Rows a reader of its own began to read.
+class SharedRows : public RowReader {
+public:
+    explicit SharedRows(std::shared_ptr<RowReader> rows) : m_rows(std::move(rows)) {}
+    bool next(Cells* row) override {
+        if (m_rows->next(row))
+            return true;
+        m_error = m_rows->error();
+        return false;
+    }
+
+private:
+    std::shared_ptr<RowReader> m_rows;
+};
+
 std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
     using namespace schema::table;
     if (snapshot.rowsIn) {
@@ -189,6 +205,8 @@ std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
         return tableRows(*snapshot.rowsIn, favourites ? FavouriteFilters : PotentialFilters,
                          favourites ? favouriteFields() : snapshot.catalogueFields);
     }
+    if (!favourites && snapshot.catalogueAhead)
+        return std::make_unique<SharedRows>(std::exchange(snapshot.catalogueAhead, nullptr));
     const qint64 at = favourites ? snapshot.favouritesAt : snapshot.catalogueAt;
     if (at < 0)
         return noRows();
@@ -540,6 +558,13 @@ bool skipToRows(QFile& file, const QByteArray& key, int* line) {
 }
 
 } // namespace
+
+void readCatalogueAhead(Snapshot* snapshot) {
+    constexpr int BatchesAhead = 64;
+    if (!snapshot->rowsIn && snapshot->catalogueAt >= 0)
+        snapshot->catalogueAhead = readAhead(
+            fileRows(snapshot->rowsFile, snapshot->catalogueAt, snapshot->catalogueLine), BatchesAhead);
+}
 
 bool isSnapshotFile(const QString& path) {
     QFile file(path);
