@@ -37,19 +37,21 @@ int checkOne(Context& context, const QString& file, QJsonArray* json, QString* s
 // their order, as if each had been read in turn.
 class InputSnapshot {
 public:
-    InputSnapshot() = default;
+    explicit InputSnapshot(const QString& file);
     InputSnapshot(const InputSnapshot&) = delete; // a file's read writes into this one
     InputSnapshot& operator=(const InputSnapshot&) = delete;
+    bool isSnapshotFile() const { return m_isSnapshotFile; }
     // With CatalogueAhead, a file's catalogue rows are read ahead from the start (see
     // readCatalogueAhead): for a reader that reads them all.
     enum Rows { WhenRead, CatalogueAhead };
-    void begin(const QString& file, Rows rows = WhenRead);
+    void begin(Rows rows = WhenRead);
     bool finish(Context& context);
     Snapshot snapshot;
     std::unique_ptr<PlacementSession> session;
 
 private:
     QString m_file;
+    bool m_isSnapshotFile;
     std::future<Result> m_fileRead;
     PlacementSession::LoadReport m_report;
 };

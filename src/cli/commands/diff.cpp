@@ -34,20 +34,17 @@ int diff(Context& context) {
         return context.fail(Usage, QStringLiteral("diff takes two installations or snapshots, A and B"));
     // Both sides begun at once (a snapshot file's head is read while a database loads); their rows
     // are then read side by side, neither held in memory.
-    InputSnapshot sides[2];
-    const QStringList& files = context.arguments();
-    const bool snapshotFile[2] = {isSnapshotFile(files[0]), isSnapshotFile(files[1])};
+    InputSnapshot sides[2] = {InputSnapshot(context.arguments()[0]), InputSnapshot(context.arguments()[1])};
     for (const bool filesFirst : {true, false}) // a file is read on a thread while a database loads
-        for (int side = 0; side < 2; ++side)
-            if (snapshotFile[side] == filesFirst)
-                sides[side].begin(files[side], InputSnapshot::CatalogueAhead);
+        for (InputSnapshot& side : sides)
+            if (side.isSnapshotFile() == filesFirst)
+                side.begin(InputSnapshot::CatalogueAhead);
     for (InputSnapshot& side : sides)
         if (!side.finish(context))
             return context.status();
-    const Snapshot* snapshots[2] = {&sides[0].snapshot, &sides[1].snapshot};
     std::vector<Difference> differences;
     Result error;
-    if (!diffSnapshots(*snapshots[0], *snapshots[1], &differences, &error)) {
+    if (!diffSnapshots(sides[0].snapshot, sides[1].snapshot, &differences, &error)) {
         const bool fileFault = error.code == dberr::BadFile;
         return fileFault
                    ? context.fail(Usage, QStringLiteral("a snapshot cannot be read: ") + error.description)
@@ -59,9 +56,10 @@ int diff(Context& context) {
 
 } // namespace
 
-void InputSnapshot::begin(const QString& file, Rows rows) {
-    m_file = file;
-    if (isSnapshotFile(file)) {
+InputSnapshot::InputSnapshot(const QString& file) : m_file(file), m_isSnapshotFile(::isSnapshotFile(file)) {}
+
+void InputSnapshot::begin(Rows rows) {
+    if (m_isSnapshotFile) {
         m_fileRead = std::async(std::launch::async | std::launch::deferred, [this, rows] {
             Result error;
             if (readSnapshotFile(m_file, &snapshot, &error) && rows == CatalogueAhead)
@@ -72,7 +70,7 @@ void InputSnapshot::begin(const QString& file, Rows rows) {
     }
     session = std::make_unique<PlacementSession>(startup::Variant::Service);
     session->setCandidates(false);
-    m_report = Context::openSession(session.get(), file);
+    m_report = Context::openSession(session.get(), m_file);
 }
 
 bool InputSnapshot::finish(Context& context) {
@@ -99,8 +97,8 @@ bool InputSnapshot::finish(Context& context) {
 
 bool snapshotOf(Context& context, const QString& file, std::unique_ptr<PlacementSession>* session,
                 Snapshot* snapshot) {
-    InputSnapshot input;
-    input.begin(file);
+    InputSnapshot input(file);
+    input.begin();
     const bool read = input.finish(context);
     *session = std::move(input.session);
     *snapshot = std::move(input.snapshot);

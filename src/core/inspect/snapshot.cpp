@@ -21,7 +21,6 @@
 #include <cstring>
 #include <future>
 #include <memory>
-#include <utility>
 
 namespace {
 
@@ -182,21 +181,6 @@ bool readRowsBeyond(const Database& db, QHash<QString, std::vector<Snapshot::Row
     return !rows->error().isError() || (*error = rows->error(), false);
 }
 
-// Rows a reader of its own began to read.
-class SharedRows : public RowReader {
-public:
-    explicit SharedRows(std::shared_ptr<RowReader> rows) : m_rows(std::move(rows)) {}
-    bool next(Cells* row) override {
-        if (m_rows->next(row))
-            return true;
-        m_error = m_rows->error();
-        return false;
-    }
-
-private:
-    std::shared_ptr<RowReader> m_rows;
-};
-
 std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
     using namespace schema::table;
     if (snapshot.rowsIn) {
@@ -206,7 +190,7 @@ std::unique_ptr<RowReader> rowsOf(const Snapshot& snapshot, bool favourites) {
                          favourites ? favouriteFields() : snapshot.catalogueFields);
     }
     if (!favourites && snapshot.catalogueAhead)
-        return std::make_unique<SharedRows>(std::exchange(snapshot.catalogueAhead, nullptr));
+        return std::move(snapshot.catalogueAhead);
     const qint64 at = favourites ? snapshot.favouritesAt : snapshot.catalogueAt;
     if (at < 0)
         return noRows();

@@ -6,6 +6,7 @@
 // change. Compared with another installation or snapshot, it says what differs.
 
 #include "core/db/result.h"
+#include "core/inspect/canonical_rows.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -18,7 +19,6 @@
 
 class Database;
 class PlacementSession;
-class RowReader;
 
 struct Snapshot {
     // A snapshot file larger than this is not read: a million catalogue rows take about 85 MB.
@@ -50,7 +50,7 @@ struct Snapshot {
     int favouritesLine = 0;
     // A file's catalogue rows already being read (readCatalogueAhead); the first to read the
     // catalogue takes them, later readers read the file again.
-    mutable std::shared_ptr<RowReader> catalogueAhead;
+    mutable std::unique_ptr<RowReader> catalogueAhead;
 };
 
 // The session has loaded the installation (the service start-up's read); the session must outlive
